@@ -1,0 +1,18 @@
+# Writes OUT: a C++ table of every <id>.bmp in DIR as (id, bytes, size), the bytes pulled in
+# by the assembler's .incbin so that large pictures cost nothing to compile.
+file(GLOB files ${DIR}/*.bmp)
+list(SORT files)
+set(body "// Generated from assets/bitmaps at build time. Do not edit.\n#include \"graphics/EmbeddedBitmaps.h\"\n\n")
+set(table "")
+foreach(f ${files})
+  get_filename_component(name ${f} NAME_WE)
+  if(NOT name MATCHES "^[0-9]+$")
+    continue()
+  endif()
+  file(SIZE ${f} size)
+  string(APPEND body "asm(\".section .rodata\\n.balign 16\\nnimbulon_bmp${name}:\\n.incbin \\\"${f}\\\"\\n.previous\\n\");\n")
+  string(APPEND body "extern \"C\" const unsigned char nimbulon_bmp${name}[];\n")
+  string(APPEND table "  {${name}, nimbulon_bmp${name}, ${size}},\n")
+endforeach()
+string(APPEND body "\nconst EmbeddedBitmap kEmbeddedBitmaps[] = {\n${table}  {0, nullptr, 0}\n};\n")
+file(WRITE ${OUT} "${body}")

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Nimbulon needs to build, run and test, when any is missing.
+set -euo pipefail
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config git
+  libsdl2-dev libsdl2-ttf-dev libfontconfig-dev fonts-vlgothic
+  libfluidsynth-dev fluid-soundfont-gm
+  libcurl4-openssl-dev libsqlite3-dev
+  libgtest-dev
+  xvfb xdotool imagemagick x11-utils
+  python3 python3-mido python3-pil abcmidi sox
+)
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

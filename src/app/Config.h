@@ -1,0 +1,16 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// The initialisation file beside the executable: "<program>.ini" (the program's own path with
+// ".ini" appended, since Linux executables carry no ".exe" to replace). Read, never written.
+std::string configFilePath();
+
+// Profile-integer lookup in the configuration file: the default when the file, section or key is
+// missing; otherwise the leading decimal integer of the value (an optional sign, then digits;
+// text that does not start with a digit reads as 0).
+std::int32_t ReadConfigInt(const std::string& section, const std::string& key, std::int32_t defaultValue);
+
+// The same lookup in a given file (tests, tools).
+std::int32_t readProfileInt(const std::string& path, const std::string& section, const std::string& key,
+                            std::int32_t defaultValue);

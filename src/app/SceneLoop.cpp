@@ -1,0 +1,54 @@
+#include "app/SceneLoop.h"
+#include "app/Env.h"
+#include "app/Game.h"
+#include "platform/Platform.h"
+
+SceneLoop::SceneLoop(Env& env, Screen& screen, Game* first) : env_(env), screen_(screen), current_(first) {}
+
+SceneLoop::~SceneLoop() {
+    // The last scene's destructor does not run at program exit: scenes own surfaces and trees
+    // that the services tear down with themselves, and a scene may still reference them.
+    (void)current_.release();
+}
+
+void SceneLoop::handleEvent(int kind) {
+    switch (kind) {
+        case WindowEvent::Close:
+        case WindowEvent::Escape:
+            closing_ = true;
+            break;
+        case WindowEvent::FocusGained:
+            env_.input.setAcquired(true);
+            break;
+        case WindowEvent::FocusLost:
+            env_.input.setAcquired(false);
+            break;
+        case WindowEvent::Expose:
+            env_.draw.SetSkip(false);
+            env_.draw.Present();
+            break;
+        default:
+            break;
+    }
+}
+
+bool SceneLoop::step() {
+    if (closing_) return false;
+    WindowEvent event;
+    if (screen_.pollEvent(event)) {
+        handleEvent(event.kind);
+        return !closing_;
+    }
+    if (Game* next = current_->Run()) {
+        current_.reset(next);
+        env_.input.clearPresses();
+    }
+    if (current_->WantsQuit()) closing_ = true;
+    return !closing_;
+}
+
+int SceneLoop::run() {
+    while (step()) {
+    }
+    return 0;
+}

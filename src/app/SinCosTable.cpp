@@ -1,0 +1,27 @@
+#include "app/SinCosTable.h"
+#include <cmath>
+
+SinCosTable::SinCosTable() {
+    // 2*pi/4096 rounded down; the products are truncated toward zero, so entry 1024 is (0, 65535).
+    const double step = 0.0015339794921875;
+    for (int i = 0; i < kSize; ++i) {
+        table_[i].cos = static_cast<std::int32_t>(std::cos(i * step) * 65536.0);
+        table_[i].sin = static_cast<std::int32_t>(std::sin(i * step) * 65536.0);
+    }
+}
+
+std::int32_t squaredDistance(Fixed16 x1, Fixed16 y1, Fixed16 x2, Fixed16 y2) {
+    // 32-bit wrapping arithmetic as the original, without signed-overflow traps.
+    const auto dx = static_cast<std::int32_t>(static_cast<std::uint32_t>(x1) - static_cast<std::uint32_t>(x2)) >> 16;
+    const auto dy = static_cast<std::int32_t>(static_cast<std::uint32_t>(y1) - static_cast<std::uint32_t>(y2)) >> 16;
+    return static_cast<std::int32_t>(static_cast<std::int64_t>(dx) * dx + static_cast<std::int64_t>(dy) * dy);
+}
+
+Point direction(Fixed16 dx, Fixed16 dy) {
+    const std::int32_t px = dx >> 16;
+    const std::int32_t py = dy >> 16;
+    const auto sq = static_cast<std::int32_t>(static_cast<std::int64_t>(px) * px + static_cast<std::int64_t>(py) * py);
+    const auto len = static_cast<std::int32_t>(std::sqrt(static_cast<double>(sq)));
+    if (len == 0) return {0, 0};
+    return {dx / len, dy / len};
+}

@@ -1,0 +1,71 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+#include "app/Fixed16.h"
+#include "graphics/SpriteDef.h"
+#include "graphics/Surface.h"
+
+class Log;
+class Screen;
+class TextRenderer;
+class Dialogs;
+
+// The drawing service: an 800 x 600 back buffer, a table of off-screen surfaces holding the
+// bitmaps and a global table of sprites cut from them. Play coordinates are Fixed16 playfield
+// positions; playfield x = 0 is back-buffer column 160. Present shows columns 160..639.
+class Draw {
+public:
+    static constexpr int kBackWidth = 800;
+    static constexpr int kBackHeight = 600;
+    static constexpr int kPlayfieldLeft = 160;
+    static constexpr int kBackBuffer = -1;
+
+    // screen, text and dialogs are not owned and may be null (then nothing is shown).
+    Draw(Screen* screen, TextRenderer* text, Dialogs* dialogs, Log* log, bool fullScreen);
+    virtual ~Draw();
+    Draw(const Draw&) = delete;
+    Draw& operator=(const Draw&) = delete;
+
+    virtual int Present();
+    virtual void DrawSprite(Fixed16 x, Fixed16 y, std::int32_t id, std::int32_t target = kBackBuffer);
+    virtual void DrawSpriteFlash(Fixed16 x, Fixed16 y, std::int32_t id, std::int32_t target = kBackBuffer);
+    virtual void DrawSpriteShaded(Fixed16 x, Fixed16 y, std::int32_t id, std::int32_t percent, std::int32_t extra = 0);
+    virtual void DrawTextBox(Fixed16 x1, Fixed16 y1, Fixed16 x2, Fixed16 y2, const char* text);
+    virtual void DrawText(Fixed16 x, Fixed16 y, const char* text);
+    virtual void Init(bool fullScreen);
+    virtual int CreateSurface(int width, int height, int index);
+    virtual void ReleaseSurface(int index);
+    virtual Surface* GetSurface(int index);
+    virtual void DefineSprite(std::int32_t srcTop, std::int32_t srcBottom, std::int32_t srcLeft, std::int32_t srcRight,
+                              std::int32_t width, std::int32_t halfWidth, std::int32_t height,
+                              std::int32_t halfHeight, std::int32_t surface, std::int32_t flags, std::int32_t id);
+    void DefineSprite(const SpriteDef& def, std::int32_t id);
+    virtual void Clear(int index);
+    virtual void SetSkip(bool skip);
+    virtual Screen* GetWindow();
+    // Clips dst to the 800 x 600 back buffer (top, bottom, left, right), shifting src alike.
+    static void ClipRects(Rect& dst, Rect& src);
+
+    bool skip() const { return skip_; }
+    const SpriteDef* sprite(std::int32_t id) const;  // null when undefined
+    Surface& backBuffer() { return back_; }
+    int bitsPerPixel() const { return 32; }
+    bool fullScreen() const { return fullScreen_; }
+
+private:
+    Surface* target(std::int32_t target);
+
+    Screen* screen_;
+    TextRenderer* text_;
+    Dialogs* dialogs_;
+    Log* log_;
+    Surface back_{kBackWidth, kBackHeight};
+    std::vector<std::unique_ptr<Surface>> surfaces_;
+    std::vector<SpriteDef> sprites_;
+    int lastResult_ = 0;
+    bool skip_ = false;
+    bool fullScreen_ = false;
+    bool displayOk_ = false;
+};

@@ -1,0 +1,97 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// The services the game needs from the machine, each with two backends: SDL (the game) and
+// headless (tests, tools, the ranking server). Only src/platform/ includes SDL headers.
+
+class Mixer;
+
+// A window event the shell handles between frames.
+struct WindowEvent {
+    enum Kind { None, Close, Escape, FocusGained, FocusLost, Expose };
+    Kind kind = None;
+};
+
+// The 800 x 600 window: two 160-pixel side panels around the 480 x 600 playfield strip.
+class Screen {
+public:
+    static constexpr int kWidth = 800;
+    static constexpr int kHeight = 600;
+    static constexpr int kPanelWidth = 160;
+    static constexpr int kStripWidth = 480;
+
+    virtual ~Screen() = default;
+    // Builds the display, windowed or desktop full screen. False when no display could be made.
+    virtual bool open(bool fullScreen) = 0;
+    virtual bool isOpen() const = 0;
+    // The left side panel, 160 x 600 XRGB pixels; the right panel is its mirror image.
+    virtual void setSidePanel(const std::uint32_t* pixels) = 0;
+    // The window icon, w x h XRGB pixels; black is transparent.
+    virtual void setIcon(const std::uint32_t* pixels, int w, int h) = 0;
+    // Shows columns 160..639 of an 800 x 600 XRGB back buffer between the panels.
+    virtual void presentStrip(const std::uint32_t* backBuffer, int pitchPixels) = 0;
+    // Takes the next pending window event; false when none waits.
+    virtual bool pollEvent(WindowEvent& event) = 0;
+};
+
+// Keyboard and joystick as the input service reads them.
+class InputDevices {
+public:
+    enum Key { KeyRight, KeyDown, KeyLeft, KeyUp, KeyZ, KeySpace, KeyX, KeyLShift, KeyC, KeyCount };
+    struct JoyPosition { std::uint32_t x = 0, y = 0, buttons = 0; };  // buttons: bit 0 = button 1
+    struct JoyCaps { std::uint32_t xMin = 0, xMax = 0, yMin = 0, yMax = 0; };
+
+    virtual ~InputDevices() = default;
+    virtual bool createKeyboard() = 0;
+    // keys[k] true while key k is down.
+    virtual void readKeyboard(bool keys[KeyCount]) = 0;
+    virtual int joystickPorts() = 0;
+    virtual bool readJoystick(int id, JoyPosition& position) = 0;
+    virtual bool joystickCaps(int id, JoyCaps& caps) = 0;
+};
+
+// The one audio device; it pulls the game's sound from a Mixer on its own thread.
+class AudioDevice {
+public:
+    virtual ~AudioDevice() = default;
+    // Starts pulling from mixer (not owned) at mixer's rate. False when there is no device.
+    virtual bool open(Mixer* mixer) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+};
+
+// Modal message boxes.
+class Dialogs {
+public:
+    enum Buttons { Ok, OkCancel, YesNo };
+    enum Answer { AnswerOk = 1, AnswerCancel = 2, AnswerYes = 6, AnswerNo = 7 };
+    virtual ~Dialogs() = default;
+    virtual Answer messageBox(const std::string& text, const std::string& caption, Buttons buttons) = 0;
+};
+
+// Text on 32-bit surfaces in a font that covers Japanese; white, transparent background.
+class TextRenderer {
+public:
+    virtual ~TextRenderer() = default;
+    // One line at (x, y) of the pixel buffer (w x h, pitch in pixels); clipped to the buffer.
+    virtual void drawText(std::uint32_t* pixels, int w, int h, int pitch, int x, int y, const std::string& utf8) = 0;
+    // Word-wrapped inside the rectangle (x1, y1)-(x2, y2); clipped to it.
+    virtual void drawTextBox(std::uint32_t* pixels, int w, int h, int pitch, int x1, int y1, int x2, int y2,
+                             const std::string& utf8) = 0;
+};
+
+// All backends of one kind together.
+class Platform {
+public:
+    virtual ~Platform() = default;
+    virtual Screen& screen() = 0;
+    virtual InputDevices& inputDevices() = 0;
+    virtual AudioDevice& audioDevice() = 0;
+    virtual Dialogs& dialogs() = 0;
+    virtual TextRenderer& textRenderer() = 0;
+};
+
+// The SDL backends (window, keyboard and joystick, audio device, message boxes, SDL_ttf).
+std::unique_ptr<Platform> makeSdlPlatform();

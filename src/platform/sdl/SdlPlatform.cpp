@@ -1,0 +1,129 @@
+#include "platform/sdl/SdlPlatform.h"
+#include <algorithm>
+#include <vector>
+#include "sound/Mixer.h"
+
+SdlPlatform::SdlPlatform() {
+    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    SDL_Init(SDL_INIT_EVENTS);
+}
+
+SdlPlatform::~SdlPlatform() {
+    audio_.close();
+    SDL_Quit();
+}
+
+std::unique_ptr<Platform> makeSdlPlatform() { return std::make_unique<SdlPlatform>(); }
+
+// --- keyboard and joystick ---------------------------------------------------------------
+
+SdlInputDevices::~SdlInputDevices() {
+    if (joystick_) SDL_JoystickClose(joystick_);
+}
+
+void SdlInputDevices::readKeyboard(bool keys[KeyCount]) {
+    SDL_PumpEvents();
+    const Uint8* state = SDL_GetKeyboardState(nullptr);
+    static constexpr SDL_Scancode kCodes[KeyCount] = {
+        SDL_SCANCODE_RIGHT, SDL_SCANCODE_DOWN, SDL_SCANCODE_LEFT,   SDL_SCANCODE_UP, SDL_SCANCODE_Z,
+        SDL_SCANCODE_SPACE, SDL_SCANCODE_X,    SDL_SCANCODE_LSHIFT, SDL_SCANCODE_C,
+    };
+    for (int k = 0; k < KeyCount; ++k) keys[k] = state[kCodes[k]] != 0;
+}
+
+int SdlInputDevices::joystickPorts() {
+    if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) return 0;
+    return SDL_NumJoysticks();
+}
+
+SDL_Joystick* SdlInputDevices::open(int id) {
+    if (joystick_ && joystickId_ == id) return joystick_;
+    if (joystick_) SDL_JoystickClose(joystick_);
+    joystick_ = SDL_JoystickOpen(id);
+    joystickId_ = joystick_ ? id : -1;
+    return joystick_;
+}
+
+bool SdlInputDevices::readJoystick(int id, JoyPosition& position) {
+    SDL_Joystick* j = open(id);
+    if (!j) return false;
+    SDL_JoystickUpdate();
+    // SDL axes run -32768..32767; the thresholds expect 0..65535.
+    position.x = static_cast<std::uint32_t>(SDL_JoystickGetAxis(j, 0) + 32768);
+    position.y = static_cast<std::uint32_t>(SDL_JoystickGetAxis(j, 1) + 32768);
+    position.buttons = 0;
+    for (int b = 0; b < 3; ++b)
+        if (SDL_JoystickGetButton(j, b)) position.buttons |= 1u << b;
+    return true;
+}
+
+bool SdlInputDevices::joystickCaps(int id, JoyCaps& caps) {
+    if (!open(id)) return false;
+    caps = JoyCaps{0, 65535, 0, 65535};
+    return true;
+}
+
+// --- audio -------------------------------------------------------------------------------------
+
+bool SdlAudioDevice::open(Mixer* mixer) {
+    if (device_) return true;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    mixer_ = mixer;
+    SDL_AudioSpec want{};
+    want.freq = Mixer::kRate;
+    want.format = AUDIO_S16SYS;
+    want.channels = Mixer::kChannels;
+    want.samples = 1024;
+    want.callback = &SdlAudioDevice::callback;
+    want.userdata = this;
+    SDL_AudioSpec have{};
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (!device_) return false;
+    SDL_PauseAudioDevice(device_, 0);
+    return true;
+}
+
+void SdlAudioDevice::close() {
+    if (!device_) return;
+    SDL_CloseAudioDevice(device_);
+    device_ = 0;
+    mixer_ = nullptr;
+}
+
+void SdlAudioDevice::callback(void* user, Uint8* stream, int len) {
+    auto* self = static_cast<SdlAudioDevice*>(user);
+    const int frames = len / static_cast<int>(sizeof(std::int16_t) * Mixer::kChannels);
+    if (self->mixer_) {
+        self->mixer_->render(reinterpret_cast<std::int16_t*>(stream), frames);
+    } else {
+        std::fill(stream, stream + len, 0);
+    }
+}
+
+// --- message boxes -----------------------------------------------------------------------------
+
+Dialogs::Answer SdlDialogs::messageBox(const std::string& text, const std::string& caption, Buttons buttons) {
+    std::vector<SDL_MessageBoxButtonData> data;
+    switch (buttons) {
+        case Ok:
+            data = {{SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, AnswerOk, "OK"}};
+            break;
+        case OkCancel:
+            data = {{SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, AnswerOk, "OK"},
+                    {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, AnswerCancel, "Cancel"}};
+            break;
+        case YesNo:
+            data = {{SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, AnswerYes, "Yes"},
+                    {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, AnswerNo, "No"}};
+            break;
+    }
+    SDL_MessageBoxData box{};
+    box.flags = SDL_MESSAGEBOX_INFORMATION;
+    box.title = caption.c_str();
+    box.message = text.c_str();
+    box.numbuttons = static_cast<int>(data.size());
+    box.buttons = data.data();
+    int pressed = -1;
+    if (SDL_ShowMessageBox(&box, &pressed) != 0 || pressed < 0) return buttons == YesNo ? AnswerNo : buttons == Ok ? AnswerOk : AnswerCancel;
+    return static_cast<Answer>(pressed);
+}

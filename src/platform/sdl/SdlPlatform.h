@@ -1,0 +1,98 @@
+#pragma once
+#include <SDL.h>
+#include <SDL_ttf.h>
+#include <memory>
+#include "platform/Platform.h"
+
+// The window: a renderer scaling the 800 x 600 picture to the window (nearest neighbour, so it
+// stays sharp), letterboxed; desktop full screen on request or with F11.
+class SdlScreen : public Screen {
+public:
+    ~SdlScreen() override;
+    bool open(bool fullScreen) override;
+    bool isOpen() const override { return window_ != nullptr; }
+    void setSidePanel(const std::uint32_t* pixels) override;
+    void setIcon(const std::uint32_t* pixels, int w, int h) override;
+    void presentStrip(const std::uint32_t* backBuffer, int pitchPixels) override;
+    bool pollEvent(WindowEvent& event) override;
+
+private:
+    void compose();
+    void toggleFullScreen();
+
+    SDL_Window* window_ = nullptr;
+    SDL_Renderer* renderer_ = nullptr;
+    SDL_Texture* panel_ = nullptr;
+    SDL_Texture* strip_ = nullptr;
+    bool fullScreen_ = false;
+};
+
+class SdlInputDevices : public InputDevices {
+public:
+    ~SdlInputDevices() override;
+    bool createKeyboard() override { return true; }
+    void readKeyboard(bool keys[KeyCount]) override;
+    int joystickPorts() override;
+    bool readJoystick(int id, JoyPosition& position) override;
+    bool joystickCaps(int id, JoyCaps& caps) override;
+
+private:
+    SDL_Joystick* open(int id);
+    SDL_Joystick* joystick_ = nullptr;
+    int joystickId_ = -1;
+};
+
+class SdlAudioDevice : public AudioDevice {
+public:
+    ~SdlAudioDevice() override { close(); }
+    bool open(Mixer* mixer) override;
+    void close() override;
+    bool isOpen() const override { return device_ != 0; }
+
+private:
+    static void callback(void* user, Uint8* stream, int len);
+    SDL_AudioDeviceID device_ = 0;
+    Mixer* mixer_ = nullptr;
+};
+
+class SdlDialogs : public Dialogs {
+public:
+    explicit SdlDialogs(SdlScreen* screen) : screen_(screen) {}
+    Answer messageBox(const std::string& text, const std::string& caption, Buttons buttons) override;
+
+private:
+    SdlScreen* screen_;
+};
+
+class SdlTextRenderer : public TextRenderer {
+public:
+    ~SdlTextRenderer() override;
+    void drawText(std::uint32_t* pixels, int w, int h, int pitch, int x, int y, const std::string& utf8) override;
+    void drawTextBox(std::uint32_t* pixels, int w, int h, int pitch, int x1, int y1, int x2, int y2,
+                     const std::string& utf8) override;
+
+private:
+    TTF_Font* font();
+    void blend(SDL_Surface* text, std::uint32_t* pixels, int w, int h, int pitch, int x, int y, int clipRight,
+               int clipBottom);
+    TTF_Font* font_ = nullptr;
+    bool tried_ = false;
+};
+
+class SdlPlatform : public Platform {
+public:
+    SdlPlatform();
+    ~SdlPlatform() override;
+    Screen& screen() override { return screen_; }
+    InputDevices& inputDevices() override { return input_; }
+    AudioDevice& audioDevice() override { return audio_; }
+    Dialogs& dialogs() override { return dialogs_; }
+    TextRenderer& textRenderer() override { return text_; }
+
+private:
+    SdlScreen screen_;
+    SdlInputDevices input_;
+    SdlAudioDevice audio_;
+    SdlDialogs dialogs_{&screen_};
+    SdlTextRenderer text_;
+};

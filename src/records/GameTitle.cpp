@@ -1,0 +1,119 @@
+#include "records/GameTitle.h"
+#include <cstdio>
+#include "app/Env.h"
+#include "graphics/ImageLoader.h"
+#include "music/BgmId.h"
+
+namespace {
+constexpr int kFontSurface = 0;
+constexpr int kTitleSurface = 1;
+constexpr int kBackgroundSurface = 3;
+
+enum EntryKind { PlayEntry, RecordsEntry, ExitEntry };
+
+struct MenuEntry {
+    std::int32_t id;
+    const char* text;
+    int x, y;
+    bool needsFirstLap;  // shown only once the first lap has been cleared
+    EntryKind kind;
+    int gameMode;
+};
+
+// In the order they are added; hidden entries leave their gap.
+constexpr MenuEntry kEntries[] = {
+    {9, "play 2nd lap", 100, 300, true, PlayEntry, 5},
+    {10, "score (2nd lap)", 110, 320, true, RecordsEntry, 5},
+    {7, "play 1st lap", 100, 340, false, PlayEntry, 4},
+    {8, "score (1st lap)", 110, 360, false, RecordsEntry, 4},
+    {5, "play 2nd lap [old]", 100, 380, true, PlayEntry, 3},
+    {6, "score (2nd lap [old])", 110, 400, true, RecordsEntry, 3},
+    {3, "play 1st lap [old]", 100, 420, false, PlayEntry, 2},
+    {4, "score (1st lap [old])", 110, 440, false, RecordsEntry, 2},
+    {2, "tutorial", 100, 460, false, PlayEntry, 1},
+    {1, "exit", 100, 480, false, ExitEntry, 0},
+};
+}  // namespace
+
+GameTitle::GameTitle(Env* env, Log* log)
+    : Game(env, log), menu_(env, log), highScoreText_(env, log), recordText_(env, log) {
+    buildMenu();
+    highScoreText_.SetPosition(toFixed(100), toFixed(200));
+    recordText_.SetPosition(toFixed(100), toFixed(220));
+}
+
+void GameTitle::Load() {
+    started = true;
+    Draw& draw = env->draw;
+    ImageLoader loader(log);
+    loader.Load(107, &draw, kFontSurface);
+    for (int c = 0; c < 128; ++c) draw.DefineSprite(SpriteDef::cell(kFontSurface, (c % 16) * 8, (c / 16) * 16, 8, 16), c);
+    for (int i = 0; i < 4; ++i) draw.DefineSprite(SpriteDef::cell(kFontSurface, i * 16, 128, 16, 16), 128 + i);
+    draw.DefineSprite(SpriteDef::cell(kFontSurface, 64, 128, 64, 16), 132);
+    loader.Load(112, &draw, kTitleSurface);
+    draw.DefineSprite(SpriteDef::cell(kTitleSurface, 0, 0, 480, 120), 256);
+    loader.Load(109, &draw, kBackgroundSurface);
+    for (int i = 0; i < 3; ++i) draw.DefineSprite(SpriteDef::cell(kBackgroundSurface, 0, 600 * i, 480, 600), 768 + i);
+    env->sound.load("./data/se_click.wav", Click);
+    env->bgm.load("./data/title.mid", Title);
+    env->bgm.play(Title);
+}
+
+Game* GameTitle::Run() {
+    ++frame;
+    if (!started) {
+        Load();
+        env->input.update();
+        env->input.clearPresses();
+    }
+    env->Tick();
+    env->draw.DrawSprite(toFixed(240), toFixed(300), env->input.isDown(Button2) ? 769 : 768);
+    env->draw.DrawSprite(toFixed(240), toFixed(100), 256);
+    menu_.UpdateTree();
+    highScoreText_.UpdateTree();
+    recordText_.UpdateTree();
+
+    const std::int32_t decided = menu_.GetDecided();
+    for (const MenuEntry& e : kEntries) {
+        if (e.id != decided) continue;
+        switch (e.kind) {
+            case PlayEntry: return startPlay(e.gameMode);
+            case RecordsEntry: return openRecords(e.gameMode);
+            case ExitEntry: quit_ = true; return nullptr;
+        }
+    }
+    return nullptr;
+}
+
+Game* GameTitle::startPlay(int gameMode) {
+    // The play scene arrives with the first playable stage.
+    menu_.ResetDecided();
+    return nullptr;
+}
+
+Game* GameTitle::openRecords(int gameMode) {
+    // The records scene arrives with the records.
+    menu_.ResetDecided();
+    return nullptr;
+}
+
+void GameTitle::setHighScore(std::int32_t score) {
+    if (shownHighScore_ > score) return;
+    char text[48];
+    std::snprintf(text, sizeof text, "your high score : %04d", score);
+    highScoreText_.SetText(text);
+    shownHighScore_ = score;
+}
+
+void GameTitle::setCursor(std::int32_t id) { menu_.SetCurrent(id); }
+
+void GameTitle::buildMenu() {
+    menu_.ClearItems();
+    for (const MenuEntry& e : kEntries) {
+        if (e.needsFirstLap && !env->save.shortCourseCleared) continue;
+        auto* item = new CharacterString(env, log);
+        item->SetText(e.text);
+        item->SetPosition(toFixed(e.x), toFixed(e.y));
+        menu_.AddItem(item, e.id);
+    }
+}

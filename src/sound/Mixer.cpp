@@ -1,0 +1,23 @@
+#include "sound/Mixer.h"
+#include <algorithm>
+#include <cmath>
+
+void Mixer::addSource(MixerSource* source) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (std::find(sources_.begin(), sources_.end(), source) == sources_.end()) sources_.push_back(source);
+}
+
+void Mixer::removeSource(MixerSource* source) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sources_.erase(std::remove(sources_.begin(), sources_.end(), source), sources_.end());
+}
+
+void Mixer::render(std::int16_t* out, int frames) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    scratch_.assign(static_cast<std::size_t>(frames) * kChannels, 0.0f);
+    for (MixerSource* s : sources_) s->mixInto(scratch_.data(), frames);
+    for (std::size_t i = 0; i < scratch_.size(); ++i) {
+        const float v = std::clamp(scratch_[i], -1.0f, 1.0f);
+        out[i] = static_cast<std::int16_t>(std::lrint(v * 32767.0f));
+    }
+}
