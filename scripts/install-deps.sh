@@ -2,7 +2,7 @@
 # Installs the Debian packages Nimbulon needs to build, run and test, when any is missing.
 set -euo pipefail
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git ccache
   libsdl2-dev libsdl2-ttf-dev libfontconfig-dev fonts-vlgothic
   libfluidsynth-dev fluid-soundfont-gm
   libcurl4-openssl-dev libsqlite3-dev
