@@ -1,0 +1,4 @@
+"""Placeholder."""
+from pictures.placeholder import cells
+
+BITMAPS = {119: lambda: cells(119), }

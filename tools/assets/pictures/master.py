@@ -1,0 +1,4 @@
+"""Placeholder."""
+from pictures.placeholder import cells
+
+BITMAPS = {121: lambda: cells(121), }
