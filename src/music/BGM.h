@@ -1,21 +1,46 @@
 #pragma once
+#include <array>
 #include <string>
+#include "music/Output.h"
+#include "music/Player.h"
+#include "music/Score.h"
 
 class Log;
 class Mixer;
+class MsClock;
 
 // The music service: ten song slots, one player, one synthesizer output mixed into the game's
-// audio. (Placeholder until the MIDI player lands: loads and plays nothing.)
+// audio. Every operation runs on the game's main thread.
 class BGM {
 public:
-    BGM(Log* log, Mixer* mixer) : log_(log), mixer_(mixer) {}
-    virtual ~BGM() = default;
-    virtual void update() {}
-    virtual bool load(const std::string& path, int id) { return id >= 0 && id <= 9 && !path.empty(); }
-    virtual void play(int id) {}
-    virtual void stop() {}
+    static constexpr int kSlots = 10;
+
+    // mixer: the game's mix, null when there is no audio device (the game then plays on without
+    // music). soundFont and clock are for tests and tools.
+    BGM(Log* log, Mixer* mixer, std::string soundFont = midiplayer::Output::kDefaultSoundFont,
+        MsClock* clock = nullptr);
+    ~BGM();
+    BGM(const BGM&) = delete;
+    BGM& operator=(const BGM&) = delete;
+
+    // Once per frame: writes to the log why the music stopped by itself or could not sound.
+    virtual void update();
+    // Reads a Standard MIDI File into slot id (0..9); false (logged "MIDIロード失敗") when it
+    // cannot be read. Loading the slot last played stops the music first.
+    virtual bool load(const std::string& path, int id);
+    // Plays slot id from its start, looping; ids outside 0..9 do nothing.
+    virtual void play(int id);
+    virtual void stop();
+
+    midiplayer::Player& player() { return player_; }
+    midiplayer::Output& output() { return output_; }
+    const midiplayer::Score& score(int id) const { return scores_.at(id); }
+    int currentId() const { return currentId_; }
 
 private:
     Log* log_;
-    Mixer* mixer_;
+    midiplayer::Player player_;
+    midiplayer::Output output_;
+    std::array<midiplayer::Score, kSlots> scores_;
+    int currentId_ = -1;
 };

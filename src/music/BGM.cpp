@@ -1,0 +1,60 @@
+#include "music/BGM.h"
+#include "app/Log.h"
+
+BGM::BGM(Log* log, Mixer* mixer, std::string soundFont, MsClock* clock)
+    : log_(log), player_(clock), output_(mixer, std::move(soundFont)) {
+    try {
+        output_.open();
+    } catch (const midiplayer::Output::OutputException& e) {
+        // No audio device or no soundfont: the game plays on without music.
+        if (log_ != nullptr) LOG_WRITE(log_, "BGM", "MIDI出力オープン失敗 " + e.message());
+    }
+    player_.addObserver(&output_);
+}
+
+BGM::~BGM() {
+    player_.stop();
+    player_.join();
+    // The player silences once more when it is destroyed, after the output: unhook it first.
+    player_.removeObserver(&output_);
+}
+
+void BGM::update() {
+    if (log_ == nullptr) return;
+    const std::string failure = player_.takeFailure();
+    if (!failure.empty()) LOG_WRITE(log_, "BGM", "MIDI再生停止 " + failure);
+    const std::string loadFailure = output_.takeFailure();
+    if (!loadFailure.empty()) LOG_WRITE(log_, "BGM", "音色ファイル読み込み失敗 " + loadFailure);
+}
+
+bool BGM::load(const std::string& path, int id) {
+    if (id < 0 || id >= kSlots) return false;
+    if (id == currentId_) {
+        player_.stop();
+        player_.join();  // the playback thread must be gone before its score is cleared
+    }
+    try {
+        scores_[id].load(path);
+    } catch (const midiplayer::Score::ScoreException&) {
+        if (log_ != nullptr) LOG_WRITE(log_, "BGM", "MIDIロード失敗");
+        return false;
+    }
+    return true;
+}
+
+void BGM::play(int id) {
+    if (id < 0 || id >= kSlots) return;
+    player_.stop();
+    player_.rewind();
+    player_.join();  // instead of a fixed wait: the old playback thread has left
+    player_.stop();
+    player_.setScore(&scores_[id]);
+    try {
+        player_.start();
+    } catch (const midiplayer::Player::PlayerException&) {
+        if (log_ != nullptr) LOG_WRITE(log_, "BGM", "MIDI再生開始失敗");
+    }
+    currentId_ = id;
+}
+
+void BGM::stop() { player_.stop(); }

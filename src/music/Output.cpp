@@ -1,0 +1,185 @@
+#include "music/Output.h"
+#include <fluidsynth.h>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+namespace midiplayer {
+
+// Settings, chosen for this game's songs and costs:
+// - 44100 Hz stereo, the mixer's format, so nothing is resampled;
+// - 96 voices: a GM song of ours needs far fewer, and a cap keeps the audio thread's worst case low;
+// - reverb and chorus on, at FluidSynth's own levels: the General MIDI sounds are made for them;
+// - gain 0.6: the songs' loudest passages peak a few dB below full scale, leaving room for the
+//   effects mixed on top;
+// - samples loaded on demand (only the programs a song selects), which keeps the resident size
+//   of the 140 MB soundfont small.
+namespace {
+
+constexpr int kChunkFrames = 1024;
+constexpr std::size_t kMaxPending = 4096;
+
+void quietLibrary() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
+        fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
+        fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
+    });
+}
+
+// A readable file that starts as a SoundFont 2 does ("RIFF" .... "sfbk").
+bool looksLikeSoundFont(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return false;
+    char head[12];
+    const bool ok = std::fread(head, 1, 12, f) == 12 && std::memcmp(head, "RIFF", 4) == 0 &&
+                    std::memcmp(head + 8, "sfbk", 4) == 0;
+    std::fclose(f);
+    return ok;
+}
+
+}  // namespace
+
+Output::Output(Mixer* mixer, std::string soundFont)
+    : mixer_(mixer), soundFont_(std::move(soundFont)), left_(kChunkFrames), right_(kChunkFrames) {}
+
+Output::~Output() { close(); }
+
+void Output::open() {
+    close();
+    if (mixer_ == nullptr || !looksLikeSoundFont(soundFont_))
+        throw OutputException("midiOutOpen failed. deviceID=" + std::to_string(deviceId));
+    quietLibrary();
+    open_ = true;
+    loadEnded_ = false;
+    mixer_->addSource(this);
+    loader_ = std::thread(&Output::load, this, soundFont_);
+}
+
+void Output::load(std::string path) {
+    fluid_settings_t* settings = new_fluid_settings();
+    fluid_synth_t* synth = nullptr;
+    if (settings != nullptr) {
+        fluid_settings_setnum(settings, "synth.sample-rate", Mixer::kRate);
+        fluid_settings_setint(settings, "synth.polyphony", kPolyphony);
+        fluid_settings_setnum(settings, "synth.gain", kGain);
+        fluid_settings_setint(settings, "synth.reverb.active", 1);
+        fluid_settings_setint(settings, "synth.chorus.active", 1);
+        fluid_settings_setint(settings, "synth.dynamic-sample-loading", 1);
+        fluid_settings_setint(settings, "synth.cpu-cores", 1);
+        synth = new_fluid_synth(settings);
+    }
+    if (synth != nullptr && fluid_synth_sfload(synth, path.c_str(), 1) == FLUID_FAILED) {
+        delete_fluid_synth(synth);
+        synth = nullptr;
+    }
+    if (synth == nullptr) {
+        if (settings != nullptr) delete_fluid_settings(settings);
+        std::lock_guard<std::mutex> lock(failureMutex_);
+        failure_ = "soundfont load failed: " + path;
+    } else {
+        settings_ = settings;
+        std::lock_guard<std::mutex> lock(pendingMutex_);
+        for (const auto& e : pending_) {
+            try {
+                apply(synth, *e);
+            } catch (const OutputException&) {
+                // a kept message the synthesizer refuses is dropped, as it would have been live
+            }
+        }
+        pending_.clear();
+        synth_.store(synth);
+    }
+    loadEnded_ = true;
+}
+
+bool Output::waitReady(int timeoutMs) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (open_ && !loadEnded_ && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return isReady();
+}
+
+std::string Output::takeFailure() {
+    std::lock_guard<std::mutex> lock(failureMutex_);
+    return std::exchange(failure_, std::string());
+}
+
+void Output::close() {
+    if (!open_) return;
+    if (loader_.joinable()) loader_.join();
+    mixer_->removeSource(this);  // returns once the audio thread no longer renders us
+    open_ = false;
+    if (fluid_synth_t* synth = synth_.exchange(nullptr)) delete_fluid_synth(synth);
+    if (settings_ != nullptr) delete_fluid_settings(settings_);
+    settings_ = nullptr;
+    std::lock_guard<std::mutex> lock(pendingMutex_);
+    pending_.clear();
+}
+
+void Output::onEvent(const Event& event) {
+    if (!open_) return;
+    if (fluid_synth_t* synth = synth_.load()) {
+        apply(synth, event);
+        return;
+    }
+    std::lock_guard<std::mutex> lock(pendingMutex_);
+    if (fluid_synth_t* synth = synth_.load()) {  // became ready meanwhile
+        apply(synth, event);
+        return;
+    }
+    // Still loading: notes cannot sound yet; everything else sets up the channels.
+    if (dynamic_cast<const EventNoteOn*>(&event) != nullptr || dynamic_cast<const EventNoteOff*>(&event) != nullptr)
+        return;
+    if (dynamic_cast<const EventShort*>(&event) == nullptr && dynamic_cast<const EventLong*>(&event) == nullptr) return;
+    if (pending_.size() < kMaxPending) pending_.push_back(event.clone());
+}
+
+void Output::apply(fluid_synth_t* synth, const Event& event) {
+    if (const auto* s = dynamic_cast<const EventShort*>(&event)) {
+        const int channel = s->status & 0x0F;
+        const int d1 = s->dataByte1, d2 = s->dataByte2;
+        switch (s->status & 0xF0) {
+            case 0x80: fluid_synth_noteoff(synth, channel, d1); break;
+            case 0x90: fluid_synth_noteon(synth, channel, d1, d2); break;  // velocity 0 releases
+            case 0xA0: fluid_synth_key_pressure(synth, channel, d1, d2); break;
+            case 0xB0: fluid_synth_cc(synth, channel, d1, d2); break;
+            case 0xC0: fluid_synth_program_change(synth, channel, d1); break;
+            case 0xD0: fluid_synth_channel_pressure(synth, channel, d1); break;
+            case 0xE0: fluid_synth_pitch_bend(synth, channel, (d1 & 0x7F) | (d2 & 0x7F) << 7); break;
+            default: break;  // system common and real-time bytes mean nothing to the synthesizer
+        }
+        return;
+    }
+    if (const auto* l = dynamic_cast<const EventLong*>(&event)) {
+        // FluidSynth takes the message without its 0xF0 and 0xF7 framing.
+        const std::uint8_t* data = l->data.data();
+        std::size_t n = l->length;
+        if (n > 0 && data[0] == 0xF0) ++data, --n;
+        if (n > 0 && data[n - 1] == 0xF7) --n;
+        if (n == 0) return;
+        if (fluid_synth_sysex(synth, reinterpret_cast<const char*>(data), static_cast<int>(n), nullptr, nullptr,
+                              nullptr, 0) == FLUID_FAILED)
+            throw OutputException("midiOutLongMsg PrepareHeader failed");
+    }
+    // Meta and tempo events are not sent.
+}
+
+void Output::mixInto(float* out, int frames) {
+    fluid_synth_t* synth = synth_.load();
+    if (synth == nullptr) return;
+    while (frames > 0) {
+        const int n = frames < kChunkFrames ? frames : kChunkFrames;
+        fluid_synth_write_float(synth, n, left_.data(), 0, 1, right_.data(), 0, 1);
+        for (int i = 0; i < n; ++i) {
+            out[2 * i] += left_[i];
+            out[2 * i + 1] += right_[i];
+        }
+        out += 2 * n;
+        frames -= n;
+    }
+}
+
+}  // namespace midiplayer

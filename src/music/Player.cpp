@@ -1,0 +1,177 @@
+#include "music/Player.h"
+#include <algorithm>
+#include <system_error>
+#include <utility>
+
+namespace midiplayer {
+
+void OutputObservable::notify(const Event& event) {
+    thread::Lock lock(observersLock_);
+    for (OutputObserver* o : observers_) o->onEvent(event);
+}
+
+void OutputObservable::addObserver(OutputObserver* observer) {
+    thread::Lock lock(observersLock_);
+    observers_.insert(observer);
+}
+
+void OutputObservable::removeObserver(OutputObserver* observer) {
+    thread::Lock lock(observersLock_);
+    observers_.erase(observer);
+}
+
+Player::Player(MsClock* clock) : clock_(clock != nullptr ? clock : &systemClock_) {}
+
+Player::~Player() {
+    silence();
+    stop();
+    join();
+}
+
+void Player::join() {
+    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+}
+
+void Player::setScore(const Score* score) {
+    join();
+    score_ = score;
+    position_ = 0.0;
+    if (score_ != nullptr) current_ = score_->first();
+}
+
+void Player::start() {
+    if (playing_) return;
+    join();
+    seek(static_cast<int>(position_));
+    playing_ = true;
+    try {
+        thread_ = std::thread(&Player::run, this);
+    } catch (const std::system_error&) {
+        throw PlayerException("_beginthread failed");
+    }
+}
+
+void Player::stop() {
+    if (playing_) {
+        playing_ = false;  // the thread ends at its next check
+        return;
+    }
+    join();
+    position_ = 0.0;
+    silence();
+}
+
+void Player::silence() {
+    for (int channel = 0; channel < 16; ++channel) {
+        EventShort off(static_cast<std::uint8_t>(0xB0 + channel), 123, 0);
+        off.setTrack(0);
+        notify(off);
+    }
+}
+
+void Player::rewind() {
+    join();
+    rewindNow();
+}
+
+void Player::rewindNow() {
+    position_ = 0.0;
+    silence();
+}
+
+void Player::seek(int tick) {
+    const bool wasPlaying = playing_;
+    if (wasPlaying) stop();
+    join();
+    position_ = tick;
+    if (score_ != nullptr) {
+        current_ = score_->first();
+        for (; current_ != score_->end() && (*current_)->time < position_; ++current_) {
+            const Event& e = **current_;
+            if (dynamic_cast<const EventNoteOn*>(&e) == nullptr && dynamic_cast<const EventNoteOff*>(&e) == nullptr)
+                notify(e);
+        }
+    }
+    if (wasPlaying) start();
+}
+
+std::string Player::takeFailure() {
+    std::lock_guard<std::mutex> lock(failureMutex_);
+    return std::exchange(failure_, std::string());
+}
+
+void Player::run() {
+    if (score_ == nullptr) {
+        playing_ = false;
+        return;
+    }
+    bool locked = false;
+    try {
+        std::uint32_t last = clock_->now();
+        tempo_ = static_cast<std::int32_t>(score_->tempoAt(current_));
+        playbackLock_.enter();
+        locked = true;
+        const double division = score_->getDivision();
+        while (playing_) {
+            if (current_ == score_->end()) {
+                if (!loop_) break;
+                position_ = 0.0;
+                current_ = score_->first();
+                if (current_ == score_->end()) break;
+            }
+            const std::int32_t due = (*current_)->time;
+            const std::uint32_t now = clock_->now();
+            const std::uint32_t elapsed = now - last;
+            // A tempo of 0 (possible in a file) would make the position infinite: count it as 1.
+            const double tempo = std::max<std::int32_t>(tempo_, 1);
+            position_ += division * (elapsed * 1000.0 / tempo) * speed_;
+            if (position_ <= due) {
+                playbackLock_.leave();
+                locked = false;
+                clock_->sleep(1);
+                playbackLock_.enter();
+                locked = true;
+            } else {
+                send(**current_);
+                ++current_;
+            }
+            last = now;
+        }
+    } catch (const MyException& e) {
+        std::lock_guard<std::mutex> lock(failureMutex_);
+        failure_ = e.describe();
+    } catch (const std::exception& e) {
+        std::lock_guard<std::mutex> lock(failureMutex_);
+        failure_ = e.what();
+    }
+    if (locked) playbackLock_.leave();
+    playing_ = false;
+    try {
+        silence();
+        if (current_ == score_->end()) rewindNow();
+    } catch (const std::exception&) {
+        // The output failed while silencing: nothing more can be sent.
+    }
+}
+
+void Player::send(const Event& event) {
+    if (const auto* on = dynamic_cast<const EventNoteOn*>(&event)) {
+        EventNoteOn copy(*on);
+        copy.dataByte2 = static_cast<std::uint8_t>(static_cast<int>(on->dataByte2 * velocityScale_));
+        if ((on->status & 0x0F) != 9) copy.dataByte1 = static_cast<std::uint8_t>(on->dataByte1 + transpose_);
+        notify(copy);
+    } else if (const auto* off = dynamic_cast<const EventNoteOff*>(&event)) {
+        EventNoteOff copy(*off);
+        if ((off->status & 0x0F) != 9) copy.dataByte1 = static_cast<std::uint8_t>(off->dataByte1 + transpose_);
+        notify(copy);
+    } else if (const auto* tempo = dynamic_cast<const EventTempo*>(&event)) {
+        tempo_ = static_cast<std::int32_t>(tempo->tempo);
+        EventTempo copy(*tempo);
+        copy.tempo = static_cast<std::uint32_t>(tempo->tempo * speed_);
+        notify(copy);
+    } else {
+        notify(event);
+    }
+}
+
+}  // namespace midiplayer

@@ -1,0 +1,101 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include "app/Clock.h"
+#include "music/CriticalSection.h"
+#include "music/Score.h"
+
+namespace midiplayer {
+
+// Receives every event the player sends.
+class OutputObserver {
+public:
+    virtual ~OutputObserver() = default;
+    virtual void onEvent(const Event& event) = 0;
+};
+
+// The registered observers and the lock that keeps one send from interleaving with another.
+class OutputObservable {
+public:
+    virtual ~OutputObservable() = default;
+    // Calls onEvent on every observer under the observers lock.
+    virtual void notify(const Event& event);
+    void addObserver(OutputObserver* observer);
+    void removeObserver(OutputObserver* observer);
+
+private:
+    std::set<OutputObserver*> observers_;
+    thread::CriticalSection observersLock_;
+};
+
+// Plays a score on a thread of its own against a millisecond clock, looping.
+//
+// The thread sends an event in the first pass in which the song position strictly exceeds the
+// event's time, one event per pass, and sleeps 1 ms whenever nothing is due. Every operation below
+// runs on the game's main thread; the ones that move the position first wait for a stopping
+// thread to leave (it does within about a millisecond plus one send).
+class Player : public OutputObservable {
+public:
+    class PlayerException : public MyException {
+    public:
+        using MyException::MyException;
+        std::string typeName() const override { return "PlayerException"; }
+    };
+
+    // clock: the time base and the 1 ms sleep; null = the system clock. Not owned.
+    explicit Player(MsClock* clock = nullptr);
+    ~Player() override;
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    void setScore(const Score* score);
+    // Starts the playback thread from the whole-tick part of the position; nothing if playing.
+    void start();
+    // Playing: asks the thread to end. Stopped: position 0 and all notes off.
+    void stop();
+    // Controller 123 (all notes off) on channels 0 to 15, in that order.
+    void silence();
+    void rewind();
+    // Moves to `tick`, replaying every non-note event before it.
+    void seek(int tick);
+    // Waits until a thread asked to stop has left (nothing when none runs).
+    void join();
+
+    bool isPlaying() const { return playing_.load(); }
+    double getPosition() const { return position_; }
+    // Why the playback thread ended by itself, once (empty when it did not fail).
+    std::string takeFailure();
+
+    void setVelocityScale(double v) { velocityScale_ = v; }
+    void setSpeed(double s) { speed_ = s; }
+    void setTranspose(int t) { transpose_ = t; }
+    void setLoop(bool l) { loop_ = l; }
+
+private:
+    void run();
+    void send(const Event& event);
+    void rewindNow();
+
+    std::atomic<bool> playing_{false};
+    double position_ = 0.0;
+    std::int32_t tempo_ = 0;
+    Score::Position current_{};
+    double velocityScale_ = 1.0;
+    double speed_ = 1.0;
+    std::int32_t transpose_ = 0;
+    const Score* score_ = nullptr;
+    bool loop_ = true;
+    std::thread thread_;
+    thread::CriticalSection playbackLock_;
+
+    SystemClock systemClock_;
+    MsClock* clock_;
+    std::mutex failureMutex_;
+    std::string failure_;
+};
+
+}  // namespace midiplayer
