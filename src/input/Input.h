@@ -7,34 +7,60 @@ class InputDevices;
 
 // Keyboard and the first joystick reduced to the game's buttons, in two sets: the play set (what
 // the characters react to; fed from the trace during a replay) and the live set (always the
-// devices). Each button has a held state and a count of presses not yet consumed.
+// devices, so a replay can still be left or fast-forwarded). Each button has a held state and a
+// count of presses not yet consumed, so a press that one poll saw still counts once even if the
+// key is up again by the time anybody asks.
 class Input {
 public:
-    // devices: not owned; null means no devices at all.
+    // devices: not owned; null means no keyboard and no joystick. log: not owned, never null.
     Input(InputDevices* devices, Log* log);
     virtual ~Input();
     Input(const Input&) = delete;
     Input& operator=(const Input&) = delete;
 
+    // Once per frame: read the devices into both sets (only while acquired), then advance the
+    // trace recording or replay.
     virtual void update();
+    // Play set: held, or else one pending press consumed.
     virtual bool isDown(int button);
     virtual bool takePress(int button);
+    // The same on the live set.
     virtual bool isDownLive(int button);
     virtual bool takePressLive(int button);
+    // Forgets every pending press of both sets; held states stay.
     virtual void clearPresses();
+    // A device reading: the play set takes it unless a replay drives it; the live set always does.
     virtual void feedDevice(int button, bool down);
+    // Play set: counts a press when the button goes down, then stores the state.
     virtual void setButton(int button, bool down);
 
+    // Window activation: the devices are read only while acquired; otherwise every button keeps
+    // the state it had.
     void setAcquired(bool acquired);
     bool acquired() const { return acquired_; }
 
-    // Plain reads for the replay tool and tests.
+    // Plain reads for the replay tool and tests (no press is consumed).
     bool playHeld(int button) const { return playHeld_[button]; }
     bool liveHeld(int button) const { return liveHeld_[button]; }
+    bool tracing() const { return tracing_; }
+    bool replaying() const { return replaying_; }
+
+    // --- trace and replay ---------------------------------------------------------------------
+    // startTrace / endTrace / startReplay / endReplay and the trace, replay cursor and current
+    // run fields are added here by the recording half of the service.
+
+protected:
+    // Never both true. Set only by the trace and replay operations (and by test doubles that need
+    // a replay without a trace).
+    bool tracing_ = false;
+    bool replaying_ = false;
 
 private:
     bool createKeyboard();
+    void searchJoystick();
     void readDevices();
+    // One recording or replay step at the end of update(); nothing to do until traces exist.
+    void stepTrace();
 
     bool playHeld_[kButtonCount] = {};
     std::int32_t playPresses_[kButtonCount] = {};
@@ -43,7 +69,7 @@ private:
     Log* log_;
     InputDevices* devices_;
     bool keyboardOk_ = false;
-    std::int32_t joystickId_ = -1;
+    std::int32_t joystickId_ = -1;  // -1: no joystick in use
     std::uint32_t xLeft_ = 0, yUp_ = 0, xRight_ = 0, yDown_ = 0;
     bool acquired_ = false;
 };
