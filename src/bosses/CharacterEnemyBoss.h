@@ -1,0 +1,23 @@
+#pragma once
+#include <cstdint>
+#include "combat/CharacterEnemy.h"
+
+class CharacterBonusTimer;
+
+// The base of the current version's bosses: a hit-point gauge at the top of the field and the
+// bonus timer that decides the size of the death ring.
+class CharacterEnemyBoss : public CharacterEnemy {
+public:
+    CharacterEnemyBoss(Env* env, Log* log, GameInfo* gameInfo);
+    // The enemy base's step, then the gauge.
+    void Act() override;
+    // Replaces any timer this boss started before with a new one in the top tree.
+    void StartBonusTimer(double start, double decrement);
+
+    CharacterBonusTimer* bonusTimer = nullptr;  // lives in the top tree, not owned
+    std::int32_t maxHitPoints = 1;
+    Fixed16 gaugeY = toFixed(48);
+
+protected:
+    void DrawGauge();
+};
