@@ -18,31 +18,36 @@ RED = '#8a4a5a'
 
 
 def hull():
-    L = Layer(480, 96, ss=2)
-    strip = L.rect(-4, 2, 484, 20)
-    L.paint(L.rect(-4, 0, 484, 22), OUT)
-    L.paint(strip, L.shaded(strip, PLATE, radius=2.5))
-    for x in range(0, 480, 40):
-        L.paint(L.rect(x, 2, x + 1, 20), '#3a3850')
-        for y in (6, 15):
-            L.paint(L.circle(x + 20, y, 1.3), '#a4a2b8')
-    for x0, x1 in ((-4, 200), (280, 484)):
-        blk = L.polygon([(x0, 20), (x1, 20), (x1 - (8 if x1 < 480 else 0), 53), (x0 + (8 if x0 > 0 else 0), 53)])
+    """Drawn on a wider canvas with every shape repeated one section left and right, then cut,
+    so that sections placed side by side join without a seam."""
+    M = 40
+    L = Layer(480 + 2 * M, 96, ss=2)
+    for dx in (M - 480, M, M + 480):
+        strip = L.rect(dx, 2, dx + 480, 20)
+        L.paint(L.rect(dx, 0, dx + 480, 22), OUT)
+        L.paint(strip, PLATE)
+        for x in range(0, 480, 40):
+            L.paint(L.rect(dx + x, 2, dx + x + 1, 20), '#3a3850')
+            for y in (6, 15):
+                L.paint(L.circle(dx + x + 20, y, 1.3), '#a4a2b8')
+    for dx in (M - 480, M, M + 480):
+        # one armour block from 280 to 680 (crossing into the next section), the gap at 200..280
+        blk = L.polygon([(dx + 280, 20), (dx + 680, 20), (dx + 672, 53), (dx + 288, 53)])
         L.paint(L.grow(blk, 1.2), OUT)
-        L.paint(blk, L.shaded(blk, PLATE2, radius=3))
-        for x in range(max(x0, 0) + 10, min(x1, 480) - 10, 60):
-            L.paint(L.rect(x, 28, x + 36, 33), RED)
-            L.paint(L.rect(x, 28, x + 36, 29), '#b07080')
-    # the core socket in the middle
-    L.paint(L.rect(200, 20, 280, 50), OUT)
-    L.paint(L.rect(204, 20, 276, 46), '#2a2838')
-    # pot mounts under the blocks
-    for px in (70, 410):
-        m = L.polygon([(px - 14, 53), (px + 14, 53), (px + 8, 62), (px - 8, 62)])
-        L.paint(L.grow(m, 1), OUT)
-        L.paint(m, L.shaded(m, PLATE, radius=2))
-    # keep the hull tiling: the last columns equal the first
-    return L.resolve()
+        L.paint(blk, PLATE2)
+        for x in range(290, 680, 60):
+            L.paint(L.rect(dx + x, 28, dx + x + 36, 33), RED)
+            L.paint(L.rect(dx + x, 28, dx + x + 36, 29), '#b07080')
+        L.paint(L.rect(dx + 200, 20, dx + 280, 50), OUT)
+        L.paint(L.rect(dx + 204, 20, dx + 276, 46), '#2a2838')
+        for px in (70, 410):
+            m = L.polygon([(dx + px - 14, 53), (dx + px + 14, 53), (dx + px + 8, 62), (dx + px - 8, 62)])
+            L.paint(L.grow(m, 1), OUT)
+            L.paint(m, PLATE)
+    # light the whole periodic picture at once, then keep the middle section
+    mask = L.a.copy()
+    L.col = L.col * (L.shaded(mask, (255, 255, 255), radius=2.5) / 255.0)
+    return L.resolve()[:, M:M + 480]
 
 
 def pot():
