@@ -75,7 +75,76 @@ void Input::update() {
     stepTrace();
 }
 
-void Input::stepTrace() {}
+void Input::stepTrace() {
+    if (tracing_) {
+        // Same state as the run being extended: one more poll for it. Otherwise the run is done
+        // and a new one starts with this poll; nothing is allocated while the state holds.
+        bool same = true;
+        for (int b = 0; b < kButtonCount; ++b)
+            if (playHeld_[b] != run_.state[b]) same = false;
+        if (same) {
+            ++run_.repeat;
+            return;
+        }
+        trace_.append(run_);
+        run_.repeat = 0;
+        for (int b = 0; b < kButtonCount; ++b) run_.state[b] = playHeld_[b];
+        return;
+    }
+    if (!replaying_) return;
+    if (run_.repeat > 0) {
+        --run_.repeat;
+        return;
+    }
+    if (replayCursor_ >= trace_.size()) {
+        endReplay();
+        return;
+    }
+    const InputRun& next = trace_[replayCursor_];
+    for (int b = 0; b < kButtonCount; ++b) setButton(b, next.state[b]);
+    run_.repeat = next.repeat;
+    ++replayCursor_;
+}
+
+void Input::startTrace() {
+    LOG_WRITE(log_, kSource, "入力のトレースを開始");
+    trace_.clear();
+    run_ = InputRun{};
+    for (bool& held : playHeld_) held = false;
+    clearPresses();
+    tracing_ = true;
+    replaying_ = false;
+}
+
+InputTrace Input::endTrace() {
+    trace_.append(run_);
+    LOG_WRITE(log_, kSource, "入力のトレースを終了");
+    tracing_ = false;
+    clearPresses();
+    return trace_;
+}
+
+void Input::startReplay(InputTrace trace) {
+    LOG_WRITE(log_, kSource, "入力のリプレイを開始");
+    run_ = InputRun{};
+    for (bool& held : playHeld_) held = false;
+    clearPresses();
+    trace_ = std::move(trace);
+    replaying_ = true;
+    tracing_ = false;
+    replayCursor_ = 0;
+    if (trace_.empty()) return;  // the next poll ends the replay
+    const InputRun& first = trace_[0];
+    for (int b = 0; b < kButtonCount; ++b) playHeld_[b] = first.state[b];
+    run_.repeat = first.repeat;
+    replayCursor_ = 1;
+}
+
+void Input::endReplay() {
+    LOG_WRITE(log_, kSource, "入力のリプレイを終了");
+    replaying_ = false;
+    clearPresses();
+}
 
 void Input::readDevices() {
     bool keys[InputDevices::KeyCount] = {};

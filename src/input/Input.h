@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include "input/InputButton.h"
+#include "input/InputTrace.h"
 
 class Log;
 class InputDevices;
@@ -46,8 +47,17 @@ public:
     bool replaying() const { return replaying_; }
 
     // --- trace and replay ---------------------------------------------------------------------
-    // startTrace / endTrace / startReplay / endReplay and the trace, replay cursor and current
-    // run fields are added here by the recording half of the service.
+    // Recording: every poll after startTrace adds the play set's held flags to the trace, as runs
+    // of equal states. The moment of startTrace is the first poll of the first run, all up.
+    virtual void startTrace();
+    // Closes the current run into the trace and returns a copy (also when not tracing).
+    virtual InputTrace endTrace();
+    // The play set follows the trace from now on; the live set still follows the devices. The
+    // first run's state applies at once (no presses counted for it); each later run's state is
+    // set through setButton at the poll it begins, so presses count as they did when recorded.
+    virtual void startReplay(InputTrace trace);
+    // Back to the devices; also called by update itself when the trace runs out.
+    virtual void endReplay();
 
 protected:
     // Never both true. Set only by the trace and replay operations (and by test doubles that need
@@ -72,4 +82,9 @@ private:
     std::int32_t joystickId_ = -1;  // -1: no joystick in use
     std::uint32_t xLeft_ = 0, yUp_ = 0, xRight_ = 0, yDown_ = 0;
     bool acquired_ = false;
+
+    InputTrace trace_;
+    std::size_t replayCursor_ = 0;  // index in trace_ of the next run to apply
+    // Recording: the run being extended. Replaying: only its repeat, the polls still to wait.
+    InputRun run_;
 };
