@@ -1,26 +1,43 @@
-// Minimal first version; the full drawing service replaces it.
 #include "graphics/Draw.h"
 #include "app/Log.h"
+#include "graphics/Blit.h"
 #include "platform/Platform.h"
+
+namespace {
+const char* const kNoDisplayModeText = "DisplayMode\n800x600x16 and 800x600x32\nis not available.\n";
+}
 
 Draw::Draw(Screen* screen, TextRenderer* text, Dialogs* dialogs, Log* log, bool fullScreen)
     : screen_(screen), text_(text), dialogs_(dialogs), log_(log) {
     Init(fullScreen);
 }
+
 Draw::~Draw() = default;
 
 void Draw::Init(bool fullScreen) {
-    fullScreen_ = fullScreen;
     LOG_WRITE(log_, "Draw", "画像環境の初期化");
-    displayOk_ = screen_ && screen_->open(fullScreen);
-    LOG_WRITE(log_, "Draw", displayOk_ ? "画像環境の初期化に成功" : "画像環境の初期化に失敗");
-    Clear(kBackBuffer);
+    // The back buffer, surfaces and sprites are ours and survive a rebuild; only the display is
+    // made again.
+    fullScreen_ = fullScreen;
+    displayOk_ = screen_ != nullptr && screen_->open(fullScreen);
+    if (!displayOk_) {
+        // Only full screen has a display mode that can be missing; the player is told once.
+        if (fullScreen && dialogs_ != nullptr) dialogs_->messageBox(kNoDisplayModeText, "error", Dialogs::Ok);
+        lastResult_ = kFailed;
+        LOG_WRITE(log_, "Draw", "画像環境の初期化に失敗");
+        return;
+    }
+    lastResult_ = 0;
+    if (!fullScreen) Clear(kBackBuffer);
+    LOG_WRITE(log_, "Draw", "画像環境の初期化に成功");
 }
 
 int Draw::Present() {
-    if (skip_ || !displayOk_) return 0;
+    if (skip_) return lastResult_;
+    if (!displayOk_) return kFailed;
     screen_->presentStrip(back_.pixels.data(), back_.width);
-    return 0;
+    lastResult_ = 0;
+    return lastResult_;
 }
 
 const SpriteDef* Draw::sprite(std::int32_t id) const {
@@ -30,68 +47,113 @@ const SpriteDef* Draw::sprite(std::int32_t id) const {
 
 Surface* Draw::target(std::int32_t t) { return t == kBackBuffer ? &back_ : GetSurface(t); }
 
-void Draw::DrawSprite(Fixed16 x, Fixed16 y, std::int32_t id, std::int32_t t) {
+bool Draw::place(Fixed16 x, Fixed16 y, std::int32_t id, std::int32_t t, Placement& out) {
     const SpriteDef* s = sprite(id);
-    if (skip_ || !s) return;
-    Surface* src = GetSurface(s->surface);
-    Surface* dst = target(t);
-    if (!src || !dst) return;
-    const int cx = (x >> 16) + (t == kBackBuffer ? kPlayfieldLeft : 0), cy = y >> 16;
-    Rect d{cx - s->halfWidth, cy - s->halfHeight, cx + s->halfWidth, cy + s->halfHeight};
-    Rect r{s->srcLeft, s->srcTop, s->srcRight, s->srcBottom};
-    ClipRects(d, r);
-    for (int yy = d.top; yy < d.bottom && yy < dst->height; ++yy)
-        for (int xx = d.left; xx < d.right && xx < dst->width; ++xx) {
-            const int sx = r.left + (xx - d.left), sy = r.top + (yy - d.top);
-            if (sx < 0 || sy < 0 || sx >= src->width || sy >= src->height) continue;
-            const std::uint32_t p = src->at(sx, sy);
-            if (s->colorKey() && src->isKey(p)) continue;
-            dst->at(xx, yy) = p;
-        }
+    if (s == nullptr) return false;
+    out.source = GetSurface(s->surface);
+    out.target = target(t);
+    if (out.source == nullptr || out.target == nullptr) return false;
+    const int cx = (x >> 16) + (t == kBackBuffer ? kPlayfieldLeft : 0);
+    const int cy = y >> 16;
+    out.dst = Rect{cx - s->halfWidth, cy - s->halfHeight, cx + s->halfWidth, cy + s->halfHeight};
+    out.src = Rect{s->srcLeft, s->srcTop, s->srcRight, s->srcBottom};
+    out.colorKey = s->colorKey();
+    ClipRects(out.dst, out.src);
+    // An off-screen target smaller than the back buffer clips the same way again, so a sprite
+    // hanging over its edge draws its inner part and never writes past the buffer.
+    clipToArea(out.dst, out.src, out.target->width, out.target->height);
+    // A source rectangle reaching outside its surface is a bad definition: like a refused blit
+    // it draws nothing rather than reading someone else's memory.
+    return fitsInside(out.dst, out.target->width, out.target->height) &&
+           fitsInside(out.src, out.source->width, out.source->height);
 }
 
-void Draw::DrawSpriteFlash(Fixed16 x, Fixed16 y, std::int32_t id, std::int32_t t) { DrawSprite(x, y, id, t); }
-void Draw::DrawSpriteShaded(Fixed16 x, Fixed16 y, std::int32_t id, std::int32_t, std::int32_t) { DrawSprite(x, y, id); }
-void Draw::DrawTextBox(Fixed16, Fixed16, Fixed16, Fixed16, const char*) {}
-void Draw::DrawText(Fixed16, Fixed16, const char*) {}
+void Draw::DrawSprite(Fixed16 x, Fixed16 y, std::int32_t id, std::int32_t t) {
+    if (skip_) return;
+    Placement p;
+    if (!place(x, y, id, t, p)) return;
+    blitRect(*p.source, p.src, *p.target, p.dst, p.colorKey);
+}
+
+void Draw::DrawSpriteFlash(Fixed16 x, Fixed16 y, std::int32_t id, std::int32_t t) {
+    if (skip_) return;
+    Placement p;
+    if (!place(x, y, id, t, p)) return;
+    blitRect(*p.source, p.src, *p.target, p.dst, p.colorKey);
+    flashRows(*p.source, p.src, *p.target, p.dst);
+}
+
+void Draw::DrawSpriteShaded(Fixed16 x, Fixed16 y, std::int32_t id, std::int32_t percent, std::int32_t) {
+    if (skip_) return;
+    Placement p;
+    if (!place(x, y, id, kBackBuffer, p)) return;
+    shadeRect(*p.source, p.src, *p.target, p.dst, percent);
+}
+
+void Draw::DrawTextBox(Fixed16 x1, Fixed16 y1, Fixed16 x2, Fixed16 y2, const char* text) {
+    // Text ignores skip: the few texts are cheap and a menu must never lose its words.
+    if (text_ == nullptr || text == nullptr) return;
+    text_->drawTextBox(back_.pixels.data(), back_.width, back_.height, back_.width, (x1 >> 16) + kPlayfieldLeft,
+                       y1 >> 16, (x2 >> 16) + kPlayfieldLeft, y2 >> 16, text);
+}
+
+void Draw::DrawText(Fixed16 x, Fixed16 y, const char* text) {
+    if (text_ == nullptr || text == nullptr) return;
+    text_->drawText(back_.pixels.data(), back_.width, back_.height, back_.width, (x >> 16) + kPlayfieldLeft, y >> 16,
+                    text);
+}
 
 int Draw::CreateSurface(int width, int height, int index) {
-    if (index < 0) return -1;
-    if (surfaces_.size() <= static_cast<std::size_t>(index)) surfaces_.resize(index + 1);
+    if (index < 0 || index >= kMaxSurfaces) {
+        LOG_WRITE(log_, "Draw", "オフスクリーンサーフェスの作成に失敗");
+        return kFailed;
+    }
+    if (surfaces_.size() <= static_cast<std::size_t>(index)) surfaces_.resize(static_cast<std::size_t>(index) + 1);
+    if (surfaces_[index]) ReleaseSurface(index);
+    if (width <= 0 || height <= 0 || width > kMaxSurfaceSide || height > kMaxSurfaceSide) {
+        LOG_WRITE(log_, "Draw", "オフスクリーンサーフェスの作成に失敗");
+        return kFailed;
+    }
     surfaces_[index] = std::make_unique<Surface>(width, height);
+    surfaces_[index]->keyLow = 0;  // black is transparent until a loader widens the range
+    surfaces_[index]->keyHigh = 0;
+    Clear(index);
     return 0;
 }
+
 void Draw::ReleaseSurface(int index) {
     if (index >= 0 && static_cast<std::size_t>(index) < surfaces_.size()) surfaces_[index].reset();
 }
+
 Surface* Draw::GetSurface(int index) {
     if (index < 0 || static_cast<std::size_t>(index) >= surfaces_.size()) return nullptr;
     return surfaces_[index].get();
 }
-void Draw::DefineSprite(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d, std::int32_t e, std::int32_t f,
-                        std::int32_t g, std::int32_t h, std::int32_t i, std::int32_t j, std::int32_t id) {
-    if (id < 0) return;
-    if (sprites_.size() <= static_cast<std::size_t>(id)) sprites_.resize(id + 1);
-    sprites_[id] = SpriteDef{a, b, c, d, e, f, g, h, i, j};
+
+void Draw::DefineSprite(std::int32_t srcTop, std::int32_t srcBottom, std::int32_t srcLeft, std::int32_t srcRight,
+                        std::int32_t width, std::int32_t halfWidth, std::int32_t height, std::int32_t halfHeight,
+                        std::int32_t surface, std::int32_t flags, std::int32_t id) {
+    if (id < 0 || id > kMaxSpriteId) return;
+    if (sprites_.size() <= static_cast<std::size_t>(id)) sprites_.resize(static_cast<std::size_t>(id) + 1);
+    sprites_[id] = SpriteDef{srcTop, srcBottom, srcLeft, srcRight, width, halfWidth, height, halfHeight, surface, flags};
 }
+
 void Draw::DefineSprite(const SpriteDef& s, std::int32_t id) {
     DefineSprite(s.srcTop, s.srcBottom, s.srcLeft, s.srcRight, s.width, s.halfWidth, s.height, s.halfHeight, s.surface,
                  s.flags, id);
 }
+
 void Draw::Clear(int index) {
     if (skip_) return;
     if (index == kBackBuffer) {
-        for (int y = 0; y < kBackHeight; ++y)
-            for (int x = kPlayfieldLeft; x < kPlayfieldLeft + 480; ++x) back_.at(x, y) = 0;
+        fillRect(back_, Rect{kPlayfieldLeft, 0, kPlayfieldLeft + kPlayfieldWidth, kBackHeight}, 0);
     } else if (Surface* s = GetSurface(index)) {
-        std::fill(s->pixels.begin(), s->pixels.end(), 0u);
+        fillRect(*s, Rect{0, 0, s->width, s->height}, 0);
     }
 }
+
 void Draw::SetSkip(bool skip) { skip_ = skip; }
+
 Screen* Draw::GetWindow() { return screen_; }
-void Draw::ClipRects(Rect& dst, Rect& src) {
-    if (dst.top < 0) { src.top -= dst.top; dst.top = 0; }
-    if (dst.bottom > kBackHeight) { src.bottom += kBackHeight - dst.bottom; dst.bottom = kBackHeight; }
-    if (dst.left < 0) { src.left -= dst.left; dst.left = 0; }
-    if (dst.right > kBackWidth) { src.right += kBackWidth - dst.right; dst.right = kBackWidth; }
-}
+
+void Draw::ClipRects(Rect& dst, Rect& src) { clipToArea(dst, src, kBackWidth, kBackHeight); }

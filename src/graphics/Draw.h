@@ -21,6 +21,13 @@ public:
     static constexpr int kBackHeight = 600;
     static constexpr int kPlayfieldLeft = 160;
     static constexpr int kBackBuffer = -1;
+    static constexpr int kPlayfieldWidth = 480;
+    // Result of a failed CreateSurface or Present (0 is success).
+    static constexpr int kFailed = -1;
+    // Limits that keep a wild index or size from allocating without bound.
+    static constexpr int kMaxSurfaces = 1024;
+    static constexpr int kMaxSurfaceSide = 16384;
+    static constexpr std::int32_t kMaxSpriteId = 0xFFFF;
 
     // screen, text and dialogs are not owned and may be null (then nothing is shown).
     Draw(Screen* screen, TextRenderer* text, Dialogs* dialogs, Log* log, bool fullScreen);
@@ -55,6 +62,15 @@ public:
     bool fullScreen() const { return fullScreen_; }
 
 private:
+    // A sprite placed for drawing: its source and target surfaces and both rectangles, clipped
+    // to the back buffer's 800 x 600 and to the target, and checked to lie inside both surfaces.
+    struct Placement {
+        Surface* source = nullptr;
+        Surface* target = nullptr;
+        Rect src, dst;
+        bool colorKey = false;
+    };
+    bool place(Fixed16 x, Fixed16 y, std::int32_t id, std::int32_t target, Placement& out);
     Surface* target(std::int32_t target);
 
     Screen* screen_;
