@@ -1,0 +1,14 @@
+#pragma once
+#include "stages/Stage1.h"
+
+// Stage 1 of the current version (game modes 4 and 5): a longer script with the diving fighters
+// of kind 8, the same boss pictures and music, and no drift.
+class Stage1b : public Stage1 {
+public:
+    using Stage1::Stage1;
+    void Begin(Script& script) override;
+    CharacterEnemy* CreateBoss() override;
+
+protected:
+    std::span<const ScriptRow> Entries() const override;
+};

@@ -1,0 +1,36 @@
+#include "stages/StageFactory.h"
+#include "stages/SpawnFactory.h"
+#include "stages/Stage1.h"
+#include "stages/Stage1b.h"
+
+namespace {
+using Builder = std::unique_ptr<Stage> (*)(Env*, Log*, GameInfo*);
+
+template <class T>
+std::unique_ptr<Stage> build(Env* env, Log* log, GameInfo* info) {
+    return std::make_unique<T>(env, log, info);
+}
+
+// Stage n of each version is entry n - 1; stages still to come are missing from the end.
+constexpr Builder kOldStages[] = {build<Stage1>};
+constexpr Builder kCurrentStages[] = {build<Stage1b>};
+
+template <std::size_t N>
+std::unique_ptr<Stage> pick(const Builder (&stages)[N], std::int32_t stage, Env* env, Log* log, GameInfo* info) {
+    if (stage < 1 || stage > static_cast<std::int32_t>(N)) return nullptr;
+    return stages[stage - 1](env, log, info);
+}
+}  // namespace
+
+std::unique_ptr<Stage> CreateStage(std::int32_t gameMode, std::int32_t stage, Env* env, Log* log, GameInfo* info) {
+    if (IsOldVersion(gameMode)) return pick(kOldStages, stage, env, log, info);
+    if (gameMode == 4 || gameMode == 5) return pick(kCurrentStages, stage, env, log, info);
+    // The tutorial's stage does not exist yet; other modes have no stages.
+    return nullptr;
+}
+
+std::int32_t LastBuiltStage(std::int32_t gameMode) {
+    if (IsOldVersion(gameMode)) return static_cast<std::int32_t>(std::size(kOldStages));
+    if (gameMode == 4 || gameMode == 5) return static_cast<std::int32_t>(std::size(kCurrentStages));
+    return 0;
+}
