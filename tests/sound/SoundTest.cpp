@@ -323,3 +323,19 @@ TEST_F(SoundFixture, LoadingAndPlayingWhileTheAudioThreadMixes) {
 }
 
 }  // namespace
+
+namespace {
+
+// The effect files the game ships must all pass the reader.
+TEST(ShippedEffects, EveryEffectFileLoads) {
+    const char* files[kSoundSlots] = {"se_click", "se_burst1", "se_burst2", "se_hit",
+                                      "se_charge", "se_rupee", "se_extend", "se_shot"};
+    RecordingLog log;
+    Sound sound(nullptr, &log);
+    for (int id = 0; id < kSoundSlots; ++id) {
+        sound.load(std::string(NIMBULON_SOURCE_DIR) + "/data/" + files[id] + ".wav", id);
+        EXPECT_TRUE(sound.isLoaded(id)) << files[id] << ": " << log.lines.back();
+    }
+}
+
+}  // namespace
