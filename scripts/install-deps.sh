@@ -8,7 +8,7 @@ PACKAGES=(
   libcurl4-openssl-dev libsqlite3-dev
   libgtest-dev
   xvfb xdotool imagemagick x11-utils
-  python3 python3-mido python3-pil abcmidi sox
+  python3 python3-mido python3-pil python3-numpy abcmidi sox
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

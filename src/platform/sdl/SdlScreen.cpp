@@ -18,7 +18,12 @@ bool SdlScreen::open(bool fullScreen) {
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
     Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
     if (fullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-    window_ = SDL_CreateWindow("Nimbulon", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kWidth, kHeight, flags);
+    // In full screen the window is made at the desktop's size and place from the start, so that it
+    // covers the screen even where no window manager resizes it.
+    SDL_Rect area{static_cast<int>(SDL_WINDOWPOS_CENTERED), static_cast<int>(SDL_WINDOWPOS_CENTERED), kWidth, kHeight};
+    if (fullScreen && SDL_GetDisplayBounds(0, &area) != 0)
+        area = {static_cast<int>(SDL_WINDOWPOS_CENTERED), static_cast<int>(SDL_WINDOWPOS_CENTERED), kWidth, kHeight};
+    window_ = SDL_CreateWindow("Nimbulon", area.x, area.y, area.w, area.h, flags);
     if (!window_) return false;
     renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
     if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# The window, the credit, the title and a clean exit, in a real window under Xvfb.
+# Usage: foundation_e2e.sh [BUILD_DIR]
+set -u
+REPO=$(cd "$(dirname "$0")/../.." && pwd)
+BUILD=$(cd "${1:-$REPO/build}" && pwd)
+GAME="$BUILD/nimbulon"
+. "$REPO/tests/e2e/lib.sh"
+trap e2e_finish EXIT
+
+e2e_start_x 95
+e2e_workdir
+e2e_start_game
+expect "the window titled Nimbulon opens" test -n "$WIN"
+
+sleep 1.0
+shot credit
+# Side panels: the left one is the panel picture, the right one its mirror image.
+convert "$SHOTS/credit.png" -crop 160x600+0+0 +repage "$WORK/left.png"
+convert "$SHOTS/credit.png" -crop 160x600+640+0 +repage -flop "$WORK/right.png"
+expect "the left side panel is painted" greater "$(region_spread "$SHOTS/credit.png" 160x600+0+0)" 0.02
+expect "the right side panel is the left one mirrored" \
+  test "$(compare -metric AE "$WORK/left.png" "$WORK/right.png" null: 2>&1 | cut -d' ' -f1)" = "0"
+expect "the credit logo shows in the middle of the playfield" \
+  greater "$(region_mean "$SHOTS/credit.png" 200x73+300+264)" 0.03
+expect "the playfield around the logo is black" \
+  test "$(region_mean "$SHOTS/credit.png" 480x150+160+0)" = "0"
+
+press z
+sleep 1.0
+shot title
+expect "Z moves on to the title: the menu area is drawn" \
+  greater "$(region_spread "$SHOTS/title.png" 200x200+250+330)" 0.02
+expect "the title differs from the credit" \
+  test "$(compare -metric AE "$SHOTS/credit.png" "$SHOTS/title.png" null: 2>&1 | cut -d' ' -f1)" != "0"
+
+press Escape
+e2e_wait_exit 10
+expect "Escape ends the program with status 0" test "$GAME_STATUS" = "0"
+
+LOG="$WORK/data/log.txt"
+first=$(head -n1 "$LOG")
+last=$(tail -n1 "$LOG")
+expect "the log begins with the constract line" \
+  grep -qE '^Log\([0-9]{6}\) - [0-9a-f]{8} : ########## constract log ##########$' <<<"$first"
+expect "the log ends with the destract line" \
+  grep -qE '^Log\([0-9]{6}\) - [0-9a-f]{8} : ##########  destract log ##########$' <<<"$last"
+expect "nothing is logged as failed" bash -c "! grep -q '失敗' '$LOG'"
+
+# Full screen from the configuration file beside the program: the picture fills the desktop
+# (1280 x 720 here), scaled to fit and letterboxed at the sides.
+kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null
+export DISPLAY=:94
+Xvfb "$DISPLAY" -screen 0 1280x720x24 -nolisten tcp >/dev/null 2>&1 &
+XVFB_PID=$!
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+cp "$GAME" "$WORK/nimbulon"
+printf '[CONFIG]\nFULL_SCREEN=2\n' >"$WORK/nimbulon.ini"
+GAME="$WORK/nimbulon"
+WIN=""
+e2e_start_game
+sleep 1.5
+WIN=root shot fullscreen
+expect "full screen covers the desktop" test "$(identify -format '%wx%h' "$SHOTS/fullscreen.png")" = "1280x720"
+# 800 x 600 scaled by 1.2 is 960 x 720: 160-pixel black bars left and right.
+expect "the bars beside the scaled picture are black" test "$(region_mean "$SHOTS/fullscreen.png" 150x720+0+0)" = "0"
+expect "the scaled side panel fills the picture's left edge" \
+  greater "$(region_spread "$SHOTS/fullscreen.png" 180x720+170+0)" 0.02
+press Escape
+e2e_wait_exit 10
+expect "Escape ends the full-screen program with status 0" test "$GAME_STATUS" = "0"

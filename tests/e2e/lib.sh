@@ -1,0 +1,75 @@
+# Shared helpers of the end-to-end tests: an Xvfb of their own, the game in a scratch folder,
+# key presses long enough for the once-a-frame poll to see them, screenshots and checks.
+# Source it, then call e2e_start_x DISPLAY_NUMBER.
+
+E2E_PASSED=0
+E2E_FAILED=0
+
+expect() {  # expect "description" command...
+  CHECK_NAME=$1; shift
+  if "$@"; then E2E_PASSED=$((E2E_PASSED + 1)); echo "  ok   $CHECK_NAME"; else E2E_FAILED=$((E2E_FAILED + 1)); echo "  FAIL $CHECK_NAME"; fi
+}
+
+e2e_start_x() {
+  export DISPLAY=":$1"
+  Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+}
+
+# A scratch working folder with a copy of the game's data (effects, music); the game writes
+# its log, saves and replays there.
+e2e_workdir() {
+  WORK=$(mktemp -d /tmp/nimbulon-e2e-XXXXXX)
+  mkdir -p "$WORK/data"
+  cp "$REPO"/data/*.wav "$REPO"/data/*.mid "$WORK/data/" 2>/dev/null || true
+  SHOTS=${E2E_SHOTS:-$WORK/shots}
+  mkdir -p "$SHOTS"
+}
+
+e2e_start_game() {
+  (cd "$WORK" && exec "$GAME") >"$WORK/stdout.txt" 2>&1 &
+  GAME_PID=$!
+  for _ in $(seq 100); do
+    WIN=$(xdotool search --name '^Nimbulon$' 2>/dev/null | head -n1)
+    [ -n "$WIN" ] && break
+    sleep 0.1
+  done
+  [ -n "$WIN" ] && xdotool windowfocus --sync "$WIN" 2>/dev/null
+  true
+}
+
+# Holds a key for a few frames so that the game's poll sees it down.
+press() {
+  xdotool keydown "$1"; sleep "${2:-0.15}"; xdotool keyup "$1"; sleep 0.1
+}
+
+shot() {  # shot NAME -> $SHOTS/NAME.png: the game window's 800 x 600 picture
+  import -window "${WIN:-root}" "$SHOTS/$1.png" 2>/dev/null
+}
+
+# Mean brightness (0..1) of a region WxH+X+Y of a screenshot.
+region_mean() {
+  convert "$1" -crop "$2" +repage -colorspace Gray -format '%[fx:mean]' info: 2>/dev/null
+}
+
+# Standard deviation (0..1) of a region: 0 for a flat colour.
+region_spread() {
+  convert "$1" -crop "$2" +repage -colorspace Gray -format '%[fx:standard_deviation]' info: 2>/dev/null
+}
+
+greater() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
+
+e2e_wait_exit() {  # e2e_wait_exit SECONDS -> GAME_STATUS
+  local waited=0
+  while kill -0 "$GAME_PID" 2>/dev/null && [ "$waited" -lt "$(( $1 * 10 ))" ]; do sleep 0.1; waited=$((waited + 1)); done
+  if kill -0 "$GAME_PID" 2>/dev/null; then kill -9 "$GAME_PID"; GAME_STATUS=timeout; else wait "$GAME_PID"; GAME_STATUS=$?; fi
+}
+
+e2e_finish() {
+  [ -n "${GAME_PID:-}" ] && kill -9 "$GAME_PID" 2>/dev/null
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
+  echo "$E2E_PASSED passed, $E2E_FAILED failed"
+  [ "$E2E_FAILED" -eq 0 ]
+}
