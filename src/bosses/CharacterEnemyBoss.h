@@ -20,4 +20,6 @@ public:
 
 protected:
     void DrawGauge();
+    // The timer this boss started, if it is still on screen; null otherwise.
+    CharacterBonusTimer* LiveBonusTimer();
 };

@@ -42,9 +42,9 @@ public:
 
 protected:
     Boss1Body(Env* env, Log* log, GameInfo* gameInfo, const Boss1Rules& rules);
-    // The ring of items at death: how many (the old version a fixed 30, the current one what the
-    // bonus timer has left).
-    virtual std::int32_t DeathRingSize() = 0;
+    // The ring of items at death: one item for every k below this (the old version a fixed 30,
+    // the current one what the bonus timer has left, which also stops the timer).
+    virtual double DeathRingSize() = 0;
 
     Boss1Rules rules;
 
@@ -66,7 +66,7 @@ public:
     CharacterEnemyBoss1(Env* env, Log* log, GameInfo* gameInfo);
 
 protected:
-    std::int32_t DeathRingSize() override { return 30; }
+    double DeathRingSize() override { return 30.0; }
 };
 
 class CharacterEnemyBoss1b : public Boss1Body<CharacterEnemyBoss> {
@@ -74,5 +74,5 @@ public:
     CharacterEnemyBoss1b(Env* env, Log* log, GameInfo* gameInfo);
 
 protected:
-    std::int32_t DeathRingSize() override;
+    double DeathRingSize() override;
 };

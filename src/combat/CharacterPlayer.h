@@ -48,7 +48,7 @@ public:
     std::int32_t podFormation = PodTrailing;
 
 private:
-    void MovePod(bool firing);
+    void MovePod();
     void Move();
     void HandleButton1();
     void HandleButton2();

@@ -1,5 +1,13 @@
-// Placeholder until the enemy bullets exist: the combat code replaces this file with the real
-// erase (CharacterShotEnemy::Erase on every child of the upper, then the lower shot tree).
+#include "character/Character.h"
+#include "combat/CharacterShotEnemy.h"
 #include "play/GameInfo.h"
 
-void GameInfo::EraseEnemyShots() {}
+void GameInfo::EraseEnemyShots() {
+    for (Character* tree : {GetUpperShotTree(), GetLowerShotTree()}) {
+        if (tree == nullptr) continue;
+        // Only bullets know how to vanish; anything else a layer holds is left alone.
+        for (Character* child : tree->GetChildren()) {
+            if (auto* shot = dynamic_cast<CharacterShotEnemy*>(child)) shot->Erase();
+        }
+    }
+}
