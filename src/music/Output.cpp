@@ -23,6 +23,7 @@ constexpr std::size_t kMaxPending = 4096;
 void quietLibrary() {
     static std::once_flag once;
     std::call_once(once, [] {
+        fluid_set_log_function(FLUID_ERR, nullptr, nullptr);  // failures reach the game log instead
         fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
         fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
         fluid_set_log_function(FLUID_DBG, nullptr, nullptr);

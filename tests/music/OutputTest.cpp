@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+#include <fluidsynth.h>
+#include <cmath>
+#include <filesystem>
+#include "MidiFiles.h"
+#include "music/Output.h"
+#include "sound/Mixer.h"
+
+using namespace midiplayer;
+
+namespace {
+
+bool haveSoundFont() { return std::filesystem::exists(Output::kDefaultSoundFont); }
+
+// Root mean square of `ms` milliseconds of the mix, full scale 1.0.
+double renderRms(Mixer& mixer, int ms) {
+    std::vector<std::int16_t> pcm(static_cast<std::size_t>(Mixer::kRate) * ms / 1000 * 2);
+    mixer.render(pcm.data(), static_cast<int>(pcm.size() / 2));
+    double sum = 0;
+    for (std::int16_t s : pcm) sum += double(s) * s;
+    return std::sqrt(sum / pcm.size()) / 32768.0;
+}
+
+void send(Output& out, std::uint8_t status, std::uint8_t d1, std::uint8_t d2) {
+    out.onEvent(EventShort(status, d1, d2));
+}
+
+}  // namespace
+
+TEST(OutputOpen, FailsWithoutAnAudioDeviceOrASoundFont) {
+    miditest::TempFile notASoundFont({'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'});
+    Mixer mixer;
+    struct Case { const char* name; Mixer* mixer; std::string soundFont; } cases[] = {
+        {"no audio device", nullptr, Output::kDefaultSoundFont},
+        {"no soundfont file", &mixer, "/nonexistent/gm.sf2"},
+        {"not a soundfont", &mixer, notASoundFont.path()},
+    };
+    for (const Case& c : cases) {
+        Output out(c.mixer, c.soundFont);
+        try {
+            out.open();
+            ADD_FAILURE() << c.name << ": opened";
+        } catch (const Output::OutputException& e) {
+            EXPECT_EQ(e.message(), "midiOutOpen failed. deviceID=-1") << c.name;
+            EXPECT_EQ(e.label(), "OutputException");
+        }
+        EXPECT_FALSE(out.isOpen()) << c.name;
+        send(out, 0x90, 60, 100);  // a closed port drops everything
+        EXPECT_FALSE(out.isReady());
+    }
+    EXPECT_EQ(renderRms(mixer, 50), 0.0);
+}
+
+TEST(OutputOpen, ABrokenSoundFontIsReportedAndStaysSilent) {
+    miditest::Bytes body = {'R', 'I', 'F', 'F', 0x20, 0, 0, 0, 's', 'f', 'b', 'k'};
+    body.resize(44, 0x5A);
+    miditest::TempFile broken(body, "broken.sf2");
+    Mixer mixer;
+    Output out(&mixer, broken.path());
+    out.open();
+    EXPECT_FALSE(out.waitReady(10000));
+    EXPECT_NE(out.takeFailure().find("soundfont load failed"), std::string::npos);
+    send(out, 0x90, 60, 100);
+    EXPECT_EQ(renderRms(mixer, 50), 0.0);
+}
+
+class OutputSynth : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!haveSoundFont()) GTEST_SKIP() << "fluid-soundfont-gm is not installed";
+        out.open();
+    }
+    Mixer mixer;
+    Output out{&mixer};
+};
+
+// Messages sent while the soundfont still loads set up the channels once it is ready; notes are
+// not kept.
+TEST_F(OutputSynth, ChannelSetupSentWhileLoadingIsApplied) {
+    send(out, 0xC3, 40, 0);    // violin on channel 3
+    send(out, 0xB3, 7, 77);    // volume
+    send(out, 0x93, 60, 100);  // dropped while loading, played if already ready
+    ASSERT_TRUE(out.waitReady(20000)) << out.takeFailure();
+    int program = -1, sfont = -1, bank = -1, volume = -1;
+    fluid_synth_get_program(out.synth(), 3, &sfont, &bank, &program);
+    fluid_synth_get_cc(out.synth(), 3, 7, &volume);
+    EXPECT_EQ(program, 40);
+    EXPECT_EQ(volume, 77);
+}
+
+TEST_F(OutputSynth, ShortAndSystemExclusiveMessagesReachTheSynthesizer) {
+    ASSERT_TRUE(out.waitReady(20000));
+    fluid_synth_t* synth = out.synth();
+    EXPECT_LT(renderRms(mixer, 100), 1e-4) << "silent before any note";
+
+    send(out, 0xC0, 19, 0);  // church organ: sustains while held
+    send(out, 0xE0, 0x00, 0x50);
+    send(out, 0x90, 60, 110);
+    send(out, 0x90, 64, 110);
+    EXPECT_EQ(fluid_synth_get_active_voice_count(synth) > 0, true);
+    EXPECT_GT(renderRms(mixer, 300), 0.01) << "a held chord sounds";
+    int bend = -1;
+    fluid_synth_get_pitch_bend(synth, 0, &bend);
+    EXPECT_EQ(bend, 0x50 << 7);
+
+    send(out, 0xB0, 123, 0);  // all notes off
+    renderRms(mixer, 1500);   // the release fades
+    EXPECT_LT(renderRms(mixer, 200), 1e-3) << "controller 123 ended the chord";
+
+    // A note-on with velocity 0 releases like a note-off
+    send(out, 0x90, 67, 100);
+    EXPECT_GT(renderRms(mixer, 200), 0.005);
+    send(out, 0x90, 67, 0);
+    renderRms(mixer, 1500);
+    EXPECT_LT(renderRms(mixer, 200), 1e-3);
+
+    // GM System On (F0 7E 7F 09 01 F7) resets the channels: the program goes back to 0.
+    const std::uint8_t gmOn[] = {0x7E, 0x7F, 0x09, 0x01, 0xF7};
+    out.onEvent(EventLong(0xF0, gmOn, sizeof gmOn));
+    int program = -1, sfont = -1, bank = -1;
+    fluid_synth_get_program(synth, 0, &sfont, &bank, &program);
+    EXPECT_EQ(program, 0);
+    fluid_synth_get_pitch_bend(synth, 0, &bend);
+    EXPECT_EQ(bend, 8192);
+}
+
+TEST_F(OutputSynth, MetaEventsAndEmptySysexAreNotSent) {
+    ASSERT_TRUE(out.waitReady(20000));
+    out.onEvent(EventTempo(500000));
+    out.onEvent(EventMeta());
+    out.onEvent(EventLong(0xF7, nullptr, 0));
+    out.onEvent(EventShort(0xF8, 0, 0));
+    EXPECT_EQ(fluid_synth_get_active_voice_count(out.synth()), 0);
+    EXPECT_LT(renderRms(mixer, 100), 1e-4);
+}
+
+TEST_F(OutputSynth, CloseStopsTheSoundAndDropsLaterMessages) {
+    ASSERT_TRUE(out.waitReady(20000));
+    send(out, 0x90, 60, 110);
+    EXPECT_GT(renderRms(mixer, 100), 0.005);
+    out.close();
+    EXPECT_FALSE(out.isOpen());
+    send(out, 0x90, 62, 110);
+    EXPECT_EQ(renderRms(mixer, 100), 0.0);
+}
