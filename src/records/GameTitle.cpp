@@ -3,6 +3,7 @@
 #include "app/Env.h"
 #include "graphics/ImageLoader.h"
 #include "music/BgmId.h"
+#include "play/GameMain.h"
 
 namespace {
 constexpr int kFontSurface = 0;
@@ -86,9 +87,14 @@ Game* GameTitle::Run() {
 }
 
 Game* GameTitle::startPlay(int gameMode) {
-    // The play scene arrives with the first playable stage.
-    menu_.ResetDecided();
-    return nullptr;
+    env->timer.setTargetFps(60);
+    env->timer.Reset();
+    auto* play = new GameMain(env, log);
+    play->PlayReplayFile("");  // a normal play, recorded
+    play->SetGameMode(gameMode);
+    // The play hands it back, so the cursor returns to the entry that was used.
+    play->SetReturnValue(menu_.GetCurrent());
+    return play;
 }
 
 Game* GameTitle::openRecords(int gameMode) {

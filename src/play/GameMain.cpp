@@ -1,0 +1,339 @@
+#include "play/GameMain.h"
+#include <cstdio>
+#include "app/Clock.h"
+#include "app/Env.h"
+#include "app/Log.h"
+#include "combat/CharacterScorer.h"
+#include "graphics/ImageLoader.h"
+#include "music/BgmId.h"
+#include "platform/Platform.h"
+#include "play/PlaySprites.h"
+#include "play/Random.h"
+#include "records/GameMode.h"
+#include "records/GameTitle.h"
+#include "sound/SoundId.h"
+#include "stages/SpawnFactory.h"
+#include "stages/StageFactory.h"
+
+namespace {
+constexpr const char* kSource = "GameMain";
+constexpr const char* kReplayNotice = "REPLAY... press BUTTON3 to exit";
+// Button3 within this many frames of closing the pause menu does not reopen it.
+constexpr std::int32_t kPauseGuard = 60;
+constexpr std::int32_t kPauseNeverClosed = -600;
+// After a stage clear the guard is long past: the menu opens at once.
+constexpr std::int32_t kPauseAfterClear = -9999;
+constexpr std::int32_t kNormalFps = 60;
+constexpr std::int32_t kFastForwardFps = 240;
+
+constexpr std::int32_t kItemIcon = 0x105;
+constexpr std::int32_t kGaugeFrame = 0x125;
+constexpr std::int32_t kLargeBar = 0x126;
+constexpr std::int32_t kSmallBar = 0x127;
+constexpr std::int32_t kBackground = 0x300;
+constexpr std::int32_t kJelly = 0x248;
+constexpr std::int32_t kJellyFlashSurface = 2;
+
+struct Picture {
+    int resource;
+    int surface;
+};
+constexpr Picture kPictures[] = {{106, 1}, {108, 2}, {109, 3}, {110, 4}};
+
+constexpr const char* kEffects[kSoundSlots] = {
+    "./data/se_click.wav", "./data/se_burst1.wav", "./data/se_burst2.wav", "./data/se_hit.wav",
+    "./data/se_charge.wav", "./data/se_rupee.wav", "./data/se_extend.wav", "./data/se_shot.wav",
+};
+constexpr const char* kSongs[] = {
+    "./data/stage1.mid", "./data/stage2.mid", "./data/stage3.mid", "./data/stage4.mid", "./data/stage5.mid",
+};
+
+// INTERIM until the title's takeFinishedPlay lands: hands the record over once it exists.
+template <class Title>
+void HandOverPlay(Title& title, Score& record) {
+    if constexpr (requires { title.takeFinishedPlay(record); }) title.takeFinishedPlay(record);
+}
+}  // namespace
+
+GameMain::GameMain(Env* env, Log* log)
+    : Game(env, log),
+      backRoot_(env, log),
+      player_(env, log, &info_),
+      playerShotRoot_(env, log),
+      middleRoot_(env, log),
+      enemyRoot_(env, log, &info_),
+      upperShotRoot_(env, log),
+      lowerShotRoot_(env, log),
+      topRoot_(env, log),
+      statusFps_(env, log),
+      statusItems_(env, log),
+      replayText_(env, log),
+      pauseMenu_(env, log),
+      record_(log),
+      startTime_(clockMs()) {
+    info_.SetEnemyRoot(&enemyRoot_);
+    info_.SetPlayer(&player_);
+    info_.SetPlayerShotTree(&playerShotRoot_);
+    info_.SetUpperShotTree(&upperShotRoot_);
+    info_.SetLowerShotTree(&lowerShotRoot_);
+    info_.SetTopTree(&topRoot_);
+    info_.SetMiddleTree(&middleRoot_);
+    info_.SetBackTree(&backRoot_);
+    info_.SetStage(1);
+    LOG_WRITE(log, kSource, "●GameMain コンストラクタ");
+    statusFps_.SetPosition(toFixed(8), toFixed(72));
+    statusItems_.SetPosition(toFixed(24), toFixed(52));
+    replayText_.SetPosition(toFixed(140), toFixed(16));
+    replayText_.SetText(kReplayNotice);
+}
+
+GameMain::~GameMain() {
+    LOG_WRITE(log, kSource, "●GameMain デストラクタ");
+    stage_.reset();
+}
+
+Character& GameMain::layer(int index) {
+    Character* layers[] = {&backRoot_, &enemyRoot_,     &middleRoot_,    &playerShotRoot_,
+                           &player_,   &lowerShotRoot_, &upperShotRoot_, &topRoot_};
+    return *layers[index];
+}
+
+void GameMain::Load() {
+    started = true;
+    Draw& draw = env->draw;
+    ImageLoader loader(log);
+    for (const Picture& p : kPictures) loader.Load(p.resource, &draw, p.surface);
+    DefinePlaySprites(draw);
+    // The jelly's white flash is painted once into the free cell beside it (sprite 0x249).
+    draw.SetSkip(false);
+    draw.DrawSpriteFlash(toFixed(448), toFixed(256), kJelly, kJellyFlashSurface);
+    for (int id = 0; id < kSoundSlots; ++id) env->sound.load(kEffects[id], id);
+    for (int i = 0; i < 5; ++i) env->bgm.load(kSongs[i], Stage1Music + i);
+}
+
+void GameMain::ResetPlay() {
+    info_.ResetItemCount();
+    player_.SetLives(3);
+    player_.SetPosition(toFixed(240), toFixed(500));
+    frame = 0;
+    schedule_.resetClock();
+    pauseClosedAt_ = kPauseNeverClosed;
+    enemyRoot_.KillChildren();
+    upperShotRoot_.KillChildren();
+}
+
+void GameMain::PlayReplay(Score record) {
+    record_ = std::move(record);
+    const ScoreHeader header = record_.getHeader();
+    if (header.version != replayVersionOf(header.gameMode)) {
+        env->dialogs().messageBox("アプリケーションのバージョンが違うため、リプレイを再生できません。", "エラー",
+                                  Dialogs::Ok);
+        info_.SetFlag(FlagLeavePlay, true);
+    }
+    info_.SetReplay(true);
+    pauseMenu_.setShowReplayText(true);
+}
+
+void GameMain::PlayReplayFile(const std::string& fileName) {
+    if (fileName.empty()) return;
+    Score read(log);
+    if (!read.load(fileName)) info_.SetFlag(FlagLeavePlay, true);
+    PlayReplay(std::move(read));
+}
+
+void GameMain::SetGameMode(std::int32_t mode) { info_.SetGameMode(mode); }
+
+Character* GameMain::CreateEnemy(std::int32_t kind) {
+    return CreateSpawn(kind, info_.GetGameMode(), env, log, &info_, stage_.get());
+}
+
+void GameMain::SetReturnValue(std::int32_t value) { returnValue_ = value; }
+
+std::int32_t GameMain::LastStage() {
+    const std::int32_t built = LastBuiltStage(info_.GetGameMode());
+    const std::int32_t last = lastStageOf(info_.GetGameMode());
+    return built < last ? built : last;
+}
+
+void GameMain::StartStage(std::int32_t) {
+    // Past the last stage there is nothing to begin: the end-of-play check starts the scorer.
+    if (info_.GetStage() > LastStage()) return;
+    stage_.reset();
+    stage_ = CreateStage(info_.GetGameMode(), info_.GetStage(), env, log, &info_);
+    if (!stage_) return;
+    stage_->Begin(schedule_.script());
+    schedule_.Restart();
+}
+
+Game* GameMain::EndPlay() {
+    Game* next = nullptr;
+    if (!info_.IsReplay()) {
+        auto* title = new GameTitle(env, log);
+        // A play that jumped stages through the pause menu is unofficial and not kept.
+        if (!info_.GetFlag(FlagStageSelected)) {
+            record_.stageBoundary(info_.GetStage(), env->input, info_);
+            record_.fillFromPlay(info_);
+            ScoreHeader header = record_.getHeader();
+            header.elapsedMs = static_cast<std::int32_t>(clockMs() - startTime_);
+            header.frames = playFrames_;
+            record_.setHeader(header);
+            HandOverPlay(*title, record_);
+        }
+        title->setCursor(returnValue_);
+        next = title;
+    } else {
+        // The records scene, where replays are started from, is not built yet: a replay returns
+        // to the title with the cursor where it was.
+        auto* title = new GameTitle(env, log);
+        info_.SetReplay(false);
+        env->input.endReplay();
+        title->setCursor(returnValue_);
+        next = title;
+    }
+    env->timer.setTargetFps(kNormalFps);
+    env->timer.Reset();
+    env->bgm.stop();
+    return next;
+}
+
+void GameMain::FirstFrame() {
+    Load();
+    ResetPlay();
+    StartStage(info_.GetStage());
+    // Every play, recorded or replayed, draws the same random sequence.
+    playrand::srand(1);
+    record_.stageBoundary(info_.GetStage() - 1, env->input, info_);
+}
+
+Game* GameMain::Run() {
+    ++frame;
+    ++playFrames_;
+    if (!started) {
+        FirstFrame();
+        return nullptr;
+    }
+
+    Input& input = env->input;
+    if (info_.IsReplay()) {
+        if (input.isDownLive(Button3)) return EndPlay();
+        // Fast forward while Button2 is held on the real device.
+        const std::int32_t fps = input.isDownLive(Button2) ? kFastForwardFps : kNormalFps;
+        if (env->timer.targetFps() != fps) {
+            env->timer.setTargetFps(fps);
+            env->timer.Reset();
+        }
+    }
+
+    if (input.takePress(Button3) && frame - pauseClosedAt_ > kPauseGuard) {
+        paused_ = true;
+        pauseMenu_.Open(info_.GetGameMode());
+    }
+    if (paused_) {
+        pauseMenu_.Run();
+        if (!pauseMenu_.IsDone()) return nullptr;
+        paused_ = false;
+        pauseClosedAt_ = frame;
+        ActOnPauseMenu();
+        return nullptr;
+    }
+
+    if (info_.GetFlag(FlagLeavePlay)) return EndPlay();
+    if (info_.GetFlag(FlagStageCleared)) ClearStage();
+
+    // One scorer only, even when the last life and the last stage go in the same frame.
+    if ((info_.GetStage() > LastStage() || player_.GetLives() <= 0) && !info_.GetFlag(FlagScorerCreated)) {
+        topRoot_.AddChildren(new CharacterScorer(env, log, &info_));
+        info_.SetFlag(FlagScorerCreated, true);
+    }
+
+    env->Tick();
+    info_.TickMode();
+    env->draw.DrawSprite(toFixed(240), toFixed(300), kBackground + info_.GetMode());
+    if (stage_) stage_->Step();
+
+    backRoot_.UpdateTree();
+    enemyRoot_.UpdateTree();
+    middleRoot_.UpdateTree();
+    playerShotRoot_.UpdateTree();
+    player_.UpdateTree();
+    info_.SetPlayerPosition(player_.x, player_.y);
+    lowerShotRoot_.UpdateTree();
+    upperShotRoot_.UpdateTree();
+    topRoot_.UpdateTree();
+
+    DrawStatus();
+    if (info_.IsReplay()) replayText_.UpdateTree();
+    DrawModeGauge();
+
+    schedule_.Run([this](std::int32_t kind) { return CreateEnemy(kind); }, &enemyRoot_);
+    return nullptr;
+}
+
+void GameMain::ActOnPauseMenu() {
+    switch (pauseMenu_.mainDecided()) {
+        case GameDebugMenu::kReturnToTitle:
+            info_.SetFlag(FlagLeavePlay, true);
+            break;
+        case GameDebugMenu::kStageSelect:
+            topRoot_.ClearChildren();
+            info_.ClearFlags();
+            info_.SetFlag(FlagStageSelected, true);
+            info_.SetStage(pauseMenu_.stageDecided());
+            StartStage(info_.GetStage());
+            ResetPlay();
+            info_.EraseEnemyShots();
+            break;
+        default:
+            break;  // back to playing
+    }
+}
+
+void GameMain::ClearStage() {
+    record_.stageBoundary(info_.GetStage(), env->input, info_);
+    info_.SetStage(info_.GetStage() + 1);
+    StartStage(info_.GetStage());
+    info_.SetFlag(FlagStageCleared, false);
+    frame = 0;
+    pauseClosedAt_ = kPauseAfterClear;
+}
+
+void GameMain::DrawStatus() {
+    char text[64];
+    std::snprintf(text, sizeof text, "%02d Skip %d CPU %03d%%", static_cast<int>(env->timer.measuredFps()),
+                  static_cast<int>(env->timer.lastSkipRun()), static_cast<int>(env->timer.cpuLoad()));
+    statusFps_.SetText(text);
+    statusFps_.UpdateTree();
+    std::snprintf(text, sizeof text, "x%04d", static_cast<int>(info_.GetItemCount()));
+    statusItems_.SetText(text);
+    statusItems_.UpdateTree();
+    env->draw.DrawSprite(toFixed(12), toFixed(53), kItemIcon);
+}
+
+void GameMain::DrawModeGauge() {
+    Draw& draw = env->draw;
+    const std::int32_t t = info_.GetModeTimer();
+    const std::int32_t flags = SpriteDef::kValid | SpriteDef::kColorKey;
+    switch (info_.GetMode()) {
+        case 1:
+            // The small-bullet bar shrinks towards the gauge's left end. On its last frame the
+            // timer is already -1: a bar of no width is not defined at all.
+            if (t > 0) {
+                draw.DefineSprite(248, 256, 0, t, t, t / 2, 8, 4, 1, flags, kSmallBar);
+                draw.DrawSprite(toFixed(90 + t / 2), toFixed(580), kSmallBar);
+            }
+            draw.DrawSprite(toFixed(240), toFixed(580), kGaugeFrame);
+            break;
+        case 2: {
+            // The large-bullet bar grows from the gauge's right end.
+            const std::int32_t w = 300 - t;
+            if (w > 0) {
+                draw.DefineSprite(240, 248, 0, w, w, w / 2, 8, 4, 1, flags, kLargeBar);
+                draw.DrawSprite(toFixed(240 - w / 2), toFixed(580), kLargeBar);
+            }
+            draw.DrawSprite(toFixed(240), toFixed(580), kGaugeFrame);
+            break;
+        }
+        default:
+            break;
+    }
+}

@@ -1,0 +1,91 @@
+#include "play/PlayHarness.h"
+#include <cxxabi.h>
+#include <cstdlib>
+#include <typeinfo>
+#include "combat/CharacterEnemyBorn.h"
+#include "input/InputButton.h"
+#include "play/GameMain.h"
+
+// The service hub of the harness: when drawing is off, every frame is a skipped frame.
+class PlayHarness::HarnessEnv : public Env {
+public:
+    HarnessEnv(Platform& platform, Log* log, bool drawing)
+        : Env(platform, log, EnvOptions{false, nullptr, /*noSleep*/ true, /*openAudio*/ false}), drawing_(drawing) {}
+    void Tick() override {
+        Env::Tick();
+        draw.SetSkip(!drawing_);
+    }
+
+private:
+    bool drawing_;
+};
+
+namespace {
+struct KeyOf {
+    int button;
+    InputDevices::Key key;
+};
+constexpr KeyOf kKeys[] = {
+    {Right, InputDevices::KeyRight}, {Down, InputDevices::KeyDown},  {Left, InputDevices::KeyLeft},
+    {Up, InputDevices::KeyUp},       {Button1, InputDevices::KeyZ}, {Button2, InputDevices::KeyX},
+    {Button3, InputDevices::KeyC},
+};
+
+std::size_t countTree(Character& root) {
+    std::size_t n = 0;
+    for (Character* child : root.GetChildren()) n += 1 + countTree(*child);
+    return n;
+}
+}  // namespace
+
+std::string ClassNameOf(const Character& object) {
+    const char* mangled = typeid(object).name();
+    int status = 0;
+    char* plain = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
+    std::string name = status == 0 && plain ? plain : mangled;
+    std::free(plain);
+    return name;
+}
+
+PlayHarness::PlayHarness(std::int32_t gameMode, bool drawing)
+    : env_(std::make_unique<HarnessEnv>(platform_, &log_, drawing)),
+      game_(std::make_unique<GameMain>(env_.get(), &log_)) {
+    game_->PlayReplayFile("");
+    game_->SetGameMode(gameMode);
+    game_->schedule().setObserver([this](std::int32_t frame, const ScriptEntry& entry, Character* object) {
+        std::string name = ClassNameOf(*object);
+        if (auto* portal = dynamic_cast<CharacterEnemyBorn*>(object); portal && portal->child)
+            name += "(" + ClassNameOf(*portal->child) + ")";
+        spawns_.push_back({game_->info().GetStage(), frame, entry.kind, name});
+    });
+}
+
+PlayHarness::~PlayHarness() {
+    // The scene after the play and the play itself go before the services they use.
+    next_.reset();
+    game_.reset();
+}
+
+void PlayHarness::step(std::uint8_t buttons) {
+    if (ended()) return;
+    for (const KeyOf& k : kKeys) platform_.inputDevices().keys[k.key] = (buttons & bit(k.button)) != 0;
+    Game* next = game_->Run();
+    ++framesRun_;
+    if (next) next_.reset(next);
+}
+
+void PlayHarness::run(int frames, std::uint8_t buttons) {
+    for (int i = 0; i < frames && !ended(); ++i) step(buttons);
+}
+
+bool PlayHarness::runUntilEnd(int maxFrames, std::uint8_t buttons) {
+    run(maxFrames, buttons);
+    return ended();
+}
+
+Env& PlayHarness::env() { return *env_; }
+GameInfo& PlayHarness::info() { return game_->info(); }
+std::int32_t PlayHarness::stage() { return info().GetStage(); }
+std::int32_t PlayHarness::lives() { return game_->player().GetLives(); }
+std::int32_t PlayHarness::items() { return info().GetItemCount(); }
+std::size_t PlayHarness::treeSize(int layer) { return countTree(game_->layer(layer)); }

@@ -1,0 +1,76 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+#include "app/Env.h"
+#include "app/Log.h"
+#include "platform/headless/HeadlessPlatform.h"
+
+class Character;
+class Game;
+class GameMain;
+class GameInfo;
+
+// A play without a window: a headless service hub that never sleeps and has no audio, and a
+// play scene of one game mode driven frame by frame with the buttons the caller holds. Tests,
+// the benchmark and tools observe the play through it.
+class PlayHarness {
+public:
+    // Bit b of a button mask holds InputButton b.
+    static constexpr std::uint8_t bit(int button) { return static_cast<std::uint8_t>(1u << button); }
+
+    // One spawn of the schedule: the stage and its frame (0 = the stage's first frame), the kind
+    // and the class built (a portal shows the class it carries: "CharacterEnemyBorn(...)").
+    struct Spawn {
+        std::int32_t stage;
+        std::int32_t frame;
+        std::int32_t kind;
+        std::string className;
+        friend bool operator==(const Spawn&, const Spawn&) = default;
+    };
+
+    // drawing: false skips every frame's drawing, as the frame timer does under load (the logic
+    // runs alike either way).
+    explicit PlayHarness(std::int32_t gameMode, bool drawing = true);
+    ~PlayHarness();
+    PlayHarness(const PlayHarness&) = delete;
+    PlayHarness& operator=(const PlayHarness&) = delete;
+
+    // One frame of the play with these buttons held on the keyboard (Z, X, C for Button1..3).
+    // Does nothing once the play has ended.
+    void step(std::uint8_t buttons = 0);
+    void run(int frames, std::uint8_t buttons = 0);
+    // Steps until the play ends or maxFrames have run; true when it ended.
+    bool runUntilEnd(int maxFrames, std::uint8_t buttons = 0);
+
+    // The play scene returned the scene that follows it.
+    bool ended() const { return next_ != nullptr; }
+    Game* nextScene() { return next_.get(); }
+
+    GameMain& game() { return *game_; }
+    GameInfo& info();
+    Env& env();
+    HeadlessPlatform& platform() { return platform_; }
+    std::int32_t stage();
+    std::int32_t lives();
+    std::int32_t items();
+    std::int32_t framesRun() const { return framesRun_; }
+    // Objects in a layer (0..7 in walking order), counting every descendant but not the root.
+    std::size_t treeSize(int layer);
+    const std::vector<Spawn>& spawns() const { return spawns_; }
+
+private:
+    class HarnessEnv;
+
+    HeadlessPlatform platform_;
+    Log log_{""};
+    std::unique_ptr<HarnessEnv> env_;
+    std::unique_ptr<GameMain> game_;
+    std::unique_ptr<Game> next_;
+    std::vector<Spawn> spawns_;
+    std::int32_t framesRun_ = 0;
+};
+
+// The name of an object's class, for spawn logs ("CharacterEnemyPotb").
+std::string ClassNameOf(const Character& object);
