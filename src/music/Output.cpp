@@ -11,7 +11,7 @@ namespace midiplayer {
 // - 44100 Hz stereo, the mixer's format, so nothing is resampled;
 // - 96 voices: a GM song of ours needs far fewer, and a cap keeps the audio thread's worst case low;
 // - reverb and chorus on, at FluidSynth's own levels: the General MIDI sounds are made for them;
-// - gain 0.6: the songs' loudest passages peak a few dB below full scale, leaving room for the
+// - gain 0.35: the songs' loudest passages peak a few dB below full scale, leaving room for the
 //   effects mixed on top;
 // - samples loaded on demand (only the programs a song selects), which keeps the resident size
 //   of the 140 MB soundfont small.

@@ -32,7 +32,7 @@ public:
     static constexpr const char* kDefaultSoundFont = "/usr/share/sounds/sf2/default-GM.sf2";
     // Synthesizer settings (see the notes in Output.cpp).
     static constexpr int kPolyphony = 96;
-    static constexpr double kGain = 0.6;
+    static constexpr double kGain = 0.35;
 
     // mixer: the game's mix, null when there is no audio device. Neither is owned.
     explicit Output(Mixer* mixer, std::string soundFont = kDefaultSoundFont);

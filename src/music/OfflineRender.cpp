@@ -1,0 +1,85 @@
+#include "music/OfflineRender.h"
+#include <chrono>
+#include <cstdio>
+#include "music/BGM.h"
+#include "sound/Mixer.h"
+
+namespace midiplayer {
+
+std::uint32_t LockstepClock::now() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return time_;
+}
+
+void LockstepClock::sleep(std::uint32_t ms) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    const std::uint32_t until = time_ + ms;
+    ++sleepsEntered_;
+    cv_.notify_all();
+    cv_.wait(lock, [&] { return released_ || static_cast<std::int32_t>(time_ - until) >= 0; });
+}
+
+void LockstepClock::advance(std::uint32_t ms) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    const std::uint64_t entered = sleepsEntered_;
+    time_ += ms;
+    cv_.notify_all();
+    cv_.wait_for(lock, std::chrono::seconds(1), [&] { return sleepsEntered_ > entered; });
+}
+
+void LockstepClock::release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released_ = true;
+    cv_.notify_all();
+}
+
+std::vector<std::int16_t> renderSong(const std::string& path, double seconds, const std::string& soundFont) {
+    Mixer mixer;
+    LockstepClock clock;
+    std::vector<std::int16_t> pcm;
+    {
+        BGM bgm(nullptr, &mixer, soundFont, &clock);
+        if (!bgm.output().isOpen() || !bgm.output().waitReady(30000) || !bgm.load(path, 0)) {
+            clock.release();
+            return pcm;
+        }
+        bgm.play(0);
+        const int totalMs = static_cast<int>(seconds * 1000);
+        pcm.reserve(static_cast<std::size_t>(seconds * Mixer::kRate + 2) * 2);
+        std::int16_t block[2 * 64];
+        for (int ms = 0; ms < totalMs; ++ms) {
+            // 44.1 frames a millisecond: 44 or 45, so that the total stays exact
+            const int frames = static_cast<int>((std::int64_t(ms) + 1) * Mixer::kRate / 1000 - std::int64_t(ms) * Mixer::kRate / 1000);
+            mixer.render(block, frames);
+            pcm.insert(pcm.end(), block, block + 2 * frames);
+            clock.advance(1);
+        }
+        clock.release();
+        bgm.stop();
+    }
+    return pcm;
+}
+
+bool writeWav(const std::string& path, const std::vector<std::int16_t>& pcm) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) return false;
+    auto u32 = [&](std::uint32_t v) { std::fwrite(&v, 4, 1, f); };  // little-endian machine
+    auto u16 = [&](std::uint16_t v) { std::fwrite(&v, 2, 1, f); };
+    const std::uint32_t bytes = static_cast<std::uint32_t>(pcm.size() * 2);
+    std::fwrite("RIFF", 1, 4, f);
+    u32(36 + bytes);
+    std::fwrite("WAVEfmt ", 1, 8, f);
+    u32(16);
+    u16(1);
+    u16(2);
+    u32(Mixer::kRate);
+    u32(Mixer::kRate * 4);
+    u16(4);
+    u16(16);
+    std::fwrite("data", 1, 4, f);
+    u32(bytes);
+    const bool ok = std::fwrite(pcm.data(), 2, pcm.size(), f) == pcm.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+}  // namespace midiplayer

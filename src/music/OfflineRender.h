@@ -1,0 +1,40 @@
+#pragma once
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+#include "app/Clock.h"
+
+namespace midiplayer {
+
+// A clock that moves only when told: the playback thread's sleeps wait until the time has been
+// advanced, and advance() returns once the thread has caught up (is asleep again). Rendering audio
+// in step with it plays a song exactly as in real time, only faster and the same every run.
+class LockstepClock : public MsClock {
+public:
+    std::uint32_t now() override;
+    void sleep(std::uint32_t ms) override;
+    // Moves the time on by ms and waits (up to 1 s) for the playback thread to sleep again.
+    void advance(std::uint32_t ms);
+    // Lets every sleep return at once from now on.
+    void release();
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::uint32_t time_ = 0;
+    std::uint64_t sleepsEntered_ = 0;
+    bool released_ = false;
+};
+
+// Renders `seconds` of a Standard MIDI File as the game plays it (the music service, its player
+// and synthesizer, the game's mixer), 44100 Hz interleaved stereo. Empty when the song or the
+// soundfont cannot be loaded.
+std::vector<std::int16_t> renderSong(const std::string& path, double seconds,
+                                     const std::string& soundFont = "/usr/share/sounds/sf2/default-GM.sf2");
+
+// Writes 16-bit stereo PCM at 44100 Hz as a WAV file.
+bool writeWav(const std::string& path, const std::vector<std::int16_t>& pcm);
+
+}  // namespace midiplayer

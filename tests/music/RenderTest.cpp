@@ -1,0 +1,73 @@
+// The game's songs as the player hears them: rendered through the music service, the playback
+// thread, FluidSynth and the mixer (in lockstep with a stepped clock, so faster than real time and
+// the same on every run). Each is written to music_<song>.wav in the working folder for listening.
+#include <gtest/gtest.h>
+#include <cmath>
+#include <filesystem>
+#include "music/OfflineRender.h"
+#include "music/Output.h"
+
+namespace {
+
+const std::string kSource = NIMBULON_SOURCE_DIR;
+
+struct Levels {
+    double rms = 0;         // whole render, full scale 1.0
+    int peak = 0;           // largest sample magnitude
+    double windowSpread = 0;  // standard deviation / mean of the 250 ms window levels
+    double silentShare = 0;   // share of windows below -60 dB
+};
+
+Levels measure(const std::vector<std::int16_t>& pcm) {
+    Levels l;
+    const std::size_t window = 44100 / 4 * 2;
+    std::vector<double> levels;
+    double total = 0;
+    for (std::size_t start = 0; start + window <= pcm.size(); start += window) {
+        double sum = 0;
+        for (std::size_t i = start; i < start + window; ++i) {
+            sum += double(pcm[i]) * pcm[i];
+            l.peak = std::max(l.peak, std::abs(int(pcm[i])));
+        }
+        total += sum;
+        levels.push_back(std::sqrt(sum / window) / 32768.0);
+    }
+    l.rms = std::sqrt(total / (levels.size() * window)) / 32768.0;
+    double mean = 0, var = 0;
+    for (double v : levels) mean += v / levels.size();
+    for (double v : levels) var += (v - mean) * (v - mean) / levels.size();
+    l.windowSpread = std::sqrt(var) / mean;
+    l.silentShare = std::count_if(levels.begin(), levels.end(), [](double v) { return v < 0.001; }) / double(levels.size());
+    return l;
+}
+
+}  // namespace
+
+TEST(SongRender, EverySongSoundsVariesAndDoesNotClip) {
+    if (!std::filesystem::exists(midiplayer::Output::kDefaultSoundFont)) GTEST_SKIP() << "no soundfont";
+    int rendered = 0;
+    for (const char* name : {"title", "stage1", "stage2", "stage3", "stage4", "stage5"}) {
+        const std::string path = kSource + "/data/" + name + ".mid";
+        if (!std::filesystem::exists(path)) continue;
+        SCOPED_TRACE(name);
+        const auto pcm = midiplayer::renderSong(path, 12.0);
+        ASSERT_EQ(pcm.size(), 12u * 44100 * 2);
+        midiplayer::writeWav(std::string("music_") + name + ".wav", pcm);
+        const Levels l = measure(pcm);
+        EXPECT_GT(l.rms, 0.02) << "too quiet";
+        EXPECT_LT(l.peak, 32767) << "clipped";
+        EXPECT_GT(l.windowSpread, 0.08) << "the level does not follow the music";
+        EXPECT_LT(l.silentShare, 0.2) << "long silences";
+        ++rendered;
+    }
+    EXPECT_GT(rendered, 0) << "no song in data/";
+}
+
+// The same song twice gives the same samples: the lockstep clock makes the render exact, so the
+// level checks above test the player, not the machine's load.
+TEST(SongRender, RenderIsRepeatable) {
+    if (!std::filesystem::exists(midiplayer::Output::kDefaultSoundFont)) GTEST_SKIP() << "no soundfont";
+    const std::string path = kSource + "/data/title.mid";
+    if (!std::filesystem::exists(path)) GTEST_SKIP() << "no title song";
+    EXPECT_EQ(midiplayer::renderSong(path, 3.0), midiplayer::renderSong(path, 3.0));
+}
