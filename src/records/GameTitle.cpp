@@ -4,6 +4,8 @@
 #include "graphics/ImageLoader.h"
 #include "music/BgmId.h"
 #include "play/GameMain.h"
+#include "records/GameMode.h"
+#include "records/GameScore.h"
 
 namespace {
 constexpr int kFontSurface = 0;
@@ -97,10 +99,48 @@ Game* GameTitle::startPlay(int gameMode) {
     return play;
 }
 
-Game* GameTitle::openRecords(int gameMode) {
-    // The records scene arrives with the records.
-    menu_.ResetDecided();
-    return nullptr;
+Game* GameTitle::openRecords(int gameMode) { return new GameScore(env, log, gameMode); }
+
+void GameTitle::takeFinishedPlay(Score record) {
+    const ScoreHeader h = record.getHeader();
+    SystemSave& save = env->save;
+    // The save is written whenever a flag is earned, even if it was earned before.
+    switch (h.gameMode) {
+        case ModeTutorial:
+            if (h.stages >= 2) {
+                save.tutorialCleared = true;
+                save.Write();
+            }
+            buildMenu();
+            return;
+        case ModeFirstLapOld:
+        case ModeFirstLap:
+            if (h.stages >= 5) {
+                save.shortCourseCleared = true;
+                save.Write();
+            }
+            break;
+        case ModeSecondLapOld:
+        case ModeSecondLap:
+            if (h.stages >= 6) {
+                save.fullCourseCleared = true;
+                save.Write();
+            }
+            break;
+        default:
+            break;
+    }
+
+    record.save(lastPlayFileOf(h.gameMode));
+    Score best(log);
+    best.load(bestPlayFileOf(h.gameMode));  // no file: compared against 0
+    if (best.getScore() < record.getScore()) {
+        record.save(bestPlayFileOf(h.gameMode));
+        recordText_.SetText("new recored!");
+        setHighScore(record.getScore());
+    }
+    // An unlock may have changed the entries.
+    buildMenu();
 }
 
 void GameTitle::setHighScore(std::int32_t score) {

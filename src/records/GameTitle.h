@@ -3,6 +3,7 @@
 #include "app/Game.h"
 #include "character/CharacterMenu.h"
 #include "character/CharacterString.h"
+#include "records/Score.h"
 
 // The hub scene: the title picture and the menu of plays, records and exit.
 class GameTitle : public Game {
@@ -14,6 +15,10 @@ public:
     void Unload() override {}
     bool WantsQuit() override { return quit_; }
 
+    // A finished recorded play: sets the progress flags it earned, keeps it as the mode's last
+    // play and, when it scores strictly more than the stored one, as the best play with
+    // "new recored!" and the high score shown. A tutorial play is neither saved nor compared.
+    virtual void takeFinishedPlay(Score record);
     virtual void setHighScore(std::int32_t score);
     virtual void setCursor(std::int32_t id);
     virtual void buildMenu();

@@ -1,0 +1,238 @@
+#include "records/GameScore.h"
+#include <cstdio>
+#include <cstdlib>
+#include "app/Env.h"
+#include "character/CharacterString.h"
+#include "graphics/ImageLoader.h"
+#include "play/GameMain.h"
+#include "records/GameMode.h"
+#include "records/GameTitle.h"
+
+namespace {
+constexpr int kFontSurface = 0;
+constexpr int kBackgroundSurface = 3;
+
+const char* headingOf(std::int32_t mode) {
+    switch (mode) {
+        case ModeFirstLapOld: return "SCORES OF FIRST LAP [OLD]";
+        case ModeSecondLapOld: return "SCORES OF SECOND LAP [OLD]";
+        case ModeFirstLap: return "SCORES OF FIRST LAP";
+        case ModeSecondLap: return "SCORES OF SECOND LAP";
+        default: return "?";
+    }
+}
+
+// The title's records entry of each mode, so "return to the title" lands where we came from.
+std::int32_t titleEntryOf(std::int32_t mode) {
+    switch (mode) {
+        case ModeFirstLapOld: return 4;
+        case ModeSecondLapOld: return 6;
+        case ModeFirstLap: return 8;
+        case ModeSecondLap: return 10;
+        default: return 0;
+    }
+}
+
+// "   1st", "   2nd", "   3rd", "   4th"; by the last digit alone, so 11 reads "  11st".
+std::string rankText(int rank) {
+    static const char* const kFormats[10] = {"%4dth", "%4dst", "%4dnd", "%4drd", "%4dth",
+                                             "%4dth", "%4dth", "%4dth", "%4dth", "%4dth"};
+    const int digit = rank % 10;
+    char text[32];
+    std::snprintf(text, sizeof text, kFormats[digit >= 0 ? digit : 0], rank);
+    return text;
+}
+
+std::string formatted(const char* format, int value) {
+    char text[32];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+int numberOf(const RankingRecord& record, const char* key) {
+    const auto it = record.find(key);
+    return it == record.end() ? 0 : std::atoi(it->second.c_str());
+}
+
+std::string textOf(const RankingRecord& record, const char* key) {
+    const auto it = record.find(key);
+    return it == record.end() ? std::string() : it->second;
+}
+
+struct PlainText {
+    std::int32_t x, y;
+    const char* text;
+};
+constexpr PlainText kRecordsHead = {90, 140, "your records"};
+constexpr PlainText kRankingHead = {90, 210, "the Internet ranking"};
+constexpr PlainText kColumnHeads[] = {
+    {110, 280, "RANK"}, {170, 280, "NAME"}, {250, 280, "SCORE"}, {300, 280, "STAGE"}, {350, 280, "DATE"},
+};
+}  // namespace
+
+GameScore::GameScore(Env* env, Log* log, std::int32_t mode)
+    : Game(env, log),
+      menu_(env, log),
+      pageTexts_(env, log),
+      mode_(mode),
+      lastPlay_(log),
+      bestPlay_(log),
+      ranking_(log) {
+    lastPlay_.load(lastPlayFileOf(mode));
+    bestPlay_.load(bestPlayFileOf(mode));
+    ranking_.load(rankingFileOf(mode));
+    buildPage();
+}
+
+GameScore::~GameScore() = default;
+
+void GameScore::Load() {
+    started = true;
+    Draw& draw = env->draw;
+    ImageLoader loader(log);
+    // The same font and background as the title; the cursor sprites and the music are still the
+    // title's.
+    loader.Load(107, &draw, kFontSurface);
+    for (int c = 0; c < 128; ++c) draw.DefineSprite(SpriteDef::cell(kFontSurface, (c % 16) * 8, (c / 16) * 16, 8, 16), c);
+    loader.Load(109, &draw, kBackgroundSurface);
+    for (int i = 0; i < 3; ++i) draw.DefineSprite(SpriteDef::cell(kBackgroundSurface, 0, 600 * i, 480, 600), 768 + i);
+    env->sound.load("./data/se_click.wav", Click);
+}
+
+void GameScore::addText(std::int32_t x, std::int32_t y, const std::string& text) {
+    auto* item = new CharacterString(env, log);
+    item->SetText(text);
+    item->SetPosition(toFixed(x), toFixed(y));
+    pageTexts_.AddChildren(item);
+}
+
+void GameScore::addEntry(std::int32_t x, std::int32_t y, const std::string& text, std::int32_t id) {
+    auto* item = new CharacterString(env, log);
+    item->SetText(text);
+    item->SetPosition(toFixed(x), toFixed(y));
+    menu_.AddItem(item, id);
+}
+
+void GameScore::buildPage() {
+    pageTexts_.ClearChildren();
+    menu_.ClearItems();
+
+    addText(60, 80, headingOf(mode_));
+    addEntry(100, 110, "return to the title", ReturnToTitle);
+    addText(kRecordsHead.x, kRecordsHead.y, kRecordsHead.text);
+    addEntry(110, 160, "last play", WatchLastPlay);
+    addEntry(110, 180, "best play", WatchBestPlay);
+    addText(kRankingHead.x, kRankingHead.y, kRankingHead.text);
+    addEntry(100, 230, "send the best play", SendBestPlay);
+    addEntry(100, 250, "get the ranking list", GetRankingList);
+    addPlaySummary(110, 160, lastPlay_.getHeader());
+    addPlaySummary(110, 180, bestPlay_.getHeader());
+    for (const PlainText& head : kColumnHeads) addText(head.x, head.y, head.text);
+
+    const auto count = static_cast<std::int32_t>(ranking_.size());
+    for (std::int32_t i = pageStart_; i < pageStart_ + pageSize_ && i < count; ++i) {
+        const RankingRecord& record = ranking_[static_cast<std::size_t>(i)];
+        const std::int32_t y = 300 + 18 * (i - pageStart_);
+        addEntry(110, y, rankText(numberOf(record, "rank")), i + kFirstEntryId);
+        addRankingRow(110, y, record);
+    }
+
+    addEntry(100, 480, "prev", PreviousPage);
+    addEntry(100, 500, "next", NextPage);
+}
+
+void GameScore::setCursor(std::int32_t value) {
+    pageStart_ = value / 10000;
+    buildPage();
+    menu_.SetCurrent(value % 10000);
+}
+
+void GameScore::addPlaySummary(std::int32_t x, std::int32_t y, const ScoreHeader& h) {
+    addText(x + 100, y, formatted("SCORE:%4d", h.score));
+    addText(x + 200, y, h.stages > lastStageOf(h.gameMode) ? std::string("STAGE:ALL") : formatted("STAGE:  %d", h.stages));
+}
+
+void GameScore::addRankingRow(std::int32_t x, std::int32_t y, const RankingRecord& record) {
+    addText(x + 60, y, textOf(record, "username"));
+    addText(x + 140, y, formatted("%4d", numberOf(record, "score")));
+    const int stage = numberOf(record, "stage");
+    if (stage > lastStageOf(mode_))
+        addText(x + 190, y, "ALL");
+    else
+        addText(x + 206, y, formatted("%d", stage));
+    addText(x + 240, y, textOf(record, "regist_date"));
+}
+
+void GameScore::downloadRanking() {}
+void GameScore::sendBestPlay() {}
+
+void GameScore::watchRankingEntry(std::int32_t) {
+    // Fetching another player's replay needs the ranking connection; until then the choice is
+    // taken back and the cursor stays on the entry.
+    const std::int32_t current = menu_.GetCurrent();
+    menu_.ResetDecided();
+    menu_.SetCurrent(current);
+}
+
+Game* GameScore::watchReplay(const std::string& fileName) {
+    env->timer.setTargetFps(60);
+    env->timer.Reset();
+    auto* play = new GameMain(env, log);
+    play->PlayReplayFile(fileName);
+    play->SetGameMode(mode_);
+    // Handed back when the replay ends, so the same page and entry come back.
+    play->SetReturnValue(pageStart_ * 10000 + menu_.GetCurrent());
+    return play;
+}
+
+Game* GameScore::Run() {
+    ++frame;
+    if (!started) Load();
+    env->Tick();
+    env->draw.DrawSprite(toFixed(240), toFixed(300), env->input.isDown(Button2) ? 769 : 768);
+    menu_.UpdateTree();
+    pageTexts_.UpdateTree();
+
+    const std::int32_t decided = menu_.GetDecided();
+    switch (decided) {
+        case ReturnToTitle: {
+            auto* title = new GameTitle(env, log);
+            if (const std::int32_t entry = titleEntryOf(mode_)) title->setCursor(entry);
+            return title;
+        }
+        case WatchLastPlay: return watchReplay(lastPlayFileOf(mode_));
+        case WatchBestPlay: return watchReplay(bestPlayFileOf(mode_));
+        case SendBestPlay:
+            menu_.ResetDecided();
+            sendBestPlay();
+            break;
+        case GetRankingList:
+            menu_.ResetDecided();
+            downloadRanking();
+            break;
+        case PreviousPage:
+            menu_.ResetDecided();
+            if (pageStart_ >= pageSize_) {
+                pageStart_ -= pageSize_;
+                buildPage();
+                menu_.SetCurrent(PreviousPage);
+            }
+            break;
+        case NextPage:
+            menu_.ResetDecided();
+            if (pageStart_ + pageSize_ < static_cast<std::int32_t>(ranking_.size())) {
+                pageStart_ += pageSize_;
+                buildPage();
+                menu_.SetCurrent(NextPage);
+            }
+            break;
+        default:
+            if (decided >= kFirstEntryId) watchRankingEntry(decided - kFirstEntryId);
+            break;
+    }
+
+    const std::int32_t current = menu_.GetCurrent();
+    if (current >= kFirstEntryId && static_cast<std::size_t>(current - kFirstEntryId) < ranking_.size())
+        env->draw.DrawText(toFixed(100), toFixed(520), textOf(ranking_[static_cast<std::size_t>(current - kFirstEntryId)], "comment").c_str());
+    return nullptr;
+}
