@@ -133,12 +133,13 @@ TEST_F(DrawBlit, OffScreenTargetGetsNoOffsetAndIsClippedToItsOwnSize) {
 TEST_F(DrawBlit, OddSizedSourceIsScaledIntoTheSmallerRectangle) {
     paint(0, 5, 3, {1, 2, 3, 4, 5,  //
                     6, 7, 8, 9, 10,  //
-                    11, 12, 13, 14, 15});
+                    11, 0, 13, 14, 15});
     draw.DefineSprite(SpriteDef::cell(0, 0, 0, 5, 3), 1);  // half sizes 2 and 1: a 4 x 2 rectangle
     fillBack(kMarker);
     draw.DrawSprite(toFixed(10), toFixed(10), 1);
     // Each destination pixel samples the source at its centre: the middle row and column drop out.
-    EXPECT_EQ(block(168, 9, 4, 2), (std::vector<std::uint32_t>{1, 2, 4, 5, 11, 12, 14, 15}));
+    // The key still applies to the sampled pixels.
+    EXPECT_EQ(block(168, 9, 4, 2), (std::vector<std::uint32_t>{1, 2, 4, 5, 11, kMarker, 14, 15}));
     EXPECT_EQ(back(172, 9), kMarker);
     EXPECT_EQ(back(168, 11), kMarker);
 }
