@@ -13,18 +13,20 @@ std::uint32_t LockstepClock::now() {
 
 void LockstepClock::sleep(std::uint32_t ms) {
     std::unique_lock<std::mutex> lock(mutex_);
-    const std::uint32_t until = time_ + ms;
-    ++sleepsEntered_;
+    wakeAt_ = time_ + ms;
+    asleep_ = true;
     cv_.notify_all();
-    cv_.wait(lock, [&] { return released_ || static_cast<std::int32_t>(time_ - until) >= 0; });
+    cv_.wait(lock, [&] { return released_ || static_cast<std::int32_t>(time_ - wakeAt_) >= 0; });
+    asleep_ = false;
 }
 
 void LockstepClock::advance(std::uint32_t ms) {
     std::unique_lock<std::mutex> lock(mutex_);
-    const std::uint64_t entered = sleepsEntered_;
     time_ += ms;
     cv_.notify_all();
-    cv_.wait_for(lock, std::chrono::seconds(1), [&] { return sleepsEntered_ > entered; });
+    // caught up: asleep again, waiting for a later time
+    cv_.wait_for(lock, std::chrono::seconds(1),
+                 [&] { return released_ || (asleep_ && static_cast<std::int32_t>(wakeAt_ - time_) > 0); });
 }
 
 void LockstepClock::release() {

@@ -24,7 +24,8 @@ private:
     std::mutex mutex_;
     std::condition_variable cv_;
     std::uint32_t time_ = 0;
-    std::uint64_t sleepsEntered_ = 0;
+    bool asleep_ = false;
+    std::uint32_t wakeAt_ = 0;
     bool released_ = false;
 };
 

@@ -126,9 +126,14 @@ void Player::run() {
             const double tempo = std::max<std::int32_t>(tempo_, 1);
             position_ += division * (elapsed * 1000.0 / tempo) * speed_;
             if (position_ <= due) {
+                // Nothing due: sleep 1 ms, or longer while the next event is more than 3 ms away
+                // (never past 2 ms before it, at most 10 ms so that a stop is seen soon). The tempo
+                // cannot change before that event, so the distance is exact.
+                const double msAway = (due - position_) * tempo / 1000.0 / division / speed_;
+                const std::uint32_t nap = msAway > 3.0 ? static_cast<std::uint32_t>(std::min(msAway - 2.0, 10.0)) : 1;
                 playbackLock_.leave();
                 locked = false;
-                clock_->sleep(1);
+                clock_->sleep(nap);
                 playbackLock_.enter();
                 locked = true;
             } else {

@@ -35,7 +35,8 @@ private:
 // Plays a score on a thread of its own against a millisecond clock, looping.
 //
 // The thread sends an event in the first pass in which the song position strictly exceeds the
-// event's time, one event per pass, and sleeps 1 ms whenever nothing is due. Every operation below
+// event's time, one event per pass, and sleeps whenever nothing is due: 1 ms near an event, up to
+// 10 ms while the next one is further away. Every operation below
 // runs on the game's main thread; the ones that move the position first wait for a stopping
 // thread to leave (it does within about a millisecond plus one send).
 class Player : public OutputObservable {

@@ -22,7 +22,11 @@ public:
         reads.fetch_add(1);
         return time.load();
     }
-    void sleep(std::uint32_t) override {
+    void sleep(std::uint32_t ms) override {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (naps.size() < 100000) naps.push_back({time.load(), ms});
+        }
         time.fetch_add(step_);
         sleeps.fetch_add(1);
         if (time.load() < limit_) return;
@@ -45,6 +49,7 @@ public:
     std::atomic<std::uint32_t> time{0};
     std::atomic<int> reads{0};
     std::atomic<int> sleeps{0};
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> naps;  // (time, ms asked for)
 
 private:
     std::uint32_t limit_, step_;

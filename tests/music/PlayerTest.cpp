@@ -59,6 +59,32 @@ TEST(PlayerTiming, EventLeavesWhenThePositionStrictlyExceedsItsTime) {
     EXPECT_TRUE(at == 1000 || at == 1001) << fine[1];
 }
 
+// Far from the next event the thread sleeps up to 10 ms; within 3 ms of it, 1 ms at a time.
+TEST(PlayerTiming, SleepsLongerOnlyWhileNothingIsNear) {
+    Score score;
+    EventNoteOn note(0x90, 60, 100);
+    note.time = 480;  // due at 1000 ms
+    score.addEvent(note);
+    FakeClock clock(1200);
+    Player player(&clock);
+    player.setScore(&score);
+    player.start();
+    ASSERT_TRUE(clock.waitHeld());
+    player.stop();
+    clock.release();
+    player.join();
+    int longNaps = 0;
+    for (const auto& [at, ms] : clock.naps) {
+        if (at >= 1 && at < 1000) {
+            EXPECT_LE(ms, 10u) << "at " << at;
+            if (ms > 1) EXPECT_LE(at + ms, 998u) << "a nap at " << at << " ends less than 2 ms before the due time";
+            if (at >= 997) EXPECT_EQ(ms, 1u) << "at " << at;
+            longNaps += ms == 10;
+        }
+    }
+    EXPECT_GT(longNaps, 0);
+}
+
 TEST(PlayerTiming, HalvingTheTempoDoublesTheRateFromTheNextPass) {
     Score score;  // tempo 1000000 at 0
     add<EventTempo>(score, 480, 500000u);
