@@ -44,7 +44,7 @@ bool looksLikeSoundFont(const std::string& path) {
 }  // namespace
 
 Output::Output(Mixer* mixer, std::string soundFont)
-    : mixer_(mixer), soundFont_(std::move(soundFont)), left_(kChunkFrames), right_(kChunkFrames) {}
+    : mixer_(mixer), soundFont_(std::move(soundFont)), left_(kChunkFrames), right_(kChunkFrames), queue_(kQueueSize) {}
 
 Output::~Output() { close(); }
 
@@ -83,13 +83,7 @@ void Output::load(std::string path) {
     } else {
         settings_ = settings;
         std::lock_guard<std::mutex> lock(pendingMutex_);
-        for (const auto& e : pending_) {
-            try {
-                apply(synth, *e);
-            } catch (const OutputException&) {
-                // a kept message the synthesizer refuses is dropped, as it would have been live
-            }
-        }
+        for (const auto& e : pending_) apply(synth, *e);
         pending_.clear();
         synth_.store(synth);
     }
@@ -118,59 +112,103 @@ void Output::close() {
     settings_ = nullptr;
     std::lock_guard<std::mutex> lock(pendingMutex_);
     pending_.clear();
+    head_ = 0;
+    tail_ = 0;
 }
 
 void Output::onEvent(const Event& event) {
     if (!open_) return;
-    if (fluid_synth_t* synth = synth_.load()) {
-        apply(synth, event);
-        return;
+    fluid_synth_t* synth = synth_.load();
+    if (synth == nullptr) {
+        std::lock_guard<std::mutex> lock(pendingMutex_);
+        synth = synth_.load();
+        if (synth == nullptr) {
+            // Still loading: notes cannot sound yet; everything else sets up the channels.
+            if (dynamic_cast<const EventNoteOn*>(&event) != nullptr || dynamic_cast<const EventNoteOff*>(&event) != nullptr)
+                return;
+            if (dynamic_cast<const EventShort*>(&event) == nullptr && dynamic_cast<const EventLong*>(&event) == nullptr)
+                return;
+            if (pending_.size() < kMaxPending) pending_.push_back(event.clone());
+            return;
+        }
     }
-    std::lock_guard<std::mutex> lock(pendingMutex_);
-    if (fluid_synth_t* synth = synth_.load()) {  // became ready meanwhile
-        apply(synth, event);
-        return;
+    Message m;
+    if (const auto* s = dynamic_cast<const EventShort*>(&event)) {
+        m.status = s->status;
+        m.dataByte1 = s->dataByte1;
+        m.dataByte2 = s->dataByte2;
+    } else if (const auto* l = dynamic_cast<const EventLong*>(&event)) {
+        if (l->length > kInlineBytes) {  // rare: a long message goes straight to the synthesizer
+            flush();
+            apply(synth, event);
+            return;
+        }
+        m.isLong = 1;
+        m.length = static_cast<std::uint16_t>(l->length);
+        std::copy(l->data.begin(), l->data.begin() + l->length, m.bytes);
+    } else {
+        return;  // meta and tempo events are not sent
     }
-    // Still loading: notes cannot sound yet; everything else sets up the channels.
-    if (dynamic_cast<const EventNoteOn*>(&event) != nullptr || dynamic_cast<const EventNoteOff*>(&event) != nullptr)
-        return;
-    if (dynamic_cast<const EventShort*>(&event) == nullptr && dynamic_cast<const EventLong*>(&event) == nullptr) return;
-    if (pending_.size() < kMaxPending) pending_.push_back(event.clone());
+    std::lock_guard<std::mutex> lock(sendMutex_);
+    const std::size_t head = head_.load(std::memory_order_relaxed);
+    if (head - tail_.load(std::memory_order_acquire) >= kQueueSize) flush();  // nobody renders: apply now
+    queue_[head % kQueueSize] = m;
+    head_.store(head + 1, std::memory_order_release);
+}
+
+void Output::flush() {
+    fluid_synth_t* synth = synth_.load();
+    if (synth == nullptr) return;
+    std::lock_guard<std::mutex> lock(drainMutex_);
+    drain(synth);
+}
+
+void Output::drain(fluid_synth_t* synth) {
+    const std::size_t head = head_.load(std::memory_order_acquire);
+    std::size_t tail = tail_.load(std::memory_order_relaxed);
+    for (; tail != head; ++tail) {
+        const Message& m = queue_[tail % kQueueSize];
+        if (m.isLong) applySysex(synth, m.bytes, m.length);
+        else applyShort(synth, m.status, m.dataByte1, m.dataByte2);
+    }
+    tail_.store(tail, std::memory_order_release);
+}
+
+void Output::applyShort(fluid_synth_t* synth, int status, int d1, int d2) {
+    const int channel = status & 0x0F;
+    switch (status & 0xF0) {
+        case 0x80: fluid_synth_noteoff(synth, channel, d1); break;
+        case 0x90: fluid_synth_noteon(synth, channel, d1, d2); break;  // velocity 0 releases
+        case 0xA0: fluid_synth_key_pressure(synth, channel, d1, d2); break;
+        case 0xB0: fluid_synth_cc(synth, channel, d1, d2); break;
+        case 0xC0: fluid_synth_program_change(synth, channel, d1); break;
+        case 0xD0: fluid_synth_channel_pressure(synth, channel, d1); break;
+        case 0xE0: fluid_synth_pitch_bend(synth, channel, (d1 & 0x7F) | (d2 & 0x7F) << 7); break;
+        default: break;  // system common and real-time bytes mean nothing to the synthesizer
+    }
+}
+
+// FluidSynth takes a system-exclusive message without its 0xF0 and 0xF7 framing; an empty one is
+// not sent. It refuses nothing else, so this cannot fail.
+void Output::applySysex(fluid_synth_t* synth, const std::uint8_t* data, std::size_t n) {
+    if (n > 0 && data[0] == 0xF0) ++data, --n;
+    if (n > 0 && data[n - 1] == 0xF7) --n;
+    if (n == 0) return;
+    fluid_synth_sysex(synth, reinterpret_cast<const char*>(data), static_cast<int>(n), nullptr, nullptr, nullptr, 0);
 }
 
 void Output::apply(fluid_synth_t* synth, const Event& event) {
-    if (const auto* s = dynamic_cast<const EventShort*>(&event)) {
-        const int channel = s->status & 0x0F;
-        const int d1 = s->dataByte1, d2 = s->dataByte2;
-        switch (s->status & 0xF0) {
-            case 0x80: fluid_synth_noteoff(synth, channel, d1); break;
-            case 0x90: fluid_synth_noteon(synth, channel, d1, d2); break;  // velocity 0 releases
-            case 0xA0: fluid_synth_key_pressure(synth, channel, d1, d2); break;
-            case 0xB0: fluid_synth_cc(synth, channel, d1, d2); break;
-            case 0xC0: fluid_synth_program_change(synth, channel, d1); break;
-            case 0xD0: fluid_synth_channel_pressure(synth, channel, d1); break;
-            case 0xE0: fluid_synth_pitch_bend(synth, channel, (d1 & 0x7F) | (d2 & 0x7F) << 7); break;
-            default: break;  // system common and real-time bytes mean nothing to the synthesizer
-        }
-        return;
-    }
-    if (const auto* l = dynamic_cast<const EventLong*>(&event)) {
-        // FluidSynth takes the message without its 0xF0 and 0xF7 framing.
-        const std::uint8_t* data = l->data.data();
-        std::size_t n = l->length;
-        if (n > 0 && data[0] == 0xF0) ++data, --n;
-        if (n > 0 && data[n - 1] == 0xF7) --n;
-        if (n == 0) return;
-        if (fluid_synth_sysex(synth, reinterpret_cast<const char*>(data), static_cast<int>(n), nullptr, nullptr,
-                              nullptr, 0) == FLUID_FAILED)
-            throw OutputException("midiOutLongMsg PrepareHeader failed");
-    }
-    // Meta and tempo events are not sent.
+    if (const auto* s = dynamic_cast<const EventShort*>(&event)) applyShort(synth, s->status, s->dataByte1, s->dataByte2);
+    else if (const auto* l = dynamic_cast<const EventLong*>(&event)) applySysex(synth, l->data.data(), l->length);
 }
 
 void Output::mixInto(float* out, int frames) {
     fluid_synth_t* synth = synth_.load();
     if (synth == nullptr) return;
+    {
+        std::lock_guard<std::mutex> lock(drainMutex_);
+        drain(synth);
+    }
     while (frames > 0) {
         const int n = frames < kChunkFrames ? frames : kChunkFrames;
         fluid_synth_write_float(synth, n, left_.data(), 0, 1, right_.data(), 0, 1);

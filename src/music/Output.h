@@ -17,6 +17,10 @@ namespace midiplayer {
 // The built-in synthesizer: FluidSynth with a General MIDI soundfont, mixed into the game's one
 // audio device. Short and system-exclusive messages from the player go to the synthesizer.
 //
+// Messages do not wait for the synthesizer: a send puts them in a queue that the audio thread
+// empties before it renders each block (where a direct call would also take effect), so the
+// playback thread never waits while a block is being rendered.
+//
 // `open` checks what can be checked at once (an audio device, a readable soundfont) and loads the
 // soundfont on a thread of its own, so the game's first frames do not wait for it. Until it is
 // loaded the synthesizer is silent: notes are dropped and the other messages (programs,
@@ -56,12 +60,27 @@ public:
 
     void onEvent(const Event& event) override;
     void mixInto(float* out, int frames) override;
+    // Hands the queued messages to the synthesizer now (the audio thread does so before each block).
+    void flush();
 
     std::int32_t deviceId = -1;
 
 private:
+    // One queued message: a short message, or a system-exclusive one of up to kInlineBytes.
+    static constexpr std::size_t kInlineBytes = 120;
+    struct Message {
+        std::uint8_t status = 0, dataByte1 = 0, dataByte2 = 0;
+        std::uint8_t isLong = 0;
+        std::uint16_t length = 0;
+        std::uint8_t bytes[kInlineBytes];
+    };
+    static constexpr std::size_t kQueueSize = 1024;
+
     void load(std::string path);
     void apply(fluid_synth_t* synth, const Event& event);
+    static void applyShort(fluid_synth_t* synth, int status, int d1, int d2);
+    static void applySysex(fluid_synth_t* synth, const std::uint8_t* data, std::size_t n);
+    void drain(fluid_synth_t* synth);  // under drainMutex_
 
     Mixer* mixer_;
     std::string soundFont_;
@@ -75,6 +94,9 @@ private:
     std::mutex failureMutex_;
     std::string failure_;
     std::vector<float> left_, right_;               // render scratch, used on the audio thread
+    std::vector<Message> queue_;                    // ring: written under sendMutex_, read under drainMutex_
+    std::atomic<std::size_t> head_{0}, tail_{0};
+    std::mutex sendMutex_, drainMutex_;
 };
 
 }  // namespace midiplayer

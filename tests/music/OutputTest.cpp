@@ -81,6 +81,7 @@ TEST_F(OutputSynth, ChannelSetupSentWhileLoadingIsApplied) {
     send(out, 0xB3, 7, 77);    // volume
     send(out, 0x93, 60, 100);  // dropped while loading, played if already ready
     ASSERT_TRUE(out.waitReady(20000)) << out.takeFailure();
+    out.flush();
     int program = -1, sfont = -1, bank = -1, volume = -1;
     fluid_synth_get_program(out.synth(), 3, &sfont, &bank, &program);
     fluid_synth_get_cc(out.synth(), 3, 7, &volume);
@@ -97,7 +98,9 @@ TEST_F(OutputSynth, ShortAndSystemExclusiveMessagesReachTheSynthesizer) {
     send(out, 0xE0, 0x00, 0x50);
     send(out, 0x90, 60, 110);
     send(out, 0x90, 64, 110);
-    EXPECT_EQ(fluid_synth_get_active_voice_count(synth) > 0, true);
+    EXPECT_EQ(fluid_synth_get_active_voice_count(synth), 0) << "queued until the audio thread renders";
+    out.flush();
+    EXPECT_GT(fluid_synth_get_active_voice_count(synth), 0);
     EXPECT_GT(renderRms(mixer, 300), 0.01) << "a held chord sounds";
     int bend = -1;
     fluid_synth_get_pitch_bend(synth, 0, &bend);
@@ -117,6 +120,7 @@ TEST_F(OutputSynth, ShortAndSystemExclusiveMessagesReachTheSynthesizer) {
     // GM System On (F0 7E 7F 09 01 F7) resets the channels: the program goes back to 0.
     const std::uint8_t gmOn[] = {0x7E, 0x7F, 0x09, 0x01, 0xF7};
     out.onEvent(EventLong(0xF0, gmOn, sizeof gmOn));
+    out.flush();
     int program = -1, sfont = -1, bank = -1;
     fluid_synth_get_program(synth, 0, &sfont, &bank, &program);
     EXPECT_EQ(program, 0);
@@ -130,8 +134,32 @@ TEST_F(OutputSynth, MetaEventsAndEmptySysexAreNotSent) {
     out.onEvent(EventMeta());
     out.onEvent(EventLong(0xF7, nullptr, 0));
     out.onEvent(EventShort(0xF8, 0, 0));
+    out.flush();
     EXPECT_EQ(fluid_synth_get_active_voice_count(out.synth()), 0);
     EXPECT_LT(renderRms(mixer, 100), 1e-4);
+}
+
+TEST_F(OutputSynth, LongSysexAndAFullQueueStillArriveInOrder) {
+    ASSERT_TRUE(out.waitReady(20000));
+    send(out, 0xC1, 30, 0);
+    // GM System On padded past the queue's inline size goes straight to the synthesizer, after
+    // what was queued before it.
+    std::vector<std::uint8_t> gmOn = {0x7E, 0x7F, 0x09, 0x01};
+    gmOn.resize(200, 0x00);
+    gmOn.push_back(0xF7);
+    out.onEvent(EventLong(0xF0, gmOn.data(), static_cast<std::uint32_t>(gmOn.size())));
+    int program = -1, sfont = -1, bank = -1;
+    fluid_synth_get_program(out.synth(), 1, &sfont, &bank, &program);
+    EXPECT_EQ(program, 0) << "the queued program change came first, then the reset";
+    // With nobody rendering, a full queue is applied at once instead of losing messages.
+    for (int i = 0; i < 3000; ++i) send(out, 0xB2, 7, i % 128);
+    send(out, 0xC2, 50, 0);
+    out.flush();
+    int volume = -1;
+    fluid_synth_get_cc(out.synth(), 2, 7, &volume);
+    fluid_synth_get_program(out.synth(), 2, &sfont, &bank, &program);
+    EXPECT_EQ(volume, 2999 % 128);
+    EXPECT_EQ(program, 50);
 }
 
 TEST_F(OutputSynth, CloseStopsTheSoundAndDropsLaterMessages) {
