@@ -1,0 +1,202 @@
+#include "records/ReplayRunner.h"
+#include <cstdio>
+#include <map>
+#include <vector>
+#include "app/Env.h"
+#include "app/Log.h"
+#include "combat/CharacterEnemy.h"
+#include "combat/CharacterItem.h"
+#include "combat/CharacterPlayer.h"
+#include "platform/headless/HeadlessPlatform.h"
+#include "play/GameMain.h"
+#include "play/PlayHarness.h"
+#include "records/GameMode.h"
+
+namespace {
+// Every frame's drawing is skipped, as the frame timer does under load; the logic runs alike.
+class ReplayEnv : public Env {
+public:
+    ReplayEnv(Platform& platform, Log* log)
+        : Env(platform, log, EnvOptions{false, nullptr, /*noSleep*/ true, /*openAudio*/ false}) {}
+    void Tick() override {
+        Env::Tick();
+        draw.SetSkip(true);
+    }
+};
+
+std::string quoted(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+// What the event watcher remembers of an object between two frames. The object is the same one
+// next frame when it is still at the same address with a counter that did not go back: a fresh
+// object at a reused address starts its counter again.
+struct Seen {
+    std::int32_t counter;
+    Fixed16 x, y;
+    std::string className;
+};
+
+// Objects of one frame in tree order, with a lookup by address.
+struct Tracked {
+    std::vector<std::pair<Character*, Seen>> order;
+    std::map<Character*, std::size_t> index;
+    void add(Character* c, Seen seen) {
+        index[c] = order.size();
+        order.emplace_back(c, std::move(seen));
+    }
+    const Seen* find(Character* c) const {
+        const auto it = index.find(c);
+        return it == index.end() ? nullptr : &order[it->second].second;
+    }
+};
+
+void collect(Character& root, std::vector<Character*>& out) {
+    for (Character* child : root.GetChildren()) {
+        out.push_back(child);
+        collect(*child, out);
+    }
+}
+}  // namespace
+
+class ReplayRunner::Impl {
+public:
+    explicit Impl(const Score& record) : record_(record), env_(platform_, &log_), game_(&env_, &log_) {
+        game_.PlayReplay(record);
+        game_.SetGameMode(record_.getHeader().gameMode);
+    }
+
+    Result run(std::int64_t maxFrames, const EventSink& sink) {
+        Result result;
+        sink_ = &sink;
+        if (sink) {
+            game_.schedule().setObserver([this](std::int32_t, const ScriptEntry& entry, Character* object) {
+                char line[256];
+                std::snprintf(line, sizeof line, ",\"class\":%s,\"kind\":%d,\"x\":%d,\"y\":%d", quoted(ClassNameOf(*object)).c_str(),
+                              entry.kind, toPixel(entry.x), toPixel(entry.y));
+                pendingSpawns_.push_back(line);
+            });
+        }
+        for (std::int64_t i = 0; i < maxFrames; ++i) {
+            std::unique_ptr<Game> next(game_.Run());
+            if (sink) watch();
+            if (next) {
+                result.ended = true;
+                break;
+            }
+        }
+        CharacterPlayer& player = game_.player();
+        result.score = game_.info().GetItemCount();
+        result.stages = game_.info().GetStage();
+        result.lives = player.GetLives();
+        result.frames = game_.playFrames();
+        if (sink && result.ended) emit("play_ended", ",\"score\":" + std::to_string(result.score) + ",\"lives\":" +
+                                                         std::to_string(result.lives));
+        return result;
+    }
+
+    Score record_;
+
+private:
+    void emit(const char* event, const std::string& fields) {
+        (*sink_)("{\"frame\":" + std::to_string(game_.playFrames()) + ",\"stage\":" + std::to_string(lastStage_) +
+                 ",\"event\":\"" + event + "\"" + fields + "}");
+    }
+
+    // Compares the play with the previous frame and reports what changed.
+    void watch() {
+        GameInfo& info = game_.info();
+        CharacterPlayer& player = game_.player();
+        if (!primed_) {
+            primed_ = true;
+            lastStage_ = info.GetStage();
+            lastItems_ = info.GetItemCount();
+            lastLives_ = player.GetLives();
+            lastStock_ = player.GetStock();
+            lastMode_ = info.GetMode();
+        }
+        for (const std::string& spawn : pendingSpawns_) emit("enemy_spawned", spawn);
+        pendingSpawns_.clear();
+
+        // Enemies that vanished inside the playfield were destroyed; the others flew off it.
+        // Everything is reported in tree order, never in address order, so that every build
+        // prints the same lines.
+        std::vector<Character*> objects;
+        collect(game_.enemyRoot(), objects);
+        Tracked enemies;
+        for (Character* c : objects)
+            if (auto* enemy = dynamic_cast<CharacterEnemy*>(c)) enemies.add(c, {enemy->frame, c->x, c->y, ClassNameOf(*c)});
+        for (const auto& [ptr, was] : lastEnemies_.order) {
+            const Seen* now = enemies.find(ptr);
+            if (now && now->counter >= was.counter && now->className == was.className) continue;
+            const int px = toPixel(was.x), py = toPixel(was.y);
+            if (px >= 0 && px < 480 && py >= 0 && py < 600)
+                emit("enemy_destroyed", ",\"class\":" + quoted(was.className) + ",\"x\":" + std::to_string(px) +
+                                            ",\"y\":" + std::to_string(py));
+        }
+        lastEnemies_ = std::move(enemies);
+
+        objects.clear();
+        collect(*info.GetMiddleTree(), objects);
+        Tracked items;
+        for (Character* c : objects) {
+            auto* item = dynamic_cast<CharacterItemScore*>(c);
+            if (!item) continue;
+            items.add(c, {item->age, c->x, c->y, {}});
+            const Seen* before = lastItemObjects_.find(c);
+            if (!before || item->age < before->counter)
+                emit("item_dropped", ",\"value\":" + std::to_string(item->value) + ",\"x\":" + std::to_string(toPixel(c->x)) +
+                                         ",\"y\":" + std::to_string(toPixel(c->y)));
+        }
+        lastItemObjects_ = std::move(items);
+
+        if (info.GetItemCount() > lastItems_)
+            emit("item_collected", ",\"value\":" + std::to_string(info.GetItemCount() - lastItems_) +
+                                       ",\"items\":" + std::to_string(info.GetItemCount()));
+        lastItems_ = info.GetItemCount();
+        if (player.GetLives() < lastLives_) emit("ship_hit", ",\"lives\":" + std::to_string(player.GetLives()));
+        if (player.GetLives() > lastLives_) emit("stock_gained", ",\"what\":\"life\",\"lives\":" + std::to_string(player.GetLives()));
+        lastLives_ = player.GetLives();
+        if (player.GetStock() != lastStock_)
+            emit(player.GetStock() > lastStock_ ? "stock_gained" : "stock_spent",
+                 ",\"what\":\"bullet_size\",\"stock\":" + std::to_string(player.GetStock()));
+        lastStock_ = player.GetStock();
+        if (info.GetMode() != lastMode_) emit("bullet_size_mode", ",\"mode\":" + std::to_string(info.GetMode()));
+        lastMode_ = info.GetMode();
+        if (info.GetStage() != lastStage_) {
+            emit("stage_cleared", ",\"cleared\":" + std::to_string(lastStage_));
+            lastStage_ = info.GetStage();
+        }
+    }
+
+    HeadlessPlatform platform_;
+    Log log_{""};
+    ReplayEnv env_;
+    GameMain game_;
+    const EventSink* sink_ = nullptr;
+    std::vector<std::string> pendingSpawns_;
+    Tracked lastEnemies_, lastItemObjects_;
+    bool primed_ = false;
+    std::int32_t lastStage_ = 0, lastItems_ = 0, lastLives_ = 0, lastStock_ = 0, lastMode_ = 0;
+};
+
+ReplayRunner::ReplayRunner(const Score& record) : impl_(std::make_unique<Impl>(record)) {}
+ReplayRunner::~ReplayRunner() = default;
+
+bool ReplayRunner::versionMatches() const {
+    Score copy = impl_->record_;
+    const ScoreHeader h = copy.getHeader();
+    return h.version == replayVersionOf(h.gameMode);
+}
+
+ReplayRunner::Result ReplayRunner::run(std::int64_t maxFrames, const EventSink& sink) { return impl_->run(maxFrames, sink); }
+
+bool ReplayRunner::matches(const ScoreHeader& recorded, const Result& r) {
+    return r.ended && recorded.score == r.score && recorded.stages == r.stages && recorded.lives == r.lives &&
+           recorded.frames == r.frames;
+}

@@ -1,0 +1,41 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include "records/Score.h"
+
+class GameMain;
+
+// Re-simulates a recorded play without window, sound or sleeping, exactly as the play scene
+// replays it from the records scene: the same scene, the same first-frame seeding, the stage
+// traces fed in turn. Used by the replay tool, its tests and the benchmark.
+class ReplayRunner {
+public:
+    struct Result {
+        bool ended = false;        // the play scene left the play within the frame bound
+        std::int32_t score = 0;    // item count when it ended (or when the bound stopped it)
+        std::int32_t stages = 0;   // stage number
+        std::int32_t lives = 0;
+        std::int32_t frames = 0;   // frames run by the play scene
+    };
+
+    // One line of JSON per event of the play, without the line end.
+    using EventSink = std::function<void(const std::string& json)>;
+
+    explicit ReplayRunner(const Score& record);
+    ~ReplayRunner();
+    ReplayRunner(const ReplayRunner&) = delete;
+    ReplayRunner& operator=(const ReplayRunner&) = delete;
+
+    // The record's version is the one this program gives its game mode.
+    bool versionMatches() const;
+    // Runs until the play scene ends the play or maxFrames have run. Events go to sink when set.
+    Result run(std::int64_t maxFrames, const EventSink& sink = {});
+    // The recorded result agrees with a re-simulated one (score, stages, lives and frames).
+    static bool matches(const ScoreHeader& recorded, const Result& result);
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> impl_;
+};
