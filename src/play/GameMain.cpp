@@ -10,6 +10,7 @@
 #include "play/PlaySprites.h"
 #include "play/Random.h"
 #include "records/GameMode.h"
+#include "records/GameScore.h"
 #include "records/GameTitle.h"
 #include "sound/SoundId.h"
 #include "stages/SpawnFactory.h"
@@ -47,12 +48,6 @@ constexpr const char* kEffects[kSoundSlots] = {
 constexpr const char* kSongs[] = {
     "./data/stage1.mid", "./data/stage2.mid", "./data/stage3.mid", "./data/stage4.mid", "./data/stage5.mid",
 };
-
-// INTERIM until the title's takeFinishedPlay lands: hands the record over once it exists.
-template <class Title>
-void HandOverPlay(Title& title, Score& record) {
-    if constexpr (requires { title.takeFinishedPlay(record); }) title.takeFinishedPlay(record);
-}
 }  // namespace
 
 GameMain::GameMain(Env* env, Log* log)
@@ -177,18 +172,16 @@ Game* GameMain::EndPlay() {
             header.elapsedMs = static_cast<std::int32_t>(clockMs() - startTime_);
             header.frames = playFrames_;
             record_.setHeader(header);
-            HandOverPlay(*title, record_);
+            title->takeFinishedPlay(record_);
         }
         title->setCursor(returnValue_);
         next = title;
     } else {
-        // The records scene, where replays are started from, is not built yet: a replay returns
-        // to the title with the cursor where it was.
-        auto* title = new GameTitle(env, log);
+        auto* records = new GameScore(env, log, info_.GetGameMode());
         info_.SetReplay(false);
         env->input.endReplay();
-        title->setCursor(returnValue_);
-        next = title;
+        records->setCursor(returnValue_);
+        next = records;
     }
     env->timer.setTargetFps(kNormalFps);
     env->timer.Reset();

@@ -1,0 +1,121 @@
+// Headless frames per second of the play: a Stage 1 play driven by a fixed input pattern, and
+// the busiest stretch of the Boss 1 fight, each with the logic alone (every frame's drawing
+// skipped) and with the logic and the drawing.
+//
+//   build/play_bench [mode]      (mode 4 or 5, the current version's laps; default 5)
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <unistd.h>
+#include "combat/CharacterPlayer.h"
+#include "input/InputButton.h"
+#include "play/GameInfo.h"
+#include "play/GameMain.h"
+#include "play/PlayHarness.h"
+
+namespace {
+constexpr int kStageFrames = 1200;  // the stage up to the boss's arrival
+constexpr int kBossFightFrames = 3000;
+constexpr int kWindow = 300;
+
+// Fire all the time while sweeping across the lower field.
+std::uint8_t pattern(int frame) {
+    std::uint8_t b = PlayHarness::bit(Button1);
+    b |= ((frame / 80) % 2) ? PlayHarness::bit(Left) : PlayHarness::bit(Right);
+    if ((frame / 40) % 4 == 1) b |= PlayHarness::bit(Up);
+    if ((frame / 40) % 4 == 3) b |= PlayHarness::bit(Down);
+    return b;
+}
+
+std::size_t bulletsOnScreen(PlayHarness& play) { return play.treeSize(5) + play.treeSize(6); }
+
+// Plays from the start: `skip` frames untimed, then `frames` timed; the ship cannot die, so the
+// same stretch of the play is measured every time. Returns frames per second of the timed part.
+double measure(std::int32_t mode, bool drawing, int skip, int frames, std::size_t* peakBullets = nullptr) {
+    PlayHarness play(mode, drawing);
+    int f = 0;
+    auto stepOnce = [&] {
+        play.game().player().invulnerable = 1 << 20;
+        play.step(pattern(f++));
+    };
+    for (int i = 0; i < skip; ++i) stepOnce();
+    std::size_t peak = 0;
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < frames; ++i) {
+        stepOnce();
+        if (peakBullets) peak = std::max(peak, bulletsOnScreen(play));
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (peakBullets) *peakBullets = peak;
+    return frames / seconds;
+}
+
+// The start of the kWindow frames of the boss fight with the most bullets on screen, found by
+// one untimed play (plays are exact, so a second play reaches the same stretch).
+int busiestBossWindow(std::int32_t mode, int bossFrom, std::size_t& bulletFrames) {
+    PlayHarness play(mode, false);
+    std::vector<std::size_t> counts;
+    for (int f = 0; f < bossFrom + kBossFightFrames; ++f) {
+        play.game().player().invulnerable = 1 << 20;
+        play.step(pattern(f));
+        counts.push_back(f >= bossFrom ? bulletsOnScreen(play) : 0);
+    }
+    std::size_t best = 0, sum = 0;
+    int bestStart = bossFrom;
+    for (int f = 0; f < static_cast<int>(counts.size()); ++f) {
+        sum += counts[f];
+        if (f >= kWindow) sum -= counts[f - kWindow];
+        if (f + 1 >= bossFrom + kWindow && sum > best) {
+            best = sum;
+            bestStart = f + 1 - kWindow;
+        }
+    }
+    bulletFrames = best;
+    return bestStart;
+}
+
+// The first play frame on which the boss stands in the enemy tree.
+int bossArrival(std::int32_t mode) {
+    PlayHarness play(mode, false);
+    for (int f = 0; f < kStageFrames * 2; ++f) {
+        play.game().player().invulnerable = 1 << 20;
+        play.step(pattern(f));
+        for (const auto& s : play.spawns())
+            if (s.kind == 7) return f + 1;
+    }
+    return kStageFrames;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::int32_t mode = argc > 1 ? std::atoi(argv[1]) : 5;
+    // Whatever the play writes lands in a scratch folder.
+    char tmpl[] = "/tmp/play-bench-XXXXXX";
+    if (!mkdtemp(tmpl)) return 1;
+    std::filesystem::create_directories(std::filesystem::path(tmpl) / "data");
+    std::filesystem::current_path(tmpl);
+
+    std::printf("play_bench: game mode %d, fixed input (fire, sweep left and right), ship kept alive\n", mode);
+    const double stageLogic = measure(mode, false, 0, kStageFrames);
+    const double stageDraw = measure(mode, true, 0, kStageFrames);
+    std::printf("stage 1, frames 1..%d:          logic only %8.0f fps   logic + drawing %7.0f fps\n", kStageFrames,
+                stageLogic, stageDraw);
+
+    const int arrival = bossArrival(mode);
+    std::size_t bulletFrames = 0;
+    const int from = busiestBossWindow(mode, arrival + 96, bulletFrames);
+    std::size_t peak = 0;
+    const double bossLogic = measure(mode, false, from, kWindow, &peak);
+    const double bossDraw = measure(mode, true, from, kWindow);
+    std::printf("boss 1, busiest %d frames (from play frame %d, %.0f bullets on average, peak %zu):\n", kWindow, from,
+                static_cast<double>(bulletFrames) / kWindow, peak);
+    std::printf("                                 logic only %8.0f fps   logic + drawing %7.0f fps\n", bossLogic,
+                bossDraw);
+    std::printf("(a frame has 1/60 s: %.0f%% of it for the busiest boss frames with drawing)\n", 6000.0 / bossDraw);
+
+    std::filesystem::current_path("/");
+    std::filesystem::remove_all(tmpl);
+    return 0;
+}
