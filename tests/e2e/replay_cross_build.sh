@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Replays recorded on one build verify on another: the scripted plays of the determinism test are
+# written as replay files by the given (Release) build, then verified with nimbulon-replay of that
+# build and of a Debug build made here, whose event streams must be identical line for line.
+# Also checks the tool's exit status for a broken file (2), a version that does not fit its mode
+# (2) and a result that does not match (1).
+# Usage: replay_cross_build.sh [BUILD_DIR]
+set -u
+REPO=$(cd "$(dirname "$0")/../.." && pwd)
+BUILD=$(cd "${1:-$REPO/build}" && pwd)
+DEBUG_BUILD=${REPLAY_DEBUG_BUILD:-$REPO/build-replay-debug}
+. "$REPO/tests/e2e/lib.sh"
+WORK=$(mktemp -d /tmp/nimbulon-replay-XXXXXX)
+trap 'rm -rf "$WORK"; e2e_finish' EXIT
+
+echo "building the Debug replay tool in $DEBUG_BUILD"
+cmake -S "$REPO" -B "$DEBUG_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null &&
+  cmake --build "$DEBUG_BUILD" --target nimbulon-replay -j2 >"$WORK/debug-build.txt" 2>&1
+expect "the Debug build of nimbulon-replay builds" test -x "$DEBUG_BUILD/tools/nimbulon-replay"
+
+mkdir -p "$WORK/replays"
+(cd "$WORK" && NIMBULON_REPLAY_OUT="$WORK/replays" \
+  "$BUILD/tests/test_records" --gtest_filter='ReplayDeterminismTest.EveryScriptedPlayReplaysToItsRecordedResult' \
+  >"$WORK/record.txt" 2>&1)
+count=$(ls "$WORK/replays"/*.rep 2>/dev/null | wc -l)
+expect "the scripted plays were written as replay files ($count)" test "$count" -ge 5
+
+for f in "$WORK/replays"/*.rep; do
+  name=$(basename "$f" .rep)
+  "$BUILD/tools/nimbulon-replay" verify "$f" --events >"$WORK/$name.release.jsonl" 2>"$WORK/$name.release.txt"
+  release=$?
+  "$DEBUG_BUILD/tools/nimbulon-replay" verify "$f" --events >"$WORK/$name.debug.jsonl" 2>"$WORK/$name.debug.txt"
+  debug=$?
+  expect "$name: the Release tool reproduces the recorded result" test "$release" = 0
+  expect "$name: the Debug tool reproduces the recorded result" test "$debug" = 0
+  expect "$name: both builds report the same events" cmp -s "$WORK/$name.release.jsonl" "$WORK/$name.debug.jsonl"
+  expect "$name: the events end with the end of the play" grep -q '"event":"play_ended"' "$WORK/$name.release.jsonl"
+done
+
+tool="$BUILD/tools/nimbulon-replay"
+any=$(ls "$WORK/replays"/*.rep | head -n1)
+printf 'NimbulonScoreFilf\0' >"$WORK/bad.rep"
+"$tool" verify "$WORK/bad.rep" >/dev/null 2>&1
+expect "a file that is not a replay exits with 2" test $? = 2
+"$tool" verify "$WORK/missing.rep" >/dev/null 2>&1
+expect "a missing file exits with 2" test $? = 2
+# The version word sits at offset 22; 105 belongs to mode 3, not to the recorded mode.
+cp "$any" "$WORK/version.rep"
+printf '\x69' | dd of="$WORK/version.rep" bs=1 seek=22 conv=notrunc 2>/dev/null
+"$tool" verify "$WORK/version.rep" >/dev/null 2>&1
+expect "a version that does not fit the mode exits with 2" test $? = 2
+# The score word at offset 30, raised by 1000: the play no longer matches its header.
+cp "$any" "$WORK/score.rep"
+printf '\xe8\x03\x00\x00' | dd of="$WORK/score.rep" bs=1 seek=30 conv=notrunc 2>/dev/null
+"$tool" verify "$WORK/score.rep" >"$WORK/score.txt" 2>&1
+expect "a result that does not match exits with 1" test $? = 1
+expect "and says so" grep -q MISMATCH "$WORK/score.txt"
+"$tool" verify "$any" --max-frames 10 >/dev/null 2>&1
+expect "a run cut short by --max-frames exits with 1" test $? = 1
+"$tool" verify "$any" >"$WORK/plain.txt" 2>&1
+expect "the summary shows the recorded and replayed results" \
+  grep -qE '^recorded +mode [0-9]+ +version 10[4-7] +score [0-9]+ +stages [0-9]+ +lives [0-9]+ +frames [0-9]+' "$WORK/plain.txt"
