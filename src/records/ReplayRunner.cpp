@@ -5,6 +5,7 @@
 #include "app/Env.h"
 #include "app/Log.h"
 #include "combat/CharacterEnemy.h"
+#include "combat/CharacterEnemyBorn.h"
 #include "combat/CharacterItem.h"
 #include "combat/CharacterPlayer.h"
 #include "platform/headless/HeadlessPlatform.h"
@@ -76,8 +77,12 @@ public:
         sink_ = &sink;
         if (sink) {
             game_.schedule().setObserver([this](std::int32_t, const ScriptEntry& entry, Character* object) {
+                // A portal names the enemy it carries: "CharacterEnemyBorn(CharacterEnemy2b)".
+                std::string name = ClassNameOf(*object);
+                if (auto* portal = dynamic_cast<CharacterEnemyBorn*>(object); portal && portal->child)
+                    name += "(" + ClassNameOf(*portal->child) + ")";
                 char line[256];
-                std::snprintf(line, sizeof line, ",\"class\":%s,\"kind\":%d,\"x\":%d,\"y\":%d", quoted(ClassNameOf(*object)).c_str(),
+                std::snprintf(line, sizeof line, ",\"class\":%s,\"kind\":%d,\"x\":%d,\"y\":%d", quoted(name).c_str(),
                               entry.kind, toPixel(entry.x), toPixel(entry.y));
                 pendingSpawns_.push_back(line);
             });
