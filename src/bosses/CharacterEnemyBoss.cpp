@@ -12,6 +12,11 @@ constexpr std::int32_t kGaugeBar = 673;
 
 CharacterEnemyBoss::CharacterEnemyBoss(Env* env, Log* log, GameInfo* gameInfo) : CharacterEnemy(env, log, gameInfo) {}
 
+CharacterEnemyBoss::~CharacterEnemyBoss() {
+    // The timer may outlive the boss on screen; it must not write into a deleted boss.
+    if (bonusTimer != nullptr) bonusTimer->holder = nullptr;
+}
+
 void CharacterEnemyBoss::Act() {
     CharacterEnemy::Act();
     DrawGauge();
@@ -27,21 +32,12 @@ void CharacterEnemyBoss::DrawGauge() {
     draw.DrawSprite(toFixed(240 - (247 - fill) / 2), gaugeY, kGaugeBar);
 }
 
-CharacterBonusTimer* CharacterEnemyBoss::LiveBonusTimer() {
-    // The timer belongs to the top tree and may be gone (it removes itself after being stopped,
-    // and a stage select clears the layer): only a timer still held there is touched.
-    Character* top = gameInfo->GetTopTree();
-    if (bonusTimer == nullptr || top == nullptr) return nullptr;
-    for (Character* child : top->GetChildren()) {
-        if (child == bonusTimer) return bonusTimer;
-    }
-    bonusTimer = nullptr;
-    return nullptr;
-}
-
 void CharacterEnemyBoss::StartBonusTimer(double start, double decrement) {
-    if (CharacterBonusTimer* old = LiveBonusTimer()) old->alive = false;
-    bonusTimer = AttachAt(gameInfo->GetTopTree(), new CharacterBonusTimer(env, log, start, decrement), 0, 0);
-    // AttachAt placed it at (0, 0); the timer's place is its own.
-    if (bonusTimer) bonusTimer->SetPosition(toFixed(106), toFixed(16));
+    if (bonusTimer != nullptr) {
+        bonusTimer->alive = false;
+        bonusTimer->holder = nullptr;
+    }
+    bonusTimer = AttachAt(gameInfo->GetTopTree(), new CharacterBonusTimer(env, log, start, decrement), toFixed(106),
+                          toFixed(16));
+    if (bonusTimer != nullptr) bonusTimer->holder = &bonusTimer;
 }

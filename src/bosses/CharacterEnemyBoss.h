@@ -9,17 +9,17 @@ class CharacterBonusTimer;
 class CharacterEnemyBoss : public CharacterEnemy {
 public:
     CharacterEnemyBoss(Env* env, Log* log, GameInfo* gameInfo);
+    ~CharacterEnemyBoss() override;
     // The enemy base's step, then the gauge.
     void Act() override;
     // Replaces any timer this boss started before with a new one in the top tree.
     void StartBonusTimer(double start, double decrement);
 
-    CharacterBonusTimer* bonusTimer = nullptr;  // lives in the top tree, not owned
+    // Lives in the top tree, not owned; null once that timer is gone.
+    CharacterBonusTimer* bonusTimer = nullptr;
     std::int32_t maxHitPoints = 1;
     Fixed16 gaugeY = toFixed(48);
 
 protected:
     void DrawGauge();
-    // The timer this boss started, if it is still on screen; null otherwise.
-    CharacterBonusTimer* LiveBonusTimer();
 };

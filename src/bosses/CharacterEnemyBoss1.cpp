@@ -300,6 +300,5 @@ CharacterEnemyBoss1b::CharacterEnemyBoss1b(Env* env, Log* log, GameInfo* gameInf
 
 double CharacterEnemyBoss1b::DeathRingSize() {
     // An unspent bonus of 57.3 gives 58 items (every k below it), a spent one none.
-    CharacterBonusTimer* timer = LiveBonusTimer();
-    return timer ? timer->Stop() : 0.0;
+    return bonusTimer != nullptr ? bonusTimer->Stop() : 0.0;
 }

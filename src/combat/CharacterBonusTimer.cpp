@@ -7,6 +7,10 @@ CharacterBonusTimer::CharacterBonusTimer(Env* env, Log* log, double start, doubl
     y = toFixed(16);
 }
 
+CharacterBonusTimer::~CharacterBonusTimer() {
+    if (holder != nullptr) *holder = nullptr;
+}
+
 void CharacterBonusTimer::Act() {
     env->draw.DrawSprite(x, y, 0x13B);
     // Only the last three digits show.
