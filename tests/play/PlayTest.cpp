@@ -66,8 +66,9 @@ TEST(Play, ThePlayEntriesOfTheTitleStartTheirMode) {
     struct Case {
         int downs;  // from "play 1st lap", the first entry before the second lap is unlocked
         std::int32_t mode;
+        std::int32_t entry;
     };
-    for (const Case c : {Case{0, 4}, Case{2, 2}, Case{4, 1}}) {
+    for (const Case c : {Case{0, 4, 7}, Case{2, 2, 3}, Case{4, 1, 2}}) {
         HeadlessEnv h;
         GameTitle title(&h.env, &h.log);
         title.Run();
@@ -85,6 +86,13 @@ TEST(Play, ThePlayEntriesOfTheTitleStartTheirMode) {
         ASSERT_NE(play, nullptr) << c.mode;
         EXPECT_EQ(play->info().GetGameMode(), c.mode);
         EXPECT_FALSE(play->info().IsReplay());
+        // The finished play comes back to a new title with the cursor on the entry used.
+        play->Run();
+        play->info().SetFlag(FlagLeavePlay, true);
+        std::unique_ptr<Game> after(play->Run());
+        auto* back = dynamic_cast<GameTitle*>(after.get());
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(back->menu().GetCurrent(), c.entry);
     }
 }
 
