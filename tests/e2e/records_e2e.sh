@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Records in a real window under Xvfb: a play of a few seconds left through the pause menu comes
+# back to the title with "new recored!" and the high score and leaves its last and best play; the
+# records of the first lap show them; the best play is watched, fast-forwarded with X, left with
+# C, and the records page is back.
+# Usage: records_e2e.sh [BUILD_DIR]
+set -u
+REPO=$(cd "$(dirname "$0")/../.." && pwd)
+BUILD=$(cd "${1:-$REPO/build}" && pwd)
+GAME="$BUILD/nimbulon"
+. "$REPO/tests/e2e/lib.sh"
+trap e2e_finish EXIT
+
+e2e_start_x 95
+e2e_workdir
+e2e_start_game
+expect "the window titled Nimbulon opens" test -n "$WIN"
+
+sleep 1.0
+press z          # skip the credit
+sleep 1.0
+shot title_before
+press z          # "play 1st lap"
+sleep 0.5
+# Fire and sweep the field so that some items are collected.
+xdotool keydown z
+for _ in 1 2 3 4; do
+  xdotool keydown Left; sleep 1.5; xdotool keyup Left
+  xdotool keydown Right; sleep 1.5; xdotool keyup Right
+done
+xdotool keyup z
+sleep 0.3
+press c          # pause
+sleep 0.3
+press Down       # "return to title"
+press z
+sleep 1.5
+shot title_after
+
+# The two lines at playfield (100, 200) and (100, 220): empty before, written after.
+rows_before=$(region_spread "$SHOTS/title_before.png" 300x36+250+190)
+rows_after=$(region_spread "$SHOTS/title_after.png" 300x36+250+190)
+expect "the play was saved as the last play" test -s "$WORK/data/lastplay_1lap_b.rep"
+expect "and as the best play" test -s "$WORK/data/bestplay_1lap_b.rep"
+expect "the title shows the high score and \"new recored!\"" greater "$rows_after" "$(awk -v a="$rows_before" 'BEGIN{print a+0.03}')"
+
+press Down       # "score (1st lap)"
+press z
+sleep 1.0
+shot records
+expect "the records scene shows its page" greater "$(region_spread "$SHOTS/records.png" 480x400+160+70)" 0.05
+
+press Down       # "last play"
+press Down       # "best play"
+press z
+sleep 1.5
+shot replay
+expect "the replay started from the best-play file" grep -q 'スコアファイル読み込み ファイル名：./data/bestplay_1lap_b.rep' "$WORK/data/log.txt"
+expect "the play scene replays" grep -q '入力のリプレイを開始' "$WORK/data/log.txt"
+# Both scenes share the background picture; the page's texts give way to the ship, the status line
+# and the replay notice.
+expect "the replay shows the play, not the records" \
+  greater "$(compare -metric AE "$SHOTS/records.png" "$SHOTS/replay.png" null: 2>&1 | cut -d' ' -f1)" 5000
+expect "the replay notice shows at the top" greater "$(region_spread "$SHOTS/replay.png" 300x20+280+6)" 0.05
+xdotool keydown x
+sleep 1.5
+shot fast
+xdotool keyup x
+press c          # leave the replay
+sleep 1.0
+shot records_again
+expect "the replay was left" grep -q 'GameMain デストラクタ' "$WORK/data/log.txt"
+# The same page again: the records pictures before and after the replay agree almost everywhere
+# (the cursor sits on "best play" now, and animates).
+diff=$(compare -metric AE -fuzz 10% "$SHOTS/records.png" "$SHOTS/records_again.png" null: 2>&1 | cut -d' ' -f1)
+expect "back on the records page ($diff pixels differ)" test "${diff%.*}" -lt 8000
+
+press Escape
+e2e_wait_exit 10
+expect "Escape ends the program with status 0" test "$GAME_STATUS" = "0"
