@@ -29,6 +29,11 @@ void LockstepClock::advance(std::uint32_t ms) {
                  [&] { return released_ || (asleep_ && static_cast<std::int32_t>(wakeAt_ - time_) > 0); });
 }
 
+void LockstepClock::waitAsleep() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    cv_.wait_for(lock, std::chrono::seconds(5), [&] { return released_ || asleep_; });
+}
+
 void LockstepClock::release() {
     std::lock_guard<std::mutex> lock(mutex_);
     released_ = true;
@@ -46,6 +51,7 @@ std::vector<std::int16_t> renderSong(const std::string& path, double seconds, co
             return pcm;
         }
         bgm.play(0);
+        clock.waitAsleep();  // the song starts at time 0, however late its thread gets going
         const int totalMs = static_cast<int>(seconds * 1000);
         pcm.reserve(static_cast<std::size_t>(seconds * Mixer::kRate + 2) * 2);
         std::int16_t block[2 * 64];

@@ -17,6 +17,8 @@ public:
     void sleep(std::uint32_t ms) override;
     // Moves the time on by ms and waits (up to 1 s) for the playback thread to sleep again.
     void advance(std::uint32_t ms);
+    // Waits (up to 5 s) until the playback thread sleeps: its start has read the clock.
+    void waitAsleep();
     // Lets every sleep return at once from now on.
     void release();
 
