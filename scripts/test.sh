@@ -20,7 +20,7 @@ run "unit tests" ctest --test-dir build --output-on-failure -j2 --timeout 600
 for t in tests/assets/test_*.py; do
   [ -f "$t" ] && run "$t" /usr/bin/python3 "$t"
 done
-for t in tests/e2e/*.sh; do
+for t in tests/e2e/*_e2e.sh tests/e2e/*_build.sh; do
   [ -f "$t" ] && run "$t" bash "$t" build
 done
 

@@ -31,7 +31,7 @@ e2e_workdir() {
 e2e_start_game() {
   (cd "$WORK" && exec "$GAME") >"$WORK/stdout.txt" 2>&1 &
   GAME_PID=$!
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
     WIN=$(xdotool search --name '^Nimbulon$' 2>/dev/null | head -n1)
     [ -n "$WIN" ] && break
     sleep 0.1
