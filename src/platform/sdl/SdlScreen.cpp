@@ -16,6 +16,12 @@ bool SdlScreen::open(bool fullScreen) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     // Nearest-neighbour scaling keeps the pixel art sharp at any window size.
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
+    // The picture is 800 x 600 drawn by our own code: SDL's software renderer scales it to any
+    // window cheaply and spares the tens of megabytes a GL driver maps in (a software GL such as
+    // llvmpipe alone costs more than the whole game). SDL_RENDER_DRIVER=opengl in the
+    // environment overrides this.
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
     if (fullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
     // In full screen the window is made at the desktop's size and place from the start, so that it
@@ -25,7 +31,7 @@ bool SdlScreen::open(bool fullScreen) {
         area = {static_cast<int>(SDL_WINDOWPOS_CENTERED), static_cast<int>(SDL_WINDOWPOS_CENTERED), kWidth, kHeight};
     window_ = SDL_CreateWindow("Nimbulon", area.x, area.y, area.w, area.h, flags);
     if (!window_) return false;
-    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
+    renderer_ = SDL_CreateRenderer(window_, -1, 0);
     if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
     if (!renderer_) {
         SDL_DestroyWindow(window_);
