@@ -67,8 +67,10 @@ void collect(Character& root, std::vector<Character*>& out) {
 
 class ReplayRunner::Impl {
 public:
-    explicit Impl(const Score& record) : record_(record), env_(platform_, &log_), game_(&env_, &log_) {
-        game_.PlayReplay(record);
+    // The runner keeps its own copy, logging to its own log: the caller's record and log may go
+    // before the run does.
+    explicit Impl(const Score& record) : record_(record, &log_), env_(platform_, &log_), game_(&env_, &log_) {
+        game_.PlayReplay(record_);
         game_.SetGameMode(record_.getHeader().gameMode);
     }
 
@@ -105,7 +107,7 @@ public:
         return result;
     }
 
-    Score record_;
+    ScoreHeader header() { return record_.getHeader(); }
 
 private:
     void emit(const char* event, const std::string& fields) {
@@ -181,6 +183,7 @@ private:
 
     HeadlessPlatform platform_;
     Log log_{""};
+    Score record_;
     ReplayEnv env_;
     GameMain game_;
     const EventSink* sink_ = nullptr;
@@ -194,8 +197,7 @@ ReplayRunner::ReplayRunner(const Score& record) : impl_(std::make_unique<Impl>(r
 ReplayRunner::~ReplayRunner() = default;
 
 bool ReplayRunner::versionMatches() const {
-    Score copy = impl_->record_;
-    const ScoreHeader h = copy.getHeader();
+    const ScoreHeader h = impl_->header();
     return h.version == replayVersionOf(h.gameMode);
 }
 

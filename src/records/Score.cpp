@@ -58,6 +58,28 @@ void putRun(std::vector<unsigned char>& out, const InputRun& run, std::int32_t& 
 
 Score::Score(Log* log) : log_(log) {}
 
+Score::Score(const Score& other, Log* log) : Score(other) { log_ = log; }
+
+Score& Score::operator=(const Score& other) {
+    if (this == &other) return *this;
+    header_ = other.header_;
+    for (int i = 0; i < kMaxStages; ++i) {
+        stageStart_[i] = other.stageStart_[i];
+        traces_[i] = other.traces_[i];
+    }
+    return *this;
+}
+
+Score& Score::operator=(Score&& other) noexcept {
+    if (this == &other) return *this;
+    header_ = other.header_;
+    for (int i = 0; i < kMaxStages; ++i) {
+        stageStart_[i] = other.stageStart_[i];
+        traces_[i] = std::move(other.traces_[i]);
+    }
+    return *this;
+}
+
 std::vector<unsigned char> Score::toBytes() const {
     std::vector<unsigned char> out;
     const std::int32_t n = header_.stages;
@@ -96,10 +118,10 @@ bool Score::save(const std::string& fileName) {
     // Through a temporary file renamed over the old one: a crash while saving a new best play
     // never costs the previous one.
     if (bytes.empty() || !writeFileAtomically(fileName, bytes)) {
-        LOG_WRITE(log_, kSource, "スコアの書き出しに失敗。ファイル名：" + fileName);
+        if (log_) LOG_WRITE(log_, kSource, "スコアの書き出しに失敗。ファイル名：" + fileName);
         return false;
     }
-    LOG_WRITE(log_, kSource, "スコアファイル書き出し ファイル名：" + fileName);
+    if (log_) LOG_WRITE(log_, kSource, "スコアファイル書き出し ファイル名：" + fileName);
     return true;
 }
 
@@ -107,7 +129,7 @@ bool Score::read(std::istream& in) {
     char magic[kMagicBytes];
     // The 18th byte is not compared.
     if (!readExactly(in, magic, kMagicBytes) || std::memcmp(magic, kMagic, kMagicBytes - 1) != 0) {
-        LOG_WRITE(log_, kSource, "これはスコアファイルでない。");
+        if (log_) LOG_WRITE(log_, kSource, "これはスコアファイルでない。");
         return false;
     }
 
@@ -116,7 +138,7 @@ bool Score::read(std::istream& in) {
     // used, and the runs are stored only as they arrive, so no number in the file can make us
     // write past the ten stages or allocate more than the file holds.
     auto damaged = [this] {
-        LOG_WRITE(log_, kSource, "スコアファイルが壊れている。");
+        if (log_) LOG_WRITE(log_, kSource, "スコアファイルが壊れている。");
         return false;
     };
 
@@ -172,12 +194,12 @@ bool Score::read(std::istream& in) {
 bool Score::load(const std::string& fileName) {
     std::ifstream in(fileName, std::ios::binary);
     if (!in) {
-        LOG_WRITE(log_, kSource, "スコアの読み出しに失敗。ファイル名：" + fileName);
+        if (log_) LOG_WRITE(log_, kSource, "スコアの読み出しに失敗。ファイル名：" + fileName);
         return false;
     }
     const bool ok = read(in);
     in.close();
-    LOG_WRITE(log_, kSource, "スコアファイル読み込み ファイル名：" + fileName);
+    if (log_) LOG_WRITE(log_, kSource, "スコアファイル読み込み ファイル名：" + fileName);
     return ok;
 }
 
@@ -209,14 +231,14 @@ void Score::stageBoundary(std::int32_t stage, Input& input, GameInfo& info) {
 }
 
 void Score::storeStage(std::int32_t stage, InputTrace trace, Fixed16 x, Fixed16 y) {
-    LOG_VALUE(log_, kSource, "スコアにトレースを記録　ステージ", stage);
+    if (log_) LOG_VALUE(log_, kSource, "スコアにトレースを記録　ステージ", stage);
     if (stage >= 0 && stage < kMaxStages) stageStart_[stage] = {x, y};
     // At the first boundary of a play the trace that was never started lands at -1 and is dropped.
     if (stage >= 1 && stage <= kMaxStages) traces_[stage - 1] = std::move(trace);
 }
 
 InputTrace Score::traceFor(std::int32_t n) {
-    LOG_VALUE(log_, kSource, "スコアからトレースを取得　ステージ", n);
+    if (log_) LOG_VALUE(log_, kSource, "スコアからトレースを取得　ステージ", n);
     if (n >= 1 && n <= kMaxStages) return traces_[n - 1];
     return {};
 }

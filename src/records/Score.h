@@ -30,10 +30,17 @@ public:
     // The file's repeat field holds 16 bits; longer runs are written as several runs.
     static constexpr std::int32_t kMaxFileRepeat = 0xFFFF;
 
+    // log: not owned; may be null (nothing is logged then).
     explicit Score(Log* log);
     virtual ~Score() = default;
-    Score(const Score&) = default;
-    Score& operator=(const Score&) = default;
+    // A copy logs where the original did, unless it is given a log of its own. Assigning copies the
+    // play only: the record keeps its own log, so a record handed from scene to scene never ends up
+    // writing to a log that belonged to a record that has since gone.
+    Score(const Score& other) = default;
+    Score(Score&& other) = default;
+    Score(const Score& other, Log* log);
+    Score& operator=(const Score& other);
+    Score& operator=(Score&& other) noexcept;
 
     // The file format above. False (nothing written) when header.stages is outside 0..10.
     virtual bool write(std::ostream& out);

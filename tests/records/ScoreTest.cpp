@@ -73,6 +73,15 @@ TEST_F(ScoreTest, LoadReadsBackWhatSaveWrote) {
     EXPECT_EQ(back.getScore(), 7);
     EXPECT_NE(logText().find("スコアファイル読み込み ファイル名：./data/x.rep"), std::string::npos);
 
+    // A shorter play read over a longer one leaves nothing of the longer one behind.
+    Score shorter(log.get());
+    shorter.storeStage(0, InputTrace{}, 9, 9);
+    shorter.storeStage(1, traceOf({run(3, {Up})}), 0, 0);
+    shorter.setHeader({106, 4, 1, 1, 0, 1, 0, 0});
+    ASSERT_TRUE(shorter.save("./data/short.rep"));
+    ASSERT_TRUE(back.load("./data/short.rep"));
+    expectSame(shorter, back);
+
     Score missing(log.get());
     EXPECT_FALSE(missing.load("./data/none.rep"));
     EXPECT_NE(logText().find("スコアの読み出しに失敗。ファイル名：./data/none.rep"), std::string::npos);
@@ -167,6 +176,51 @@ TEST_F(ScoreTest, HostileFilesAreRefusedAndLeaveTheRecordAsItWas) {
     writeFile("./data/good.rep", good);
     EXPECT_TRUE(s.load("./data/good.rep"));  // the base file itself is fine
     EXPECT_EQ(s.trace(0), traceOf({run(1), run(3, {Right})}));
+}
+
+TEST_F(ScoreTest, AssignedRecordsKeepTheirOwnLogAndANullLogIsSilent) {
+    const std::string otherPath = "./data/other.log";
+    auto otherLog = std::make_unique<Log>(otherPath);
+    auto otherText = [&] {
+        std::ifstream in(otherPath);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    Score original(otherLog.get());
+    original.storeStage(1, traceOf({run(2, {Left})}), 0, 0);
+    original.setHeader({106, 4, 5, 1, 0, 1, 0, 0});
+
+    // Copy- and move-assigned: the play is taken, the log is not.
+    Score copied(log.get()), moved(log.get());
+    copied = original;
+    Score scratch = original;
+    moved = std::move(scratch);
+    // A copy given a log of its own uses that one.
+    Score adopted(original, log.get());
+    otherLog.reset();  // the original's log is gone; none of these may touch it
+
+    for (Score* s : {&copied, &moved, &adopted}) {
+        expectSame(*s, original);
+        EXPECT_TRUE(s->save("./data/copy.rep"));
+        EXPECT_EQ(s->traceFor(1), original.trace(0));
+    }
+    const std::string text = logText();
+    std::size_t lines = 0;
+    for (std::size_t at = 0; (at = text.find("スコアファイル書き出し ファイル名：./data/copy.rep", at)) != std::string::npos; ++at) ++lines;
+    EXPECT_EQ(lines, 3u);
+    EXPECT_EQ(otherText().find("copy.rep"), std::string::npos);
+
+    // Without a log every operation still does its work.
+    Score silent(nullptr);
+    silent = copied;
+    EXPECT_TRUE(silent.save("./data/silent.rep"));
+    Score readBack(nullptr);
+    EXPECT_TRUE(readBack.load("./data/silent.rep"));
+    EXPECT_EQ(readBack.traceFor(1), original.trace(0));
+    readBack.storeStage(2, traceOf({run(0)}), 1, 1);
+    EXPECT_FALSE(readBack.load("./data/none.rep"));
+    writeFile("./data/bad.rep", {'x'});
+    EXPECT_FALSE(readBack.load("./data/bad.rep"));
+    EXPECT_FALSE(readBack.save("./no/such/folder/x.rep"));
 }
 
 TEST_F(ScoreTest, LongRunsAreSplitOnFileAndReplayPollForPoll) {
