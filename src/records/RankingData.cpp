@@ -38,6 +38,9 @@ bool RankingData::parse(std::FILE* file) {
         records_.push_back(std::move(current));
         current = RankingRecord{};
     }
+    // A file that ends inside a record (its last line has no line end) leaves that record open;
+    // it is closed here so that the removal below drops it, and not the complete one before it.
+    if (!current.empty()) records_.push_back(std::move(current));
     // The end of the input always closes one record too many: the empty one after the zero byte,
     // or a last record that lacked its empty line.
     if (!records_.empty()) records_.pop_back();

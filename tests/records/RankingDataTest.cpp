@@ -34,6 +34,8 @@ TEST_F(RankingDataTest, RecordsAreReadInFileOrderWithTheLastOneDropped) {
         {"only the zero byte", std::string(1, '\0'), {}},
         {"empty file", "", {}},
         {"last record lacks its empty line", "username\nabc\n\nusername\nxyz\n", {"abc"}},
+        {"file ends inside the last value line", "username\nabc\n\nusername\nxyz", {"abc"}},
+        {"file ends after a key line", "username\nabc\n\nusername\n", {"abc"}},
         {"CR LF line ends", "username\r\nabc\r\n\r\nusername\r\nxyz\r\n\r\n", {"abc", "xyz"}},
         {"blank records count as records", "\n\nusername\nq\n\n", {"", "", "q"}},
     };
