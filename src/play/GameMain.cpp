@@ -7,6 +7,7 @@
 #include "graphics/ImageLoader.h"
 #include "music/BgmId.h"
 #include "platform/Platform.h"
+#include "play/ModeGauge.h"
 #include "play/PlaySprites.h"
 #include "play/Random.h"
 #include "records/GameMode.h"
@@ -28,9 +29,6 @@ constexpr std::int32_t kNormalFps = 60;
 constexpr std::int32_t kFastForwardFps = 240;
 
 constexpr std::int32_t kItemIcon = 0x105;
-constexpr std::int32_t kGaugeFrame = 0x125;
-constexpr std::int32_t kLargeBar = 0x126;
-constexpr std::int32_t kSmallBar = 0x127;
 constexpr std::int32_t kBackground = 0x300;
 constexpr std::int32_t kJelly = 0x248;
 constexpr std::int32_t kJellyFlashSurface = 2;
@@ -303,30 +301,14 @@ void GameMain::DrawStatus() {
 }
 
 void GameMain::DrawModeGauge() {
+    const std::int32_t mode = info_.GetMode();
+    if (mode != 1 && mode != 2) return;
     Draw& draw = env->draw;
-    const std::int32_t t = info_.GetModeTimer();
-    const std::int32_t flags = SpriteDef::kValid | SpriteDef::kColorKey;
-    switch (info_.GetMode()) {
-        case 1:
-            // The small-bullet bar shrinks towards the gauge's left end. On its last frame the
-            // timer is already -1: a bar of no width is not defined at all.
-            if (t > 0) {
-                draw.DefineSprite(248, 256, 0, t, t, t / 2, 8, 4, 1, flags, kSmallBar);
-                draw.DrawSprite(toFixed(90 + t / 2), toFixed(580), kSmallBar);
-            }
-            draw.DrawSprite(toFixed(240), toFixed(580), kGaugeFrame);
-            break;
-        case 2: {
-            // The large-bullet bar grows from the gauge's right end.
-            const std::int32_t w = 300 - t;
-            if (w > 0) {
-                draw.DefineSprite(240, 248, 0, w, w, w / 2, 8, 4, 1, flags, kLargeBar);
-                draw.DrawSprite(toFixed(240 - w / 2), toFixed(580), kLargeBar);
-            }
-            draw.DrawSprite(toFixed(240), toFixed(580), kGaugeFrame);
-            break;
-        }
-        default:
-            break;
+    if (const auto bar = ModeGaugeBarOf(mode, info_.GetModeTimer())) {
+        const std::int32_t flags = SpriteDef::kValid | SpriteDef::kColorKey;
+        draw.DefineSprite(bar->srcTop, bar->srcTop + 8, 0, bar->width, bar->width, bar->width / 2, 8, 4, 1, flags,
+                          bar->sprite);
+        draw.DrawSprite(toFixed(bar->centreX), toFixed(kModeGaugeY), bar->sprite);
     }
+    draw.DrawSprite(toFixed(240), toFixed(kModeGaugeY), kModeGaugeFrame);
 }
