@@ -57,6 +57,36 @@ expect "a result that does not match exits with 1" test $? = 1
 expect "and says so" grep -q MISMATCH "$WORK/score.txt"
 "$tool" verify "$any" --max-frames 10 >/dev/null 2>&1
 expect "a run cut short by --max-frames exits with 1" test $? = 1
+for arg in "" "12x" "-3" "99999999999999999999"; do
+  "$tool" verify "$any" --max-frames "$arg" >/dev/null 2>&1
+  expect "--max-frames '$arg' is refused with 2" test $? = 2
+done
+
+# Hostile files made from a real one: every truncation and two flips of every byte. The tool must
+# answer each with 0, 1 or 2 within a minute and inside 1 GB of address space: no crash, no hang,
+# no allocation that a forged count could blow up.
+size=$(stat -c %s "$any")
+odd=0
+hostile="$WORK/hostile.rep"
+try_hostile() {  # try_hostile DESCRIPTION
+  ( ulimit -v 1000000; exec timeout 60 "$tool" verify "$hostile" ) >/dev/null 2>&1
+  local status=$?
+  case $status in 0|1|2) ;; *) odd=$((odd + 1)); echo "  $1: exit status $status"; cp "$hostile" "$WORK/odd-$odd.rep" ;; esac
+}
+for ((n = 0; n < size; n++)); do
+  head -c "$n" "$any" >"$hostile"
+  try_hostile "cut to $n bytes"
+done
+for ((at = 0; at < size; at++)); do
+  for mask in 255 1; do
+    cp "$any" "$hostile"
+    byte=$(od -An -tu1 -j "$at" -N1 "$any" | tr -d ' ')
+    printf "\\$(printf %03o $((byte ^ mask)))" | dd of="$hostile" bs=1 seek="$at" conv=notrunc 2>/dev/null
+    try_hostile "byte $at xor $mask"
+  done
+done
+expect "$((size * 3)) hostile variants of a replay file: no crash, hang or runaway allocation ($odd odd)" test "$odd" = 0
+
 "$tool" verify "$any" >"$WORK/plain.txt" 2>&1
 expect "the summary shows the recorded and replayed results" \
   grep -qE '^recorded +mode [0-9]+ +version 10[4-7] +score [0-9]+ +stages [0-9]+ +lives [0-9]+ +frames [0-9]+' "$WORK/plain.txt"

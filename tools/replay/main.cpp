@@ -6,6 +6,7 @@
 // Exit status: 0 the re-simulated score, stages, lives and frames match the recorded ones;
 // 1 they differ (or the bound stopped the play); 2 the file cannot be read, its version does not
 // match its mode, or the command line is wrong.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,9 +37,12 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--events") == 0) {
             events = true;
         } else if (std::strcmp(argv[i], "--max-frames") == 0 && i + 1 < argc) {
+            const char* text = argv[++i];
             char* end = nullptr;
-            maxFrames = std::strtoll(argv[++i], &end, 10);
-            if (*end != '\0' || maxFrames < 0) return usage();
+            errno = 0;
+            maxFrames = std::strtoll(text, &end, 10);
+            // Only a whole, representable count: "", "12x" or a number past the range is refused.
+            if (end == text || *end != '\0' || errno == ERANGE || maxFrames < 0) return usage();
         } else {
             return usage();
         }
