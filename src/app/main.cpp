@@ -1,40 +1,14 @@
-// Nimbulon: the entry point. Builds the log, the platform and the service hub, then runs the
-// scene loop from the credit scene until Escape, the close box or "exit".
+// Nimbulon: the entry point. Builds the platform and the log, reads the full-screen switch and
+// runs the shell until Escape, the close box or "exit".
 #include <memory>
 #include "app/Config.h"
-#include "app/Env.h"
-#include "app/GameCredit.h"
 #include "app/Log.h"
-#include "app/SceneLoop.h"
-#include "graphics/Bitmap.h"
+#include "app/Shell.h"
 #include "platform/Platform.h"
-
-namespace {
-constexpr int kSidePanelBitmap = 125;
-constexpr int kIconBitmap = 124;
-
-bool loadBitmap(int id, Bitmap& out) {
-    std::size_t size = 0;
-    const unsigned char* data = findBitmapResource(id, size);
-    return data && decodeBmp(data, size, out);
-}
-}  // namespace
 
 int main() {
     std::unique_ptr<Platform> platform = makeSdlPlatform();
     Log log;
     const bool fullScreen = ReadConfigInt("CONFIG", "FULL_SCREEN", 0) != 0;
-    auto env = std::make_unique<Env>(*platform, &log, EnvOptions{fullScreen});
-
-    Screen& screen = platform->screen();
-    Bitmap panel;
-    if (loadBitmap(kSidePanelBitmap, panel) && panel.width == Screen::kPanelWidth && panel.height == Screen::kHeight)
-        screen.setSidePanel(panel.pixels.data());
-    Bitmap icon;
-    if (loadBitmap(kIconBitmap, icon)) screen.setIcon(icon.pixels.data(), icon.width, icon.height);
-
-    SceneLoop loop(*env, screen, new GameCredit(env.get(), &log));
-    const int status = loop.run();
-    env.reset();  // services in reverse order of construction; the log closes last
-    return status;
+    return RunShell(*platform, log, fullScreen);
 }

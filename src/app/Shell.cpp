@@ -1,0 +1,35 @@
+#include "app/Shell.h"
+#include <memory>
+#include "app/Env.h"
+#include "app/GameCredit.h"
+#include "app/SceneLoop.h"
+#include "graphics/Bitmap.h"
+#include "platform/Platform.h"
+
+namespace {
+constexpr int kSidePanelBitmap = 125;
+constexpr int kIconBitmap = 124;
+
+bool loadBitmap(int id, Bitmap& out) {
+    std::size_t size = 0;
+    const unsigned char* data = findBitmapResource(id, size);
+    return data && decodeBmp(data, size, out);
+}
+}  // namespace
+
+int RunShell(Platform& platform, Log& log, bool fullScreen) {
+    auto env = std::make_unique<Env>(platform, &log, EnvOptions{fullScreen});
+    Screen& screen = platform.screen();
+    if (!screen.isOpen()) return 0;
+
+    Bitmap panel;
+    if (loadBitmap(kSidePanelBitmap, panel) && panel.width == Screen::kPanelWidth && panel.height == Screen::kHeight)
+        screen.setSidePanel(panel.pixels.data());
+    Bitmap icon;
+    if (loadBitmap(kIconBitmap, icon)) screen.setIcon(icon.pixels.data(), icon.width, icon.height);
+
+    SceneLoop loop(*env, screen, new GameCredit(env.get(), &log));
+    const int status = loop.run();
+    env.reset();  // services in reverse order of construction; the caller's log closes last
+    return status;
+}
