@@ -215,8 +215,10 @@ void Boss1Body<Base>::Wander(bool dodgePlayer, std::int32_t targetsBeforeSwitch,
 
 template <class Base>
 void Boss1Body<Base>::Phase3() {
+    // On the frame it leaves for phase 4 the rest still runs, with the frame count already back
+    // at 0: leaving phase 3 throws one more big fan (0 is a multiple of 512) and, where the rate
+    // gate lets frame 0 through, one more spray bullet from the left gun.
     Wander(true, 4, 4);
-    if (phase != 3) return;
     const std::int32_t frame = this->frame;
     const Fixed16 x = this->x, y = this->y;
     if (frame % 512 == 0) {
@@ -255,8 +257,8 @@ void Boss1Body<Base>::Phase3() {
 
 template <class Base>
 void Boss1Body<Base>::Phase4() {
+    // Back to phase 3 the frame count is 0 and the streams (from frame 120) stay silent.
     Wander(false, 2, 3);
-    if (phase != 4) return;
     const std::int32_t frame = this->frame;
     if (frame % (Mode() == 2 ? 16 : 8) != 0) return;
     if (frame < 120) return;

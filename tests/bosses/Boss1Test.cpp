@@ -1,5 +1,9 @@
 #include "bosses/CharacterEnemyBoss1.h"
+#include <algorithm>
+#include <cmath>
+#include <vector>
 #include "combat/CharacterBonusTimer.h"
+#include "combat/CharacterEffect.h"
 #include "combat/CharacterItem.h"
 #include "combat/CharacterShot.h"
 #include "combat/CharacterShotEnemy.h"
@@ -25,6 +29,40 @@ protected:
     template <class Boss>
     void SkipEntry(Boss* boss) {
         for (int i = 0; i < Boss::kEntryFrames; ++i) boss->Act();
+    }
+    // A boss of either version, past its entry and far from the ship, for the firing tests.
+    Boss1Body<CharacterEnemy>* MakeOld(int gameMode) {
+        auto* boss = Make<CharacterEnemyBoss1>(gameMode);
+        SkipEntry(boss);
+        return boss;
+    }
+    Boss1Body<CharacterEnemyBoss>* MakeCurrent(int gameMode) {
+        auto* boss = Make<CharacterEnemyBoss1b>(gameMode);
+        SkipEntry(boss);
+        return boss;
+    }
+    // Enemy bullets of one family that the last acts left in their layer.
+    int Bullets(std::int32_t spriteBase) {
+        int n = 0;
+        for (Character* tree : {static_cast<Character*>(&upper), static_cast<Character*>(&lower)}) {
+            for (Character* c : tree->GetChildren()) {
+                auto* shot = dynamic_cast<CharacterShotEnemy*>(c);
+                n += shot != nullptr && shot->spriteBase == spriteBase;
+            }
+        }
+        return n;
+    }
+    int BulletsAt(Fixed16 px, Fixed16 py) {
+        int n = 0;
+        for (Character* tree : {static_cast<Character*>(&upper), static_cast<Character*>(&lower)}) {
+            for (Character* c : tree->GetChildren()) n += c->x == px && c->y == py;
+        }
+        return n;
+    }
+    void ClearShots() {
+        upper.ClearChildren();
+        lower.ClearChildren();
+        top.ClearChildren();
     }
     // Acts until the phase changes; returns the number of acts it took.
     template <class Boss>
@@ -139,6 +177,174 @@ TEST_F(Boss1Test, LaterPhasesFollowFramesAndTargets) {
         // phase 4, so the first new target comes 240 frames in.
         const std::vector<int> expected{1, c.phase2Acts, 961, 720, 1200};
         EXPECT_EQ(acts, expected) << (c.current ? "current" : "old");
+    }
+}
+
+// Both guns sit 58 pixels either side of the centre and 71 below it; a gun's volley is nine
+// directions of three bullets, four where the mode adds the fast large one.
+TEST_F(Boss1Test, PhaseOneVolleyFansFromBothGuns) {
+    struct Case {
+        bool current;
+        int gameMode, smallA, largeA;
+    };
+    const Case cases[] = {{false, 2, 18, 9}, {false, 3, 18, 18}, {true, 4, 18, 9}, {true, 5, 18, 18}};
+    for (const Case& c : cases) {
+        enemyRoot.ClearChildren();
+        ClearShots();
+        CharacterEnemy* boss;
+        if (c.current) {
+            auto* b = MakeCurrent(c.gameMode);
+            b->burstTimer = 17;  // the next step brings it to 16: a volley
+            b->volleys = 1;
+            boss = b;
+        } else {
+            auto* b = MakeOld(c.gameMode);
+            b->burstTimer = 17;
+            b->volleys = 1;
+            boss = b;
+        }
+        boss->SetPosition(toFixed(240), toFixed(90));
+        ClearShots();
+        boss->Act();
+        const int perGun = (c.smallA + c.largeA);
+        EXPECT_EQ(BulletsAt(toFixed(240 + 58), toFixed(90 + 71)), perGun) << c.gameMode;
+        EXPECT_EQ(BulletsAt(toFixed(240 - 58), toFixed(90 + 71)), perGun) << c.gameMode;
+        EXPECT_EQ(Bullets(0x210), 2 * c.smallA) << c.gameMode;
+        EXPECT_EQ(Bullets(0x218), 2 * c.largeA) << c.gameMode;
+        EXPECT_EQ(Count<CharacterEffect>(top), 2) << c.gameMode;  // a muzzle flash at each gun
+    }
+}
+
+// Curtains come every 128 frames up to frame 600 in the old version, every 64 up to 200 in the
+// current one, twice as fast; the shorter lap leaves a single bullet in the middle gap.
+TEST_F(Boss1Test, PhaseTwoCurtainsByVersion) {
+    struct Case {
+        bool current;
+        int gameMode;
+        std::vector<int> frames;
+        int bullets;
+        double slowest, fastest;  // pixels a frame
+    };
+    const Case cases[] = {
+        {false, 2, {128, 256, 384, 512}, 29, 200 / 256.0, 400 / 256.0},
+        {false, 3, {128, 256, 384, 512}, 33, 200 / 256.0, 400 / 256.0},
+        {true, 4, {64, 128, 192}, 29, 400 / 256.0, 800 / 256.0},
+        {true, 5, {64, 128, 192}, 33, 400 / 256.0, 800 / 256.0},
+    };
+    for (const Case& c : cases) {
+        enemyRoot.ClearChildren();
+        CharacterEnemy* boss;
+        int* phase;
+        if (c.current) {
+            auto* b = MakeCurrent(c.gameMode);
+            b->phase = 2;
+            phase = &b->phase;
+            boss = b;
+        } else {
+            auto* b = MakeOld(c.gameMode);
+            b->phase = 2;
+            phase = &b->phase;
+            boss = b;
+        }
+        boss->frame = 0;
+        std::vector<int> fired;
+        double slowest = 1e9, fastest = 0;
+        while (*phase == 2 && boss->frame < 2000) {
+            ClearShots();
+            boss->Act();
+            if (lower.GetChildren().empty()) continue;
+            fired.push_back(boss->frame);
+            EXPECT_EQ(Bullets(0x21C), c.bullets) << c.gameMode << " frame " << boss->frame;
+            for (Character* b : lower.GetChildren()) {
+                auto* shot = static_cast<CharacterShotEnemy*>(b);
+                const double speed = std::hypot(shot->vx / 65536.0, shot->vy / 65536.0);
+                slowest = std::min(slowest, speed);
+                fastest = std::max(fastest, speed);
+            }
+        }
+        EXPECT_EQ(fired, c.frames) << c.gameMode;
+        EXPECT_NEAR(slowest, c.slowest, 0.01) << c.gameMode;
+        EXPECT_NEAR(fastest, c.fastest, 0.01) << c.gameMode;
+    }
+}
+
+// The side sprays pass the rate gate on these frames (the first 24 of the left gun's sweep).
+TEST_F(Boss1Test, PhaseThreeSprayRateGateByVersion) {
+    struct Case {
+        bool current;
+        int gameMode;
+        std::vector<int> frames;
+    };
+    const Case cases[] = {
+        {false, 2, {8, 16, 24}},
+        {false, 3, {4, 8, 12, 16, 20, 24}},
+        {true, 4, {8, 16, 24}},
+        {true, 5, {3, 7, 9, 11, 15, 19, 21, 23}},  // odd frames but those of 1 and 5 mod 12
+    };
+    for (const Case& c : cases) {
+        enemyRoot.ClearChildren();
+        CharacterEnemy* boss;
+        if (c.current) {
+            auto* b = MakeCurrent(c.gameMode);
+            b->phase = 3;
+            b->burstTimer = 1000;  // no new target during the test
+            boss = b;
+        } else {
+            auto* b = MakeOld(c.gameMode);
+            b->phase = 3;
+            b->burstTimer = 1000;
+            boss = b;
+        }
+        boss->frame = 0;
+        std::vector<int> fired;
+        for (int i = 0; i < 24; ++i) {
+            ClearShots();
+            boss->Act();
+            const int n = Bullets(0x210);
+            if (n == 0) continue;
+            fired.push_back(boss->frame);
+            EXPECT_EQ(n, 1);
+            EXPECT_EQ(BulletsAt(boss->x - toFixed(58), boss->y + toFixed(71)), 1) << "from the left gun";
+        }
+        EXPECT_EQ(fired, c.frames) << c.gameMode;
+    }
+}
+
+// Phase 3 runs to its end on the frame it hands over to phase 4: with the frame count back at 0
+// the big fan (every 512 frames) goes off once more, and the left gun's spray where the rate gate
+// lets frame 0 through.
+TEST_F(Boss1Test, LeavingPhaseThreeThrowsTheBigFanOnceMore) {
+    struct Case {
+        bool current;
+        int gameMode, fan, spray;
+    };
+    const Case cases[] = {{false, 2, 11, 1}, {false, 3, 11, 1}, {true, 4, 6 * 8, 1}, {true, 5, 6 * 8 + 5 * 7, 0}};
+    for (const Case& c : cases) {
+        enemyRoot.ClearChildren();
+        CharacterEnemy* boss;
+        int* phase;
+        if (c.current) {
+            auto* b = MakeCurrent(c.gameMode);
+            b->phase = 3;
+            b->volleys = 4;
+            b->burstTimer = 1;  // the fifth target is due
+            phase = &b->phase;
+            boss = b;
+        } else {
+            auto* b = MakeOld(c.gameMode);
+            b->phase = 3;
+            b->volleys = 4;
+            b->burstTimer = 1;
+            phase = &b->phase;
+            boss = b;
+        }
+        boss->frame = 100;
+        ClearShots();
+        boss->Act();
+        EXPECT_EQ(*phase, 4) << c.gameMode;
+        EXPECT_EQ(boss->frame, 0) << c.gameMode;
+        EXPECT_EQ(Bullets(0x21C), c.fan) << c.gameMode;
+        EXPECT_EQ(Bullets(0x210), c.spray) << c.gameMode;
     }
 }
 
