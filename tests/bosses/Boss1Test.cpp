@@ -180,6 +180,32 @@ TEST_F(Boss1Test, LaterPhasesFollowFramesAndTargets) {
     }
 }
 
+// The nudge towards the ship: eight pushes at first, then nine (turn timer 0 down to -8) every
+// 128 frames.
+TEST_F(Boss1Test, PhaseOneNudgesTowardsTheShipInShortRuns) {
+    for (int side : {-1, 1}) {
+        enemyRoot.ClearChildren();
+        auto* boss = MakeOld(3);
+        PlaceShip(240 + 200 * side, 580);
+        std::vector<int> pushes;
+        while (boss->frame < 270) {
+            const Fixed16 before = boss->vx;
+            ClearShots();
+            boss->Act();
+            const Fixed16 pushed = boss->vx - before * 15 / 16;
+            if (pushed != 0) {
+                pushes.push_back(boss->frame);
+                EXPECT_EQ(pushed, 8192 * 15 / 16 * side) << boss->frame;
+            }
+        }
+        std::vector<int> expected;
+        for (int f = 1; f <= 8; ++f) expected.push_back(f);
+        for (int f = 128; f <= 136; ++f) expected.push_back(f);
+        for (int f = 256; f <= 264; ++f) expected.push_back(f);
+        EXPECT_EQ(pushes, expected) << side;
+    }
+}
+
 // Both guns sit 58 pixels either side of the centre and 71 below it; a gun's volley is nine
 // directions of three bullets, four where the mode adds the fast large one.
 TEST_F(Boss1Test, PhaseOneVolleyFansFromBothGuns) {
