@@ -126,13 +126,6 @@ bool Score::save(const std::string& fileName) {
 }
 
 bool Score::read(std::istream& in) {
-    char magic[kMagicBytes];
-    // The 18th byte is not compared.
-    if (!readExactly(in, magic, kMagicBytes) || std::memcmp(magic, kMagic, kMagicBytes - 1) != 0) {
-        if (log_) LOG_WRITE(log_, kSource, "これはスコアファイルでない。");
-        return false;
-    }
-
     // Everything is read into a fresh record first and taken over only when the whole file made
     // sense: a damaged file leaves this record as it was. Every count is checked before it is
     // used, and the runs are stored only as they arrive, so no number in the file can make us
@@ -141,6 +134,16 @@ bool Score::read(std::istream& in) {
         if (log_) LOG_WRITE(log_, kSource, "スコアファイルが壊れている。");
         return false;
     };
+
+    char magic[kMagicBytes];
+    // The 18th byte is not compared: a file that has the 17 characters is a score file, and one
+    // that ends right after them is a damaged one.
+    const bool whole = readExactly(in, magic, kMagicBytes);
+    if (in.gcount() < kMagicBytes - 1 || std::memcmp(magic, kMagic, kMagicBytes - 1) != 0) {
+        if (log_) LOG_WRITE(log_, kSource, "これはスコアファイルでない。");
+        return false;
+    }
+    if (!whole) return damaged();
 
     std::int32_t headerSize = 0;
     if (!readInt32(in, headerSize)) return damaged();

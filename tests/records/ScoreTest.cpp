@@ -172,6 +172,20 @@ TEST_F(ScoreTest, HostileFilesAreRefusedAndLeaveTheRecordAsItWas) {
     EXPECT_NE(logText().find("これはスコアファイルでない。"), std::string::npos);
     EXPECT_NE(logText().find("スコアファイルが壊れている。"), std::string::npos);
 
+    // Which of the two a refused file is told by its first 17 bytes alone.
+    const std::pair<std::size_t, const char*> verdicts[] = {
+        {16, "これはスコアファイルでない。"}, {17, "スコアファイルが壊れている。"}, {18, "スコアファイルが壊れている。"}};
+    for (const auto& [keep, verdict] : verdicts) {
+        SCOPED_TRACE(keep);
+        writeFile("./data/bad.rep", cut(keep));
+        Log own("./data/verdict.log");
+        Score s(&own);
+        EXPECT_FALSE(s.load("./data/bad.rep"));
+        std::ifstream in("./data/verdict.log");
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_NE(text.find(verdict), std::string::npos);
+    }
+
     Score s = sample();
     writeFile("./data/good.rep", good);
     EXPECT_TRUE(s.load("./data/good.rep"));  // the base file itself is fine
