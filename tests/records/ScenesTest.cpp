@@ -246,4 +246,35 @@ TEST_F(ScenesTest, TheRecordsEntriesLeadBackAndForth) {
     EXPECT_FALSE(game->info().GetFlag(0));
 }
 
+// Last play missing, best play of another version: either replay ends at once and the records
+// page comes back on the page and entry it was started from.
+TEST_F(ScenesTest, AReplayThatCannotRunReturnsToItsPageAndEntry) {
+    writeRanking(12);
+    Score otherVersion = play(4, 5, 1);
+    otherVersion.setHeader({105, 4, 5, 1, 2, 1, 1000, 600});
+    ASSERT_TRUE(otherVersion.save(bestPlayFileOf(4)));
+
+    for (std::int32_t entry : {GameScore::WatchLastPlay, GameScore::WatchBestPlay}) {
+        SCOPED_TRACE(entry);
+        platform.dialogs().shown.clear();
+        GameScore scene(env.get(), log.get(), 4);
+        scene.setCursor(10 * 10000 + entry);  // paged to the second page, then up to the entry
+        auto next = choose(scene, entry);
+        auto* game = dynamic_cast<GameMain*>(next.get());
+        ASSERT_NE(game, nullptr);
+        std::unique_ptr<Game> back;
+        for (int f = 0; f < 10 && !back; ++f) back = frame(*game);
+        auto* records = dynamic_cast<GameScore*>(back.get());
+        ASSERT_NE(records, nullptr);
+        EXPECT_EQ(records->mode(), 4);
+        EXPECT_EQ(records->pageStart(), 10);
+        EXPECT_EQ(records->menu().GetCurrent(), entry);
+        EXPECT_EQ(placed(records->menu())[5], (Placed{110, 300, "  11st"}));
+        const bool refused = entry == GameScore::WatchBestPlay;
+        ASSERT_EQ(platform.dialogs().shown.size(), refused ? 1u : 0u);
+        if (refused) EXPECT_EQ(platform.dialogs().shown[0].text, "アプリケーションのバージョンが違うため、リプレイを再生できません。");
+    }
+    EXPECT_NE(logText().find("スコアの読み出しに失敗。ファイル名：./data/lastplay_1lap_b.rep"), std::string::npos);
+}
+
 }  // namespace
