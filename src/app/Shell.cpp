@@ -1,4 +1,5 @@
 #include "app/Shell.h"
+#include <cstdio>
 #include <memory>
 #include "app/Env.h"
 #include "app/GameCredit.h"
@@ -20,7 +21,11 @@ bool loadBitmap(int id, Bitmap& out) {
 int RunShell(Platform& platform, Log& log, bool fullScreen) {
     auto env = std::make_unique<Env>(platform, &log, EnvOptions{fullScreen});
     Screen& screen = platform.screen();
-    if (!screen.isOpen()) return 0;
+    if (!screen.isOpen()) {
+        // The window could not be made (no display): nothing to play in. The log has the details.
+        std::fputs("Nimbulon: no window could be opened (is a display available?)\n", stderr);
+        return 0;
+    }
 
     Bitmap panel;
     if (loadBitmap(kSidePanelBitmap, panel) && panel.width == Screen::kPanelWidth && panel.height == Screen::kHeight)

@@ -14,6 +14,15 @@ bool SdlScreen::open(bool fullScreen) {
         return true;
     }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    // Without a display SDL falls back to drivers that show nothing; a game nobody can see or
+    // close must not start. Asking for such a driver by name (SDL_VIDEODRIVER) still works.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool invisible = driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0 ||
+                                      SDL_strcmp(driver, "evdev") == 0);
+    if (invisible && !SDL_getenv("SDL_VIDEODRIVER")) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
     // Nearest-neighbour scaling keeps the pixel art sharp at any window size.
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
     // The picture is 800 x 600 drawn by our own code: SDL's software renderer scales it to any
