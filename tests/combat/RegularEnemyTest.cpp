@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <vector>
 #include "CombatFixture.h"
 #include "combat/CharacterEffect.h"
 #include "combat/CharacterEnemy1.h"
@@ -237,6 +239,102 @@ TEST_F(RegularEnemyTest, UmiCirclesAndItsMirrorFliesThePointReflection) {
     EXPECT_LE(squaredDistance(a->x, a->y, toFixed(240), toFixed(300)), 4);
     Frames(780 - 256);
     EXPECT_TRUE(enemyRoot.GetChildren().empty());
+}
+
+// What each enemy fires on given frames of its own, by class and game mode: the "b" classes
+// test modes 4 and 5 where the old ones test 2 and 3. Counts are (small A, small B, large A,
+// large B) bullets fired on that frame.
+TEST_F(RegularEnemyTest, FiringByClassAndGameMode) {
+    using Make = CharacterEnemy* (*)(Env*, Log*, GameInfo*);
+    struct Shot {
+        int frame, smallA, smallB, largeA, largeB;
+    };
+    struct Case {
+        const char* name;
+        int gameMode;
+        Make make;
+        int px, py;
+        std::vector<Shot> shots;
+    };
+    const Make jelly = [](Env* e, Log* l, GameInfo* i) -> CharacterEnemy* { return new CharacterEnemyJelly(e, l, i); };
+    const Make jellyb = [](Env* e, Log* l, GameInfo* i) -> CharacterEnemy* { return new CharacterEnemyJellyb(e, l, i); };
+    const Make umi = [](Env* e, Log* l, GameInfo* i) -> CharacterEnemy* { return new CharacterEnemyUmi(e, l, i); };
+    const Make umib = [](Env* e, Log* l, GameInfo* i) -> CharacterEnemy* { return new CharacterEnemyUmib(e, l, i); };
+    const Make enemy2b = [](Env* e, Log* l, GameInfo* i) -> CharacterEnemy* { return new CharacterEnemy2b(e, l, i); };
+    // Jelly: inner streams only outside the shorter lap, outer ones always (frames below 240,
+    // the first 15 of every 45, every 4th); after 240 a fan every 32 frames, its large part only
+    // outside the shorter lap.
+    const std::vector<Shot> jellyFull{{3, 0, 0, 0, 0}, {4, 0, 0, 4, 0}, {16, 0, 0, 0, 0}, {48, 0, 0, 4, 0},
+                                      {256, 0, 8, 0, 9}, {272, 0, 0, 0, 0}};
+    const std::vector<Shot> jellyShort{{4, 0, 0, 2, 0}, {48, 0, 0, 2, 0}, {256, 0, 8, 0, 0}};
+    // Umi: every 6th frame, every 15th in the shorter lap.
+    const std::vector<Shot> umiFull{{6, 1, 0, 0, 0}, {12, 1, 0, 0, 0}, {15, 0, 0, 0, 0}};
+    const std::vector<Shot> umiShort{{6, 0, 0, 0, 0}, {15, 1, 0, 0, 0}, {30, 1, 0, 0, 0}};
+    const Case cases[] = {
+        {"Jelly", 2, jelly, 240, 100, jellyShort},
+        {"Jelly", 3, jelly, 240, 100, jellyFull},
+        {"Jellyb", 4, jellyb, 240, 100, jellyShort},
+        {"Jellyb", 5, jellyb, 240, 100, jellyFull},
+        {"Umi", 2, umi, 240, 300, umiShort},
+        {"Umi", 3, umi, 240, 300, umiFull},
+        {"Umib", 4, umib, 240, 300, umiShort},
+        {"Umib", 5, umib, 240, 300, umiFull},
+        // Enemy2b: one large bullet straight down every 60 frames up to 300; the second lap adds
+        // six small ones on the half beats.
+        {"Enemy2b", 4, enemy2b, 240, 150, {{30, 0, 0, 0, 0}, {60, 0, 0, 1, 0}, {300, 0, 0, 1, 0}, {360, 0, 0, 0, 0}}},
+        {"Enemy2b", 5, enemy2b, 240, 150, {{30, 6, 0, 0, 0}, {60, 0, 0, 1, 0}, {270, 6, 0, 0, 0}, {330, 0, 0, 0, 0}}},
+    };
+    for (const Case& c : cases) {
+        info.SetGameMode(c.gameMode);
+        PlaceShip(240, 20);
+        CharacterEnemy* e = Spawn(c.make(&env, &log, &info), c.px, c.py);
+        int last = 0;
+        for (const Shot& shot : c.shots) last = std::max(last, shot.frame);
+        std::vector<Shot> seen;
+        while (e->frame < last) {
+            upper.ClearChildren();
+            lower.ClearChildren();
+            e->Act();
+            int n[4] = {};
+            for (Character* tree : {&upper, &lower}) {
+                for (Character* b : tree->GetChildren()) {
+                    const auto base = static_cast<CharacterShot*>(b)->spriteBase;
+                    ++n[(base - 0x210) / 4];
+                }
+            }
+            seen.push_back({e->frame, n[0], n[1], n[2], n[3]});
+        }
+        for (const Shot& want : c.shots) {
+            const Shot& got = seen.at(want.frame - 1);
+            ASSERT_EQ(got.frame, want.frame);
+            EXPECT_EQ(got.smallA, want.smallA) << c.name << " mode " << c.gameMode << " frame " << want.frame;
+            EXPECT_EQ(got.smallB, want.smallB) << c.name << " mode " << c.gameMode << " frame " << want.frame;
+            EXPECT_EQ(got.largeA, want.largeA) << c.name << " mode " << c.gameMode << " frame " << want.frame;
+            EXPECT_EQ(got.largeB, want.largeB) << c.name << " mode " << c.gameMode << " frame " << want.frame;
+        }
+        enemyRoot.ClearChildren();
+        upper.ClearChildren();
+        lower.ClearChildren();
+        top.ClearChildren();
+    }
+}
+
+// The second lap's spray turns each of its six bullets from the one before by a random angle:
+// five draws a spray, the first bullet due right.
+TEST_F(RegularEnemyTest, Enemy2bSprayDrawsFiveTurns) {
+    info.SetGameMode(5);
+    PlaceShip(240, 20);
+    CharacterEnemy* e = Spawn(new CharacterEnemy2b(&env, &log, &info), 240, 150);
+    playrand::srand(3);
+    for (int i = 0; i < 5; ++i) playrand::rand();
+    const std::uint32_t afterFive = playrand::state();
+    playrand::srand(3);
+    while (e->frame < 30) e->Act();
+    EXPECT_EQ(playrand::state(), afterFive);
+    ASSERT_EQ(upper.GetChildren().size(), 6u);
+    const auto* first = static_cast<CharacterShot*>(upper.GetChildren().front());
+    EXPECT_EQ(first->vx, (65536 * 800) >> 8);
+    EXPECT_EQ(first->vy, 0);
 }
 
 TEST_F(RegularEnemyTest, IslandDriftsUntilItLeavesTheBand) {
