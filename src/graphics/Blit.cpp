@@ -111,28 +111,41 @@ void blitRect(const Surface& src, const Rect& s, Surface& dst, const Rect& d, bo
     }
 }
 
+namespace {
+
+// The extent the effects walk: the pixel-locking loops go row by row through the clipped source
+// and destination rectangles together, pixel for pixel (they never scale), so they stop at the
+// smaller of the two. For an odd-sized sprite that is the destination, one pixel short of the
+// source; the source's last row and column are left out.
+struct Walk {
+    int w, h;
+};
+Walk walkOf(const Rect& s, const Rect& d) {
+    return {std::min(d.right - d.left, s.right - s.left), std::min(d.bottom - d.top, s.bottom - s.top)};
+}
+
+}  // namespace
+
 void flashRows(const Surface& src, const Rect& s, Surface& dst, const Rect& d) {
-    const int dw = d.right - d.left, dh = d.bottom - d.top;
-    const int* cols = columnMap(s, d).data();
-    for (int r = 0; r < dh; r += 2) {
-        const std::uint32_t* in = src.row(sourceRow(r, s, d));
+    const Walk walk = walkOf(s, d);
+    for (int r = 0; r < walk.h; r += 2) {
+        const std::uint32_t* in = src.row(s.top + r) + s.left;
         std::uint32_t* out = dst.row(d.top + r) + d.left;
-        for (int c = 0; c < dw; ++c) out[c] = in[cols[c]] != 0 ? kWhite : out[c];
+        for (int c = 0; c < walk.w; ++c) out[c] = in[c] != 0 ? kWhite : out[c];
     }
 }
 
 void shadeRect(const Surface& src, const Rect& s, Surface& dst, const Rect& d, int percent) {
-    const int dw = d.right - d.left, dh = d.bottom - d.top;
-    const int* cols = columnMap(s, d).data();
-    std::vector<double> colWave(static_cast<std::size_t>(dw));
-    for (int c = 0; c < dw; ++c) colWave[static_cast<std::size_t>(c)] = std::sin(c / 3.0);
+    const Walk walk = walkOf(s, d);
+    std::vector<double> colWave(static_cast<std::size_t>(walk.w));
+    for (int c = 0; c < walk.w; ++c) colWave[static_cast<std::size_t>(c)] = std::sin(c / 3.0);
     const double lift = percent * 0.01;
-    for (int r = 0; r < dh; ++r) {
+    for (int r = 0; r < walk.h; ++r) {
         const double rowWave = std::sin(r / 3.0);
-        const std::uint32_t* in = src.row(sourceRow(r, s, d));
+        const std::uint32_t* in = src.row(s.top + r) + s.left;
         std::uint32_t* out = dst.row(d.top + r) + d.left;
-        for (int c = 0; c < dw; ++c) {
-            const std::uint32_t p = in[cols[c]];
+        for (int c = 0; c < walk.w; ++c) {
+            const std::uint32_t p = in[c];
             const double f = rowWave * colWave[static_cast<std::size_t>(c)] + lift;
             if (f >= 1.0)
                 out[c] = p;

@@ -25,12 +25,16 @@ inline int scaledIndex(int i, int dstLen, int srcLen) {
 // source pixels whose low 24 bits lie in the source's key range are left out.
 void blitRect(const Surface& src, const Rect& s, Surface& dst, const Rect& d, bool useKey);
 
-// Whitens (0xFFFFFF) the destination pixels of rows 0, 2, 4 ... of d whose source pixel is not 0.
+// The two effects walk s and d together pixel for pixel, without scaling, over the smaller of
+// their extents (for an odd-sized sprite, d: the source's last row and column are not read).
+
+// For rows 0, 2, 4 ... counted from the top of s (the clipped source), whitens (0xFFFFFF) the
+// destination pixel of every source pixel that is not 0.
 void flashRows(const Surface& src, const Rect& s, Surface& dst, const Rect& d);
 
-// Writes every pixel of d as its source pixel with each colour channel scaled by
-// f = sin(r / 3) * sin(c / 3) + percent / 100, clamped to [0, 1] (r, c counted from d's corner),
-// truncating; bits above 23 are kept. No colour key.
+// Writes each walked pixel as its source pixel with every colour channel scaled by
+// f = sin(r / 3) * sin(c / 3) + percent / 100, clamped to [0, 1] (r, c counted from the corner,
+// real division), truncating; bits above 23 are kept. No colour key.
 void shadeRect(const Surface& src, const Rect& s, Surface& dst, const Rect& d, int percent);
 
 // Fills the part of r inside the surface with value.

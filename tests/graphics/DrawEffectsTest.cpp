@@ -39,6 +39,32 @@ TEST_F(DrawEffects, FlashCopyIntoAnOffScreenSurfaceOfTheSpritesSize) {
     EXPECT_EQ(draw.GetSurface(6)->pixels, (std::vector<std::uint32_t>{W, W, W, W, 4, 0, 4, 4, W, W, 0, W, 6, 6, 6, 6}));
 }
 
+TEST_F(DrawEffects, FlashOfAnOddSizedSpriteReadsTheSourceRowsPixelForPixel) {
+    // 2 x 5 without key, drawn 2 x 4: the blit samples source rows 0, 1, 3, 4, but the flash walks
+    // the source unscaled, so source row 2 (black) decides destination row 2, and source row 4
+    // is never read.
+    paint(0, 2, 5, {5, 5,  //
+                    6, 6,  //
+                    0, 0,  //
+                    8, 8,  //
+                    9, 9});
+    draw.DefineSprite(SpriteDef::cell(0, 0, 0, 2, 5, false), 1);
+    fillBack(kMarker);
+    draw.DrawSpriteFlash(toFixed(10), toFixed(10), 1);  // rows 8..11, columns 169..170
+    EXPECT_EQ(block(169, 8, 2, 4), (std::vector<std::uint32_t>{W, W, 6, 6, 8, 8, 9, 9}));
+    EXPECT_EQ(back(169, 12), kMarker);
+}
+
+TEST_F(DrawEffects, FlashRowsAreCountedFromTheFirstVisibleRowOfAClippedSprite) {
+    // Cut one row at the top: the clipped source starts at sprite row 1, and that row is row 0
+    // of the flash, so sprite rows 1 and 3 whiten and row 2 stays as drawn.
+    paint(0, 2, 4, {1, 1, 2, 2, 3, 3, 4, 4});
+    draw.DefineSprite(SpriteDef::cell(0, 0, 0, 2, 4, false), 1);
+    fillBack(kMarker);
+    draw.DrawSpriteFlash(toFixed(10), toFixed(1), 1);  // rows -1..2
+    EXPECT_EQ(block(169, 0, 2, 4), (std::vector<std::uint32_t>{W, W, 3, 3, W, W, kMarker, kMarker}));
+}
+
 TEST_F(DrawEffects, ShadeAtFullStrengthCopiesEveryPixelIgnoringTheKey) {
     const std::initializer_list<std::uint32_t> pixels = {0x00123456, 0, 0xFF000001, 0x00FFFFFF};
     paint(0, 2, 2, pixels);
@@ -92,6 +118,19 @@ TEST_F(DrawEffects, ShadeAtZeroDarkensInADotPattern) {
     EXPECT_EQ(brighter, 0);
     EXPECT_GT(black, N * N * 4 / 10);  // about half the dots go black
     EXPECT_LT(black, N * N * 6 / 10);
+}
+
+TEST_F(DrawEffects, ShadeOfAnOddSizedSpriteWalksTheSourceUnscaled) {
+    // 3 x 3 drawn 2 x 2: the shade reads source columns and rows 0 and 1, not the scaled 0 and 2.
+    paint(0, 3, 3, {1, 2, 3,  //
+                    4, 5, 6,  //
+                    7, 8, 9});
+    draw.DefineSprite(SpriteDef::cell(0, 0, 0, 3, 3), 1);
+    fillBack(kMarker);
+    draw.DrawSpriteShaded(toFixed(10), toFixed(10), 1, 200);
+    EXPECT_EQ(block(169, 9, 2, 2), (std::vector<std::uint32_t>{1, 2, 4, 5}));
+    EXPECT_EQ(back(171, 9), kMarker);
+    EXPECT_EQ(back(169, 11), kMarker);
 }
 
 TEST_F(DrawEffects, ShadeAlwaysDrawsIntoTheBackBuffer) {
