@@ -58,12 +58,12 @@ bool Draw::place(Fixed16 x, Fixed16 y, std::int32_t id, std::int32_t t, Placemen
     out.dst = Rect{cx - s->halfWidth, cy - s->halfHeight, cx + s->halfWidth, cy + s->halfHeight};
     out.src = Rect{s->srcLeft, s->srcTop, s->srcRight, s->srcBottom};
     out.colorKey = s->colorKey();
+    // Clipped to the back buffer's 800 x 600 whatever the target: an off-screen surface has no
+    // clipper of its own.
     ClipRects(out.dst, out.src);
-    // An off-screen target smaller than the back buffer clips the same way again, so a sprite
-    // hanging over its edge draws its inner part and never writes past the buffer.
-    clipToArea(out.dst, out.src, out.target->width, out.target->height);
-    // A source rectangle reaching outside its surface is a bad definition: like a refused blit
-    // it draws nothing rather than reading someone else's memory.
+    // A rectangle still reaching outside its surface (a destination over the edge of a smaller
+    // off-screen target, or a source outside the picture) makes the blit fail: the sprite is
+    // simply missing, and the flash that would follow writes nothing either.
     return fitsInside(out.dst, out.target->width, out.target->height) &&
            fitsInside(out.src, out.source->width, out.source->height);
 }

@@ -63,7 +63,7 @@ public:
 
 private:
     // A sprite placed for drawing: its source and target surfaces and both rectangles, clipped
-    // to the back buffer's 800 x 600 and to the target, and checked to lie inside both surfaces.
+    // to the back buffer's 800 x 600 and checked to lie inside their surfaces.
     struct Placement {
         Surface* source = nullptr;
         Surface* target = nullptr;

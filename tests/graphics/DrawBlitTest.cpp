@@ -110,24 +110,26 @@ TEST_F(DrawBlit, SpriteLeavingTheBackBufferIsCutAtEveryEdge) {
     EXPECT_EQ(back(799, 1), value(3, 1));
 }
 
-TEST_F(DrawBlit, OffScreenTargetGetsNoOffsetAndIsClippedToItsOwnSize) {
+TEST_F(DrawBlit, OffScreenTargetGetsNoOffsetAndOnlyTheBackBuffersClip) {
     numbered(draw, 0, 6, 6);
     draw.DefineSprite(SpriteDef::cell(0, 0, 0, 6, 6), 1);
     ASSERT_EQ(draw.CreateSurface(4, 4, 5), 0);
     Surface& target = *draw.GetSurface(5);
     auto reset = [&] { std::fill(target.pixels.begin(), target.pixels.end(), kMarker); };
 
+    // (-3, -3)..(3, 3): the 800 x 600 clip keeps the lower right, which fits the 4 x 4 target.
     reset();
-    draw.DrawSprite(0, 0, 1, 5);  // (-3, -3)..(3, 3): the back buffer's clip keeps the lower right
+    draw.DrawSprite(0, 0, 1, 5);
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
             EXPECT_EQ(target.at(c, r), r < 3 && c < 3 ? value(r + 3, c + 3) : kMarker) << r << "," << c;
 
+    // (1, 1)..(7, 7) lies inside 800 x 600 but hangs over the target's edge: the blit is refused
+    // and neither the sprite nor its flash leaves a pixel.
     reset();
-    draw.DrawSprite(toFixed(4), toFixed(4), 1, 5);  // (1, 1)..(7, 7): only the surface's edge cuts it
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c)
-            EXPECT_EQ(target.at(c, r), r >= 1 && c >= 1 ? value(r - 1, c - 1) : kMarker) << r << "," << c;
+    draw.DrawSprite(toFixed(4), toFixed(4), 1, 5);
+    draw.DrawSpriteFlash(toFixed(4), toFixed(4), 1, 5);
+    EXPECT_EQ(target.pixels, std::vector<std::uint32_t>(16, kMarker));
 }
 
 TEST_F(DrawBlit, OddSizedSourceIsScaledIntoTheSmallerRectangle) {
