@@ -9,6 +9,13 @@ const char* const kNoDisplayModeText = "DisplayMode\n800x600x16 and 800x600x32\n
 
 Draw::Draw(Screen* screen, TextRenderer* text, Dialogs* dialogs, Log* log, bool fullScreen)
     : screen_(screen), text_(text), dialogs_(dialogs), log_(log) {
+    // Without any display device there is nothing to initialise: the service stays without a
+    // display, quietly, and never claims that a display mode is missing.
+    if (screen_ == nullptr) {
+        fullScreen_ = fullScreen;
+        lastResult_ = kFailed;
+        return;
+    }
     Init(fullScreen);
 }
 

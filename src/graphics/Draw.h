@@ -29,7 +29,8 @@ public:
     static constexpr int kMaxSurfaceSide = 16384;
     static constexpr std::int32_t kMaxSpriteId = 0xFFFF;
 
-    // screen, text and dialogs are not owned and may be null (then nothing is shown).
+    // screen, text and dialogs are not owned and may be null (then nothing is shown; without a
+    // screen the display is never initialised).
     Draw(Screen* screen, TextRenderer* text, Dialogs* dialogs, Log* log, bool fullScreen);
     virtual ~Draw();
     Draw(const Draw&) = delete;

@@ -76,6 +76,19 @@ TEST_F(DrawService, WindowedFailureLogsWithoutAMessageBox) {
     EXPECT_EQ(drawMessages(logText()).back(), "画像環境の初期化に失敗");
 }
 
+TEST_F(DrawService, WithoutAScreenNothingIsInitialisedOrShown) {
+    const std::size_t linesBefore = drawMessages(logText()).size();
+    Draw none(nullptr, nullptr, &platform.dialogs(), &log, true);
+    EXPECT_TRUE(platform.dialogs().shown.empty());  // no display-mode complaint
+    EXPECT_EQ(drawMessages(logText()).size(), linesBefore);
+    EXPECT_EQ(none.Present(), Draw::kFailed);
+    none.CreateSurface(2, 2, 0);
+    none.GetSurface(0)->pixels = {7, 7, 7, 7};
+    none.DefineSprite(SpriteDef::cell(0, 0, 0, 2, 2), 1);
+    none.DrawSprite(toFixed(10), toFixed(10), 1);
+    EXPECT_EQ(none.backBuffer().at(169, 9), 7u);
+}
+
 TEST_F(DrawService, RebuildingTheDisplayKeepsSurfacesAndSprites) {
     paint(3, 2, 2, {1, 2, 3, 4});
     draw.DefineSprite(SpriteDef::cell(3, 0, 0, 2, 2), 9);
