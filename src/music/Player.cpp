@@ -33,6 +33,7 @@ void Player::join() {
 }
 
 void Player::setScore(const Score* score) {
+    if (playing_) stop();
     join();
     score_ = score;
     position_ = 0.0;
@@ -42,7 +43,7 @@ void Player::setScore(const Score* score) {
 void Player::start() {
     if (playing_) return;
     join();
-    seek(static_cast<int>(position_));
+    seek(static_cast<int>(position_.load()));
     playing_ = true;
     try {
         thread_ = std::thread(&Player::run, this);
@@ -70,8 +71,16 @@ void Player::silence() {
 }
 
 void Player::rewind() {
-    join();
+    // A thread that runs on is not waited for (it would never end); one that is ending is, so
+    // that its own closing rewind does not cross ours.
+    if (!playing_) join();
     rewindNow();
+}
+
+void Player::advancePosition(double ticks) {
+    double p = position_.load();
+    while (!position_.compare_exchange_weak(p, p + ticks)) {
+    }
 }
 
 void Player::rewindNow() {
@@ -86,7 +95,7 @@ void Player::seek(int tick) {
     position_ = tick;
     if (score_ != nullptr) {
         current_ = score_->first();
-        for (; current_ != score_->end() && (*current_)->time < position_; ++current_) {
+        for (; current_ != score_->end() && (*current_)->time < tick; ++current_) {
             const Event& e = **current_;
             if (dynamic_cast<const EventNoteOn*>(&e) == nullptr && dynamic_cast<const EventNoteOff*>(&e) == nullptr)
                 notify(e);
@@ -124,12 +133,13 @@ void Player::run() {
             const std::uint32_t elapsed = now - last;
             // A tempo of 0 (possible in a file) would make the position infinite: count it as 1.
             const double tempo = std::max<std::int32_t>(tempo_, 1);
-            position_ += division * (elapsed * 1000.0 / tempo) * speed_;
-            if (position_ <= due) {
+            advancePosition(division * (elapsed * 1000.0 / tempo) * speed_);
+            const double position = position_;
+            if (position <= due) {
                 // Nothing due: sleep 1 ms, or longer while the next event is more than 3 ms away
                 // (never past 2 ms before it, at most 10 ms so that a stop is seen soon). The tempo
                 // cannot change before that event, so the distance is exact.
-                const double msAway = (due - position_) * tempo / 1000.0 / division / speed_;
+                const double msAway = (due - position) * tempo / 1000.0 / division / speed_;
                 const std::uint32_t nap = msAway > 3.0 ? static_cast<std::uint32_t>(std::min(msAway - 2.0, 10.0)) : 1;
                 playbackLock_.leave();
                 locked = false;

@@ -53,6 +53,8 @@ public:
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;
 
+    // On a running player the thread is stopped first (and waited for): a new score never reaches
+    // a thread that is walking the old one.
     void setScore(const Score* score);
     // Starts the playback thread from the whole-tick part of the position; nothing if playing.
     void start();
@@ -60,10 +62,13 @@ public:
     void stop();
     // Controller 123 (all notes off) on channels 0 to 15, in that order.
     void silence();
+    // Position 0 and all notes off. A running thread plays on from there: the next event leaves
+    // once the position has grown past its time again.
     void rewind();
     // Moves to `tick`, replaying every non-note event before it.
     void seek(int tick);
-    // Waits until a thread asked to stop has left (nothing when none runs).
+    // Waits for the playback thread to end: after stop, or when it ends by itself (a failure, or
+    // the end of a song that does not loop). Nothing when no thread was started.
     void join();
 
     bool isPlaying() const { return playing_.load(); }
@@ -81,8 +86,11 @@ private:
     void send(const Event& event);
     void rewindNow();
 
+    // Moves the position on by `ticks` without losing a rewind the main thread makes meanwhile.
+    void advancePosition(double ticks);
+
     std::atomic<bool> playing_{false};
-    double position_ = 0.0;
+    std::atomic<double> position_{0.0};  // the main thread rewinds a running player
     std::int32_t tempo_ = 0;
     Score::Position current_{};
     double velocityScale_ = 1.0;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cmath>
+#include <thread>
 #include "PlayerFixtures.h"
 #include "music/Player.h"
 
@@ -77,8 +78,12 @@ TEST(PlayerTiming, SleepsLongerOnlyWhileNothingIsNear) {
     for (const auto& [at, ms] : clock.naps) {
         if (at >= 1 && at < 1000) {
             EXPECT_LE(ms, 10u) << "at " << at;
-            if (ms > 1) EXPECT_LE(at + ms, 998u) << "a nap at " << at << " ends less than 2 ms before the due time";
-            if (at >= 997) EXPECT_EQ(ms, 1u) << "at " << at;
+            if (ms > 1) {
+                EXPECT_LE(at + ms, 998u) << "a nap at " << at << " ends less than 2 ms before the due time";
+            }
+            if (at >= 997) {
+                EXPECT_EQ(ms, 1u) << "at " << at;
+            }
             longNaps += ms == 10;
         }
     }
@@ -162,6 +167,68 @@ TEST(PlayerControl, StopWhenStoppedSilencesAllChannelsInOrder) {
     player.stop();
     EXPECT_EQ(recorder.lines(), allNotesOff());
     EXPECT_EQ(player.getPosition(), 0.0);
+}
+
+// Rewinding a running player must not wait for its thread (which never ends on its own while
+// looping): the position goes back to 0, all notes go off, and the thread plays on from there.
+TEST(PlayerControl, RewindOnARunningPlayerPlaysOnFromTickZero) {
+    Score score;
+    add<EventNoteOn>(score, 480, 0x90, 60, 100);  // due at 1000 ms
+    FakeClock clock(500);
+    Recorder recorder(&clock);
+    Player player(&clock);
+    player.addObserver(&recorder);
+    player.setScore(&score);
+    player.start();
+    ASSERT_TRUE(clock.waitHeld());
+    recorder.clear();
+    player.rewind();
+    EXPECT_EQ(player.getPosition(), 0.0);
+    EXPECT_TRUE(player.isPlaying());
+    EXPECT_EQ(recorder.lines(), allNotesOff("500: "));
+    clock.release();
+    Lines sent;
+    for (int i = 0; i < 1000 && sent.size() < 17; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        sent = recorder.lines();
+    }
+    player.stop();
+    player.join();
+    ASSERT_GE(sent.size(), 17u);
+    const int at = std::stoi(sent[16]);
+    EXPECT_EQ(sent[16].substr(sent[16].find(": ")), ": 480 on 90 3c 64");
+    EXPECT_GE(at, 1497) << "the note waits its full 1000 ms again from the rewind at 500 ms";
+    EXPECT_LE(at, 1502);
+}
+
+// A new score never reaches a running thread: the player is stopped first, and starting it plays
+// the new score from its beginning.
+TEST(PlayerControl, NewScoreOnARunningPlayerStopsItFirst) {
+    Score first, second;
+    add<EventNoteOn>(first, 4800, 0x90, 60, 100);
+    add<EventNoteOn>(second, 48, 0x90, 72, 100);
+    FakeClock clock(50);
+    Recorder recorder;
+    Player player(&clock);
+    player.addObserver(&recorder);
+    player.setScore(&first);
+    player.start();
+    ASSERT_TRUE(clock.waitHeld());
+    clock.release();
+    player.setScore(&second);
+    EXPECT_FALSE(player.isPlaying());
+    EXPECT_EQ(player.getPosition(), 0.0);
+    recorder.clear();
+    player.start();
+    Lines sent;
+    for (int i = 0; i < 1000 && sent.size() < 2; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        sent = recorder.lines();
+    }
+    player.stop();
+    player.join();
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(Lines(sent.begin(), sent.begin() + 2), (Lines{"0 tempo 1000000", "48 on 90 48 64"}));
 }
 
 TEST(PlayerControl, SeekReplaysEverythingButNotesBeforeTheTarget) {
