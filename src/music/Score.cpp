@@ -85,11 +85,15 @@ private:
 std::uint32_t findTrack(FileReader& in) {
     for (;;) {
         char id[4];
-        // A missing or cut-off chunk header: the tracks the header announced are not there.
         std::uint8_t len[4];
-        if (in.readSome(id, 4) != 4 || in.readSome(len, 4) != 4) throw Score::ScoreException("Track not found. Broken file.");
+        // No chunk left (or a cut-off one of another kind): the tracks the header announced are
+        // not there. A track chunk was found, though, when its name is whole and only its length
+        // is cut: that track cannot be read.
+        const bool whole = in.readSome(id, 4) == 4;
+        const bool isTrack = whole && std::memcmp(id, "MTrk", 4) == 0;
+        if (!whole || in.readSome(len, 4) != 4) throw Score::ScoreException(isTrack ? kReadFailed : "Track not found. Broken file.");
         const std::uint32_t length = std::uint32_t{len[0]} << 24 | std::uint32_t{len[1]} << 16 | std::uint32_t{len[2]} << 8 | len[3];
-        if (std::memcmp(id, "MTrk", 4) == 0) return length;
+        if (isTrack) return length;
         in.skip(length);
     }
 }

@@ -73,12 +73,15 @@ TEST(ScoreRead, MergesTracksByTimeWithLowerTracksFirst) {
         "240 2 off 91 30 00", "480 0 tempo 500000", "480 1 off 90 40 00"}));
 }
 
-TEST(ScoreRead, HeaderLongerThanSixBytesIsSkipped) {
-    Bytes head = header(0, 1, 120);
-    head[7] = 8;
-    head.push_back(0xAA);
-    head.push_back(0xBB);
-    EXPECT_EQ(loadText(cat({head, track({0x00, 0x99, 0x24, 0x64})})), (Lines{"0 10 on 99 24 64"}));
+// The bytes of a longer header are skipped; a header length under 6 skips nothing (the three
+// fields are still read) instead of seeking backwards or 4 GiB ahead.
+TEST(ScoreRead, HeaderLengthOtherThanSix) {
+    for (const std::uint8_t length : {8, 0, 5}) {
+        Bytes head = header(0, 1, 120);
+        head[7] = length;
+        if (length == 8) head.insert(head.end(), {0xAA, 0xBB});
+        EXPECT_EQ(loadText(cat({head, track({0x00, 0x99, 0x24, 0x64})})), (Lines{"0 10 on 99 24 64"})) << int(length);
+    }
 }
 
 TEST(ScoreRead, TrackCountFromHeaderIsKeptForSeveralTracks) {
@@ -102,6 +105,9 @@ TEST(ScoreRead, BrokenFilesFailWithTheirMessage) {
         {"only other chunks", cat({ok, chunk("JUNK", {1, 2})}), "Track not found. Broken file."},
         {"skipped chunk longer than the file", cat({ok, {'J', 'U', 'N', 'K', 0xFF, 0xFF, 0xFF, 0xFF}}), "Track not found. Broken file."},
         {"65535 tracks announced, none there", cat({header(1, 0xFFFF, 480), track({})}), "Track not found. Broken file."},
+        {"chunk name cut short", cat({ok, {'M', 'T'}}), "Track not found. Broken file."},
+        {"other chunk's length cut short", cat({ok, {'J', 'U', 'N', 'K', 0, 0}}), "Track not found. Broken file."},
+        {"track chunk's length cut short", cat({ok, {'M', 'T', 'r', 'k', 0, 0}}), "Read failed. Broken file."},
         {"track without end of track", cat({ok, chunk("MTrk", {0x00, 0x90, 0x40, 0x40})}), "Read failed. Broken file."},
         {"cut inside a note", cat({ok, chunk("MTrk", {0x00, 0x90, 0x40})}), "Read failed. Broken file."},
         {"endless delta", cat({ok, chunk("MTrk", Bytes(5000, 0xFF))}), "Read failed. Broken file."},
