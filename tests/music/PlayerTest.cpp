@@ -38,6 +38,16 @@ Lines play(const Score& score, std::uint32_t limitMs, std::uint32_t step = 1, vo
     return sent;
 }
 
+// What the recorder holds once it has `count` lines (or after 10 s of real time).
+Lines waitForLines(Recorder& recorder, std::size_t count) {
+    Lines sent = recorder.lines();
+    for (int i = 0; i < 1000 && sent.size() < count; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        sent = recorder.lines();
+    }
+    return sent;
+}
+
 Lines withoutTimes(const Lines& lines) {
     Lines out;
     for (const auto& l : lines) out.push_back(l.substr(l.find(": ") + 2));
@@ -187,11 +197,7 @@ TEST(PlayerControl, RewindOnARunningPlayerPlaysOnFromTickZero) {
     EXPECT_TRUE(player.isPlaying());
     EXPECT_EQ(recorder.lines(), allNotesOff("500: "));
     clock.release();
-    Lines sent;
-    for (int i = 0; i < 1000 && sent.size() < 17; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        sent = recorder.lines();
-    }
+    const Lines sent = waitForLines(recorder, 17);
     player.stop();
     player.join();
     ASSERT_GE(sent.size(), 17u);
@@ -220,11 +226,7 @@ TEST(PlayerControl, NewScoreOnARunningPlayerStopsItFirst) {
     EXPECT_EQ(player.getPosition(), 0.0);
     recorder.clear();
     player.start();
-    Lines sent;
-    for (int i = 0; i < 1000 && sent.size() < 2; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        sent = recorder.lines();
-    }
+    const Lines sent = waitForLines(recorder, 2);
     player.stop();
     player.join();
     ASSERT_GE(sent.size(), 2u);
