@@ -3,10 +3,7 @@
 # Usage: foundation_e2e.sh [BUILD_DIR]
 set -u
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
-BUILD=$(cd "${1:-$REPO/build}" && pwd)
-GAME="$BUILD/nimbulon"
-. "$REPO/tests/e2e/lib.sh"
-trap e2e_finish EXIT
+. "$REPO/tests/e2e/lib.sh" "$@"
 
 e2e_start_x 95
 e2e_workdir
@@ -50,10 +47,7 @@ expect "nothing is logged as failed" bash -c "! grep -q '失敗' '$LOG'"
 # Full screen from the configuration file beside the program: the picture fills the desktop
 # (1280 x 720 here), scaled to fit and letterboxed at the sides.
 kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null
-export DISPLAY=:94
-Xvfb "$DISPLAY" -screen 0 1280x720x24 -nolisten tcp >/dev/null 2>&1 &
-XVFB_PID=$!
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+e2e_start_x 94 1280x720
 cp "$GAME" "$WORK/nimbulon"
 printf '[CONFIG]\nFULL_SCREEN=2\n' >"$WORK/nimbulon.ini"
 GAME="$WORK/nimbulon"

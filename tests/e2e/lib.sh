@@ -1,18 +1,21 @@
 # Shared helpers of the end-to-end tests: an Xvfb of their own, the game in a scratch folder,
 # key presses long enough for the once-a-frame poll to see them, screenshots and checks.
-# Source it, then call e2e_start_x DISPLAY_NUMBER.
+# Source it with the build folder as argument (default build/), then call e2e_start_x.
 
 E2E_PASSED=0
 E2E_FAILED=0
+BUILD=$(cd "${1:-$REPO/build}" && pwd)
+GAME="$BUILD/nimbulon"
+trap e2e_finish EXIT
 
 expect() {  # expect "description" command...
   CHECK_NAME=$1; shift
   if "$@"; then E2E_PASSED=$((E2E_PASSED + 1)); echo "  ok   $CHECK_NAME"; else E2E_FAILED=$((E2E_FAILED + 1)); echo "  FAIL $CHECK_NAME"; fi
 }
 
-e2e_start_x() {
+e2e_start_x() {  # e2e_start_x DISPLAY_NUMBER [WIDTHxHEIGHT]
   export DISPLAY=":$1"
-  Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  Xvfb "$DISPLAY" -screen 0 "${2:-1024x768}x24" -nolisten tcp >/dev/null 2>&1 &
   XVFB_PID=$!
   for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
   export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}

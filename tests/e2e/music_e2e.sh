@@ -5,10 +5,7 @@
 # Usage: music_e2e.sh [BUILD_DIR]
 set -u
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
-BUILD=$(cd "${1:-$REPO/build}" && pwd)
-GAME="$BUILD/nimbulon"
-. "$REPO/tests/e2e/lib.sh"
-trap e2e_finish EXIT
+. "$REPO/tests/e2e/lib.sh" "$@"
 
 if [ ! -e /usr/share/sounds/sf2/default-GM.sf2 ]; then
   echo "no General MIDI soundfont: skipped"

@@ -4,10 +4,7 @@
 # Usage: play_e2e.sh [BUILD_DIR]
 set -u
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
-BUILD=$(cd "${1:-$REPO/build}" && pwd)
-GAME="$BUILD/nimbulon"
-. "$REPO/tests/e2e/lib.sh"
-trap e2e_finish EXIT
+. "$REPO/tests/e2e/lib.sh" "$@"
 
 e2e_start_x 97
 e2e_workdir

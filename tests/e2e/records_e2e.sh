@@ -6,10 +6,7 @@
 # Usage: records_e2e.sh [BUILD_DIR]
 set -u
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
-BUILD=$(cd "${1:-$REPO/build}" && pwd)
-GAME="$BUILD/nimbulon"
-. "$REPO/tests/e2e/lib.sh"
-trap e2e_finish EXIT
+. "$REPO/tests/e2e/lib.sh" "$@"
 
 e2e_start_x 95
 e2e_workdir

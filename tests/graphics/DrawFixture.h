@@ -4,6 +4,7 @@
 #include <fstream>
 #include <initializer_list>
 #include <sstream>
+#include <regex>
 #include <string>
 #include <vector>
 #include "app/Fixed16.h"
@@ -55,3 +56,17 @@ protected:
     Log log;
     Draw draw;
 };
+
+// The messages logged by one unit (its source name), in order, from a log file's text.
+inline std::vector<std::string> logMessagesOf(const std::string& text, const std::string& source) {
+    std::vector<std::string> out;
+    std::string pattern = source;
+    pattern += R"(\(\d{6}\) - [0-9a-f]{8} : (.*))";
+    const std::regex line(pattern);
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) {
+        std::smatch m;
+        if (std::regex_match(l, m, line)) out.push_back(m[1]);
+    }
+    return out;
+}

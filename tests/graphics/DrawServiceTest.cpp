@@ -1,6 +1,5 @@
 // The service around the pixels: building the display, presenting, the surface and sprite
 // tables, and text placement.
-#include <regex>
 #include "DrawFixture.h"
 
 namespace {
@@ -28,18 +27,6 @@ public:
     std::vector<Call> calls;
 };
 
-// The messages of the "Draw" lines of a log, in order.
-std::vector<std::string> drawMessages(const std::string& text) {
-    std::vector<std::string> out;
-    const std::regex line(R"(Draw\(\d{6}\) - [0-9a-f]{8} : (.*))");
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);) {
-        std::smatch m;
-        if (std::regex_match(l, m, line)) out.push_back(m[1]);
-    }
-    return out;
-}
-
 }  // namespace
 
 using DrawService = DrawFixture;
@@ -47,7 +34,7 @@ using DrawService = DrawFixture;
 TEST_F(DrawService, WindowedStartOpensTheScreenAndLogsSuccess) {
     EXPECT_TRUE(platform.screen().opened);
     EXPECT_FALSE(platform.screen().fullScreen);
-    EXPECT_EQ(drawMessages(logText()), (std::vector<std::string>{"画像環境の初期化", "画像環境の初期化に成功"}));
+    EXPECT_EQ(logMessagesOf(logText(), "Draw"), (std::vector<std::string>{"画像環境の初期化", "画像環境の初期化に成功"}));
     EXPECT_TRUE(platform.dialogs().shown.empty());
 }
 
@@ -58,7 +45,7 @@ TEST_F(DrawService, FullScreenWithoutADisplayModeTellsThePlayerOnceAndRunsOnUnse
     EXPECT_EQ(platform.dialogs().shown[0].text, "DisplayMode\n800x600x16 and 800x600x32\nis not available.\n");
     EXPECT_EQ(platform.dialogs().shown[0].caption, "error");
     EXPECT_EQ(platform.dialogs().shown[0].buttons, Dialogs::Ok);
-    EXPECT_EQ(drawMessages(logText()), (std::vector<std::string>{"画像環境の初期化", "画像環境の初期化に成功",
+    EXPECT_EQ(logMessagesOf(logText(), "Draw"), (std::vector<std::string>{"画像環境の初期化", "画像環境の初期化に成功",
                                                                  "画像環境の初期化", "画像環境の初期化に失敗"}));
     EXPECT_EQ(full.Present(), Draw::kFailed);
     EXPECT_EQ(screen.presents, 0);
@@ -73,14 +60,14 @@ TEST_F(DrawService, WindowedFailureLogsWithoutAMessageBox) {
     Draw windowed(&screen, nullptr, &platform.dialogs(), &log, false);
     EXPECT_EQ(screen.attempts, 1);
     EXPECT_TRUE(platform.dialogs().shown.empty());
-    EXPECT_EQ(drawMessages(logText()).back(), "画像環境の初期化に失敗");
+    EXPECT_EQ(logMessagesOf(logText(), "Draw").back(), "画像環境の初期化に失敗");
 }
 
 TEST_F(DrawService, WithoutAScreenNothingIsInitialisedOrShown) {
-    const std::size_t linesBefore = drawMessages(logText()).size();
+    const std::size_t linesBefore = logMessagesOf(logText(), "Draw").size();
     Draw none(nullptr, nullptr, &platform.dialogs(), &log, true);
     EXPECT_TRUE(platform.dialogs().shown.empty());  // no display-mode complaint
-    EXPECT_EQ(drawMessages(logText()).size(), linesBefore);
+    EXPECT_EQ(logMessagesOf(logText(), "Draw").size(), linesBefore);
     EXPECT_EQ(none.Present(), Draw::kFailed);
     none.CreateSurface(2, 2, 0);
     none.GetSurface(0)->pixels = {7, 7, 7, 7};
@@ -141,7 +128,7 @@ TEST_F(DrawService, CreateSurfaceRefusesImpossibleSizesAndIndices) {
         EXPECT_NE(draw.CreateSurface(c.w, c.h, c.index), 0) << c.w << "x" << c.h << " at " << c.index;
         EXPECT_EQ(draw.GetSurface(c.index), nullptr);
     }
-    const std::vector<std::string> messages = drawMessages(logText());
+    const std::vector<std::string> messages = logMessagesOf(logText(), "Draw");
     EXPECT_EQ(std::count(messages.begin(), messages.end(), "オフスクリーンサーフェスの作成に失敗"), 6);
 }
 

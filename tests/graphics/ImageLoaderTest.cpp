@@ -1,24 +1,7 @@
 // Loading a compiled-in picture into a Draw surface: the surface, its key, and the log lines.
-#include <regex>
 #include "DrawFixture.h"
 #include "graphics/Bitmap.h"
 #include "graphics/ImageLoader.h"
-
-namespace {
-
-// The messages of the "ImageLoader" lines of a log, in order.
-std::vector<std::string> loaderMessages(const std::string& text) {
-    std::vector<std::string> out;
-    const std::regex line(R"(ImageLoader\(\d{6}\) - [0-9a-f]{8} : (.*))");
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);) {
-        std::smatch m;
-        if (std::regex_match(l, m, line)) out.push_back(m[1]);
-    }
-    return out;
-}
-
-}  // namespace
 
 using ImageLoaderTest = DrawFixture;
 
@@ -36,7 +19,7 @@ TEST_F(ImageLoaderTest, LoadsThePictureWithBlackAndDarkestBlueTransparent) {
     EXPECT_TRUE(s->pixels == expected.pixels);
     EXPECT_EQ(s->keyLow, 0u);
     EXPECT_EQ(s->keyHigh, 1u);
-    EXPECT_EQ(loaderMessages(logText()), std::vector<std::string>{"ビットマップリソースのローディング　ID= = 6b"});
+    EXPECT_EQ(logMessagesOf(logText(), "ImageLoader"), std::vector<std::string>{"ビットマップリソースのローディング　ID= = 6b"});
 }
 
 TEST_F(ImageLoaderTest, ReplacesTheSurfaceAlreadyAtTheIndex) {
@@ -54,7 +37,7 @@ TEST_F(ImageLoaderTest, MissingPictureIsLoggedAndLeavesTheSurfacesAsTheyWere) {
     EXPECT_EQ(draw.GetSurface(5), &held);
     EXPECT_EQ(held.pixels, (std::vector<std::uint32_t>{1, 2, 3, 4}));
     EXPECT_EQ(draw.GetSurface(6), nullptr);
-    EXPECT_EQ(loaderMessages(logText()), (std::vector<std::string>{"ビットマップリソースのローディング　ID= = 71",
+    EXPECT_EQ(logMessagesOf(logText(), "ImageLoader"), (std::vector<std::string>{"ビットマップリソースのローディング　ID= = 71",
                                                                    "ビットマップリソースが見つからなかった"}));
 }
 
@@ -62,7 +45,7 @@ TEST_F(ImageLoaderTest, NoSurfaceToLoadIntoIsLogged) {
     ImageLoader loader(&log);
     EXPECT_FALSE(loader.Load(107, &draw, -1));
     EXPECT_FALSE(loader.Load(107, nullptr, 0));
-    const std::vector<std::string> messages = loaderMessages(logText());
+    const std::vector<std::string> messages = logMessagesOf(logText(), "ImageLoader");
     EXPECT_EQ(std::count(messages.begin(), messages.end(), "バッファの作成に失敗"), 2);
 }
 

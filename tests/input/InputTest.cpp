@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include "support/RecordingLog.h"
 #include <string>
 #include <vector>
 #include "app/Log.h"
@@ -8,15 +9,6 @@
 namespace {
 
 // Keeps every message instead of writing a file.
-class RecordingLog : public Log {
-public:
-    RecordingLog() : Log("") {}
-    void Write(const std::string& source, int, const std::string& message) override {
-        lines.push_back(source + ": " + message);
-    }
-    std::vector<std::string> lines;
-};
-
 using K = InputDevices;
 
 struct InputFixture : ::testing::Test {

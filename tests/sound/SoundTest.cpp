@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include "support/RecordingLog.h"
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -13,15 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
-
-class RecordingLog : public Log {
-public:
-    RecordingLog() : Log("") {}
-    void Write(const std::string& source, int, const std::string& message) override {
-        lines.push_back(source + ": " + message);
-    }
-    std::vector<std::string> lines;
-};
 
 // --- building WAV files byte by byte -------------------------------------------------------
 
