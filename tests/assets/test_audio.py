@@ -244,6 +244,29 @@ def test_compiler_rejects_bad_scores():
 
 # ---------------------------------------------------------------- determinism
 
+# The effect synthesiser computes in floating point through the C maths library, whose sin, exp
+# and pow take FMA or non-FMA paths by processor; an 8-bit sample that lands on a rounding
+# boundary can then come out one level apart on another machine.  The songs are integer work and
+# must match to the byte.  A regenerated effect matches the committed one when the headers are
+# identical, no sample is more than one level off, and such samples are rare.
+MAX_OFF_BY_ONE_SAMPLES = 64
+
+
+def wav_regeneration_difference(new, old):
+    if len(new) != len(old):
+        return "size %d, committed %d" % (len(new), len(old))
+    header = old.find(b"data", 12) + 8
+    if header < 8 or new[:header] != old[:header]:
+        return "headers differ"
+    off = [(i, a, b) for i, (a, b) in enumerate(zip(new[header:], old[header:]), header) if a != b]
+    for i, a, b in off:
+        if abs(a - b) > 1:
+            return "byte %d is %d, committed %d" % (i, a, b)
+    if len(off) > MAX_OFF_BY_ONE_SAMPLES:
+        return "%d samples one level off (at most %d)" % (len(off), MAX_OFF_BY_ONE_SAMPLES)
+    return None
+
+
 def test_generators_reproduce_committed_files():
     for tool, ext, names in (("sfxgen.py", ".wav", list(EFFECTS)), ("songc.py", ".mid", SONGS)):
         outs = []
@@ -258,8 +281,13 @@ def test_generators_reproduce_committed_files():
                 with open(os.path.join(d, name + ext), "rb") as f:
                     blobs.append(f.read())
             check(blobs[0] == blobs[1], "%s%s differs between two runs" % (name, ext))
-            check(blobs[0] == blobs[2], "data/%s%s is not what the generator makes "
-                  "(regenerate and commit)" % (name, ext))
+            if ext == ".wav":
+                problem = wav_regeneration_difference(blobs[0], blobs[2])
+                check(problem is None, "data/%s%s is not what the generator makes (%s; "
+                      "regenerate and commit)" % (name, ext, problem))
+            else:
+                check(blobs[0] == blobs[2], "data/%s%s is not what the generator makes "
+                      "(regenerate and commit)" % (name, ext))
         for d in outs:
             for fn in os.listdir(d):
                 os.unlink(os.path.join(d, fn))

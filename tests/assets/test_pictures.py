@@ -203,8 +203,44 @@ def test_generator():
         for rid in sorted(sprites.BITMAP_SIZES):
             a = os.path.join(tmp, '%d.bmp' % rid)
             b = os.path.join(sprites.BITMAPS, '%d.bmp' % rid)
-            same = os.path.exists(a) and os.path.exists(b) and open(a, 'rb').read() == open(b, 'rb').read()
-            check('bitmap %d regenerates byte for byte' % rid, same)
+            if not (os.path.exists(a) and os.path.exists(b)):
+                check('bitmap %d regenerates' % rid, False, 'missing output')
+                continue
+            problem = regeneration_difference(open(a, 'rb').read(), open(b, 'rb').read())
+            check('bitmap %d regenerates (at most one level off in a few pixels)' % rid, problem is None, problem or '')
+
+
+# The generators paint with numpy and the C maths library in floating point.  Those results are
+# not the same to the last bit on every processor (numpy picks SIMD paths by CPU feature; libm
+# picks FMA or non-FMA code), so a channel that lands on a rounding boundary may come out one
+# level apart on another machine.  A regenerated picture therefore matches the committed one when
+# its headers are identical, no channel is more than one level off, no pixel changes between
+# transparent and visible, and such pixels are rare (a real change to a generator moves far more).
+MAX_OFF_BY_ONE = 64
+
+
+def regeneration_difference(new, old):
+    """-> None when `new` is the committed BMP `old` up to floating-point noise, else why not."""
+    if len(new) != len(old):
+        return 'size %d, committed %d' % (len(new), len(old))
+    off = struct.unpack_from('<I', old, 10)[0] if len(old) >= 14 else len(old)
+    if new[:off] != old[:off]:
+        return 'headers differ'
+    _, _, rows_new = parse_bmp(new)
+    _, _, rows_old = parse_bmp(old)
+    off_by_one = 0
+    for y, (rn, ro) in enumerate(zip(rows_new, rows_old)):
+        for x, (pn, po) in enumerate(zip(rn, ro)):
+            if pn == po:
+                continue
+            if max(abs(c - d) for c, d in zip(pn, po)) > 1:
+                return 'pixel (%d, %d) is %s, committed %s' % (x, y, pn, po)
+            if visible(pn) != visible(po):
+                return 'pixel (%d, %d) changes transparency' % (x, y)
+            off_by_one += 1
+    if off_by_one > MAX_OFF_BY_ONE:
+        return '%d pixels one level off (at most %d)' % (off_by_one, MAX_OFF_BY_ONE)
+    return None
 
 
 def test_parser_rejects_bad_files():
