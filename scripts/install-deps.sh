@@ -6,6 +6,9 @@ PACKAGES=(
   libsdl2-dev libsdl2-ttf-dev libfontconfig-dev fonts-vlgothic
   libfluidsynth-dev fluid-soundfont-gm
   libcurl4-openssl-dev libsqlite3-dev
+  libmicrohttpd-dev libsodium-dev libpq-dev postgresql
+  clang-14 libfuzzer-14-dev libclang-rt-14-dev
+  wrk curl
   libgtest-dev
   xvfb xdotool imagemagick x11-utils
   python3 python3-mido python3-pil python3-numpy abcmidi sox
