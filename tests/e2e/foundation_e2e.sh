@@ -5,7 +5,7 @@ set -u
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
 . "$REPO/tests/e2e/lib.sh" "$@"
 
-e2e_start_x 95
+e2e_start_x
 e2e_workdir
 e2e_start_game
 expect "the window titled Nimbulon opens" test -n "$WIN"
@@ -47,7 +47,7 @@ expect "nothing is logged as failed" bash -c "! grep -q '失敗' '$LOG'"
 # Full screen from the configuration file beside the program: the picture fills the desktop
 # (1280 x 720 here), scaled to fit and letterboxed at the sides.
 kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null
-e2e_start_x 94 1280x720
+e2e_start_x 1280x720
 cp "$GAME" "$WORK/nimbulon"
 printf '[CONFIG]\nFULL_SCREEN=2\n' >"$WORK/nimbulon.ini"
 GAME="$WORK/nimbulon"

@@ -13,10 +13,18 @@ expect() {  # expect "description" command...
   if "$@"; then E2E_PASSED=$((E2E_PASSED + 1)); echo "  ok   $CHECK_NAME"; else E2E_FAILED=$((E2E_FAILED + 1)); echo "  FAIL $CHECK_NAME"; fi
 }
 
-e2e_start_x() {  # e2e_start_x DISPLAY_NUMBER [WIDTHxHEIGHT]
-  export DISPLAY=":$1"
-  Xvfb "$DISPLAY" -screen 0 "${2:-1024x768}x24" -nolisten tcp >/dev/null 2>&1 &
+e2e_start_x() {  # e2e_start_x [WIDTHxHEIGHT]
+  # Xvfb chooses a free display number itself and writes it to the pipe, so several test runs
+  # (or a developer's own X server) never collide on a fixed number.
+  local fifo
+  fifo=$(mktemp -u /tmp/nimbulon-xvfb-XXXXXX)
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
   XVFB_PID=$!
+  local number=""
+  read -r -t 20 number <"$fifo" || true
+  rm -f "$fifo"
+  export DISPLAY=":${number:-0}"
   for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
   export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 }

@@ -12,7 +12,7 @@ if [ ! -e /usr/share/sounds/sf2/default-GM.sf2 ]; then
   exit 0
 fi
 
-e2e_start_x 93
+e2e_start_x
 e2e_workdir
 export SDL_AUDIODRIVER=disk
 export SDL_DISKAUDIOFILE="$WORK/audio.raw"

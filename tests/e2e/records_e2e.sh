@@ -8,7 +8,7 @@ set -u
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
 . "$REPO/tests/e2e/lib.sh" "$@"
 
-e2e_start_x 95
+e2e_start_x
 e2e_workdir
 e2e_start_game
 expect "the window titled Nimbulon opens" test -n "$WIN"
