@@ -47,7 +47,11 @@ void Boss1Body<Base>::Act() {
     case 3: Phase3(); break;
     default: Phase4(); break;
     }
-    // Touching the body costs a life.
+    TouchShip();
+}
+
+template <class Base>
+void Boss1Body<Base>::TouchShip() {
     if (CharacterPlayer* player = this->gameInfo->GetPlayer()) {
         player->HitTestCircle({this->x, this->y + toFixed(52)}, 1764);
     }
@@ -65,13 +69,7 @@ std::int32_t Boss1Body<Base>::HitByShot(CharacterShot& shot) {
     info->SetFlag(FlagStageCleared, true);
     info->EraseEnemyShots();
     this->Burst(this->x, this->y);
-    // A ring of items of radius 30, visiting the 50 points of the ring in steps of 23.
-    const double ring = DeathRingSize();
-    SinCosTable& table = this->env->sinCos;
-    for (std::int32_t k = 0; k < ring; ++k) {
-        const int a = ((23 * k) % 50) * 4096 / 50;
-        this->DropScoreItem(this->x + table.cosOf(a) * 30, this->y + table.sinOf(a) * 30);
-    }
+    this->DropItemRing(DeathRingSize());
     return 1;
 }
 
@@ -173,16 +171,21 @@ void Boss1Body<Base>::Phase2() {
     this->SpawnFlash(ex, ey);
     auto curtain = [&](int j, std::int32_t speed) { FireFan(ex, ey, 1024 + (4096 * j) / 72, speed, 1, 0); };
     for (int j = -6; j >= -15; --j) curtain(j, rules.phase2SlowSpeed);
-    if (Mode() == 2) {
-        curtain(0, rules.phase2SlowSpeed);
-    } else {
-        for (int j = -2; j <= 2; ++j) curtain(j, rules.phase2SlowSpeed);
-    }
+    CurtainMiddle(ex, ey);
     for (int j = 6; j <= 15; ++j) curtain(j, rules.phase2SlowSpeed);
     for (int j = 2; j <= 5; ++j) {
         curtain(j, rules.phase2FastSpeed);
         curtain(-j, rules.phase2FastSpeed);
     }
+}
+
+template <class Base>
+void Boss1Body<Base>::CurtainMiddle(Fixed16 ex, Fixed16 ey) {
+    if (Mode() == 2) {
+        FireFan(ex, ey, kDown, rules.phase2SlowSpeed, 1, 0);
+        return;
+    }
+    for (int j = -2; j <= 2; ++j) FireFan(ex, ey, kDown + (4096 * j) / 72, rules.phase2SlowSpeed, 1, 0);
 }
 
 template <class Base>
@@ -221,19 +224,7 @@ void Boss1Body<Base>::Phase3() {
     Wander(true, 4, 4);
     const std::int32_t frame = this->frame;
     const Fixed16 x = this->x, y = this->y;
-    if (frame % 512 == 0) {
-        const Fixed16 ex = x, ey = y + toFixed(94);
-        this->SpawnFlash(ex, ey);
-        if (rules.current) {
-            for (int j = -5; j <= 5; j += 2) FireFan(ex, ey, 1024 + 128 * j, 400, 8, 50);
-            if (Mode() == 3) {
-                for (int j = -4; j <= 4; j += 2) FireFan(ex, ey, 1024 + 128 * j, 350, 7, 50);
-            }
-        } else {
-            for (int j = -5; j <= 5; j += 2) FireFan(ex, ey, 1024 + 128 * j, 400, 1, 0);
-            for (int j = -4; j <= 4; j += 2) FireFan(ex, ey, 1024 + 128 * j, 350, 1, 0);
-        }
-    }
+    if (frame % 512 == 0) Phase3Fan();
     // Rate gate.
     if (rules.current && Mode() == 3) {
         if (frame % 2 == 0 || frame % 12 == 1 || frame % 12 == 5) return;
@@ -245,14 +236,43 @@ void Boss1Body<Base>::Phase3() {
     if (t < 60) {
         const Fixed16 lx = x - toFixed(58), ly = y + toFixed(71);
         this->SpawnFlash(lx, ly);
-        const Point v = ScaleVector(this->Unit(256 + 32 * t), 100 + 10 * t);
-        this->FireBulletSmallA(lx, ly, v.x, v.y);
+        SprayShot(lx, ly, 256 + 32 * t, 100 + 10 * t);
     } else if (t >= 64 && t < 124) {
         const Fixed16 rx = x + toFixed(58), ry = y + toFixed(71);
         this->SpawnFlash(rx, ry);
-        const Point v = ScaleVector(this->Unit(1792 - 32 * (t - 64)), 100 + 10 * (t - 64));
-        this->FireBulletSmallA(rx, ry, v.x, v.y);
+        SprayShot(rx, ry, 1792 - 32 * (t - 64), 100 + 10 * (t - 64));
     }
+}
+
+template <class Base>
+void Boss1Body<Base>::Phase3Fan() {
+    BigFan(rules.current);
+}
+
+template <class Base>
+void Boss1Body<Base>::BigFan(bool current) {
+    const Fixed16 ex = this->x, ey = this->y + toFixed(94);
+    this->SpawnFlash(ex, ey);
+    if (current) {
+        for (int j = -5; j <= 5; j += 2) FireFan(ex, ey, 1024 + 128 * j, 400, 8, 50);
+        if (Mode() == 3) {
+            for (int j = -4; j <= 4; j += 2) FireFan(ex, ey, 1024 + 128 * j, 350, 7, 50);
+        }
+    } else {
+        for (int j = -5; j <= 5; j += 2) FireFan(ex, ey, 1024 + 128 * j, 400, 1, 0);
+        for (int j = -4; j <= 4; j += 2) FireFan(ex, ey, 1024 + 128 * j, 350, 1, 0);
+    }
+}
+
+template <class Base>
+void Boss1Body<Base>::SprayShot(Fixed16 gx, Fixed16 gy, int angle, std::int32_t speed) {
+    const Point v = ScaleVector(this->Unit(angle), speed);
+    this->FireBulletSmallA(gx, gy, v.x, v.y);
+}
+
+template <class Base>
+std::int32_t Boss1Body<Base>::Phase4Gate() {
+    return Mode() == 2 ? 16 : 8;
 }
 
 template <class Base>
@@ -260,7 +280,7 @@ void Boss1Body<Base>::Phase4() {
     // Back to phase 3 the frame count is 0 and the streams (from frame 120) stay silent.
     Wander(false, 2, 3);
     const std::int32_t frame = this->frame;
-    if (frame % (Mode() == 2 ? 16 : 8) != 0) return;
+    if (frame % Phase4Gate() != 0) return;
     if (frame < 120) return;
     SinCosTable& table = this->env->sinCos;
     // Twin aimed streams whose spread breathes over 256 frames and speed over 100.

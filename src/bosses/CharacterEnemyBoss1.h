@@ -46,16 +46,30 @@ protected:
     // the current one what the bonus timer has left, which also stops the timer).
     virtual double DeathRingSize() = 0;
 
+    // What the bosses built on this one change (the third boss shares phases 2 to 4):
+    // touching the body costs a life;
+    virtual void TouchShip();
+    // the middle of the phase-2 curtain;
+    virtual void CurtainMiddle(Fixed16 ex, Fixed16 ey);
+    // the big fan of phase 3 every 512 frames;
+    virtual void Phase3Fan();
+    // one shot of the phase-3 side sprays;
+    virtual void SprayShot(Fixed16 gx, Fixed16 gy, int angle, std::int32_t speed);
+    // phase 4 fires on frames divisible by this.
+    virtual std::int32_t Phase4Gate();
+
+    std::int32_t Mode();  // the game mode shifted to the old version's 2 / 3
+    void BigFan(bool current);
+    void FireFan(Fixed16 ex, Fixed16 ey, std::int32_t angle, std::int32_t firstSpeed, std::int32_t count,
+                 std::int32_t step);
+
     Boss1Rules rules;
 
 private:
-    std::int32_t Mode();  // the game mode shifted to the old version's 2 / 3
     void Glide();
     void GunVolley(Fixed16 gx, Fixed16 gy, std::int32_t offset);
     void Wander(bool dodgePlayer, std::int32_t targetsBeforeSwitch, std::int32_t nextPhase);
     void NewTarget(bool dodgePlayer);
-    void FireFan(Fixed16 ex, Fixed16 ey, std::int32_t angle, std::int32_t firstSpeed, std::int32_t count,
-                 std::int32_t step);
 };
 
 extern template class Boss1Body<CharacterEnemy>;

@@ -138,6 +138,14 @@ void CharacterEnemy::DropScoreItem(Fixed16 ix, Fixed16 iy) {
     item->SetAcceleration(env->sinCos.cosOf(a) >> 10, env->sinCos.sinOf(a) >> 10);
 }
 
+void CharacterEnemy::DropItemRing(double count) {
+    SinCosTable& table = env->sinCos;
+    for (std::int32_t k = 0; k < count; ++k) {
+        const int a = ((23 * k) % 50) * 4096 / 50;
+        DropScoreItem(x + table.cosOf(a) * 30, y + table.sinOf(a) * 30);
+    }
+}
+
 std::int32_t CharacterEnemy::VersionMode() { return gameInfo->GetGameMode() - versionShift; }
 
 Point CharacterEnemy::AimAtPlayer(Fixed16 fromX, Fixed16 fromY) {

@@ -48,6 +48,9 @@ protected:
     std::int32_t HitWithin(CharacterShot& shot, std::int32_t radiusSquared);
     // The death of a regular enemy, run once when its hit points run out (alive is already false).
     virtual void Die() {}
+    // A boss's death ring: item k (k = 0, 1, ... while k < count) on a circle of radius 30 around
+    // the position, visiting the circle's 50 points in steps of 23.
+    void DropItemRing(double count);
 
     // The game mode as this object's version reads it: the "b" classes test modes 4 and 5 where
     // the old ones test 2 and 3, so they subtract their shift of 2 before comparing.

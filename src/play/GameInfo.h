@@ -11,10 +11,12 @@ enum PlayFlag : int {
     FlagLeavePlay = 0,      // leave the play and return to the title (or the records, for a replay)
     FlagStageCleared = 1,   // the play scene moves to the next stage
     FlagScorerCreated = 2,  // the end-of-play scorer exists
+    FlagFirstBoss3Down = 3, // the first of the third stage's two bosses is destroyed
     FlagEnteredLarge = 4,   // set on entering bullet-size mode 2
     FlagEnteredSmall = 5,   // set on entering bullet-size mode 1
     FlagLifeLost = 6,       // the ship lost a life
     FlagStageSelected = 7,  // a stage was chosen from the pause menu: the play is unofficial
+    FlagBoss3GaugeMoved = 8, // a third-stage boss moved its gauge and timer aside; the next keeps them
 };
 
 // The play state: the one object through which every character and stage script of a play

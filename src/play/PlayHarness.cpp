@@ -56,7 +56,7 @@ PlayHarness::PlayHarness(std::int32_t gameMode, bool drawing)
         std::string name = ClassNameOf(*object);
         if (auto* portal = dynamic_cast<CharacterEnemyBorn*>(object); portal && portal->child)
             name += "(" + ClassNameOf(*portal->child) + ")";
-        spawns_.push_back({game_->info().GetStage(), frame, entry.kind, name});
+        spawns_.push_back({game_->info().GetStage(), frame, entry.kind, name, toPixel(entry.x), toPixel(entry.y)});
     });
 }
 
@@ -76,6 +76,20 @@ void PlayHarness::step(std::uint8_t buttons) {
 
 void PlayHarness::run(int frames, std::uint8_t buttons) {
     for (int i = 0; i < frames && !ended(); ++i) step(buttons);
+}
+
+bool PlayHarness::selectStage(int stage) {
+    // Every press is followed by a frame with the buttons up, so that each counts once.
+    auto press = [this](std::uint8_t buttons) {
+        step(buttons);
+        step();
+    };
+    press(bit(Button3));
+    press(bit(Up));  // from the first entry up to the last, "stage select"
+    press(bit(Button1));
+    for (int i = 1; i < stage; ++i) press(bit(Down));
+    press(bit(Button1));
+    return !ended() && this->stage() == stage && game_->schedule().stageFrame() < 2;
 }
 
 bool PlayHarness::runUntilEnd(int maxFrames, std::uint8_t buttons) {

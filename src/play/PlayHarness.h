@@ -27,6 +27,8 @@ public:
         std::int32_t frame;
         std::int32_t kind;
         std::string className;
+        std::int32_t x = 0;  // where the entry placed it, pixels
+        std::int32_t y = 0;
         friend bool operator==(const Spawn&, const Spawn&) = default;
     };
 
@@ -41,6 +43,9 @@ public:
     // Does nothing once the play has ended.
     void step(std::uint8_t buttons = 0);
     void run(int frames, std::uint8_t buttons = 0);
+    // Jumps to a stage the way a player does: pause, "stage select", the stage's entry (the
+    // second-lap modes 3 and 5 offer it). True when the play then runs that stage.
+    bool selectStage(int stage);
     // Steps until the play ends or maxFrames have run; true when it ended.
     bool runUntilEnd(int maxFrames, std::uint8_t buttons = 0);
 

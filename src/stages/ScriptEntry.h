@@ -1,4 +1,6 @@
 #pragma once
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 #include "app/Fixed16.h"
@@ -20,6 +22,15 @@ struct ScriptRow {
     std::int32_t delay, mark, kind, x, y;
     ScriptEntry entry() const { return {delay, mark, kind, toFixed(x), toFixed(y)}; }
 };
+
+// Two script tables one after the other, for a version that shares the opening of another's.
+template <std::size_t A, std::size_t B>
+constexpr std::array<ScriptRow, A + B> JoinRows(const ScriptRow (&first)[A], const ScriptRow (&second)[B]) {
+    std::array<ScriptRow, A + B> out{};
+    for (std::size_t i = 0; i < A; ++i) out[i] = first[i];
+    for (std::size_t i = 0; i < B; ++i) out[A + i] = second[i];
+    return out;
+}
 
 // What a spawn entry builds. Kinds outside this list build nothing.
 enum SpawnKind : std::int32_t {

@@ -2,6 +2,8 @@
 #include "stages/SpawnFactory.h"
 #include "stages/Stage1.h"
 #include "stages/Stage1b.h"
+#include "stages/Stage2.h"
+#include "stages/Stage3.h"
 
 namespace {
 using Builder = std::unique_ptr<Stage> (*)(Env*, Log*, GameInfo*);
@@ -12,8 +14,8 @@ std::unique_ptr<Stage> build(Env* env, Log* log, GameInfo* info) {
 }
 
 // Stage n of each version is entry n - 1; stages still to come are missing from the end.
-constexpr Builder kOldStages[] = {build<Stage1>};
-constexpr Builder kCurrentStages[] = {build<Stage1b>};
+constexpr Builder kOldStages[] = {build<Stage1>, build<Stage2>, build<Stage3>};
+constexpr Builder kCurrentStages[] = {build<Stage1b>, build<Stage2b>, build<Stage3b>};
 
 template <std::size_t N>
 std::unique_ptr<Stage> pick(const Builder (&stages)[N], std::int32_t stage, Env* env, Log* log, GameInfo* info) {
