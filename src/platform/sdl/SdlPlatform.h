@@ -2,10 +2,14 @@
 #include <SDL.h>
 #include <SDL_ttf.h>
 #include <memory>
+#include <vector>
+#include "graphics/FrameScaler.h"
 #include "platform/Platform.h"
 
-// The window: a renderer scaling the 800 x 600 picture to the window (nearest neighbour, so it
-// stays sharp), letterboxed; desktop full screen on request or with F11.
+// The window: the 800 x 600 picture (both side panels and the playfield strip) is composed in
+// our own memory and scaled by our own code into the window's surface, whole and letterboxed at
+// any window size: sharp when enlarging, averaged when shrinking. Desktop full screen on request,
+// with F11 or Alt+Enter.
 class SdlScreen : public Screen {
 public:
     ~SdlScreen() override;
@@ -17,13 +21,13 @@ public:
     bool pollEvent(WindowEvent& event) override;
 
 private:
-    void compose();
+    void show();
     void toggleFullScreen();
 
     SDL_Window* window_ = nullptr;
-    SDL_Renderer* renderer_ = nullptr;
-    SDL_Texture* panel_ = nullptr;
-    SDL_Texture* strip_ = nullptr;
+    std::vector<std::uint32_t> frame_ = std::vector<std::uint32_t>(kWidth * kHeight, 0u);
+    std::vector<std::uint32_t> scaled_;  // for window surfaces that are not 32-bit XRGB
+    FrameScaler scaler_;
     bool fullScreen_ = false;
 };
 

@@ -1,9 +1,16 @@
 #include "platform/sdl/SdlPlatform.h"
+#include <cstring>
+
+namespace {
+// The whole multiple of 800 x 600 a window opens at on this desktop.
+int windowMultiple() {
+    SDL_Rect usable{};
+    if (SDL_GetDisplayUsableBounds(0, &usable) != 0 || usable.w <= 0 || usable.h <= 0) return 1;
+    return windowMultipleFor(Screen::kWidth, Screen::kHeight, usable.w, usable.h);
+}
+}  // namespace
 
 SdlScreen::~SdlScreen() {
-    if (panel_) SDL_DestroyTexture(panel_);
-    if (strip_) SDL_DestroyTexture(strip_);
-    if (renderer_) SDL_DestroyRenderer(renderer_);
     if (window_) SDL_DestroyWindow(window_);
 }
 
@@ -11,6 +18,7 @@ bool SdlScreen::open(bool fullScreen) {
     fullScreen_ = fullScreen;
     if (window_) {
         SDL_SetWindowFullscreen(window_, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+        show();
         return true;
     }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
@@ -23,41 +31,47 @@ bool SdlScreen::open(bool fullScreen) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return false;
     }
-    // Nearest-neighbour scaling keeps the pixel art sharp at any window size.
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
-    // The picture is 800 x 600 drawn by our own code: SDL's software renderer scales it to any
-    // window cheaply and spares the tens of megabytes a GL driver maps in (a software GL such as
-    // llvmpipe alone costs more than the whole game). SDL_RENDER_DRIVER=opengl in the
-    // environment overrides this.
-    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    // No renderer: the picture is scaled by our own code straight into the window's surface,
+    // which costs no GPU driver (a software GL such as llvmpipe maps in more memory than the
+    // whole game) and draws the same everywhere.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
+    const int n = windowMultiple();
+    Uint32 flags = SDL_WINDOW_RESIZABLE;
     if (fullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-    // In full screen the window is made at the desktop's size and place from the start, so that it
-    // covers the screen even where no window manager resizes it.
-    SDL_Rect area{static_cast<int>(SDL_WINDOWPOS_CENTERED), static_cast<int>(SDL_WINDOWPOS_CENTERED), kWidth, kHeight};
-    if (fullScreen && SDL_GetDisplayBounds(0, &area) != 0)
-        area = {static_cast<int>(SDL_WINDOWPOS_CENTERED), static_cast<int>(SDL_WINDOWPOS_CENTERED), kWidth, kHeight};
-    window_ = SDL_CreateWindow("Nimbulon", area.x, area.y, area.w, area.h, flags);
+    window_ = SDL_CreateWindow("Nimbulon", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kWidth * n, kHeight * n,
+                               flags);
     if (!window_) return false;
-    renderer_ = SDL_CreateRenderer(window_, -1, 0);
-    if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-    if (!renderer_) {
+    // Smaller than this the picture is a smudge; the window manager stops the user there.
+    SDL_SetWindowMinimumSize(window_, kWidth / 4, kHeight / 4);
+    if (fullScreen) {
+        // Cover the desktop even where no window manager resizes a full-screen window.
+        SDL_Rect area{};
+        if (SDL_GetDisplayBounds(0, &area) == 0) {
+            SDL_SetWindowPosition(window_, area.x, area.y);
+            SDL_SetWindowSize(window_, area.w, area.h);
+        }
+    }
+    if (!SDL_GetWindowSurface(window_)) {
         SDL_DestroyWindow(window_);
         window_ = nullptr;
         return false;
     }
-    SDL_RenderSetLogicalSize(renderer_, kWidth, kHeight);
-    strip_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, kStripWidth, kHeight);
-    panel_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STATIC, kPanelWidth, kHeight);
-    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-    SDL_RenderClear(renderer_);
-    SDL_RenderPresent(renderer_);
-    return strip_ != nullptr;
+    show();
+    return true;
 }
 
 void SdlScreen::setSidePanel(const std::uint32_t* pixels) {
-    if (panel_ && pixels) SDL_UpdateTexture(panel_, nullptr, pixels, kPanelWidth * 4);
+    if (!pixels) return;
+    // The right panel is the left one mirrored, made once here in our own picture.
+    for (int y = 0; y < kHeight; ++y) {
+        const std::uint32_t* in = pixels + y * kPanelWidth;
+        std::uint32_t* row = frame_.data() + y * kWidth;
+        for (int x = 0; x < kPanelWidth; ++x) {
+            row[x] = in[x] & 0x00FFFFFFu;
+            row[kWidth - 1 - x] = in[x] & 0x00FFFFFFu;
+        }
+    }
+    show();
 }
 
 void SdlScreen::setIcon(const std::uint32_t* pixels, int w, int h) {
@@ -75,29 +89,55 @@ void SdlScreen::setIcon(const std::uint32_t* pixels, int w, int h) {
     SDL_FreeSurface(icon);
 }
 
-void SdlScreen::compose() {
-    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-    SDL_RenderClear(renderer_);
-    const SDL_Rect left{0, 0, kPanelWidth, kHeight};
-    const SDL_Rect right{kWidth - kPanelWidth, 0, kPanelWidth, kHeight};
-    const SDL_Rect middle{kPanelWidth, 0, kStripWidth, kHeight};
-    if (panel_) {
-        SDL_RenderCopy(renderer_, panel_, nullptr, &left);
-        SDL_RenderCopyEx(renderer_, panel_, nullptr, &right, 0.0, nullptr, SDL_FLIP_HORIZONTAL);
+void SdlScreen::show() {
+    if (!window_) return;
+    // Asked again each time: SDL makes a new surface when the window's size has changed.
+    SDL_Surface* surface = SDL_GetWindowSurface(window_);
+    if (!surface || surface->w <= 0 || surface->h <= 0) return;
+    const Uint32 format = surface->format->format;
+    const bool direct = format == SDL_PIXELFORMAT_RGB888 || format == SDL_PIXELFORMAT_ARGB8888;
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
+    if (direct) {
+        scaler_.scale(frame_.data(), kWidth, kHeight, kWidth, static_cast<std::uint32_t*>(surface->pixels), surface->w,
+                      surface->h, surface->pitch / 4);
+    } else {
+        scaled_.resize(static_cast<std::size_t>(surface->w) * static_cast<std::size_t>(surface->h));
+        scaler_.scale(frame_.data(), kWidth, kHeight, kWidth, scaled_.data(), surface->w, surface->h, surface->w);
+        SDL_ConvertPixels(surface->w, surface->h, SDL_PIXELFORMAT_RGB888, scaled_.data(), surface->w * 4, format,
+                          surface->pixels, surface->pitch);
     }
-    if (strip_) SDL_RenderCopy(renderer_, strip_, nullptr, &middle);
-    SDL_RenderPresent(renderer_);
+    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    SDL_UpdateWindowSurface(window_);
 }
 
 void SdlScreen::presentStrip(const std::uint32_t* backBuffer, int pitchPixels) {
-    if (!renderer_ || !strip_) return;
-    SDL_UpdateTexture(strip_, nullptr, backBuffer + kPanelWidth, pitchPixels * 4);
-    compose();
+    if (!window_ || !backBuffer) return;
+    for (int y = 0; y < kHeight; ++y)
+        std::memcpy(frame_.data() + y * kWidth + kPanelWidth, backBuffer + y * pitchPixels + kPanelWidth,
+                    kStripWidth * sizeof(std::uint32_t));
+    show();
 }
 
 void SdlScreen::toggleFullScreen() {
     fullScreen_ = !fullScreen_;
-    SDL_SetWindowFullscreen(window_, fullScreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    // The window is given its new size while it is an ordinary window, where SDL applies it at
+    // once: without a window manager nobody else would resize it, and SDL only remembers sizes
+    // asked for in full screen.
+    if (fullScreen_) {
+        SDL_Rect area{};
+        if (SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window_), &area) == 0) {
+            SDL_SetWindowPosition(window_, area.x, area.y);
+            SDL_SetWindowSize(window_, area.w, area.h);
+        }
+        SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    } else {
+        SDL_SetWindowFullscreen(window_, 0);
+        // Back to the window a player starts with, whatever size full screen left behind.
+        const int n = windowMultiple();
+        SDL_SetWindowSize(window_, kWidth * n, kHeight * n);
+        SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    }
+    show();
 }
 
 bool SdlScreen::pollEvent(WindowEvent& event) {
@@ -128,6 +168,7 @@ bool SdlScreen::pollEvent(WindowEvent& event) {
                     return true;
                 }
                 if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                    show();
                     event.kind = WindowEvent::Expose;
                     return true;
                 }
