@@ -38,19 +38,17 @@ bool SdlScreen::open(bool fullScreen) {
     const int n = windowMultiple();
     Uint32 flags = SDL_WINDOW_RESIZABLE;
     if (fullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-    window_ = SDL_CreateWindow("Nimbulon", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kWidth * n, kHeight * n,
-                               flags);
+    // In full screen the window is made at the desktop's size and place from the start, so that it
+    // covers the screen even where no window manager resizes it.
+    SDL_Rect area{static_cast<int>(SDL_WINDOWPOS_CENTERED), static_cast<int>(SDL_WINDOWPOS_CENTERED), kWidth * n,
+                  kHeight * n};
+    if (fullScreen && SDL_GetDisplayBounds(0, &area) != 0)
+        area = {static_cast<int>(SDL_WINDOWPOS_CENTERED), static_cast<int>(SDL_WINDOWPOS_CENTERED), kWidth * n,
+                kHeight * n};
+    window_ = SDL_CreateWindow("Nimbulon", area.x, area.y, area.w, area.h, flags);
     if (!window_) return false;
     // Smaller than this the picture is a smudge; the window manager stops the user there.
     SDL_SetWindowMinimumSize(window_, kWidth / 4, kHeight / 4);
-    if (fullScreen) {
-        // Cover the desktop even where no window manager resizes a full-screen window.
-        SDL_Rect area{};
-        if (SDL_GetDisplayBounds(0, &area) == 0) {
-            SDL_SetWindowPosition(window_, area.x, area.y);
-            SDL_SetWindowSize(window_, area.w, area.h);
-        }
-    }
     if (!SDL_GetWindowSurface(window_)) {
         SDL_DestroyWindow(window_);
         window_ = nullptr;
