@@ -25,8 +25,9 @@ void CharacterEnemyBoss::Act() {
 void CharacterEnemyBoss::DrawGauge() {
     Draw& draw = env->draw;
     draw.DrawSprite(toFixed(240), gaugeY, kGaugeFrame);
-    // The bar grows from a fixed left edge and shrinks as hit points go.
-    const std::int32_t fill = std::min(hitPoints * 240 / std::max(maxHitPoints, 1), 240);
+    // The bar grows from a fixed left edge and shrinks as hit points go; a boss whose hit points
+    // run below zero shows an empty bar rather than a sprite of negative width.
+    const std::int32_t fill = std::clamp(hitPoints * 240 / std::max(maxHitPoints, 1), 0, 240);
     const std::int32_t w = fill + 8;
     draw.DefineSprite(400, 416, 0, w, w, w / 2, 16, 8, 2, SpriteDef::kValid | SpriteDef::kColorKey, kGaugeBar);
     draw.DrawSprite(toFixed(240 - (247 - fill) / 2), gaugeY, kGaugeBar);

@@ -4,7 +4,8 @@
 
 class GameInfo;
 
-// Drifting scenery (islands): moves with the play's drift vector until it leaves -32..632 px.
+// Drifting scenery (islands): moves with the play's drift vector until it leaves -32..632 px
+// sideways or sinks below the field.
 class CharacterShima : public Character {
 public:
     CharacterShima(Env* env, Log* log, GameInfo* gameInfo);

@@ -4,6 +4,8 @@
 #include "stages/Stage1b.h"
 #include "stages/Stage2.h"
 #include "stages/Stage3.h"
+#include "stages/Stage4.h"
+#include "stages/Stage5.h"
 
 namespace {
 using Builder = std::unique_ptr<Stage> (*)(Env*, Log*, GameInfo*);
@@ -13,9 +15,9 @@ std::unique_ptr<Stage> build(Env* env, Log* log, GameInfo* info) {
     return std::make_unique<T>(env, log, info);
 }
 
-// Stage n of each version is entry n - 1; stages still to come are missing from the end.
-constexpr Builder kOldStages[] = {build<Stage1>, build<Stage2>, build<Stage3>};
-constexpr Builder kCurrentStages[] = {build<Stage1b>, build<Stage2b>, build<Stage3b>};
+// Stage n of each version is entry n - 1.
+constexpr Builder kOldStages[] = {build<Stage1>, build<Stage2>, build<Stage3>, build<Stage4>, build<Stage5>};
+constexpr Builder kCurrentStages[] = {build<Stage1b>, build<Stage2b>, build<Stage3b>, build<Stage4b>, build<Stage5b>};
 
 template <std::size_t N>
 std::unique_ptr<Stage> pick(const Builder (&stages)[N], std::int32_t stage, Env* env, Log* log, GameInfo* info) {
