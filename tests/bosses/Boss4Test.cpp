@@ -6,35 +6,17 @@
 #include "combat/CharacterItem.h"
 #include "combat/CharacterShot.h"
 #include "combat/CharacterShotEnemy.h"
-#include "combat/CombatFixture.h"
+#include "bosses/BossFixture.h"
 
 namespace {
 
-class Boss4Test : public CombatFixture {
+class Boss4Test : public BossFixture {
 protected:
-    template <class Boss>
-    Boss* Make(int gameMode) {
-        info.SetGameMode(gameMode);
-        auto* boss = Spawn(new Boss(&env, &log, &info), 240, 200);
-        PlaceShip(240, 560);
-        player->invulnerable = 1 << 20;
-        return boss;
-    }
     template <class Boss>
     Boss* MakeReady(int gameMode) {
         auto* boss = Make<Boss>(gameMode);
         for (int i = 0; i < Boss::kEntryFrames; ++i) boss->Act();
         return boss;
-    }
-    std::int32_t ShootAt(CharacterEnemy* boss, int dx, int dy) {
-        CharacterShotPlayer shot(&env, &log, &info, 0x118, 8, 1);
-        shot.SetPosition(boss->x + toFixed(dx), boss->y + toFixed(dy));
-        return boss->HitByShot(shot);
-    }
-    void ClearShots() {
-        upper.ClearChildren();
-        lower.ClearChildren();
-        top.ClearChildren();
     }
     std::vector<CharacterShotEnemy*> Bullets() {
         std::vector<CharacterShotEnemy*> out;

@@ -7,42 +7,12 @@
 #include "combat/CharacterShot.h"
 #include "combat/CharacterShotBorn.h"
 #include "combat/CharacterShotEnemy.h"
-#include "combat/CombatFixture.h"
+#include "bosses/BossFixture.h"
 
 namespace {
 
-class MasterTest : public CombatFixture {
+class MasterTest : public BossFixture {
 protected:
-    template <class Boss>
-    Boss* Make(int gameMode) {
-        info.SetGameMode(gameMode);
-        auto* boss = Spawn(new Boss(&env, &log, &info), 240, 200);
-        PlaceShip(240, 560);
-        player->invulnerable = 1 << 20;
-        return boss;
-    }
-    std::int32_t ShootAt(CharacterEnemy* boss, int dx, int dy) {
-        CharacterShotPlayer shot(&env, &log, &info, 0x118, 8, 1);
-        shot.SetPosition(boss->x + toFixed(dx), boss->y + toFixed(dy));
-        return boss->HitByShot(shot);
-    }
-    void ClearShots() {
-        upper.ClearChildren();
-        lower.ClearChildren();
-        top.ClearChildren();
-    }
-    // Acts (clearing the field after each) until the phase changes; the number of acts.
-    template <class Boss>
-    int ActsInPhase(Boss* boss) {
-        const int phase = boss->phase;
-        int acts = 0;
-        while (boss->phase == phase && acts < 100000) {
-            boss->Act();
-            ClearShots();
-            ++acts;
-        }
-        return acts;
-    }
     template <class T>
     int CountIn(Character& tree, bool (*pick)(T*)) {
         int n = 0;
