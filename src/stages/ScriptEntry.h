@@ -23,12 +23,15 @@ struct ScriptRow {
     ScriptEntry entry() const { return {delay, mark, kind, toFixed(x), toFixed(y)}; }
 };
 
-// Two script tables one after the other, for a version that shares the opening of another's.
-template <std::size_t A, std::size_t B>
-constexpr std::array<ScriptRow, A + B> JoinRows(const ScriptRow (&first)[A], const ScriptRow (&second)[B]) {
-    std::array<ScriptRow, A + B> out{};
-    for (std::size_t i = 0; i < A; ++i) out[i] = first[i];
-    for (std::size_t i = 0; i < B; ++i) out[A + i] = second[i];
+// Script tables one after the other, for a version that shares parts of another's.
+template <std::size_t... N>
+constexpr std::array<ScriptRow, (N + ...)> JoinRows(const ScriptRow (&... parts)[N]) {
+    std::array<ScriptRow, (N + ...)> out{};
+    std::size_t n = 0;
+    auto append = [&](const auto& part) {
+        for (const ScriptRow& row : part) out[n++] = row;
+    };
+    (append(parts), ...);
     return out;
 }
 

@@ -1,5 +1,4 @@
 #include "stages/Stage4.h"
-#include <array>
 #include "app/Env.h"
 #include "bosses/CharacterEnemyBoss4.h"
 #include "combat/Attach.h"
@@ -70,19 +69,8 @@ constexpr ScriptRow kEntrance[] = {
     {0, 0, 6, 300, 122}, {0, 0, 6, 340, 122},
 };
 
-template <std::size_t A, std::size_t B, std::size_t C>
-constexpr std::array<ScriptRow, A + B + C> Join(const ScriptRow (&a)[A], const ScriptRow (&b)[B],
-                                                const ScriptRow (&c)[C]) {
-    std::array<ScriptRow, A + B + C> out{};
-    std::size_t n = 0;
-    for (const ScriptRow& r : a) out[n++] = r;
-    for (const ScriptRow& r : b) out[n++] = r;
-    for (const ScriptRow& r : c) out[n++] = r;
-    return out;
-}
-
-constexpr auto kScript = Join(kOpening, kOldClose, kEntrance);
-constexpr auto kScriptB = Join(kOpening, kCurrentClose, kEntrance);
+constexpr auto kScript = JoinRows(kOpening, kOldClose, kEntrance);
+constexpr auto kScriptB = JoinRows(kOpening, kCurrentClose, kEntrance);
 static_assert(kScript.size() == 116 && kScriptB.size() == 120);
 }  // namespace
 

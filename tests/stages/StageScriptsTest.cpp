@@ -19,6 +19,8 @@ struct SpriteSize {
     int surface, width, height;
 };
 
+enum class Drift { Keeps, Stops, Sinks };
+
 struct StageTable {
     const char* stageClass;
     std::int32_t mode;  // a game mode that runs it
@@ -27,7 +29,7 @@ struct StageTable {
     const char* boss;              // what CreateBoss builds
     std::vector<int> bossFrames;   // stage frames of the boss entries
     int music;                     // BgmId
-    bool stopsDrift;               // the current version starts without drift; the old one keeps it
+    Drift drift;                   // what Begin does to the drift left by the stage before
     std::vector<SpriteSize> sprites;
 };
 
@@ -38,13 +40,22 @@ const std::vector<SpriteSize> kStage2Sprites = {
 const std::vector<SpriteSize> kStage3Sprites = {{0x500, 5, 320, 160}, {0x510, 5, 80, 80}, {0x520, 5, 80, 80},
                                                 {0x501, 6, 320, 160}, {0x511, 6, 80, 80}, {0x521, 6, 80, 80}};
 
+const std::vector<SpriteSize> kStage4Sprites = {{0x500, 5, 640, 200}, {0x510, 5, 32, 32}, {0x511, 5, 32, 32},
+                                                {0x512, 5, 32, 32},   {0x513, 5, 32, 32}, {0x501, 6, 640, 200}};
+const std::vector<SpriteSize> kStage5Sprites = {
+    {0x500, 5, 320, 310}, {0x501, 5, 64, 64}, {0x502, 5, 64, 64}, {0x503, 5, 64, 64}, {0x510, 6, 320, 310}};
+
 const std::vector<StageTable> kTables = {
-    {"Stage1", 2, 1, 25, "CharacterEnemyBoss1", {1100}, 1, false, kStage1Sprites},
-    {"Stage1b", 4, 1, 48, "CharacterEnemyBoss1b", {1130}, 1, true, kStage1Sprites},
-    {"Stage2", 2, 2, 66, "CharacterEnemyBoss2", {90}, 2, false, kStage2Sprites},
-    {"Stage2b", 5, 2, 69, "CharacterEnemyBoss2b", {90}, 2, true, kStage2Sprites},
-    {"Stage3", 3, 3, 90, "CharacterEnemyBoss3", {1550, 1550}, 3, false, kStage3Sprites},
-    {"Stage3b", 4, 3, 90, "CharacterEnemyBoss3b", {1550, 1550}, 3, true, kStage3Sprites},
+    {"Stage1", 2, 1, 25, "CharacterEnemyBoss1", {1100}, 1, Drift::Keeps, kStage1Sprites},
+    {"Stage1b", 4, 1, 48, "CharacterEnemyBoss1b", {1130}, 1, Drift::Stops, kStage1Sprites},
+    {"Stage2", 2, 2, 66, "CharacterEnemyBoss2", {90}, 2, Drift::Keeps, kStage2Sprites},
+    {"Stage2b", 5, 2, 69, "CharacterEnemyBoss2b", {90}, 2, Drift::Stops, kStage2Sprites},
+    {"Stage3", 3, 3, 90, "CharacterEnemyBoss3", {1550, 1550}, 3, Drift::Keeps, kStage3Sprites},
+    {"Stage3b", 4, 3, 90, "CharacterEnemyBoss3b", {1550, 1550}, 3, Drift::Stops, kStage3Sprites},
+    {"Stage4", 2, 4, 116, "CharacterEnemyBoss4", {2670}, 4, Drift::Sinks, kStage4Sprites},
+    {"Stage4b", 5, 4, 120, "CharacterEnemyBoss4b", {2610}, 4, Drift::Sinks, kStage4Sprites},
+    {"Stage5", 3, 5, 1, "CharacterEnemyMaster", {60}, 5, Drift::Keeps, kStage5Sprites},
+    {"Stage5b", 5, 5, 1, "CharacterEnemyMasterb", {180}, 5, Drift::Stops, kStage5Sprites},
 };
 
 // The stage frame of each entry: the first entry's delay, then each delay added to the last.
@@ -97,7 +108,10 @@ TEST(StageScripts, EveryTableHasItsEntriesMarksBossImagesMusicAndDrift) {
         EXPECT_EQ(bossFrames, t.bossFrames);
 
         EXPECT_EQ(h.env.bgm.currentId(), t.music);
-        EXPECT_EQ(info.GetMarkPosition(), t.stopsDrift ? (Point{0, 0}) : (Point{toFixed(1), 0x35555}));
+        const Point drift = t.drift == Drift::Stops   ? Point{0, 0}
+                            : t.drift == Drift::Sinks ? Point{0, 0x35555}  // 3.3333 pixels a frame down
+                                                      : Point{toFixed(1), 0x35555};
+        EXPECT_EQ(info.GetMarkPosition(), drift);
 
         for (const SpriteSize& s : t.sprites) {
             const SpriteDef* def = h.env.draw.sprite(s.id);
@@ -144,6 +158,14 @@ TEST(StageScripts, VersionsShareWhatTheyShare) {
     const Script old3 = entries(3, 3), new3 = entries(4, 3);
     ASSERT_EQ(old3.size(), new3.size());
     for (std::size_t i = 0; i < old3.size(); ++i) EXPECT_TRUE(same(old3[i], new3[i])) << "entry " << i + 1;
+    // Stage 4: the first 46 entries alike, and the boss's entrance after the boss entry.
+    const Script old4 = entries(2, 4), new4 = entries(5, 4);
+    ASSERT_EQ(old4.size(), 116u);
+    ASSERT_EQ(new4.size(), 120u);
+    for (std::size_t i = 0; i < 46; ++i) EXPECT_TRUE(same(old4[i], new4[i])) << "entry " << i + 1;
+    for (std::size_t i = 62; i < 116; ++i) EXPECT_TRUE(same(old4[i], new4[i + 4])) << "entry " << i + 1;
+    EXPECT_EQ(old4[61].kind, SpawnBoss);
+    EXPECT_EQ(new4[65].kind, SpawnBoss);
 }
 
 // Each stage is reached the way a play reaches it, by clearing the stages before, and runs its
