@@ -22,9 +22,14 @@ e2e_start_x() {  # e2e_start_x [WIDTHxHEIGHT]
   Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
   XVFB_PID=$!
   local number=""
-  read -r -t 20 number <"$fifo" || true
+  read -r -t 60 number <"$fifo" || true
   rm -f "$fifo"
-  export DISPLAY=":${number:-0}"
+  if [ -z "$number" ]; then
+    echo "  Xvfb did not start"
+    E2E_FAILED=$((E2E_FAILED + 1))
+    exit 1
+  fi
+  export DISPLAY=":$number"
   for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
   export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 }
@@ -42,7 +47,7 @@ e2e_workdir() {
 e2e_start_game() {
   (cd "$WORK" && exec "$GAME") >"$WORK/stdout.txt" 2>&1 &
   GAME_PID=$!
-  for _ in $(seq 300); do
+  for _ in $(seq 600); do  # up to a minute: a loaded machine starts the game slowly
     WIN=$(xdotool search --name '^Nimbulon$' 2>/dev/null | head -n1)
     [ -n "$WIN" ] && break
     sleep 0.1
@@ -82,5 +87,7 @@ e2e_finish() {
   [ -n "${GAME_PID:-}" ] && kill -9 "$GAME_PID" 2>/dev/null
   [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
   echo "$E2E_PASSED passed, $E2E_FAILED failed"
-  [ "$E2E_FAILED" -eq 0 ]
+  # This runs as the EXIT trap: only an explicit exit sets the script's status there, whatever
+  # the script's own last command returned.
+  [ "$E2E_FAILED" -eq 0 ] || exit 1
 }
