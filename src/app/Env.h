@@ -1,10 +1,12 @@
 #pragma once
+#include <memory>
 #include "app/FrameTimer.h"
+#include "app/MusicService.h"
 #include "app/SinCosTable.h"
 #include "app/SystemSave.h"
 #include "graphics/Draw.h"
 #include "input/Input.h"
-#include "music/BGM.h"
+#include "records/RankingClient.h"
 #include "sound/Mixer.h"
 #include "sound/Sound.h"
 
@@ -18,6 +20,8 @@ struct EnvOptions {
     MsClock* clock = nullptr;     // frame timer clock; null = the system clock
     bool noSleep = false;         // the frame timer never sleeps (headless runs)
     bool openAudio = true;        // open the platform's audio device
+    MusicFactory music = nullptr;            // null = silent music (headless runs)
+    RankingClientFactory ranking = nullptr; // null = no ranking server can be reached
 };
 
 // The service hub: built once, in this order, and torn down in reverse (system save, timer,
@@ -35,16 +39,24 @@ public:
 
     Dialogs& dialogs();
     Platform& platform() { return platform_; }
+    // A client of the ranking server for one action; null when this program has none.
+    std::unique_ptr<RankingClient> makeRankingClient(Log* log);
 
 private:
     Platform& platform_;
+    RankingClientFactory ranking_;
 
 public:
     Mixer mixer;
     Draw draw;
     Input input;
     Sound sound;
-    BGM bgm;
+
+private:
+    std::unique_ptr<MusicService> music_;
+
+public:
+    MusicService& bgm;
     FrameTimer timer;
     SinCosTable sinCos;
     SystemSave save;

@@ -18,8 +18,13 @@ bool loadBitmap(int id, Bitmap& out) {
 }
 }  // namespace
 
-int RunShell(Platform& platform, Log& log, bool fullScreen) {
-    auto env = std::make_unique<Env>(platform, &log, EnvOptions{fullScreen});
+int RunShell(Platform& platform, Log& log, bool fullScreen, const MusicFactory& music,
+             const RankingClientFactory& ranking) {
+    EnvOptions options;
+    options.fullScreen = fullScreen;
+    options.music = music;
+    options.ranking = ranking;
+    auto env = std::make_unique<Env>(platform, &log, options);
     Screen& screen = platform.screen();
     if (!screen.isOpen()) {
         // The window could not be made (no display): nothing to play in. The log has the details.

@@ -1,4 +1,6 @@
 #pragma once
+#include "app/MusicService.h"
+#include "records/RankingClient.h"
 
 class Log;
 class Platform;
@@ -9,4 +11,8 @@ class Platform;
 //
 // A window that cannot be opened ends the program at once with 0: without it the player could
 // neither see the game nor close it, and the loop would run on unseen.
-int RunShell(Platform& platform, Log& log, bool fullScreen);
+//
+// music and ranking build the game's synthesiser and ranking client; without them the game runs
+// silent and offline.
+int RunShell(Platform& platform, Log& log, bool fullScreen, const MusicFactory& music = {},
+             const RankingClientFactory& ranking = {});

@@ -4,11 +4,14 @@
 #include "app/Config.h"
 #include "app/Log.h"
 #include "app/Shell.h"
+#include "music/BGM.h"
 #include "platform/Platform.h"
 
 int main() {
     std::unique_ptr<Platform> platform = makeSdlPlatform();
     Log log;
     const bool fullScreen = ReadConfigInt("CONFIG", "FULL_SCREEN", 0) != 0;
-    return RunShell(*platform, log, fullScreen);
+    // The music is synthesised into the game's mix; the play itself never depends on it.
+    const MusicFactory music = [](Log* log, Mixer* mixer) { return std::make_unique<BGM>(log, mixer); };
+    return RunShell(*platform, log, fullScreen, music);
 }

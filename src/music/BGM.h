@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <string>
+#include "app/MusicService.h"
 #include "music/Output.h"
 #include "music/Player.h"
 #include "music/Score.h"
@@ -11,31 +12,29 @@ class MsClock;
 
 // The music service: ten song slots, one player, one synthesizer output mixed into the game's
 // audio. Every operation runs on the game's main thread.
-class BGM {
+class BGM : public MusicService {
 public:
-    static constexpr int kSlots = 10;
-
     // mixer: the game's mix, null when there is no audio device (the game then plays on without
     // music). soundFont and clock are for tests and tools.
     BGM(Log* log, Mixer* mixer, std::string soundFont = midiplayer::Output::kDefaultSoundFont,
         MsClock* clock = nullptr);
-    ~BGM();
+    ~BGM() override;
     BGM(const BGM&) = delete;
     BGM& operator=(const BGM&) = delete;
 
     // Once per frame: writes to the log why the music stopped by itself or could not sound.
-    virtual void update();
+    void update() override;
     // Reads a Standard MIDI File into slot id (0..9); false (logged "MIDIロード失敗") when it
     // cannot be read. Loading the slot last played stops the music first.
-    virtual bool load(const std::string& path, int id);
+    bool load(const std::string& path, int id) override;
     // Plays slot id from its start, looping; ids outside 0..9 do nothing.
-    virtual void play(int id);
-    virtual void stop();
+    void play(int id) override;
+    void stop() override;
 
     midiplayer::Player& player() { return player_; }
     midiplayer::Output& output() { return output_; }
     const midiplayer::Score& score(int id) const { return scores_.at(id); }
-    int currentId() const { return currentId_; }
+    int currentId() const override { return currentId_; }
 
 private:
     Log* log_;
