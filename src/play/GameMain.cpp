@@ -142,18 +142,22 @@ Character* GameMain::CreateEnemy(std::int32_t kind) {
 
 void GameMain::SetReturnValue(std::int32_t value) { returnValue_ = value; }
 
-std::int32_t GameMain::LastStage() {
-    const std::int32_t built = LastBuiltStage(info_.GetGameMode());
-    const std::int32_t last = lastStageOf(info_.GetGameMode());
-    return built < last ? built : last;
+bool GameMain::PlayIsOver() {
+    // The lap is done once its last stage is cleared. A stage this build does not have ends the
+    // play where it stands (short of the lap, so nothing is unlocked) instead of leaving the ship
+    // alone on an empty field.
+    return info_.GetStage() > lastStageOf(info_.GetGameMode()) || !stage_ || player_.GetLives() <= 0;
 }
 
 void GameMain::StartStage(std::int32_t) {
     // Past the last stage there is nothing to begin: the end-of-play check starts the scorer.
-    if (info_.GetStage() > LastStage()) return;
+    if (info_.GetStage() > lastStageOf(info_.GetGameMode())) return;
     stage_.reset();
     stage_ = CreateStage(info_.GetGameMode(), info_.GetStage(), env, log, &info_);
-    if (!stage_) return;
+    if (!stage_) {
+        LOG_VALUE(log, kSource, "このステージはありません　ステージ", info_.GetStage());
+        return;
+    }
     stage_->Begin(schedule_.script());
     schedule_.Restart();
 }
@@ -164,7 +168,10 @@ Game* GameMain::EndPlay() {
         auto* title = new GameTitle(env, log);
         // A play that jumped stages through the pause menu is unofficial and not kept.
         if (!info_.GetFlag(FlagStageSelected)) {
-            record_.stageBoundary(info_.GetStage(), env->input, info_);
+            // The trace that runs is closed under the stage it was started for: the tutorial
+            // moves the stage number on by itself when it is passed, without a stage clear, and
+            // its input must stay the first stage's for the replay to find it.
+            record_.stageBoundary(tracedStage_, env->input, info_);
             record_.fillFromPlay(info_);
             ScoreHeader header = record_.getHeader();
             header.elapsedMs = static_cast<std::int32_t>(clockMs() - startTime_);
@@ -194,6 +201,7 @@ void GameMain::FirstFrame() {
     // Every play, recorded or replayed, draws the same random sequence.
     playrand::srand(1);
     record_.stageBoundary(info_.GetStage() - 1, env->input, info_);
+    tracedStage_ = info_.GetStage();
 }
 
 Game* GameMain::Run() {
@@ -232,7 +240,7 @@ Game* GameMain::Run() {
     if (info_.GetFlag(FlagStageCleared)) ClearStage();
 
     // One scorer only, even when the last life and the last stage go in the same frame.
-    if ((info_.GetStage() > LastStage() || player_.GetLives() <= 0) && !info_.GetFlag(FlagScorerCreated)) {
+    if (PlayIsOver() && !info_.GetFlag(FlagScorerCreated)) {
         topRoot_.AddChildren(new CharacterScorer(env, log, &info_));
         info_.SetFlag(FlagScorerCreated, true);
     }
@@ -282,6 +290,7 @@ void GameMain::ActOnPauseMenu() {
 void GameMain::ClearStage() {
     record_.stageBoundary(info_.GetStage(), env->input, info_);
     info_.SetStage(info_.GetStage() + 1);
+    tracedStage_ = info_.GetStage();
     StartStage(info_.GetStage());
     info_.SetFlag(FlagStageCleared, false);
     frame = 0;

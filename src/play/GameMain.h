@@ -46,8 +46,9 @@ public:
     // The scene after the play: the title (with the record) or, for a replay, the records.
     virtual Game* EndPlay();
 
-    // The last stage that ends this play: the mode's last stage, or the last one built so far.
-    std::int32_t LastStage();
+    // The lap's last stage is cleared, the stage has no script in this build, or no life is left:
+    // the end-of-play scorer is due.
+    bool PlayIsOver();
 
     // For the harness, tools and tests.
     GameInfo& info() { return info_; }
@@ -93,4 +94,6 @@ private:
     std::int32_t playFrames_ = 0;
     std::uint32_t startTime_ = 0;
     std::int32_t returnValue_ = 0;
+    // The stage whose input trace is being recorded.
+    std::int32_t tracedStage_ = 1;
 };

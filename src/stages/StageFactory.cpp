@@ -6,6 +6,7 @@
 #include "stages/Stage3.h"
 #include "stages/Stage4.h"
 #include "stages/Stage5.h"
+#include "stages/StageTutorial.h"
 
 namespace {
 using Builder = std::unique_ptr<Stage> (*)(Env*, Log*, GameInfo*);
@@ -29,12 +30,7 @@ std::unique_ptr<Stage> pick(const Builder (&stages)[N], std::int32_t stage, Env*
 std::unique_ptr<Stage> CreateStage(std::int32_t gameMode, std::int32_t stage, Env* env, Log* log, GameInfo* info) {
     if (IsOldVersion(gameMode)) return pick(kOldStages, stage, env, log, info);
     if (gameMode == 4 || gameMode == 5) return pick(kCurrentStages, stage, env, log, info);
-    // The tutorial's stage does not exist yet; other modes have no stages.
+    if (gameMode == 1 && stage == 1) return build<StageTutorial>(env, log, info);
+    // Other modes have no stages.
     return nullptr;
-}
-
-std::int32_t LastBuiltStage(std::int32_t gameMode) {
-    if (IsOldVersion(gameMode)) return static_cast<std::int32_t>(std::size(kOldStages));
-    if (gameMode == 4 || gameMode == 5) return static_cast<std::int32_t>(std::size(kCurrentStages));
-    return 0;
 }

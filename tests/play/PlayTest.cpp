@@ -208,7 +208,7 @@ TEST(Play, StageSelectMakesThePlayUnofficial) {
     EXPECT_FALSE(std::filesystem::exists("data/lastplay_2lap_b.rep")) << "an unofficial play is not saved";
 }
 
-TEST(Play, ClearingTheLastBuiltStageEndsThePlayWithOneScorer) {
+TEST(Play, TheLastLifeGoingAsAStageIsClearedGivesOneScorer) {
     TempWorkDir dir;
     PlayHarness play(4, false);
     play.run(100);

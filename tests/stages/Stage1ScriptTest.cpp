@@ -116,7 +116,7 @@ TEST(Stage1Script, OnlyBuiltStagesAreCreated) {
         bool built;
     };
     for (const Case c : {Case{2, 1, true}, Case{3, 1, true}, Case{4, 1, true}, Case{5, 1, true}, Case{4, 6, false},
-                         Case{4, 0, false}, Case{1, 1, false}, Case{0, 1, false}, Case{6, 1, false}}) {
+                         Case{4, 0, false}, Case{1, 1, true}, Case{1, 2, false}, Case{0, 1, false}, Case{6, 1, false}}) {
         EXPECT_EQ(CreateStage(c.mode, c.stage, &h.env, &h.log, &info) != nullptr, c.built)
             << "mode " << c.mode << " stage " << c.stage;
     }
