@@ -1,5 +1,6 @@
 #include "stages/StageTutorial.h"
 #include "app/Env.h"
+#include "bosses/CharacterEnemyMaster.h"
 #include "combat/Attach.h"
 #include "combat/CharacterPlayer.h"
 #include "combat/CharacterShotEnemy.h"
@@ -42,7 +43,7 @@ void StageTutorial::Begin(Script& script) {
     LoadImages();
 }
 
-CharacterEnemy* StageTutorial::CreateBoss() { return nullptr; }
+CharacterEnemy* StageTutorial::CreateBoss() { return new CharacterEnemyMaster(env, log, gameInfo); }
 
 void StageTutorial::LoadImages() {
     LoadBossBitmap(121);

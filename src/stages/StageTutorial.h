@@ -14,7 +14,7 @@ public:
     // Empties the script and loads the mentor; the music the play came with keeps playing.
     void Begin(Script& script) override;
     void Step() override;
-    // The tutorial's script is empty, so the mentor is never asked to fight here.
+    // The final boss of the old version; the tutorial's empty script never asks for it.
     CharacterEnemy* CreateBoss() override;
     // The final boss's picture (bitmap 121) as the mentor 0x500 and its three faces 0x501..0x503.
     void LoadImages() override;
