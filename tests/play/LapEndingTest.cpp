@@ -9,15 +9,10 @@
 #include "records/GameMode.h"
 #include "records/GameScore.h"
 #include "records/GameTitle.h"
+#include "support/PlayProbes.h"
 #include "support/TestEnv.h"
 
 namespace {
-std::size_t scorersIn(Character& top) {
-    std::size_t n = 0;
-    for (Character* c : top.GetChildren()) n += dynamic_cast<CharacterScorer*>(c) != nullptr;
-    return n;
-}
-
 // The texts of the records page of a mode, as its player would read them.
 std::vector<std::string> recordsPage(PlayHarness& play, std::int32_t mode) {
     Log log("");
@@ -49,7 +44,7 @@ TEST(LapEnding, ALapEndsWithTheScorerAfterItsLastStageAndCountsAsCleared) {
         play.info().SetFlag(FlagStageCleared, true);
         play.step();
         EXPECT_EQ(play.stage(), c.lastStage + 1);
-        EXPECT_EQ(scorersIn(play.game().layer(7)), 1u);
+        EXPECT_EQ(ScorersIn(play.game().layer(7)), 1u);
         ASSERT_TRUE(play.runUntilEnd(4000)) << "the scorer closes the play";
         EXPECT_GT(play.lives(), 0);
 

@@ -9,6 +9,7 @@
 #include "play/PlayHarness.h"
 #include "play/Random.h"
 #include "records/GameTitle.h"
+#include "support/PlayProbes.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -34,12 +35,6 @@ PlayResult weavingPlay(std::int32_t mode, int frames) {
     PlayHarness play(mode, false);
     for (int f = 0; f < frames && !play.ended(); ++f) play.step(weave(f));
     return {play.items(), play.lives(), play.stage(), play.framesRun(), playrand::state(), play.spawns()};
-}
-
-std::size_t scorersIn(Character& top) {
-    std::size_t n = 0;
-    for (Character* c : top.GetChildren()) n += dynamic_cast<CharacterScorer*>(c) != nullptr;
-    return n;
 }
 }  // namespace
 
@@ -104,7 +99,7 @@ TEST(Play, AnIdleShipDiesAndTheScorerEndsThePlay) {
         ASSERT_TRUE(play.runUntilEnd(20000));
         EXPECT_EQ(play.lives(), 0);
         EXPECT_TRUE(play.info().GetFlag(FlagScorerCreated));
-        EXPECT_EQ(scorersIn(play.game().layer(7)), 1u);
+        EXPECT_EQ(ScorersIn(play.game().layer(7)), 1u);
         auto* title = dynamic_cast<GameTitle*>(play.nextScene());
         ASSERT_NE(title, nullptr) << "a normal play returns to the title";
     }
@@ -218,9 +213,9 @@ TEST(Play, TheLastLifeGoingAsAStageIsClearedGivesOneScorer) {
     play.run(2);
     EXPECT_EQ(play.stage(), 2);
     EXPECT_FALSE(play.info().GetFlag(FlagStageCleared));
-    EXPECT_EQ(scorersIn(play.game().layer(7)), 1u);
+    EXPECT_EQ(ScorersIn(play.game().layer(7)), 1u);
     ASSERT_TRUE(play.runUntilEnd(2000));
-    EXPECT_EQ(scorersIn(play.game().layer(7)), 1u);
+    EXPECT_EQ(ScorersIn(play.game().layer(7)), 1u);
 }
 
 TEST(Play, ARecordedPlayReplaysExactly) {

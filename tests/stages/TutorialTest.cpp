@@ -16,6 +16,7 @@
 #include "records/GameTitle.h"
 #include "records/ReplayRunner.h"
 #include "stages/StageTutorial.h"
+#include "support/PlayProbes.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -80,12 +81,6 @@ public:
     TempWorkDir dir;
     PlayHarness play;
 };
-
-std::size_t scorersIn(Character& top) {
-    std::size_t n = 0;
-    for (Character* c : top.GetChildren()) n += dynamic_cast<CharacterScorer*>(c) != nullptr;
-    return n;
-}
 }  // namespace
 
 TEST(Tutorial, TheLessonsTalkOnTheirClockAndTheBulletsStartAfterTheIntro) {
@@ -284,7 +279,7 @@ TEST(Tutorial, LosingTheLastLifeEndsThePlayWithOneScorer) {
         if (tut.ship().GetLives() > 0 && tut.stage().retry == 0 && !tut.play.info().GetFlag(FlagLifeLost))
             tut.ship().Die();
         tut.step();
-        most = std::max(most, scorersIn(tut.play.game().layer(7)));
+        most = std::max(most, ScorersIn(tut.play.game().layer(7)));
     }
     ASSERT_TRUE(tut.play.ended());
     EXPECT_EQ(tut.ship().GetLives(), 0);
