@@ -1,6 +1,7 @@
 // Headless frames per second of the play: a Stage 1 play driven by a fixed input pattern, and
-// the busiest stretch of the Boss 1 fight, each with the logic alone (every frame's drawing
-// skipped) and with the logic and the drawing.
+// the busiest stretch of each boss fight, each with the logic alone (every frame's drawing
+// skipped) and with the logic and the drawing. A later stage is reached by clearing the stages
+// before it at once, so every stretch starts from the same play.
 //
 //   build/play_bench [mode]      (mode 4 or 5, the current version's laps; default 5)
 #include <chrono>
@@ -17,7 +18,7 @@
 
 namespace {
 constexpr int kStageFrames = 1200;  // the stage up to the boss's arrival
-constexpr int kBossFightFrames = 3000;
+constexpr int kBossFightFrames = 6000;
 constexpr int kWindow = 300;
 
 // Fire all the time while sweeping across the lower field.
@@ -31,11 +32,27 @@ std::uint8_t pattern(int frame) {
 
 std::size_t bulletsOnScreen(PlayHarness& play) { return play.treeSize(5) + play.treeSize(6); }
 
+// The stages whose boss fights are measured.
+constexpr int kBossStages[] = {1, 2, 3};
+
+// Steps the play into the given stage: each stage before it is cleared on its first frame.
+int reachStage(PlayHarness& play, int stage) {
+    int f = 0;
+    while (play.stage() < stage && !play.ended()) {
+        play.info().SetFlag(FlagStageCleared, true);
+        play.game().player().invulnerable = 1 << 20;
+        play.step(pattern(f++));
+    }
+    return f;
+}
+
 // Plays from the start: `skip` frames untimed, then `frames` timed; the ship cannot die, so the
 // same stretch of the play is measured every time. Returns frames per second of the timed part.
-double measure(std::int32_t mode, bool drawing, int skip, int frames, std::size_t* peakBullets = nullptr) {
+double measure(std::int32_t mode, bool drawing, int skip, int frames, std::size_t* peakBullets = nullptr,
+               int stage = 1) {
     PlayHarness play(mode, drawing);
-    int f = 0;
+    int f = reachStage(play, stage);
+    skip -= f;
     auto stepOnce = [&] {
         play.game().player().invulnerable = 1 << 20;
         play.step(pattern(f++));
@@ -54,10 +71,10 @@ double measure(std::int32_t mode, bool drawing, int skip, int frames, std::size_
 
 // The start of the kWindow frames of the boss fight with the most bullets on screen, found by
 // one untimed play (plays are exact, so a second play reaches the same stretch).
-int busiestBossWindow(std::int32_t mode, int bossFrom, std::size_t& bulletFrames) {
+int busiestBossWindow(std::int32_t mode, int stage, int bossFrom, std::size_t& bulletFrames) {
     PlayHarness play(mode, false);
-    std::vector<std::size_t> counts;
-    for (int f = 0; f < bossFrom + kBossFightFrames; ++f) {
+    std::vector<std::size_t> counts(reachStage(play, stage), 0);
+    for (int f = static_cast<int>(counts.size()); f < bossFrom + kBossFightFrames; ++f) {
         play.game().player().invulnerable = 1 << 20;
         play.step(pattern(f));
         counts.push_back(f >= bossFrom ? bulletsOnScreen(play) : 0);
@@ -77,13 +94,13 @@ int busiestBossWindow(std::int32_t mode, int bossFrom, std::size_t& bulletFrames
 }
 
 // The first play frame on which the boss stands in the enemy tree.
-int bossArrival(std::int32_t mode) {
+int bossArrival(std::int32_t mode, int stage) {
     PlayHarness play(mode, false);
-    for (int f = 0; f < kStageFrames * 2; ++f) {
+    for (int f = reachStage(play, stage); f < kStageFrames * 2; ++f) {
         play.game().player().invulnerable = 1 << 20;
         play.step(pattern(f));
         for (const auto& s : play.spawns())
-            if (s.kind == 7) return f + 1;
+            if (s.kind == 7 && s.stage == stage) return f + 1;
     }
     return kStageFrames;
 }
@@ -103,17 +120,20 @@ int main(int argc, char** argv) {
     std::printf("stage 1, frames 1..%d:          logic only %8.0f fps   logic + drawing %7.0f fps\n", kStageFrames,
                 stageLogic, stageDraw);
 
-    const int arrival = bossArrival(mode);
-    std::size_t bulletFrames = 0;
-    const int from = busiestBossWindow(mode, arrival + 96, bulletFrames);
-    std::size_t peak = 0;
-    const double bossLogic = measure(mode, false, from, kWindow, &peak);
-    const double bossDraw = measure(mode, true, from, kWindow);
-    std::printf("boss 1, busiest %d frames (from play frame %d, %.0f bullets on average, peak %zu):\n", kWindow, from,
-                static_cast<double>(bulletFrames) / kWindow, peak);
-    std::printf("                                 logic only %8.0f fps   logic + drawing %7.0f fps\n", bossLogic,
-                bossDraw);
-    std::printf("(a frame has 1/60 s: %.0f%% of it for the busiest boss frames with drawing)\n", 6000.0 / bossDraw);
+    for (int stage : kBossStages) {
+        const int arrival = bossArrival(mode, stage);
+        std::size_t bulletFrames = 0;
+        const int from = busiestBossWindow(mode, stage, arrival + 96, bulletFrames);
+        std::size_t peak = 0;
+        const double bossLogic = measure(mode, false, from, kWindow, &peak, stage);
+        const double bossDraw = measure(mode, true, from, kWindow, nullptr, stage);
+        std::printf("boss %d, busiest %d frames (from play frame %d, %.0f bullets on average, peak %zu):\n", stage,
+                    kWindow, from, static_cast<double>(bulletFrames) / kWindow, peak);
+        std::printf("                                 logic only %8.0f fps   logic + drawing %7.0f fps\n", bossLogic,
+                    bossDraw);
+        std::printf("(a frame has 1/60 s: %.1f%% of it, %.3f ms, for the busiest boss frames with drawing)\n",
+                    6000.0 / bossDraw, 1000.0 / bossDraw);
+    }
 
     std::filesystem::current_path("/");
     std::filesystem::remove_all(tmpl);

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Replays written by hand (tools/replay/write_replay.py): in the second laps of both versions
+# (modes 3 and 5) the pause menu's stage select jumps to stage 2 or 3, then fixed inputs play on.
+# nimbulon-replay of the given (Release) build and of a Debug build made here must report the
+# same events line for line and the same result; the events show each stage's spawns on their
+# frames and points and the bosses of the mode's version.
+# Usage: stage_replays_build.sh [BUILD_DIR]
+set -u
+REPO=$(cd "$(dirname "$0")/../.." && pwd)
+BUILD=$(cd "${1:-$REPO/build}" && pwd)
+DEBUG_BUILD=${REPLAY_DEBUG_BUILD:-$REPO/build-replay-debug}
+. "$REPO/tests/e2e/lib.sh"
+WORK=$(mktemp -d /tmp/nimbulon-stage-replays-XXXXXX)
+trap 'rm -rf "$WORK"; e2e_finish' EXIT
+WRITE="/usr/bin/python3 $REPO/tools/replay/write_replay.py"
+
+echo "building the Debug replay tool in $DEBUG_BUILD"
+cmake -S "$REPO" -B "$DEBUG_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null &&
+  cmake --build "$DEBUG_BUILD" --target nimbulon-replay -j2 >"$WORK/debug-build.txt" 2>&1
+expect "the Debug build of nimbulon-replay builds" test -x "$DEBUG_BUILD/tools/nimbulon-replay"
+
+# Pause, "stage select" (up from the first entry), then the stage's entry; one frame with
+# nothing held after each press.
+select_stage() {
+  local runs="30*- 1*C 1*- 1*U 1*- 1*Z 1*-" i
+  for ((i = 1; i < $1; i++)); do runs="$runs 1*D 1*-"; done
+  echo "$runs 1*Z 1*-"
+}
+# Fire while weaving, then pause and "return to title" (if the ship is still there by then).
+PLAY="$(for _ in $(seq 12); do printf '60*ZR 60*ZL 40*ZU 40*ZD '; done)20*- 1*C 5*- 1*D 5*- 1*Z 5*-"
+
+# The first line whose fields contain all the given "key":value pairs.
+event() {
+  local file=$1; shift
+  local pattern=""
+  for kv in "$@"; do pattern="$pattern$kv.*"; done
+  grep -m1 -E "${pattern%.*}" "$file"
+}
+frame_of() { grep -o '"frame":[0-9]*' | head -n1 | cut -d: -f2; }
+
+for mode in 3 5; do
+  for stage in 2 3; do
+    name="mode${mode}_stage${stage}"
+    rep="$WORK/$name.rep"
+    # Written once to learn the result, then again with it, so that the file verifies.
+    $WRITE "$rep" "$mode" $(select_stage "$stage") $PLAY
+    result=$("$BUILD/tools/nimbulon-replay" verify "$rep" 2>&1 | awk '/^replayed/ {print $7, $9, $11, $13}')
+    $WRITE "$rep" "$mode" $(select_stage "$stage") $PLAY --result $result
+    "$BUILD/tools/nimbulon-replay" verify "$rep" --events >"$WORK/$name.release.jsonl" 2>"$WORK/$name.release.txt"
+    release=$?
+    "$DEBUG_BUILD/tools/nimbulon-replay" verify "$rep" --events >"$WORK/$name.debug.jsonl" 2>"$WORK/$name.debug.txt"
+    debug=$?
+    ev="$WORK/$name.release.jsonl"
+    expect "$name: the Release tool reproduces the play ($result)" test "$release" = 0
+    expect "$name: the Debug tool reproduces the play" test "$debug" = 0
+    expect "$name: both builds report the same events" cmp -s "$ev" "$WORK/$name.debug.jsonl"
+    expect "$name: the play ends" grep -q '"event":"play_ended"' "$ev"
+
+    b=""; [ "$mode" = 5 ] && b=b
+    first=$(event "$ev" "\"stage\":$stage" '"enemy_spawned"' | frame_of)
+    if [ "$stage" = 2 ]; then
+      # Four fighters from stage frame 60, the boss and 52 empty portals on frame 90.
+      expect "$name: stage 2 opens with a fighter at (30, 30)" \
+        test -n "$(event "$ev" '"stage":2' "\"class\":\"CharacterEnemyBorn\\(CharacterEnemy1$b\\)\"" '"x":30,"y":30')"
+      boss=$(event "$ev" '"stage":2' "\"class\":\"CharacterEnemyBoss2$b\"" '"kind":7,"x":240,"y":200' | frame_of)
+      expect "$name: CharacterEnemyBoss2$b comes 30 frames after the first fighter" test "$((boss - first))" = 30
+      portals=$(grep -c "\"frame\":$boss,\"stage\":2,\"event\":\"enemy_spawned\",\"class\":\"CharacterEnemyBorn\",\"kind\":6" "$ev")
+      expect "$name: 52 empty portals in the boss's frame ($portals)" test "$portals" = 52
+    else
+      expect "$name: stage 3 opens with a sea creature at (320, 170)" \
+        test -n "$(event "$ev" '"stage":3' "\"class\":\"CharacterEnemyBorn\\(CharacterEnemyUmi$b\\)\"" '"x":320,"y":170')"
+      pots=$(event "$ev" '"stage":3' "\"class\":\"CharacterEnemyPot$b\"" '"x":180,"y":60' | frame_of)
+      expect "$name: the first pots come 130 frames after the first creature" test "$((pots - first))" = 130
+    fi
+  done
+done
