@@ -3,7 +3,8 @@
 # (modes 3 and 5) the pause menu's stage select jumps to stage 2 or 3, then fixed inputs play on.
 # nimbulon-replay of the given (Release) build and of a Debug build made here must report the
 # same events line for line and the same result; the events show each stage's spawns on their
-# frames and points and the bosses of the mode's version.
+# frames and points and the bosses of the mode's version; one run per version lives through
+# stage 3 to its pair of bosses.
 # Usage: stage_replays_build.sh [BUILD_DIR]
 set -u
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
@@ -37,15 +38,26 @@ event() {
   grep -m1 -E "${pattern%.*}" "$file"
 }
 frame_of() { grep -o '"frame":[0-9]*' | head -n1 | cut -d: -f2; }
+frame_of_all() { grep -o '"frame":[0-9]*' | cut -d: -f2; }
+
+# Stage 3 played through to its pair of bosses: dodging runs found for each version (the
+# bosses differ from the current version's on), firing all the time.
+SURVIVE_3="472*Z 8*LZ 104*Z 8*LZ 88*Z 8*LZ 192*Z 8*DZ 24*Z 8*LZ 56*Z 8*LZ 64*Z 8*LZ 32*Z 8*UZ 8*LZ 16*Z 8*UZ \
+120*Z 8*LUZ 224*Z 8*RZ 336*Z 8*RZ 112*Z 8*RZ 24*Z 8*DLZ 16*Z"
+SURVIVE_5="472*Z 8*LZ 104*Z 8*LZ 88*Z 8*LZ 192*Z 8*DZ 24*Z 8*LZ 56*Z 8*LZ 64*Z 8*LZ 32*Z 8*UZ 8*LZ 16*Z 8*UZ \
+120*Z 8*LUZ 224*Z 8*RZ 416*Z 8*LZ 88*Z"
+QUIT="1*C 5*- 1*D 5*- 1*Z 5*-"
 
 for mode in 3 5; do
-  for stage in 2 3; do
+  for stage in 2 3 boss3; do
     name="mode${mode}_stage${stage}"
     rep="$WORK/$name.rep"
     # Written once to learn the result, then again with it, so that the file verifies.
-    $WRITE "$rep" "$mode" $(select_stage "$stage") $PLAY
+    runs="$(select_stage "${stage#boss}") $PLAY"
+    [ "$stage" = boss3 ] && { survive="SURVIVE_$mode"; runs="$(select_stage 3) ${!survive} $QUIT"; }
+    $WRITE "$rep" "$mode" $runs
     result=$("$BUILD/tools/nimbulon-replay" verify "$rep" 2>&1 | awk '/^replayed/ {print $7, $9, $11, $13}')
-    $WRITE "$rep" "$mode" $(select_stage "$stage") $PLAY --result $result
+    $WRITE "$rep" "$mode" $runs --result $result
     "$BUILD/tools/nimbulon-replay" verify "$rep" --events >"$WORK/$name.release.jsonl" 2>"$WORK/$name.release.txt"
     release=$?
     "$DEBUG_BUILD/tools/nimbulon-replay" verify "$rep" --events >"$WORK/$name.debug.jsonl" 2>"$WORK/$name.debug.txt"
@@ -57,7 +69,7 @@ for mode in 3 5; do
     expect "$name: the play ends" grep -q '"event":"play_ended"' "$ev"
 
     b=""; [ "$mode" = 5 ] && b=b
-    first=$(event "$ev" "\"stage\":$stage" '"enemy_spawned"' | frame_of)
+    first=$(event "$ev" "\"stage\":${stage#boss}" '"enemy_spawned"' | frame_of)
     if [ "$stage" = 2 ]; then
       # Four fighters from stage frame 60, the boss and 52 empty portals on frame 90.
       expect "$name: stage 2 opens with a fighter at (30, 30)" \
@@ -66,6 +78,14 @@ for mode in 3 5; do
       expect "$name: CharacterEnemyBoss2$b comes 30 frames after the first fighter" test "$((boss - first))" = 30
       portals=$(grep -c "\"frame\":$boss,\"stage\":2,\"event\":\"enemy_spawned\",\"class\":\"CharacterEnemyBorn\",\"kind\":6" "$ev")
       expect "$name: 52 empty portals in the boss's frame ($portals)" test "$portals" = 52
+    elif [ "$stage" = boss3 ]; then
+      expect "$name: the ship lives through the stage" test -z "$(grep '"ship_hit"' "$ev")"
+      pair=$(grep "\"stage\":3,\"event\":\"enemy_spawned\",\"class\":\"CharacterEnemyBoss3$b\",\"kind\":7,\"x\":240,\"y\":220" "$ev")
+      expect "$name: two CharacterEnemyBoss3$b in one frame" test "$(echo "$pair" | frame_of_all | uniq | wc -l)-$(echo "$pair" | wc -l)" = "1-2"
+      boss=$(echo "$pair" | frame_of)
+      expect "$name: the pair comes 1490 frames after the first creature" test "$((boss - first))" = 1490
+      portals=$(grep -c "\"frame\":$((boss + 2)),\"stage\":3,\"event\":\"enemy_spawned\",\"class\":\"CharacterEnemyBorn\",\"kind\":6" "$ev")
+      expect "$name: 15 of the 16 entrance portals two frames later ($portals)" test "$portals" = 15
     else
       expect "$name: stage 3 opens with a sea creature at (320, 170)" \
         test -n "$(event "$ev" '"stage":3' "\"class\":\"CharacterEnemyBorn\\(CharacterEnemyUmi$b\\)\"" '"x":320,"y":170')"
