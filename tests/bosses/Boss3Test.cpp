@@ -185,6 +185,28 @@ TEST_F(Boss3Test, PhaseOneThrowsAFlowerRingEverySixtyFourFrames) {
     }
 }
 
+TEST_F(Boss3Test, PhaseTwoCurtainsHaveANarrowerMiddleThanTheFirstBosss) {
+    struct Case {
+        int gameMode;
+        bool current;
+        int bullets;  // 10 + 10 slow at the sides, 8 fast inside, and the middle
+    };
+    for (const Case c : {Case{2, false, 28}, Case{3, false, 31}, Case{4, true, 28}, Case{5, true, 31}}) {
+        SCOPED_TRACE(c.gameMode);
+        enemyRoot.ClearChildren();
+        ClearShots();
+        CharacterEnemy* boss = c.current ? static_cast<CharacterEnemy*>(Make<CharacterEnemyBoss3b>(c.gameMode))
+                                         : Make<CharacterEnemyBoss3>(c.gameMode);
+        boss->hitPoints = 549;
+        Skip(boss, CharacterEnemyBoss3::kEntryFrames + 1);  // phase 2 from here, its frame at 0
+        ClearShots();
+        Skip(boss, 127);
+        EXPECT_EQ(Bullets(bullet::kLargeB), 0);
+        Skip(boss, 1);  // frame 128: the first curtain
+        EXPECT_EQ(Bullets(bullet::kLargeB), c.bullets);
+    }
+}
+
 TEST_F(Boss3Test, TheSurvivorOfAPairDoublesItsSprayAndQuickensItsStreams) {
     for (bool survivor : {false, true}) {
         SCOPED_TRACE(survivor);
