@@ -9,12 +9,12 @@
 #include "combat/CharacterItem.h"
 #include "combat/CharacterShot.h"
 #include "combat/CharacterShotEnemy.h"
-#include "combat/CombatFixture.h"
+#include "bosses/BossFixture.h"
 #include "play/PlayHarness.h"
 
 namespace {
 
-class Boss3Test : public CombatFixture {
+class Boss3Test : public BossFixture {
 protected:
     template <class Boss>
     Boss* Make(int gameMode, int px = 240, int py = 200) {
@@ -39,21 +39,6 @@ protected:
     void Kill(Boss* boss) {
         boss->hitPoints = 1;
         ShootAt(*boss, boss->x, boss->y + toFixed(48));
-    }
-    int Bullets(std::int32_t spriteBase) {
-        int n = 0;
-        for (Character* tree : {static_cast<Character*>(&upper), static_cast<Character*>(&lower)}) {
-            for (Character* c : tree->GetChildren()) {
-                auto* shot = dynamic_cast<CharacterShotEnemy*>(c);
-                n += shot != nullptr && shot->spriteBase == spriteBase;
-            }
-        }
-        return n;
-    }
-    void ClearShots() {
-        upper.ClearChildren();
-        lower.ClearChildren();
-        top.ClearChildren();
     }
     template <class T>
     static std::vector<T*> All(Character& parent) {

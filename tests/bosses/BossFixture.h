@@ -2,6 +2,7 @@
 // A boss on its own in the combat fixture: placed at (240, 200) with an untouchable ship far
 // below, shot at points around it, and run phase by phase.
 #include "combat/CharacterShot.h"
+#include "combat/CharacterShotEnemy.h"
 #include "combat/CombatFixture.h"
 
 class BossFixture : public CombatFixture {
@@ -19,6 +20,17 @@ protected:
         CharacterShotPlayer shot(&env, &log, &info, 0x118, 8, 1);
         shot.SetPosition(boss->x + toFixed(dx), boss->y + toFixed(dy));
         return boss->HitByShot(shot);
+    }
+    // Enemy bullets of one family (bullet::kSmallA ...) in the two bullet layers.
+    int Bullets(std::int32_t spriteBase) {
+        int n = 0;
+        for (Character* tree : {static_cast<Character*>(&upper), static_cast<Character*>(&lower)}) {
+            for (Character* c : tree->GetChildren()) {
+                auto* shot = dynamic_cast<CharacterShotEnemy*>(c);
+                n += shot != nullptr && shot->spriteBase == spriteBase;
+            }
+        }
+        return n;
     }
     void ClearShots() {
         upper.ClearChildren();
