@@ -14,6 +14,7 @@
 #include "platform/headless/HeadlessPlatform.h"
 #include "play/GameInfo.h"
 #include "play/Random.h"
+#include "support/TestEnv.h"
 
 class CombatFixture : public ::testing::Test {
 protected:
@@ -106,7 +107,8 @@ protected:
 
     HeadlessPlatform platform;
     Log log{""};
-    Env env{platform, &log, EnvOptions{false, nullptr, true, false}};
+    StillClock clock;
+    Env env{platform, &log, EnvOptions{false, &clock, true, false}};
     GameInfo info;
     CharacterEnemy enemyRoot{&env, &log, &info};
     Character back{&env, &log};

@@ -9,6 +9,7 @@
 #include "records/GameMode.h"
 #include "records/GameScore.h"
 #include "records/GameTitle.h"
+#include "support/TestEnv.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ using Placed = std::tuple<int, int, std::string>;  // x, y, text
 // The title and the records scene on a headless service hub, in a folder of their own.
 class ScenesTest : public RecordsFixture {
 protected:
-    ScenesTest() : env(std::make_unique<Env>(platform, log.get(), EnvOptions{false, nullptr, true, false})) {}
+    ScenesTest() : env(std::make_unique<Env>(platform, log.get(), EnvOptions{false, &clock, true, false})) {}
     ~ScenesTest() override { env.reset(); }
 
     Score play(std::int32_t mode, std::int32_t score, std::int32_t stages) {
@@ -56,6 +57,7 @@ protected:
     }
 
     HeadlessPlatform platform;
+    StillClock clock;
     std::unique_ptr<Env> env;
 };
 

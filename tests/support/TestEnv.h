@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include "app/Clock.h"
 #include "app/Env.h"
 #include "app/Log.h"
 #include "platform/headless/HeadlessPlatform.h"
@@ -29,9 +30,18 @@ private:
     std::filesystem::path dir_;
 };
 
-// A headless service hub that never sleeps and has no audio device.
+// A clock that never moves: the frame timer of a test then never finds a frame late, so no
+// frame's drawing is skipped however slowly a loaded machine runs the test.
+class StillClock : public MsClock {
+public:
+    std::uint32_t now() override { return 0; }
+    void sleep(std::uint32_t) override {}
+};
+
+// A headless service hub that never sleeps, never skips drawing and has no audio device.
 struct HeadlessEnv {
     HeadlessPlatform platform;
     Log log{""};
-    Env env{platform, &log, EnvOptions{false, nullptr, true, false}};
+    StillClock clock;
+    Env env{platform, &log, EnvOptions{false, &clock, true, false}};
 };
