@@ -1,0 +1,94 @@
+// nimbulon-server: the ranking server of the game's online ranking.
+//
+//   nimbulon-server --listen 127.0.0.1:8080 --db ranking.sqlite
+//
+// Ends cleanly on SIGTERM or SIGINT: stops accepting, finishes the requests in flight, closes the
+// database. See --help for the options.
+#include <signal.h>
+#include <unistd.h>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include "HttpServer.h"
+#include "Passwords.h"
+#include "RankingList.h"
+#include "ReplayChecker.h"
+#include "ServerOptions.h"
+#include "Storage.h"
+#include "UploadService.h"
+
+namespace {
+// The path of this program, for starting check processes of it.
+std::string ownProgram(const char* argv0) {
+    char path[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) return argv0;
+    path[n] = '\0';
+    return path;
+}
+
+int checkProcess(int argc, char** argv) {
+    // nimbulon-server --resimulate MAX_FRAMES CPU_SECONDS MEMORY_MB, replay on standard input.
+    if (argc != 5) return 2;
+    return runResimulationChild(std::atoll(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], ReplayChecker::kChildFlag) == 0) return checkProcess(argc, argv);
+
+    ServerOptions options;
+    bool help = false;
+    std::string error;
+    if (!parseServerOptions(argc - 1, argv + 1, options, help, error)) {
+        std::fprintf(stderr, "nimbulon-server: %s\n%s", error.c_str(), serverUsage().c_str());
+        return 2;
+    }
+    if (help) {
+        std::fputs(serverUsage().c_str(), stdout);
+        return 0;
+    }
+
+    // The signals that end the server are taken by this thread alone (every thread started from
+    // here inherits the mask); a client that goes away mid-reply must not end the process.
+    sigset_t endSignals;
+    sigemptyset(&endSignals);
+    sigaddset(&endSignals, SIGTERM);
+    sigaddset(&endSignals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &endSignals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    if (!passwords::init()) {
+        std::fprintf(stderr, "nimbulon-server: libsodium cannot start\n");
+        return 1;
+    }
+    std::unique_ptr<Storage> storage;
+    try {
+        storage = openStorage(options.db);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "nimbulon-server: %s\n", e.what());
+        return 1;
+    }
+    const ReplayChecker checker(ownProgram(argv[0]),
+                                {options.maxFrames, options.checkCpuSeconds, options.checkMemoryMb});
+    RankingCache cache(*storage, std::chrono::milliseconds(options.listCacheMs));
+    UploadService uploads(*storage, checker, &cache, options.checkers, options.queueLimit);
+    HttpServer server(options, *storage, cache, uploads);
+    if (!server.start(error)) {
+        std::fprintf(stderr, "nimbulon-server: %s\n", error.c_str());
+        return 1;
+    }
+    const bool postgres = options.db.find("://") != std::string::npos;
+    std::fprintf(stderr, "nimbulon-server: listening on %s:%u, database %s\n", options.host.c_str(), server.port(),
+                 postgres ? "PostgreSQL" : options.db.c_str());
+
+    int received = 0;
+    sigwait(&endSignals, &received);
+    std::fprintf(stderr, "nimbulon-server: %s: finishing the requests in flight\n", strsignal(received));
+    server.shutdown(std::chrono::seconds(30));
+    std::fprintf(stderr, "nimbulon-server: stopped\n");
+    return 0;
+}

@@ -1,0 +1,421 @@
+#include "HttpServer.h"
+#include <arpa/inet.h>
+#include <microhttpd.h>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include "RankingList.h"
+#include "Storage.h"
+#include "UploadForm.h"
+#include "UploadService.h"
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+// The parser's buffer: the boundary and one header line of a part must fit.
+constexpr std::size_t kPostBuffer = 16 * 1024;
+
+// A whole decimal number in [low, high], nothing else ("", "+1", "1x", " 1" are not).
+bool strictNumber(const char* text, std::int64_t low, std::int64_t high, std::int64_t& out) {
+    if (!text || !*text) return false;
+    std::int64_t v = 0;
+    for (const char* p = text; *p; ++p) {
+        if (*p < '0' || *p > '9') return false;
+        if (v > (high - (*p - '0')) / 10) return false;
+        v = v * 10 + (*p - '0');
+    }
+    if (v < low) return false;
+    out = v;
+    return true;
+}
+
+// Only printable ASCII reaches the log; anything else is shown as \xNN.
+std::string printable(const std::string& s, std::size_t limit = 200) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size() && i < limit; ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
+            out += static_cast<char>(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        }
+    }
+    if (s.size() > limit) out += "...";
+    return out;
+}
+
+std::string clientAddress(MHD_Connection* c) {
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (!info || !info->client_addr) return "-";
+    char text[INET6_ADDRSTRLEN] = "-";
+    const sockaddr* a = info->client_addr;
+    if (a->sa_family == AF_INET)
+        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(a)->sin_addr, text, sizeof text);
+    else if (a->sa_family == AF_INET6)
+        inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(a)->sin6_addr, text, sizeof text);
+    return text;
+}
+
+std::string utcNow() {
+    const std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char out[32];
+    std::strftime(out, sizeof out, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return out;
+}
+
+MHD_Response* bufferResponse(const std::string& body, const char* type) {
+    MHD_Response* r = MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
+    if (r && type) MHD_add_response_header(r, MHD_HTTP_HEADER_CONTENT_TYPE, type);
+    return r;
+}
+
+enum MHD_Result onRequest(void* cls, MHD_Connection* c, const char* url, const char* method, const char*,
+                          const char* upload, std::size_t* size, void** context) {
+    return static_cast<enum MHD_Result>(static_cast<HttpServer*>(cls)->handle(c, url, method, upload, size, context));
+}
+
+void onCompleted(void* cls, MHD_Connection* c, void** context, enum MHD_RequestTerminationCode) {
+    static_cast<HttpServer*>(cls)->completed(c, context);
+}
+
+void onConnection(void* cls, MHD_Connection* c, void**, enum MHD_ConnectionNotificationCode code) {
+    static_cast<HttpServer*>(cls)->connectionEvent(c, code == MHD_CONNECTION_NOTIFY_STARTED);
+}
+
+void onLibraryError(void*, const char* format, va_list ap) {
+    char line[512];
+    std::vsnprintf(line, sizeof line, format, ap);
+    std::fprintf(stderr, "nimbulon-server: %s%s", line, line[0] && line[std::strlen(line) - 1] == '\n' ? "" : "\n");
+}
+}  // namespace
+
+struct HttpServer::Request {
+    enum class Route { Ranking, Replay, Upload, NotFound, BadMethod };
+    Route route = Route::NotFound;
+    Clock::time_point start = Clock::now();
+    std::string method, target, client;
+    unsigned status = 0;
+    std::size_t bytes = 0;
+    std::string note;  // what became of an upload, for the log
+    bool first = true;
+
+    // The upload.
+    MHD_PostProcessor* parser = nullptr;
+    std::unique_ptr<FormEnd> end;
+    UploadCollector collector;
+    std::size_t received = 0;
+    bool parseFailed = false;
+
+    ~Request() {
+        if (parser) MHD_destroy_post_processor(parser);
+    }
+};
+
+namespace {
+enum MHD_Result onField(void* cls, enum MHD_ValueKind, const char* key, const char*, const char*, const char*,
+                        const char* data, uint64_t offset, std::size_t size) {
+    auto* r = static_cast<HttpServer::Request*>(cls);
+    return r->collector.add(key ? key : "", offset, std::string_view(data ? data : "", data ? size : 0)) ? MHD_YES
+                                                                                                        : MHD_NO;
+}
+
+// The request line's target with its query, rebuilt for the log.
+enum MHD_Result addArgument(void* cls, enum MHD_ValueKind, const char* key, const char* value) {
+    auto* target = static_cast<std::string*>(cls);
+    *target += target->find('?') == std::string::npos ? '?' : '&';
+    *target += key ? key : "";
+    if (value) *target += std::string("=") + value;
+    return MHD_YES;
+}
+}  // namespace
+
+HttpServer::HttpServer(const ServerOptions& options, Storage& storage, RankingCache& cache, UploadService& uploads)
+    : options_(options), storage_(storage), cache_(cache), uploads_(uploads) {}
+
+HttpServer::~HttpServer() { shutdown(std::chrono::seconds(0)); }
+
+bool HttpServer::start(std::string& error) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const std::string port = std::to_string(options_.port);
+    if (const int rc = getaddrinfo(options_.host.c_str(), port.c_str(), &hints, &found); rc != 0) {
+        error = "cannot resolve " + options_.host + ": " + gai_strerror(rc);
+        return false;
+    }
+    sockaddr_storage address{};
+    std::memcpy(&address, found->ai_addr, found->ai_addrlen);
+    const bool v6 = found->ai_family == AF_INET6;
+    freeaddrinfo(found);
+
+    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ITC |
+                     MHD_USE_ERROR_LOG;
+    if (v6) flags |= MHD_USE_IPv6;
+    daemon_ = MHD_start_daemon(
+        flags, 0, nullptr, nullptr, &onRequest, this, MHD_OPTION_EXTERNAL_LOGGER, &onLibraryError, nullptr,
+        MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address),
+        MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned>(options_.threads), MHD_OPTION_CONNECTION_LIMIT,
+        options_.maxConnections, MHD_OPTION_CONNECTION_TIMEOUT, options_.idleTimeout, MHD_OPTION_NOTIFY_COMPLETED,
+        &onCompleted, this, MHD_OPTION_NOTIFY_CONNECTION, &onConnection, this, MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u, MHD_OPTION_END);
+    if (!daemon_) {
+        error = "cannot listen on " + options_.host + ":" + port + " (in use, or not an address of this machine)";
+        return false;
+    }
+    const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);
+    port_ = info ? info->port : options_.port;
+    sweeper_ = std::thread([this] { sweep(); });
+    return true;
+}
+
+void HttpServer::shutdown(std::chrono::seconds grace) {
+    if (!daemon_) return;
+    const MHD_socket listener = MHD_quiesce_daemon(daemon_);
+    // Queued uploads are decided and answered; their connections resume.
+    uploads_.stop();
+    const auto until = Clock::now() + grace;
+    while (active_.load() > 0 && Clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    {
+        std::lock_guard lock(sweepMutex_);
+        stopping_ = true;
+    }
+    sweepWake_.notify_all();
+    if (sweeper_.joinable()) sweeper_.join();
+    MHD_stop_daemon(daemon_);
+    daemon_ = nullptr;
+    if (listener != MHD_INVALID_SOCKET) close(listener);
+}
+
+void HttpServer::log(const std::string& line) {
+    if (options_.quiet) return;
+    std::lock_guard lock(logMutex_);
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+void HttpServer::connectionEvent(MHD_Connection* c, bool opened) {
+    std::lock_guard lock(openMutex_);
+    if (!opened) {
+        open_.erase(c);
+        return;
+    }
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD);
+    if (info) open_[c] = Open{info->connect_fd, Clock::now()};
+}
+
+void HttpServer::sweep() {
+    const auto deadline = std::chrono::seconds(options_.requestDeadline);
+    std::unique_lock wait(sweepMutex_);
+    while (!sweepWake_.wait_for(wait, std::chrono::milliseconds(200), [this] { return stopping_; })) {
+        std::vector<std::string> cut;
+        {
+            // The library tells of a closed connection before it closes the socket, under this
+            // lock: a descriptor found here is still the connection's own.
+            std::lock_guard lock(openMutex_);
+            const auto now = Clock::now();
+            for (auto& [connection, open] : open_) {
+                if (open.busy || open.cut || now - open.since < deadline) continue;
+                ::shutdown(open.fd, SHUT_RDWR);
+                open.cut = true;
+                cut.push_back(clientAddress(connection));
+            }
+        }
+        for (const std::string& client : cut)
+            log(utcNow() + " " + client + " - connection cut: no whole request within " +
+                std::to_string(options_.requestDeadline) + " s");
+    }
+}
+
+int HttpServer::respond(MHD_Connection* c, Request& r, unsigned status, MHD_Response* response, std::size_t bytes) {
+    if (!response) return MHD_NO;
+    r.status = status;
+    r.bytes = bytes;
+    const int rc = MHD_queue_response(c, status, response);
+    MHD_destroy_response(response);
+    return rc;
+}
+
+int HttpServer::respondText(MHD_Connection* c, Request& r, unsigned status, const std::string& body, const char* type) {
+    return respond(c, r, status, bufferResponse(body, type), body.size());
+}
+
+int HttpServer::handle(MHD_Connection* c, const char* url, const char* method, const char* body, std::size_t* size,
+                       void** context) {
+    auto* r = static_cast<Request*>(*context);
+    if (!r) {
+        r = new Request;
+        *context = r;
+        ++active_;
+        r->method = method ? method : "";
+        r->target = url ? url : "";
+        r->client = clientAddress(c);
+        MHD_get_connection_values(c, MHD_GET_ARGUMENT_KIND, &addArgument, &r->target);
+        const std::string path = url ? url : "";
+        const bool get = r->method == MHD_HTTP_METHOD_GET || r->method == MHD_HTTP_METHOD_HEAD;
+        const bool post = r->method == MHD_HTTP_METHOD_POST;
+        if (path == "/ranking" || path == "/replay") r->route = get ? (path == "/ranking" ? Request::Route::Ranking : Request::Route::Replay) : Request::Route::BadMethod;
+        else if (path == "/upload") r->route = post ? Request::Route::Upload : Request::Route::BadMethod;
+        else r->route = Request::Route::NotFound;
+    }
+    switch (r->route) {
+        case Request::Route::Upload:
+            return upload(c, *r, body, size);
+        default:
+            break;
+    }
+    // A request body to anything but the upload is not wanted: it is skipped over.
+    if (*size != 0) {
+        *size = 0;
+        return MHD_YES;
+    }
+    if (r->first) {
+        r->first = false;
+        return MHD_YES;
+    }
+    switch (r->route) {
+        case Request::Route::Ranking: return ranking(c, *r);
+        case Request::Route::Replay: return replay(c, *r);
+        case Request::Route::BadMethod: {
+            MHD_Response* response = bufferResponse("", nullptr);
+            if (response)
+                MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW,
+                                        r->target.rfind("/upload", 0) == 0 ? "POST" : "GET, HEAD");
+            return respond(c, *r, MHD_HTTP_METHOD_NOT_ALLOWED, response, 0);
+        }
+        default: return respondText(c, *r, MHD_HTTP_NOT_FOUND, "", nullptr);
+    }
+}
+
+int HttpServer::ranking(MHD_Connection* c, Request& r) {
+    std::int64_t version = 0;
+    if (!strictNumber(MHD_lookup_connection_value(c, MHD_GET_ARGUMENT_KIND, "version"), 0, 1 << 30, version) ||
+        !rankedVersion(version))
+        return respondText(c, r, MHD_HTTP_BAD_REQUEST, "", nullptr);
+    try {
+        const std::shared_ptr<const std::string> text = cache_.text(static_cast<std::int32_t>(version));
+        return respondText(c, r, MHD_HTTP_OK, *text, "text/plain; charset=utf-8");
+    } catch (const std::exception& e) {
+        r.note = std::string("storage: ") + e.what();
+        return respondText(c, r, MHD_HTTP_SERVICE_UNAVAILABLE, "", nullptr);
+    }
+}
+
+int HttpServer::replay(MHD_Connection* c, Request& r) {
+    std::int64_t id = 0;
+    if (!strictNumber(MHD_lookup_connection_value(c, MHD_GET_ARGUMENT_KIND, "id"), 0, INT64_MAX, id))
+        return respondText(c, r, MHD_HTTP_BAD_REQUEST, "", nullptr);
+    try {
+        const std::optional<std::string> bytes = storage_.replay(id);
+        if (!bytes) return respondText(c, r, MHD_HTTP_NOT_FOUND, "", nullptr);
+        return respondText(c, r, MHD_HTTP_OK, *bytes, "application/octet-stream");
+    } catch (const std::exception& e) {
+        r.note = std::string("storage: ") + e.what();
+        return respondText(c, r, MHD_HTTP_SERVICE_UNAVAILABLE, "", nullptr);
+    }
+}
+
+int HttpServer::upload(MHD_Connection* c, Request& r, const char* data, std::size_t* size) {
+    if (r.first) {
+        r.first = false;
+        // A body announced as too large is refused before a byte of it is read.
+        std::int64_t length = 0;
+        const char* announced = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
+        if (announced && (!strictNumber(announced, 0, INT64_MAX, length) || length > static_cast<std::int64_t>(kMaxUploadBody))) {
+            r.note = "refused: body over 1 MiB";
+            return respondText(c, r, 413, "2\n", "text/plain");
+        }
+        r.parser = MHD_create_post_processor(c, kPostBuffer, &onField, &r);
+        const char* type = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_TYPE);
+        const std::string boundary = FormEnd::boundaryOf(type ? type : "");
+        if (!r.parser || boundary.empty()) r.parseFailed = true;  // not a multipart form: read over, refused
+        else r.end = std::make_unique<FormEnd>(boundary);
+        return MHD_YES;
+    }
+    if (*size != 0) {
+        r.received += *size;
+        // Sent without a length (chunked) and past the bound: the connection is closed.
+        if (r.received > kMaxUploadBody) {
+            r.note = "cut: body over 1 MiB";
+            return MHD_NO;
+        }
+        if (!r.parseFailed) {
+            const std::size_t form = r.end->take(std::string_view(data, *size));
+            if (form > 0 && MHD_post_process(r.parser, data, form) != MHD_YES) r.parseFailed = true;
+        }
+        *size = 0;
+        return MHD_YES;
+    }
+    finishUpload(c, r);
+    return MHD_YES;
+}
+
+void HttpServer::finishUpload(MHD_Connection* c, Request& r) {
+    if (r.parser) {
+        MHD_destroy_post_processor(r.parser);  // delivers what the parser still held
+        r.parser = nullptr;
+    }
+    if (!r.parseFailed && !r.end->ended()) r.parseFailed = true;  // the form was never closed
+    if (r.parseFailed || r.collector.spoilt()) {
+        r.note = "refused: " + (r.collector.spoilt() ? r.collector.problem() : std::string("malformed form"));
+        respondText(c, r, MHD_HTTP_OK, "2\n", "text/plain");
+        return;
+    }
+    UploadCheck check = checkUpload(r.collector.fields(), options_.maxFrames);
+    if (!check.ok) {
+        r.note = "refused: " + check.problem;
+        respondText(c, r, MHD_HTTP_OK, "2\n", "text/plain");
+        return;
+    }
+    r.note = "name=" + printable(check.request.name) + " mode=" + std::to_string(check.request.header.gameMode) +
+             " claimed=" + std::to_string(check.request.header.score);
+    {
+        std::lock_guard lock(openMutex_);
+        if (auto it = open_.find(c); it != open_.end()) it->second.busy = true;
+    }
+    MHD_suspend_connection(c);
+    Request* request = &r;
+    const bool queued = uploads_.submit(std::move(check.request), [this, c, request](UploadService::Reply reply) {
+        request->note += std::string(" result=") + reply.code + " " + reply.detail;
+        respondText(c, *request, MHD_HTTP_OK, std::string(1, reply.code) + "\n", "text/plain");
+        MHD_resume_connection(c);
+    });
+    if (!queued) {
+        r.note += " result=2 busy: too many uploads waiting";
+        respondText(c, r, MHD_HTTP_OK, "2\n", "text/plain");
+        MHD_resume_connection(c);
+    }
+}
+
+void HttpServer::completed(MHD_Connection* c, void** context) {
+    auto* r = static_cast<Request*>(*context);
+    {
+        std::lock_guard lock(openMutex_);
+        if (auto it = open_.find(c); it != open_.end()) {
+            it->second.busy = false;
+            it->second.since = Clock::now();  // the next request's time starts now
+        }
+    }
+    if (!r) return;
+    *context = nullptr;
+    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - r->start).count();
+    if (!options_.quiet) {
+        char figures[96];
+        std::snprintf(figures, sizeof figures, " %u %zu %.1fms", r->status, r->bytes, ms);
+        std::string line = utcNow();
+        for (const std::string& part : {r->client, printable(r->method, 16), printable(r->target)}) line.append(" ").append(part);
+        line += figures;
+        if (!r->note.empty()) line.append(" ").append(printable(r->note, 400));
+        log(line);
+    }
+    delete r;
+    --active_;
+}

@@ -1,0 +1,40 @@
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+#include "Storage.h"
+
+// The ranking text the game reads: for each entry the key and value lines rank, username, score,
+// stage, regist_date ("YYYY/MM/DD hh:mm", the server's local time), id and comment, then an empty
+// line; LF line ends. Ranks are 1-based by score, equal scores sharing a rank (the entries come
+// best first, equal scores earlier first).
+std::string formatRanking(const std::vector<Storage::Entry>& entries);
+
+// The game mode's replay version 104..107 is the only list there is; anything else is not.
+bool rankedVersion(std::int64_t version);
+
+// The texts of the four lists, rebuilt after this server stores a play and at most `maxAge` after
+// the last build otherwise (other servers sharing the database may have stored plays).
+class RankingCache {
+public:
+    RankingCache(Storage& storage, std::chrono::milliseconds maxAge) : storage_(storage), maxAge_(maxAge) {}
+    // The list of a ranked version. Throws StorageError.
+    std::shared_ptr<const std::string> text(std::int32_t version);
+    void invalidate(std::int32_t version);
+
+private:
+    struct Slot {
+        std::mutex mutex;  // one rebuild at a time
+        std::shared_ptr<const std::string> text;
+        std::chrono::steady_clock::time_point builtAt;
+        std::uint64_t generation = 0, builtGeneration = 0;
+    };
+    static constexpr std::int32_t kFirstVersion = 104;
+    Storage& storage_;
+    std::chrono::milliseconds maxAge_;
+    std::mutex guard_;  // the slots' text and generation
+    Slot slots_[4];
+};

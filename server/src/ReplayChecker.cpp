@@ -1,0 +1,117 @@
+#include "ReplayChecker.h"
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+// A pipe whose ends are not inherited by any other child started meanwhile.
+bool makePipe(int fds[2]) { return pipe2(fds, O_CLOEXEC) == 0; }
+
+void closeFd(int& fd) {
+    if (fd >= 0) close(fd);
+    fd = -1;
+}
+
+ResimVerdict failed(std::string why) {
+    ResimVerdict v;
+    v.kind = ResimVerdict::Failed;
+    v.detail = std::move(why);
+    return v;
+}
+}  // namespace
+
+ResimVerdict ReplayChecker::check(std::string_view replay) const {
+    int in[2] = {-1, -1}, out[2] = {-1, -1};
+    if (!makePipe(in)) return failed(std::string("pipe: ") + std::strerror(errno));
+    if (!makePipe(out)) {
+        closeFd(in[0]);
+        closeFd(in[1]);
+        return failed(std::string("pipe: ") + std::strerror(errno));
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    const std::string frames = std::to_string(limits_.maxFrames);
+    const std::string cpu = std::to_string(limits_.cpuSeconds);
+    const std::string memory = std::to_string(limits_.memoryMb);
+    std::vector<char*> argv = {const_cast<char*>(program_.c_str()), const_cast<char*>(kChildFlag),
+                               const_cast<char*>(frames.c_str()), const_cast<char*>(cpu.c_str()),
+                               const_cast<char*>(memory.c_str()), nullptr};
+    // The child starts with no blocked signals and default dispositions, whatever the server's
+    // threads block or ignore.
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &all);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, program_.c_str(), &actions, &attr, argv.data(), environ);
+    posix_spawnattr_destroy(&attr);
+    posix_spawn_file_actions_destroy(&actions);
+    closeFd(in[0]);
+    closeFd(out[1]);
+    if (spawned != 0) {
+        closeFd(in[1]);
+        closeFd(out[0]);
+        return failed(std::string("cannot start the check: ") + std::strerror(spawned));
+    }
+
+    // Feed the replay and read the verdict together, so neither side can block the other; the
+    // CPU limit ends a busy child, the deadline one that sleeps or is starved for too long.
+    fcntl(in[1], F_SETFL, O_NONBLOCK);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limits_.cpuSeconds * 4 + 10);
+    std::size_t sent = 0;
+    std::string reply;
+    bool overtime = false;
+    while (out[0] >= 0) {
+        if (sent == replay.size()) closeFd(in[1]);
+        pollfd fds[2] = {{out[0], POLLIN, 0}, {in[1], POLLOUT, 0}};
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            overtime = true;
+            break;
+        }
+        const int ready = poll(fds, in[1] >= 0 ? 2 : 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) break;
+        if (in[1] >= 0 && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP))) {
+            const ssize_t n = write(in[1], replay.data() + sent, replay.size() - sent);
+            if (n > 0) sent += static_cast<std::size_t>(n);
+            else if (n < 0 && errno != EAGAIN && errno != EINTR) closeFd(in[1]);  // the child stopped reading
+        }
+        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+            char buffer[256];
+            const ssize_t n = read(out[0], buffer, sizeof buffer);
+            if (n > 0 && reply.size() < 256) reply.append(buffer, static_cast<std::size_t>(n));
+            else if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) closeFd(out[0]);
+        }
+    }
+    closeFd(in[1]);
+    closeFd(out[0]);
+    if (overtime) kill(pid, SIGKILL);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (overtime) return failed("the check ran past its time");
+    if (WIFSIGNALED(status)) {
+        const int sig = WTERMSIG(status);
+        return failed(sig == SIGXCPU || sig == SIGKILL ? "the check ran out of CPU time"
+                                                       : std::string("the check died of signal ") + std::to_string(sig));
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return failed("the check failed (memory or input)");
+    return ResimVerdict::fromLine(reply);
+}

@@ -1,0 +1,102 @@
+#include "Resimulation.h"
+#include <sys/resource.h>
+#include <unistd.h>
+#include <cstdio>
+#include <sstream>
+#include <vector>
+#include "UploadForm.h"
+#include "records/ReplayRunner.h"
+#include "records/Score.h"
+
+namespace {
+const char* kindName(ResimVerdict::Kind k) {
+    switch (k) {
+        case ResimVerdict::Match: return "match";
+        case ResimVerdict::Mismatch: return "mismatch";
+        case ResimVerdict::Unreadable: return "unreadable";
+        case ResimVerdict::Failed: break;
+    }
+    return "failed";
+}
+
+void limit(int resource, rlim_t value) {
+    const rlimit r{value, value};
+    setrlimit(resource, &r);
+}
+}  // namespace
+
+std::string ResimVerdict::toLine() const {
+    char line[96];
+    std::snprintf(line, sizeof line, "%s %d %d %d %d\n", kindName(kind), score, stages, lives, frames);
+    return line;
+}
+
+ResimVerdict ResimVerdict::fromLine(std::string_view text) {
+    ResimVerdict v;
+    std::istringstream in{std::string(text)};
+    std::string word;
+    if (!(in >> word)) {
+        v.detail = "the check gave no verdict";
+        return v;
+    }
+    if (word == "match") v.kind = Match;
+    else if (word == "mismatch") v.kind = Mismatch;
+    else if (word == "unreadable") v.kind = Unreadable;
+    else v.kind = Failed;
+    if (!(in >> v.score >> v.stages >> v.lives >> v.frames)) {
+        v.kind = Failed;
+        v.detail = "the check's verdict is cut short";
+    }
+    return v;
+}
+
+ResimVerdict resimulate(std::string_view replay, std::int64_t maxFrames) {
+    ResimVerdict v;
+    Score record(nullptr);
+    std::istringstream in{std::string(replay)};
+    if (!record.read(in)) {
+        v.kind = ResimVerdict::Unreadable;
+        return v;
+    }
+    const ScoreHeader claimed = record.getHeader();
+    ReplayRunner runner(record);
+    if (!runner.versionMatches()) {
+        v.kind = ResimVerdict::Unreadable;
+        return v;
+    }
+    // The play scene counts every frame it runs, the last included: a play that has not ended
+    // one frame after its claimed length does not match whatever else it does.
+    std::int64_t budget = static_cast<std::int64_t>(claimed.frames) + 1;
+    if (budget > maxFrames) budget = maxFrames;
+    if (budget < 1) budget = 1;
+    const ReplayRunner::Result r = runner.run(budget);
+    v.score = r.score;
+    v.stages = r.stages;
+    v.lives = r.lives;
+    v.frames = r.frames;
+    v.kind = ReplayRunner::matches(claimed, r) ? ResimVerdict::Match : ResimVerdict::Mismatch;
+    return v;
+}
+
+int runResimulationChild(std::int64_t maxFrames, int cpuSeconds, int memoryMb) {
+    // Limits first, before a byte of the upload is looked at. The play reads nothing it needs
+    // from the working folder; the root keeps it from touching the server's.
+    if (chdir("/") != 0) return 3;
+    limit(RLIMIT_CPU, static_cast<rlim_t>(cpuSeconds));
+    limit(RLIMIT_AS, static_cast<rlim_t>(memoryMb) * 1024 * 1024);
+    limit(RLIMIT_FSIZE, 0);
+    limit(RLIMIT_CORE, 0);
+    limit(RLIMIT_NOFILE, 16);
+
+    std::string replay;
+    std::vector<char> buffer(64 * 1024);
+    for (;;) {
+        const ssize_t n = read(STDIN_FILENO, buffer.data(), buffer.size());
+        if (n < 0) return 3;
+        if (n == 0) break;
+        replay.append(buffer.data(), static_cast<std::size_t>(n));
+        if (replay.size() > kMaxUploadBody) return 3;
+    }
+    const std::string line = resimulate(replay, maxFrames).toLine();
+    return write(STDOUT_FILENO, line.data(), line.size()) == static_cast<ssize_t>(line.size()) ? 0 : 3;
+}

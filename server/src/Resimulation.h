@@ -1,0 +1,27 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Plays an uploaded replay again with the game's own simulation and compares the outcome with
+// what the file claims.
+struct ResimVerdict {
+    enum Kind { Match, Mismatch, Unreadable, Failed };
+    Kind kind = Failed;
+    std::int32_t score = 0, stages = 0, lives = 0, frames = 0;  // the re-simulated result
+    std::string detail;                                          // for the log
+
+    bool matches() const { return kind == Match; }
+    // One line, as the check process reports it: "match 12 3 0 4021" and the like.
+    std::string toLine() const;
+    static ResimVerdict fromLine(std::string_view line);
+};
+
+// In this process. The play runs at most as many frames as the file claims (and never more than
+// maxFrames), so a lying header cannot buy more simulation than it would take to verify it.
+ResimVerdict resimulate(std::string_view replay, std::int64_t maxFrames);
+
+// The check process: sets its own CPU-time, memory, file-size and open-file limits, then reads
+// one replay file (at most 1 MiB) from standard input, re-simulates it and writes the verdict
+// line to standard output. Returns the exit status.
+int runResimulationChild(std::int64_t maxFrames, int cpuSeconds, int memoryMb);

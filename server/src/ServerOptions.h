@@ -1,0 +1,28 @@
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include "UploadForm.h"
+
+// The server's command line.
+struct ServerOptions {
+    std::string host = "127.0.0.1";
+    std::uint16_t port = 8080;  // 0: any free port (printed at start)
+    std::string db = "ranking.sqlite";
+    int threads = 4;            // HTTP threads
+    int checkers = 2;           // uploads decided at once
+    std::size_t queueLimit = 256;
+    unsigned maxConnections = 512;
+    unsigned idleTimeout = 10;      // seconds a connection may stay silent
+    unsigned requestDeadline = 30;  // seconds a request may take to arrive whole
+    int checkCpuSeconds = 120;
+    int checkMemoryMb = 512;
+    std::int64_t maxFrames = kDefaultMaxFrames;
+    int listCacheMs = 1000;
+    bool quiet = false;  // no line per request
+};
+
+// Parses argv (without the program name). False with a message in error when it is wrong;
+// help is set when --help was asked for.
+bool parseServerOptions(int argc, char** argv, ServerOptions& options, bool& help, std::string& error);
+std::string serverUsage();

@@ -1,0 +1,224 @@
+// The embedded backend: one SQLite file in WAL mode, a connection per concurrent caller, and
+// BEGIN IMMEDIATE transactions so that writers queue up instead of failing half-way.
+#include <sqlite3.h>
+#include <mutex>
+#include <vector>
+#include "Storage.h"
+
+namespace {
+constexpr const char* kSchema = R"(
+CREATE TABLE IF NOT EXISTS players (
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  name TEXT NOT NULL UNIQUE,
+  pass_hash TEXT NOT NULL,
+  registered_at INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS plays (
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  player_id INTEGER NOT NULL REFERENCES players(id),
+  mode INTEGER NOT NULL,
+  version INTEGER NOT NULL,
+  score INTEGER NOT NULL,
+  stage INTEGER NOT NULL,
+  lives INTEGER NOT NULL,
+  frames INTEGER NOT NULL,
+  comment TEXT NOT NULL,
+  uploaded_at INTEGER NOT NULL,
+  replay BLOB NOT NULL,
+  UNIQUE (player_id, mode));
+CREATE INDEX IF NOT EXISTS plays_by_version ON plays (version, score DESC, id);
+)";
+
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) : db_(db) {
+        if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) fail("prepare");
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    Statement& bind(int i, std::int64_t v) {
+        check(sqlite3_bind_int64(stmt_, i, v));
+        return *this;
+    }
+    Statement& bind(int i, const std::string& v) {
+        check(sqlite3_bind_text(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT));
+        return *this;
+    }
+    Statement& bindBlob(int i, const std::string& v) {
+        check(sqlite3_bind_blob(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT));
+        return *this;
+    }
+    // True while a row is there.
+    bool step() {
+        const int rc = sqlite3_step(stmt_);
+        if (rc == SQLITE_ROW) return true;
+        if (rc == SQLITE_DONE) return false;
+        fail("step");
+        return false;
+    }
+    std::int64_t integer(int col) { return sqlite3_column_int64(stmt_, col); }
+    std::string text(int col) {
+        const void* p = sqlite3_column_blob(stmt_, col);
+        const int n = sqlite3_column_bytes(stmt_, col);
+        return p ? std::string(static_cast<const char*>(p), static_cast<std::size_t>(n)) : std::string();
+    }
+
+private:
+    void check(int rc) {
+        if (rc != SQLITE_OK) fail("bind");
+    }
+    [[noreturn]] void fail(const char* what) {
+        throw StorageError(std::string("sqlite ") + what + ": " + sqlite3_errmsg(db_));
+    }
+    sqlite3* db_;
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+void exec(sqlite3* db, const char* sql) {
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
+        std::string message = error ? error : "unknown error";
+        sqlite3_free(error);
+        throw StorageError(std::string("sqlite: ") + message);
+    }
+}
+
+class SqliteStorage : public Storage {
+public:
+    explicit SqliteStorage(std::string path) : path_(std::move(path)) {
+        Connection c(*this);
+        exec(c.db, kSchema);
+    }
+    ~SqliteStorage() override {
+        for (sqlite3* db : idle_) sqlite3_close(db);
+    }
+
+    std::optional<std::string> passwordHashOf(const std::string& name) override {
+        Connection c(*this);
+        Statement s(c.db, "SELECT pass_hash FROM players WHERE name = ?");
+        s.bind(1, name);
+        if (!s.step()) return std::nullopt;
+        return s.text(0);
+    }
+
+    Outcome store(const Play& play) override {
+        Connection c(*this);
+        exec(c.db, "BEGIN IMMEDIATE");
+        try {
+            const Outcome outcome = storeInTransaction(c.db, play);
+            exec(c.db, outcome == Outcome::Conflict ? "ROLLBACK" : "COMMIT");
+            return outcome;
+        } catch (...) {
+            sqlite3_exec(c.db, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+    }
+
+    std::vector<Entry> ranking(std::int32_t version) override {
+        Connection c(*this);
+        Statement s(c.db,
+                    "SELECT plays.id, players.name, score, stage, uploaded_at, comment FROM plays "
+                    "JOIN players ON players.id = plays.player_id WHERE version = ? ORDER BY score DESC, plays.id");
+        s.bind(1, version);
+        std::vector<Entry> out;
+        while (s.step())
+            out.push_back({s.integer(0), s.text(1), static_cast<std::int32_t>(s.integer(2)),
+                           static_cast<std::int32_t>(s.integer(3)), s.integer(4), s.text(5)});
+        return out;
+    }
+
+    std::optional<std::string> replay(std::int64_t id) override {
+        Connection c(*this);
+        Statement s(c.db, "SELECT replay FROM plays WHERE id = ?");
+        s.bind(1, id);
+        if (!s.step()) return std::nullopt;
+        return s.text(0);
+    }
+
+private:
+    // One connection of the pool, returned to it afterwards.
+    struct Connection {
+        explicit Connection(SqliteStorage& owner) : owner(owner), db(owner.acquire()) {}
+        ~Connection() { owner.release(db); }
+        SqliteStorage& owner;
+        sqlite3* db;
+    };
+
+    sqlite3* acquire() {
+        {
+            std::lock_guard lock(mutex_);
+            if (!idle_.empty()) {
+                sqlite3* db = idle_.back();
+                idle_.pop_back();
+                return db;
+            }
+        }
+        sqlite3* db = nullptr;
+        if (sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                            nullptr) != SQLITE_OK) {
+            std::string message = db ? sqlite3_errmsg(db) : "out of memory";
+            sqlite3_close(db);
+            throw StorageError("cannot open " + path_ + ": " + message);
+        }
+        try {
+            sqlite3_busy_timeout(db, 30000);
+            // WAL: readers never wait for the writer, and a commit is one append to the log.
+            // FULL: a commit is on the disk before the player is told it was stored.
+            Statement mode(db, "PRAGMA journal_mode = WAL");
+            if (!mode.step() || mode.text(0) != "wal") throw StorageError("cannot switch " + path_ + " to WAL mode");
+            exec(db, "PRAGMA synchronous = FULL; PRAGMA foreign_keys = ON");
+        } catch (...) {
+            sqlite3_close(db);
+            throw;
+        }
+        return db;
+    }
+
+    void release(sqlite3* db) {
+        std::lock_guard lock(mutex_);
+        idle_.push_back(db);
+    }
+
+    static Outcome storeInTransaction(sqlite3* db, const Play& play) {
+        std::int64_t playerId = 0;
+        {
+            Statement s(db, "SELECT id, pass_hash FROM players WHERE name = ?");
+            s.bind(1, play.name);
+            if (s.step()) {
+                if (s.text(1) != play.passwordHash) return Outcome::Conflict;
+                playerId = s.integer(0);
+            }
+        }
+        if (playerId == 0) {
+            Statement s(db, "INSERT INTO players (name, pass_hash, registered_at) VALUES (?, ?, ?)");
+            s.bind(1, play.name).bind(2, play.passwordHash).bind(3, play.uploadedAt);
+            s.step();
+            playerId = sqlite3_last_insert_rowid(db);
+        }
+        {
+            Statement s(db, "SELECT id, score FROM plays WHERE player_id = ? AND mode = ?");
+            s.bind(1, playerId).bind(2, play.mode);
+            if (s.step()) {
+                if (s.integer(1) >= play.score) return Outcome::KeptEarlier;
+                Statement d(db, "DELETE FROM plays WHERE id = ?");
+                d.bind(1, s.integer(0));
+                d.step();
+            }
+        }
+        Statement s(db,
+                    "INSERT INTO plays (player_id, mode, version, score, stage, lives, frames, comment, uploaded_at, "
+                    "replay) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        s.bind(1, playerId).bind(2, play.mode).bind(3, play.version).bind(4, play.score).bind(5, play.stage);
+        s.bind(6, play.lives).bind(7, play.frames).bind(8, play.comment).bind(9, play.uploadedAt).bindBlob(10, play.replay);
+        s.step();
+        return Outcome::Stored;
+    }
+
+    std::string path_;
+    std::mutex mutex_;
+    std::vector<sqlite3*> idle_;
+};
+}  // namespace
+
+std::unique_ptr<Storage> openSqliteStorage(const std::string& path) { return std::make_unique<SqliteStorage>(path); }

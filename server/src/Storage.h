@@ -1,0 +1,57 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// Where the players and their plays live. Every operation may be called from any thread; each
+// upload is one transaction, so a server killed at any moment leaves every committed play whole
+// and no half-written one.
+class Storage {
+public:
+    struct Play {
+        std::string name;
+        std::string passwordHash;  // for a new player: the hash to register; otherwise the one verified
+        std::int32_t mode = 0, version = 0;
+        std::int32_t score = 0, stage = 0, lives = 0, frames = 0;  // the re-simulated result
+        std::string comment;
+        std::string replay;           // the uploaded file's bytes
+        std::int64_t uploadedAt = 0;  // seconds since the epoch
+    };
+    struct Entry {
+        std::int64_t id = 0;  // the play's number, which fetches its replay
+        std::string name;
+        std::int32_t score = 0, stage = 0;
+        std::int64_t uploadedAt = 0;
+        std::string comment;
+    };
+    enum class Outcome {
+        Stored,       // the play is the player's new best for its mode
+        KeptEarlier,  // the player's earlier play of the mode scores as much or more and stands
+        Conflict,     // the name's password hash is not the one given (registered meanwhile)
+    };
+
+    virtual ~Storage() = default;
+    // The registered hash of a name.
+    virtual std::optional<std::string> passwordHashOf(const std::string& name) = 0;
+    // In one transaction: registers the name with play.passwordHash when it is new (Conflict when
+    // it exists with another hash), then keeps the play when it beats the player's best of its
+    // mode (ties keep the earlier play).
+    virtual Outcome store(const Play& play) = 0;
+    // The best play of every player for a replay version, best score first, equal scores in the
+    // order they were stored.
+    virtual std::vector<Entry> ranking(std::int32_t version) = 0;
+    virtual std::optional<std::string> replay(std::int64_t id) = 0;
+};
+
+class StorageError : public std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// A "postgresql://" or "postgres://" URL opens PostgreSQL; anything else is an SQLite file.
+// Creates the tables when they are missing. Throws StorageError.
+std::unique_ptr<Storage> openStorage(const std::string& where);
+std::unique_ptr<Storage> openSqliteStorage(const std::string& path);
+std::unique_ptr<Storage> openPostgresStorage(const std::string& url);

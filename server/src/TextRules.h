@@ -1,0 +1,19 @@
+#pragma once
+#include <string_view>
+
+// What the server accepts as a player's name, password digest and comment, whatever the client
+// checked before sending. The ranking list is a text of lines, so none of them may hold a line end
+// or any other control character.
+namespace textrules {
+constexpr std::size_t kMaxName = 8;
+constexpr std::size_t kMaxDigest = 64;
+constexpr std::size_t kMaxComment = 80;
+
+// 1 to 8 bytes, each printable ASCII (0x20..0x7E).
+bool validName(std::string_view name);
+// 1 to 64 bytes of printable ASCII other than the space (the game sends 32 lowercase hex digits).
+bool validDigest(std::string_view digest);
+// Up to 80 bytes of well-formed UTF-8 (no overlong forms, surrogates or code points past
+// U+10FFFF) without control characters (C0, DEL, C1).
+bool validComment(std::string_view comment);
+}  // namespace textrules

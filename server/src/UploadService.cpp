@@ -1,0 +1,103 @@
+#include "UploadService.h"
+#include <ctime>
+#include "Passwords.h"
+#include "RankingList.h"
+#include "Storage.h"
+
+namespace {
+UploadService::Reply reply(char code, std::string detail, std::int32_t score = 0) { return {code, std::move(detail), score}; }
+}  // namespace
+
+UploadService::UploadService(Storage& storage, const ReplayChecker& checker, RankingCache* cache, int workers,
+                             std::size_t queueLimit)
+    : storage_(storage), checker_(checker), cache_(cache), queueLimit_(queueLimit) {
+    for (int i = 0; i < workers; ++i) workers_.emplace_back([this] { work(); });
+}
+
+UploadService::~UploadService() { stop(); }
+
+UploadService::Reply UploadService::decide(const UploadRequest& request) {
+    try {
+        // The password first: it is cheaper than the simulation and settles most refusals.
+        std::optional<std::string> registered = storage_.passwordHashOf(request.name);
+        if (registered && !passwords::matches(*registered, request.digest)) return reply('1', "password differs");
+
+        const ResimVerdict verdict = checker_.check(request.replay);
+        if (!verdict.matches()) {
+            char why[160];
+            std::snprintf(why, sizeof why, "re-simulation: %s (got score %d stages %d lives %d frames %d) %s",
+                          verdict.kind == ResimVerdict::Mismatch ? "mismatch" : "failed", verdict.score,
+                          verdict.stages, verdict.lives, verdict.frames, verdict.detail.c_str());
+            return reply('2', why);
+        }
+
+        Storage::Play play;
+        play.name = request.name;
+        play.mode = request.header.gameMode;
+        play.version = request.header.version;
+        play.score = verdict.score;
+        play.stage = verdict.stages;
+        play.lives = verdict.lives;
+        play.frames = verdict.frames;
+        play.comment = request.comment;
+        play.replay = request.replay;
+        play.uploadedAt = static_cast<std::int64_t>(std::time(nullptr));
+        // A name registered by someone else between the look-up and the transaction shows up as
+        // a conflict; then the password is checked against that registration.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            if (registered) {
+                play.passwordHash = *registered;
+            } else {
+                play.passwordHash = passwords::hash(request.digest);
+                if (play.passwordHash.empty()) return reply('2', "password hashing failed");
+            }
+            switch (storage_.store(play)) {
+                case Storage::Outcome::Stored:
+                    if (cache_) cache_->invalidate(play.version);
+                    return reply('0', "stored", play.score);
+                case Storage::Outcome::KeptEarlier:
+                    return reply('0', "an earlier play scores as much or more", play.score);
+                case Storage::Outcome::Conflict:
+                    registered = storage_.passwordHashOf(request.name);
+                    if (registered && !passwords::matches(*registered, request.digest))
+                        return reply('1', "password differs");
+                    break;
+            }
+        }
+        return reply('2', "registration kept changing");
+    } catch (const std::exception& e) {
+        return reply('2', std::string("storage: ") + e.what());
+    }
+}
+
+bool UploadService::submit(UploadRequest request, std::function<void(Reply)> done) {
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_ || queue_.size() >= queueLimit_) return false;
+        queue_.emplace_back(std::move(request), std::move(done));
+    }
+    wake_.notify_one();
+    return true;
+}
+
+void UploadService::stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& t : workers_)
+        if (t.joinable()) t.join();
+}
+
+void UploadService::work() {
+    for (;;) {
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        if (queue_.empty()) return;  // stopping, and nothing left to finish
+        auto job = std::move(queue_.front());
+        queue_.pop_front();
+        lock.unlock();
+        job.second(decide(job.first));
+    }
+}

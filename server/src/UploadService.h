@@ -1,0 +1,56 @@
+#pragma once
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+#include "ReplayChecker.h"
+#include "UploadForm.h"
+
+class Storage;
+class RankingCache;
+
+// Decides an upload that passed the form checks: the password against the name's registered
+// hash, the replay by re-simulation, then one storage transaction. The answers are the first
+// byte the game reads: '0' stored (or an earlier, better play stands), '1' the name is taken or
+// the password differs, '2' the upload could not be processed.
+class UploadService {
+public:
+    struct Reply {
+        char code = '2';
+        std::string detail;  // for the log
+        std::int32_t score = 0;
+    };
+
+    // workers: uploads decided at once (each may run a check process and an argon2 hash);
+    // queueLimit: uploads waiting beyond them before new ones are turned away with '2'.
+    UploadService(Storage& storage, const ReplayChecker& checker, RankingCache* cache, int workers,
+                  std::size_t queueLimit);
+    ~UploadService();
+    UploadService(const UploadService&) = delete;
+    UploadService& operator=(const UploadService&) = delete;
+
+    // On this thread.
+    Reply decide(const UploadRequest& request);
+    // On a worker; done runs there. False (done never runs) when the queue is full or the
+    // service is stopping.
+    bool submit(UploadRequest request, std::function<void(Reply)> done);
+    // Finishes the queued uploads and stops the workers.
+    void stop();
+
+private:
+    void work();
+
+    Storage& storage_;
+    const ReplayChecker& checker_;
+    RankingCache* cache_;
+    std::size_t queueLimit_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::pair<UploadRequest, std::function<void(Reply)>>> queue_;
+    bool stopping_ = false;
+    std::vector<std::thread> workers_;
+};

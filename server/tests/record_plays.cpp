@@ -1,0 +1,74 @@
+// Records honest plays as replay files for the server's loopback tests and its benchmark: each
+// play weaves and fires, and leaves through the pause menu at a given frame (or plays on until
+// the ship is lost).
+//
+//   nimbulon-record-plays OUTDIR
+//
+// Prints one line per file: name, mode, score, stages, lives, frames.
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+#include "input/InputButton.h"
+#include "play/GameMain.h"
+#include "play/PlayHarness.h"
+#include "records/GameMode.h"
+#include "records/Score.h"
+
+namespace {
+constexpr std::uint8_t B(int button) { return PlayHarness::bit(button); }
+
+std::uint8_t weave(int f) {
+    std::uint8_t b = B(Button1);
+    b |= (f / 40) % 2 ? B(Left) : B(Right);
+    if ((f / 25) % 3 == 0) b |= B(Up);
+    const int cycle = f % 400;
+    if (cycle >= 100 && cycle < 175) b |= B(Button2);
+    if (cycle == 250 || cycle == 251) b |= B(Button2);
+    return b;
+}
+
+// Weaves until quitAt, then pauses and returns to the title (quitAt 0: never).
+std::uint8_t weaveThenQuit(int f, int quitAt) {
+    if (quitAt > 0 && f >= quitAt) {
+        if (f == quitAt) return B(Button3);
+        if (f == quitAt + 10) return B(Down);
+        if (f == quitAt + 20) return B(Button1);
+        return 0;
+    }
+    return weave(f);
+}
+
+struct Plan {
+    std::int32_t mode;
+    int quitAt;
+};
+const Plan kPlans[] = {
+    {ModeFirstLap, 300}, {ModeFirstLap, 600}, {ModeFirstLap, 900}, {ModeFirstLap, 1500},
+    {ModeFirstLapOld, 600}, {ModeSecondLap, 700}, {ModeSecondLapOld, 400}, {ModeFirstLap, 0},
+};
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: nimbulon-record-plays OUTDIR\n");
+        return 2;
+    }
+    for (const Plan& plan : kPlans) {
+        PlayHarness play(plan.mode, /*drawing*/ false);
+        for (int f = 0; f < 60 * 60 * 30 && !play.ended(); ++f) play.step(weaveThenQuit(f, plan.quitAt));
+        if (!play.ended()) {
+            std::fprintf(stderr, "a play of mode %d did not end\n", plan.mode);
+            return 1;
+        }
+        const std::vector<unsigned char> bytes = play.game().record().toBytes();
+        const ScoreHeader h = play.game().record().getHeader();
+        const std::string name =
+            "mode" + std::to_string(plan.mode) + "_" + (plan.quitAt ? "quit" + std::to_string(plan.quitAt) : "lost");
+        std::ofstream(std::string(argv[1]) + "/" + name + ".rep", std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        std::printf("%s mode %d score %d stages %d lives %d frames %d\n", name.c_str(), h.gameMode, h.score, h.stages,
+                    h.lives, h.frames);
+    }
+    return 0;
+}
