@@ -41,6 +41,9 @@ ResimVerdict ReplayChecker::check(std::string_view replay) const {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    // What a dying check says goes nowhere: the verdict (or its absence) is what counts, and the
+    // server's log keeps one line per request.
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     const std::string frames = std::to_string(limits_.maxFrames);
     const std::string cpu = std::to_string(limits_.cpuSeconds);
     const std::string memory = std::to_string(limits_.memoryMb);

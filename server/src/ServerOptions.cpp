@@ -42,7 +42,7 @@ std::string serverUsage() {
            "  --timeout S               seconds a connection may stay silent (default 10)\n"
            "  --request-deadline S      seconds a request may take to arrive whole (default 30)\n"
            "  --check-cpu-seconds S     CPU time of one re-simulation (default 120)\n"
-           "  --check-memory-mb M       address space of one re-simulation (default 512)\n"
+           "  --check-memory-mb M       address space of one re-simulation (default 256)\n"
            "  --max-frames N            longest play accepted, in frames (default 2160000, ten hours)\n"
            "  --list-cache-ms N         how long a list may be served before it is read again (default 1000)\n"
            "  --quiet                   no log line per request\n"

@@ -16,7 +16,7 @@ struct ServerOptions {
     unsigned idleTimeout = 10;      // seconds a connection may stay silent
     unsigned requestDeadline = 30;  // seconds a request may take to arrive whole
     int checkCpuSeconds = 120;
-    int checkMemoryMb = 512;
+    int checkMemoryMb = 256;
     std::int64_t maxFrames = kDefaultMaxFrames;
     int listCacheMs = 1000;
     bool quiet = false;  // no line per request

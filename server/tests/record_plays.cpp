@@ -14,30 +14,10 @@
 #include "play/PlayHarness.h"
 #include "records/GameMode.h"
 #include "records/Score.h"
+#include "ServerTestSupport.h"
 
 namespace {
-constexpr std::uint8_t B(int button) { return PlayHarness::bit(button); }
-
-std::uint8_t weave(int f) {
-    std::uint8_t b = B(Button1);
-    b |= (f / 40) % 2 ? B(Left) : B(Right);
-    if ((f / 25) % 3 == 0) b |= B(Up);
-    const int cycle = f % 400;
-    if (cycle >= 100 && cycle < 175) b |= B(Button2);
-    if (cycle == 250 || cycle == 251) b |= B(Button2);
-    return b;
-}
-
-// Weaves until quitAt, then pauses and returns to the title (quitAt 0: never).
-std::uint8_t weaveThenQuit(int f, int quitAt) {
-    if (quitAt > 0 && f >= quitAt) {
-        if (f == quitAt) return B(Button3);
-        if (f == quitAt + 10) return B(Down);
-        if (f == quitAt + 20) return B(Button1);
-        return 0;
-    }
-    return weave(f);
-}
+using testplays::weaveThenQuit;
 
 struct Plan {
     std::int32_t mode;

@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <thread>
+#include "Storage.h"
+
+// One suite for both backends: SQLite in a temporary file, PostgreSQL in a throwaway cluster
+// (skipped, with the reason, when the package is missing).
+namespace {
+std::string runScript(const std::string& command, int& status) {
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) return out;
+    std::array<char, 256> buffer{};
+    while (fgets(buffer.data(), buffer.size(), p)) out += buffer.data();
+    status = pclose(p);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return out;
+}
+
+const std::string kClusterScript = std::string(NIMBULON_SOURCE_DIR) + "/server/tests/pg_cluster.sh";
+
+// The cluster lives for the whole test program; each test gets a database of its own.
+class Cluster {
+public:
+    static Cluster& get() {
+        static Cluster cluster;
+        return cluster;
+    }
+    bool ready() const { return !url_.empty(); }
+    const std::string& problem() const { return problem_; }
+    // A fresh database's URL.
+    std::string freshDatabase() {
+        const std::string name = "t" + std::to_string(++count_);
+        const std::string base = url_.substr(0, url_.rfind('/') + 1);
+        createDatabase(name);
+        return base + name;
+    }
+    ~Cluster() {
+        if (!dir_.empty()) {
+            int status = 0;
+            runScript(kClusterScript + " stop " + dir_, status);
+        }
+    }
+
+private:
+    Cluster() {
+        char tmpl[] = "/tmp/nimbulon-pg-XXXXXX";
+        if (!mkdtemp(tmpl)) return;
+        dir_ = tmpl;
+        chmod(tmpl, 0755);  // the cluster's own user must reach its folder inside
+        int status = 0;
+        url_ = runScript(kClusterScript + " start " + dir_ + "/cluster 2>&1", status);
+        if (status != 0) {
+            problem_ = url_;
+            url_.clear();
+        }
+    }
+    void createDatabase(const std::string& name);
+
+    std::string dir_, url_, problem_;
+    int count_ = 0;
+};
+}  // namespace
+
+#include <libpq-fe.h>
+void Cluster::createDatabase(const std::string& name) {
+    PGconn* c = PQconnectdb(url_.c_str());
+    PQclear(PQexec(c, ("CREATE DATABASE " + name).c_str()));
+    PQfinish(c);
+}
+
+namespace {
+class StorageSuite : public ::testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override {
+        if (GetParam() == "postgresql") {
+            Cluster& cluster = Cluster::get();
+            if (!cluster.ready()) GTEST_SKIP() << "PostgreSQL backend not tested: " << cluster.problem();
+            where_ = cluster.freshDatabase();
+        } else {
+            char tmpl[] = "/tmp/nimbulon-sqlite-XXXXXX";
+            dir_ = mkdtemp(tmpl);
+            where_ = dir_ + "/ranking.sqlite";
+        }
+        storage = openStorage(where_);
+    }
+    void TearDown() override {
+        storage.reset();
+        if (!dir_.empty()) std::filesystem::remove_all(dir_);
+    }
+
+    static Storage::Play play(const std::string& name, std::int32_t score, std::int32_t mode = 4, std::string hash = "H") {
+        Storage::Play p;
+        p.name = name;
+        p.passwordHash = std::move(hash);
+        p.mode = mode;
+        p.version = 102 + mode;
+        p.score = score;
+        p.stage = 2;
+        p.lives = 1;
+        p.frames = 1000 + score;
+        p.comment = "c " + name;
+        p.replay = std::string("NimbulonScoreFile\0\x01\xff", 20) + name;
+        p.uploadedAt = 1700000000 + score;
+        return p;
+    }
+    std::vector<std::string> names(std::int32_t version) {
+        std::vector<std::string> out;
+        for (const Storage::Entry& e : storage->ranking(version)) out.push_back(e.name + ":" + std::to_string(e.score));
+        return out;
+    }
+
+    std::unique_ptr<Storage> storage;
+    std::string where_, dir_;
+};
+
+TEST_P(StorageSuite, RegistersOnFirstStoreAndRefusesAnotherHash) {
+    EXPECT_FALSE(storage->passwordHashOf("abc"));
+    EXPECT_EQ(storage->store(play("abc", 10, 4, "hash-1")), Storage::Outcome::Stored);
+    EXPECT_EQ(storage->passwordHashOf("abc"), "hash-1");
+    EXPECT_EQ(storage->store(play("abc", 99, 4, "hash-2")), Storage::Outcome::Conflict);
+    EXPECT_EQ(names(106), std::vector<std::string>{"abc:10"}) << "a conflict stores nothing";
+    EXPECT_FALSE(storage->passwordHashOf("ABC")) << "names are compared byte for byte";
+}
+
+TEST_P(StorageSuite, KeepsEachPlayersBestPerModeAndTiesKeepTheEarlierPlay) {
+    ASSERT_EQ(storage->store(play("abc", 10)), Storage::Outcome::Stored);
+    const std::int64_t first = storage->ranking(106).at(0).id;
+    EXPECT_EQ(storage->store(play("abc", 10)), Storage::Outcome::KeptEarlier);
+    EXPECT_EQ(storage->store(play("abc", 3)), Storage::Outcome::KeptEarlier);
+    EXPECT_EQ(storage->ranking(106).at(0).id, first);
+    EXPECT_EQ(storage->store(play("abc", 5, 5)), Storage::Outcome::Stored) << "another mode is another list";
+    EXPECT_EQ(storage->store(play("abc", 11)), Storage::Outcome::Stored);
+    ASSERT_EQ(names(106), std::vector<std::string>{"abc:11"});
+    const std::int64_t better = storage->ranking(106).at(0).id;
+    EXPECT_NE(better, first);
+    EXPECT_FALSE(storage->replay(first)) << "the replaced play is gone";
+    EXPECT_EQ(names(107), std::vector<std::string>{"abc:5"});
+}
+
+TEST_P(StorageSuite, ListsBestFirstWithEqualScoresInStoringOrder) {
+    for (const auto& [name, score] : std::vector<std::pair<std::string, int>>{
+             {"b", 20}, {"a", 30}, {"c", 20}, {"q\"u;o'", 5}, {"d", 30}}) {
+        ASSERT_EQ(storage->store(play(name, score)), Storage::Outcome::Stored);
+    }
+    storage->store(play("old", 100, 2));
+    EXPECT_EQ(names(106), (std::vector<std::string>{"a:30", "d:30", "b:20", "c:20", "q\"u;o':5"}));
+    EXPECT_EQ(names(104), std::vector<std::string>{"old:100"});
+    EXPECT_TRUE(names(105).empty());
+    const Storage::Entry e = storage->ranking(106).at(0);
+    EXPECT_EQ(e.stage, 2);
+    EXPECT_EQ(e.comment, "c a");
+    EXPECT_EQ(e.uploadedAt, 1700000030);
+}
+
+TEST_P(StorageSuite, ReplaysComeBackByteForByte) {
+    Storage::Play p = play("abc", 10);
+    for (int i = 0; i < 256; ++i) p.replay += static_cast<char>(i);
+    storage->store(p);
+    const std::int64_t id = storage->ranking(106).at(0).id;
+    EXPECT_EQ(storage->replay(id), p.replay);
+    EXPECT_FALSE(storage->replay(id + 1000));
+}
+
+TEST_P(StorageSuite, ParallelStoresOfManyPlayersAllLand) {
+    constexpr int kThreads = 8, kEach = 8;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kEach; ++i) storage->store(play("p" + std::to_string(t * kEach + i), t * kEach + i));
+        });
+    // Two players racing for one name: exactly one registration wins.
+    std::vector<Storage::Outcome> race(2);
+    std::thread r1([&] { race[0] = storage->store(play("race", 1, 4, "one")); });
+    std::thread r2([&] { race[1] = storage->store(play("race", 2, 4, "two")); });
+    for (auto& t : threads) t.join();
+    r1.join();
+    r2.join();
+    EXPECT_EQ(storage->ranking(106).size(), static_cast<std::size_t>(kThreads * kEach + 1));
+    EXPECT_EQ(std::set<Storage::Outcome>(race.begin(), race.end()),
+              (std::set<Storage::Outcome>{Storage::Outcome::Stored, Storage::Outcome::Conflict}));
+}
+
+TEST_P(StorageSuite, ReopeningKeepsEverything) {
+    storage->store(play("abc", 10, 4, "hash-1"));
+    storage.reset();
+    storage = openStorage(where_);
+    EXPECT_EQ(storage->passwordHashOf("abc"), "hash-1");
+    EXPECT_EQ(names(106), std::vector<std::string>{"abc:10"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, StorageSuite, ::testing::Values("sqlite", "postgresql"),
+                         [](const auto& info) { return info.param; });
+
+TEST(SqliteStorage, UsesWriteAheadLoggingAndRefusesAnUnopenableFile) {
+    char tmpl[] = "/tmp/nimbulon-sqlite-XXXXXX";
+    const std::string dir = mkdtemp(tmpl);
+    {
+        auto s = openStorage(dir + "/r.sqlite");
+        Storage::Play p;
+        p.name = "abc";
+        p.passwordHash = "h";
+        p.mode = 4;
+        p.version = 106;
+        s->store(p);
+        EXPECT_TRUE(std::filesystem::exists(dir + "/r.sqlite-wal"));
+    }
+    EXPECT_THROW(openStorage(dir + "/missing/folder/r.sqlite"), StorageError);
+    EXPECT_THROW(openStorage("postgresql://nobody@127.0.0.1:1/none"), StorageError);
+    std::filesystem::remove_all(dir);
+}
+}  // namespace

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include "Passwords.h"
+#include "RankingList.h"
+#include "ServerTestSupport.h"
+#include "Storage.h"
+#include "UploadService.h"
+
+namespace {
+class UploadDecisions : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(passwords::init());
+        low_ = new std::string(testplays::honest(ModeFirstLap, 150));
+        high_ = new std::string(testplays::honest(ModeFirstLap, 500));
+    }
+    static void TearDownTestSuite() {
+        delete low_;
+        delete high_;
+    }
+    void SetUp() override {
+        char tmpl[] = "/tmp/nimbulon-upload-XXXXXX";
+        dir_ = mkdtemp(tmpl);
+        storage_ = openStorage(dir_ + "/r.sqlite");
+        cache_ = std::make_unique<RankingCache>(*storage_, std::chrono::hours(1));
+        service_ = std::make_unique<UploadService>(*storage_, checker_, cache_.get(), 2, 8);
+    }
+    void TearDown() override {
+        service_.reset();
+        cache_.reset();
+        storage_.reset();
+        std::filesystem::remove_all(dir_);
+    }
+    UploadRequest request(const std::string& name, const std::string& digest, const std::string& replay) {
+        UploadFields f;
+        f.name = name;
+        f.pass = digest;
+        f.message = "hello";
+        f.replay = replay;
+        f.hasName = f.hasPass = f.hasMessage = f.hasReplay = true;
+        UploadCheck check = checkUpload(f);
+        EXPECT_TRUE(check.ok) << check.problem;
+        return check.request;
+    }
+    std::string list() { return *cache_->text(106); }
+
+    static constexpr const char* kDigest = "0123456789abcdef0123456789abcdef";
+    static std::string* low_;
+    static std::string* high_;
+    std::string dir_;
+    ReplayChecker checker_{NIMBULON_SERVER_PROGRAM, {kDefaultMaxFrames, 20, 512}};
+    std::unique_ptr<Storage> storage_;
+    std::unique_ptr<RankingCache> cache_;
+    std::unique_ptr<UploadService> service_;
+};
+std::string* UploadDecisions::low_ = nullptr;
+std::string* UploadDecisions::high_ = nullptr;
+
+TEST_F(UploadDecisions, RegisterThenTheSamePasswordOnlyAndTheListFollows) {
+    ASSERT_GT(testplays::field(*high_, 2), testplays::field(*low_, 2)) << "the fixture needs two scores";
+    EXPECT_EQ(service_->decide(request("abc", kDigest, *low_)).code, '0');
+    EXPECT_NE(list().find("username\nabc\nscore\n" + std::to_string(testplays::field(*low_, 2)) + "\n"),
+              std::string::npos)
+        << list();
+    EXPECT_EQ(service_->decide(request("abc", "ffffffffffffffffffffffffffffffff", *high_)).code, '1');
+    EXPECT_EQ(service_->decide(request("abc", kDigest, *high_)).code, '0');
+    EXPECT_NE(list().find("score\n" + std::to_string(testplays::field(*high_, 2)) + "\n"), std::string::npos);
+    EXPECT_EQ(service_->decide(request("abc", kDigest, *low_)).code, '0') << "accepted; the better play stands";
+    EXPECT_NE(list().find("score\n" + std::to_string(testplays::field(*high_, 2)) + "\n"), std::string::npos);
+}
+
+TEST_F(UploadDecisions, ALyingReplayIsRefusedAndStoresNothingNotEvenTheName) {
+    const std::string lie = testplays::withField(*low_, 2, testplays::field(*low_, 2) + 500);
+    EXPECT_EQ(service_->decide(request("liar", kDigest, lie)).code, '2');
+    EXPECT_FALSE(storage_->passwordHashOf("liar"));
+    EXPECT_EQ(list(), "");
+}
+
+TEST_F(UploadDecisions, OnlyAnArgon2HashOfTheDigestIsStored) {
+    ASSERT_EQ(service_->decide(request("abc", kDigest, *low_)).code, '0');
+    const std::optional<std::string> hash = storage_->passwordHashOf("abc");
+    ASSERT_TRUE(hash);
+    EXPECT_EQ(hash->rfind("$argon2id$", 0), 0u) << *hash;
+    EXPECT_TRUE(passwords::matches(*hash, kDigest));
+    storage_.reset();  // everything on disk
+    for (const auto& file : std::filesystem::directory_iterator(dir_)) {
+        std::ifstream in(file.path(), std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        EXPECT_EQ(bytes.str().find(kDigest), std::string::npos) << file.path();
+    }
+    storage_ = openStorage(dir_ + "/r.sqlite");
+}
+
+TEST_F(UploadDecisions, QueuedUploadsAreAnsweredOnTheWorkersAndAFullQueueRefuses) {
+    UploadService small(*storage_, checker_, cache_.get(), 1, 1);
+    std::mutex m;
+    std::condition_variable cv;
+    std::vector<char> codes;
+    auto done = [&](UploadService::Reply r) {
+        std::lock_guard lock(m);
+        codes.push_back(r.code);
+        cv.notify_all();
+    };
+    int accepted = 0;
+    for (int i = 0; i < 6; ++i) accepted += small.submit(request("p" + std::to_string(i), kDigest, *low_), done);
+    EXPECT_GE(accepted, 1);
+    EXPECT_LT(accepted, 6) << "one worker and a queue of one cannot take six at once";
+    std::unique_lock lock(m);
+    cv.wait(lock, [&] { return static_cast<int>(codes.size()) == accepted; });
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), '0'), accepted);
+    lock.unlock();
+    small.stop();
+    EXPECT_FALSE(small.submit(request("late", kDigest, *low_), done)) << "a stopped service takes nothing";
+}
+}  // namespace
