@@ -181,10 +181,14 @@ bool HttpServer::start(std::string& error) {
 void HttpServer::shutdown(std::chrono::seconds grace) {
     if (!daemon_) return;
     const MHD_socket listener = MHD_quiesce_daemon(daemon_);
-    // Queued uploads are decided and answered; their connections resume.
-    uploads_.stop();
+    // Requests in flight finish, uploads among them (their decisions still run) ...
     const auto until = Clock::now() + grace;
     while (active_.load() > 0 && Clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // ... then the uploads still queued are decided and answered, so that no connection stays
+    // suspended, and their replies get a moment to leave.
+    uploads_.stop();
+    const auto replies = Clock::now() + std::chrono::seconds(2);
+    while (active_.load() > 0 && Clock::now() < replies) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     {
         std::lock_guard lock(sweepMutex_);
         stopping_ = true;

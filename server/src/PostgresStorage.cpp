@@ -2,8 +2,8 @@
 // sharing one database. Registration races are settled by the unique name, uploads of one player
 // are serialised by locking the player's row.
 #include <libpq-fe.h>
-#include <mutex>
 #include <vector>
+#include "ConnectionPool.h"
 #include "Storage.h"
 
 namespace {
@@ -64,44 +64,45 @@ struct Params {
 
 class PostgresStorage : public Storage {
 public:
-    explicit PostgresStorage(std::string url) : url_(std::move(url)) {
-        Connection c(*this);
-        run(c.db, kSchemaLock);
+    explicit PostgresStorage(std::string url)
+        : url_(std::move(url)),
+          pool_({[this] { return open(); }, [](PGconn* db) { PQfinish(db); },
+                 // A connection whose server went away meanwhile is replaced by a fresh one.
+                 [](PGconn* db) { return PQstatus(db) == CONNECTION_OK; }}) {
+        Connection c(pool_);
+        run(c.handle, kSchemaLock);
         try {
-            run(c.db, kSchema);
+            run(c.handle, kSchema);
         } catch (...) {
-            run(c.db, kSchemaUnlock);
+            run(c.handle, kSchemaUnlock);
             throw;
         }
-        run(c.db, kSchemaUnlock);
-    }
-    ~PostgresStorage() override {
-        for (PGconn* db : idle_) PQfinish(db);
+        run(c.handle, kSchemaUnlock);
     }
 
     std::optional<std::string> passwordHashOf(const std::string& name) override {
-        Connection c(*this);
-        Result r = query(c.db, "SELECT pass_hash FROM players WHERE name = $1", Params().add(name));
+        Connection c(pool_);
+        Result r = query(c.handle, "SELECT pass_hash FROM players WHERE name = $1", Params().add(name));
         if (r.rows() == 0) return std::nullopt;
         return r.text(0, 0);
     }
 
     Outcome store(const Play& play) override {
-        Connection c(*this);
-        run(c.db, "BEGIN");
+        Connection c(pool_);
+        run(c.handle, "BEGIN");
         try {
-            const Outcome outcome = storeInTransaction(c.db, play);
-            run(c.db, outcome == Outcome::Conflict ? "ROLLBACK" : "COMMIT");
+            const Outcome outcome = storeInTransaction(c.handle, play);
+            run(c.handle, outcome == Outcome::Conflict ? "ROLLBACK" : "COMMIT");
             return outcome;
         } catch (...) {
-            PQclear(PQexec(c.db, "ROLLBACK"));
+            PQclear(PQexec(c.handle, "ROLLBACK"));
             throw;
         }
     }
 
     std::vector<Entry> ranking(std::int32_t version) override {
-        Connection c(*this);
-        Result r = query(c.db,
+        Connection c(pool_);
+        Result r = query(c.handle,
                          "SELECT plays.id, players.name, score, stage, uploaded_at, comment FROM plays "
                          "JOIN players ON players.id = plays.player_id WHERE version = $1 ORDER BY score DESC, plays.id",
                          Params().add(version));
@@ -113,30 +114,16 @@ public:
     }
 
     std::optional<std::string> replay(std::int64_t id) override {
-        Connection c(*this);
-        Result r = query(c.db, "SELECT replay FROM plays WHERE id = $1", Params().add(id), /*binaryResult*/ true);
+        Connection c(pool_);
+        Result r = query(c.handle, "SELECT replay FROM plays WHERE id = $1", Params().add(id), /*binaryResult*/ true);
         if (r.rows() == 0) return std::nullopt;
         return r.text(0, 0);
     }
 
 private:
-    struct Connection {
-        explicit Connection(PostgresStorage& owner) : owner(owner), db(owner.acquire()) {}
-        ~Connection() { owner.release(db); }
-        PostgresStorage& owner;
-        PGconn* db;
-    };
+    using Connection = ConnectionPool<PGconn*>::Lease;
 
-    PGconn* acquire() {
-        {
-            std::lock_guard lock(mutex_);
-            while (!idle_.empty()) {
-                PGconn* db = idle_.back();
-                idle_.pop_back();
-                if (PQstatus(db) == CONNECTION_OK) return db;
-                PQfinish(db);  // the server went away meanwhile: connect afresh
-            }
-        }
+    PGconn* open() {
         PGconn* db = PQconnectdb(url_.c_str());
         if (PQstatus(db) != CONNECTION_OK) {
             std::string message = PQerrorMessage(db);
@@ -145,11 +132,6 @@ private:
         }
         PQclear(PQexec(db, "SET client_min_messages = warning"));
         return db;
-    }
-
-    void release(PGconn* db) {
-        std::lock_guard lock(mutex_);
-        idle_.push_back(db);
     }
 
     // A statement without parameters (several may be given at once); rows it returns are dropped.
@@ -218,8 +200,7 @@ private:
     }
 
     std::string url_;
-    std::mutex mutex_;
-    std::vector<PGconn*> idle_;
+    ConnectionPool<PGconn*> pool_;
 };
 }  // namespace
 

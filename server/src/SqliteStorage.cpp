@@ -1,8 +1,8 @@
 // The embedded backend: one SQLite file in WAL mode, a connection per concurrent caller, and
 // BEGIN IMMEDIATE transactions so that writers queue up instead of failing half-way.
 #include <sqlite3.h>
-#include <mutex>
 #include <vector>
+#include "ConnectionPool.h"
 #include "Storage.h"
 
 namespace {
@@ -86,38 +86,37 @@ void exec(sqlite3* db, const char* sql) {
 
 class SqliteStorage : public Storage {
 public:
-    explicit SqliteStorage(std::string path) : path_(std::move(path)) {
-        Connection c(*this);
-        exec(c.db, kSchema);
-    }
-    ~SqliteStorage() override {
-        for (sqlite3* db : idle_) sqlite3_close(db);
+    explicit SqliteStorage(std::string path)
+        : path_(std::move(path)),
+          pool_({[this] { return open(); }, [](sqlite3* db) { sqlite3_close(db); }, [](sqlite3*) { return true; }}) {
+        Connection c(pool_);
+        exec(c.handle, kSchema);
     }
 
     std::optional<std::string> passwordHashOf(const std::string& name) override {
-        Connection c(*this);
-        Statement s(c.db, "SELECT pass_hash FROM players WHERE name = ?");
+        Connection c(pool_);
+        Statement s(c.handle, "SELECT pass_hash FROM players WHERE name = ?");
         s.bind(1, name);
         if (!s.step()) return std::nullopt;
         return s.text(0);
     }
 
     Outcome store(const Play& play) override {
-        Connection c(*this);
-        exec(c.db, "BEGIN IMMEDIATE");
+        Connection c(pool_);
+        exec(c.handle, "BEGIN IMMEDIATE");
         try {
-            const Outcome outcome = storeInTransaction(c.db, play);
-            exec(c.db, outcome == Outcome::Conflict ? "ROLLBACK" : "COMMIT");
+            const Outcome outcome = storeInTransaction(c.handle, play);
+            exec(c.handle, outcome == Outcome::Conflict ? "ROLLBACK" : "COMMIT");
             return outcome;
         } catch (...) {
-            sqlite3_exec(c.db, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_exec(c.handle, "ROLLBACK", nullptr, nullptr, nullptr);
             throw;
         }
     }
 
     std::vector<Entry> ranking(std::int32_t version) override {
-        Connection c(*this);
-        Statement s(c.db,
+        Connection c(pool_);
+        Statement s(c.handle,
                     "SELECT plays.id, players.name, score, stage, uploaded_at, comment FROM plays "
                     "JOIN players ON players.id = plays.player_id WHERE version = ? ORDER BY score DESC, plays.id");
         s.bind(1, version);
@@ -129,31 +128,17 @@ public:
     }
 
     std::optional<std::string> replay(std::int64_t id) override {
-        Connection c(*this);
-        Statement s(c.db, "SELECT replay FROM plays WHERE id = ?");
+        Connection c(pool_);
+        Statement s(c.handle, "SELECT replay FROM plays WHERE id = ?");
         s.bind(1, id);
         if (!s.step()) return std::nullopt;
         return s.text(0);
     }
 
 private:
-    // One connection of the pool, returned to it afterwards.
-    struct Connection {
-        explicit Connection(SqliteStorage& owner) : owner(owner), db(owner.acquire()) {}
-        ~Connection() { owner.release(db); }
-        SqliteStorage& owner;
-        sqlite3* db;
-    };
+    using Connection = ConnectionPool<sqlite3*>::Lease;
 
-    sqlite3* acquire() {
-        {
-            std::lock_guard lock(mutex_);
-            if (!idle_.empty()) {
-                sqlite3* db = idle_.back();
-                idle_.pop_back();
-                return db;
-            }
-        }
+    sqlite3* open() {
         sqlite3* db = nullptr;
         if (sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                             nullptr) != SQLITE_OK) {
@@ -173,11 +158,6 @@ private:
             throw;
         }
         return db;
-    }
-
-    void release(sqlite3* db) {
-        std::lock_guard lock(mutex_);
-        idle_.push_back(db);
     }
 
     static Outcome storeInTransaction(sqlite3* db, const Play& play) {
@@ -216,8 +196,7 @@ private:
     }
 
     std::string path_;
-    std::mutex mutex_;
-    std::vector<sqlite3*> idle_;
+    ConnectionPool<sqlite3*> pool_;
 };
 }  // namespace
 

@@ -1,0 +1,259 @@
+#!/usr/bin/env bash
+# The ranking server on loopback, spoken to by curl (and a raw socket for the slow client):
+# register, upload, list, fetch; a wrong password; a replay whose header lies; version 0; a
+# 2 MiB body; malformed forms; names with bytes over 0x7F, quotes and semicolons; a replay
+# bomb; a client sending a byte a second; 64 players uploading at once; SIGKILL during an upload
+# storm and a restart; SIGTERM finishing the request in flight. The uploads use the game's own
+# multipart body (quoted boundary, closing delimiter twice).
+# Usage: server_e2e.sh [BUILD_DIR]
+set -u
+REPO=$(cd "$(dirname "$0")/../.." && pwd)
+. "$REPO/tests/e2e/lib.sh" "$@"
+SERVER="$BUILD/server/nimbulon-server"
+T=$(mktemp -d /tmp/nimbulon-server-e2e-XXXXXX)
+SERVER_PID=""
+cleanup() {
+  [ -n "$SERVER_PID" ] && kill -9 "$SERVER_PID" 2>/dev/null
+  rm -rf "$T"
+  e2e_finish
+}
+trap cleanup EXIT
+
+BOUNDARY='---------------------------7d44f2d130918'
+DIGEST=0123456789abcdef0123456789abcdef     # the MD5 digest the game would send
+OTHER=ffffffffffffffffffffffffffffffff
+
+# start_server DB [OPTIONS...]: a server on a free loopback port; sets URL and SERVER_PID.
+start_server() {
+  local db=$1; shift
+  : >"$T/server.log"
+  "$SERVER" --listen 127.0.0.1:0 --db "$db" "$@" 2>>"$T/server.log" &
+  SERVER_PID=$!
+  local port=""
+  for _ in $(seq 100); do
+    port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$T/server.log")
+    [ -n "$port" ] && break
+    sleep 0.1
+  done
+  URL="http://127.0.0.1:$port"
+  [ -n "$port" ]
+}
+
+# game_body NAME PASS MESSAGE REPLAY: the upload body exactly as the game builds it.
+game_body() {
+  local field
+  for field in "name:$1" "pass:$2" "message:$3" "max_file_size:1000000"; do
+    printf -- '--%s\r\nContent-Disposition: form-data; name="%s"\r\n\r\n%s\r\n' "$BOUNDARY" "${field%%:*}" "${field#*:}"
+  done
+  printf -- '--%s\r\nContent-Disposition: form-data; name="replay_file"; filename="replay_file"\r\n' "$BOUNDARY"
+  printf 'Content-Type: application/octet-stream\r\n\r\n'
+  cat "$4"
+  printf '\r\n--%s--\r\n--%s--\r\n' "$BOUNDARY" "$BOUNDARY"
+}
+
+# post_body FILE: posts a prepared body as the game does (HTTP/1.0); prints the reply body.
+post_body() {
+  curl -s -0 --max-time 60 -H "Content-Type: multipart/form-data; boundary=\"$BOUNDARY\"" --data-binary @"$1" "$URL/upload"
+}
+
+# upload NAME PASS MESSAGE REPLAY: prints the reply's first byte.
+upload() {
+  local body
+  body=$(mktemp "$T/body-XXXXXX")
+  game_body "$@" >"$body"
+  post_body "$body" | head -c1
+  rm -f "$body"
+}
+
+ranking() { curl -s "$URL/ranking?version=$1"; }
+status_of() { curl -s -o /dev/null -w '%{http_code}' "$@"; }
+# listed VERSION NAME: the name appears as a username in the list.
+listed() { ranking "$1" | grep -qxF -- "$2"; }
+# field_of FILE N: int32 header field N of a replay file.
+field_of() { od -An -t d4 -j $((22 + 4 * $2)) -N4 "$1" | tr -d ' '; }
+# patched FILE OFFSET HEXBYTES OUT
+patched() { cp "$1" "$4"; printf "$3" | dd of="$4" bs=1 seek="$2" conv=notrunc 2>/dev/null; }
+
+mkdir -p "$T/plays"
+"$BUILD/server/nimbulon-record-plays" "$T/plays" >"$T/plays.txt"
+expect "honest plays recorded" test -s "$T/plays/mode4_quit600.rep"
+P600="$T/plays/mode4_quit600.rep"
+P300="$T/plays/mode4_quit300.rep"
+P900="$T/plays/mode4_quit900.rep"
+
+echo "--- the exchanges"
+expect "the server starts" start_server "$T/r.sqlite" --request-deadline 3
+expect "an empty list is empty" test -z "$(ranking 106)"
+expect "a new name registers with its upload (0)" test "$(upload abc "$DIGEST" "hello" "$P600")" = 0
+expect "the same name with another password is refused (1)" test "$(upload abc "$OTHER" "x" "$P900")" = 1
+expect "the right password uploads again (0)" test "$(upload abc "$DIGEST" "again" "$P300")" = 0
+score600=$(field_of "$P600" 2)
+ranking 106 >"$T/list.txt"
+expect "the list holds the player's best play with its score" \
+  grep -qzF "$(printf 'rank\n1\nusername\nabc\nscore\n%s\nstage\n1\nregist_date\n' "$score600")" "$T/list.txt"
+expect "its date is YYYY/MM/DD hh:mm" grep -qE '^[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}$' "$T/list.txt"
+expect "each record ends with an empty line, LF only" test "$(tail -c2 "$T/list.txt" | od -An -c | tr -d ' ')" = '\n\n'
+expect "no CR in the list" test "$(tr -cd '\r' <"$T/list.txt" | wc -c)" = 0
+id=$(sed -n '/^id$/{n;p;q}' "$T/list.txt")
+curl -s -o "$T/fetched.rep" "$URL/replay?id=$id"
+expect "the stored replay comes back byte for byte" cmp -s "$T/fetched.rep" "$P600"
+expect "another mode's list does not show it" test -z "$(ranking 104)"
+expect "an unknown replay id is 404" test "$(status_of "$URL/replay?id=99999")" = 404
+expect "... with an empty body" test -z "$(curl -s "$URL/replay?id=99999")"
+for q in "ranking?version=abc" "ranking?version=103" "ranking?version=" "ranking" "ranking?version=1%00" \
+         "replay?id=-1" "replay?id=x" "replay?id=99999999999999999999999"; do
+  expect "GET /$q is 400" test "$(status_of "$URL/$q")" = 400
+done
+expect "an unknown path is 404" test "$(status_of "$URL/index.php")" = 404
+expect "GET on the upload is 405" test "$(status_of "$URL/upload")" = 405
+expect "HTTP/1.0 lists too" test "$(curl -s -0 "$URL/ranking?version=106" | head -c4)" = rank
+
+echo "--- refusals"
+patched "$P600" 30 '\xe8\x03\x00\x00' "$T/lying.rep"
+expect "a replay whose header lies about its score is refused (2)" test "$(upload liar "$DIGEST" "" "$T/lying.rep")" = 2
+expect "... and the liar is not listed" bash -c "! curl -s '$URL/ranking?version=106' | grep -qx liar"
+patched "$P600" 22 '\x00\x00\x00\x00\x01\x00\x00\x00' "$T/v0.rep"
+expect "version 0 is refused (2)" test "$(upload tut "$DIGEST" "" "$T/v0.rep")" = 2
+patched "$P600" 22 '\x69' "$T/v105.rep"
+expect "a version of another mode is refused (2)" test "$(upload ver "$DIGEST" "" "$T/v105.rep")" = 2
+python3 - "$T/bomb.rep" <<'PY'
+import struct, sys
+# Frames claimed within the bound, but runs that add up to far more: refused without simulating.
+out = b'NimbulonScoreFile\0' + struct.pack('<i', 32) + struct.pack('<8i', 106, 4, 0, 1, 3, 1, 0, 2000000)
+out += struct.pack('<ii', 0, 0) + struct.pack('<i', 60000) + struct.pack('<I', 0xFFFF) * 60000
+open(sys.argv[1], 'wb').write(out)
+PY
+expect "a replay bomb is refused (2)" test "$(upload bomb "$DIGEST" "" "$T/bomb.rep")" = 2
+expect "a name with a byte over 0x7F is refused (2)" test "$(upload "$(printf 'ab\xe3\x81\x82')" "$DIGEST" "" "$P300")" = 2
+expect "a nine-byte name is refused (2)" test "$(upload 123456789 "$DIGEST" "" "$P300")" = 2
+expect "an empty name is refused (2)" test "$(upload "" "$DIGEST" "" "$P300")" = 2
+expect "a comment with a control character is refused (2)" test "$(upload ctl "$DIGEST" "$(printf 'a\tb')" "$P300")" = 2
+expect "an 81-byte comment is refused (2)" test "$(upload long "$DIGEST" "$(printf '%081d' 0)" "$P300")" = 2
+expect "a name with quotes and semicolons is stored (0)" test "$(upload "q\"u;o'" "$DIGEST" "a;b" "$P300")" = 0
+expect "... and listed as it is" listed 106 "q\"u;o'"
+expect "a Japanese comment is stored (0)" test "$(upload jp "$DIGEST" "$(printf '\xe6\x97\xa5\xe6\x9c\xac')" "$P300")" = 0
+
+printf 'this is not a form' >"$T/garbage"
+expect "a malformed multipart body is refused (2)" test "$(post_body "$T/garbage" | head -c1)" = 2
+game_body cut "$DIGEST" "" "$P300" | head -c 300 >"$T/cut"
+expect "a form cut off before its end is refused (2)" test "$(post_body "$T/cut" | head -c1)" = 2
+expect "a form without a boundary is refused (2)" \
+  test "$(curl -s -H 'Content-Type: multipart/form-data' --data-binary @"$T/garbage" "$URL/upload" | head -c1)" = 2
+expect "a url-encoded form is refused (2)" test "$(curl -s -d 'name=a&pass=b' "$URL/upload" | head -c1)" = 2
+expect "curl's own multipart form works too (0)" \
+  test "$(curl -s -F name=curl -F pass=$DIGEST -F message=hi -F "replay_file=@$P300" "$URL/upload" | head -c1)" = 0
+game_body dup "$DIGEST" "" "$P300" >"$T/dup"
+printf -- '--%s\r\nContent-Disposition: form-data; name="name"\r\n\r\nother\r\n' "$BOUNDARY" | cat - "$T/dup" >"$T/dup2"
+expect "a form naming the player twice is refused (2)" test "$(post_body "$T/dup2" | head -c1)" = 2
+
+head -c $((2 * 1024 * 1024)) /dev/zero >"$T/big"
+code=$(curl -s -o "$T/big.reply" -w '%{http_code}' -H "Content-Type: multipart/form-data; boundary=\"$BOUNDARY\"" \
+  --data-binary @"$T/big" "$URL/upload")
+expect "a 2 MiB body is refused before it is read (413)" test "$code" = 413
+expect "... with 2 as the result" test "$(head -c1 "$T/big.reply")" = 2
+curl -s -o /dev/null -H "Content-Type: multipart/form-data; boundary=\"$BOUNDARY\"" -H 'Transfer-Encoding: chunked' \
+  --data-binary @"$T/big" "$URL/upload"
+expect "a 2 MiB chunked body is cut off and the server still answers" test "$(ranking 106 | head -c4)" = rank
+
+echo "--- a slow client"
+python3 - "${URL#http://}" >"$T/slow.txt" <<'PY'
+import socket, sys, time
+host, port = sys.argv[1].split(':')
+s = socket.create_connection((host, int(port)))
+start = time.time()
+request = b"POST /upload HTTP/1.0\r\nContent-Type: multipart/form-data; boundary=x\r\n"
+sent = 0
+try:
+    for byte in request[:20]:
+        s.sendall(bytes([byte]))
+        sent += 1
+        time.sleep(1)
+        s.setblocking(False)
+        try:
+            if s.recv(1) == b'':
+                break
+        except BlockingIOError:
+            pass
+        s.setblocking(True)
+except (BrokenPipeError, ConnectionResetError):
+    pass
+print("cut" if sent < 20 else "not cut", sent, round(time.time() - start))
+PY
+expect "a byte a second is cut off by the request deadline ($(cat "$T/slow.txt"))" grep -q '^cut' "$T/slow.txt"
+expect "the log says so" grep -q 'connection cut' "$T/server.log"
+expect "the server still answers" test "$(ranking 106 | head -c4)" = rank
+
+expect "the database holds no password digest" bash -c "! grep -qa '$DIGEST' '$T'/r.sqlite*"
+expect "one log line per request" grep -qE '^[0-9T:Z-]+ 127\.0\.0\.1 GET /ranking\?version=106 200 ' "$T/server.log"
+kill -TERM "$SERVER_PID"; wait "$SERVER_PID"; status=$?; SERVER_PID=""
+expect "SIGTERM ends the server with 0" test "$status" = 0
+
+echo "--- 64 players at once"
+start_server "$T/many.sqlite" --request-deadline 120
+jobs_=()
+for i in $(seq 1 64); do
+  (upload "p$i" "$DIGEST" "player $i" "$P300" >"$T/many-$i.txt") &
+  jobs_+=($!)
+done
+wait "${jobs_[@]}"
+zeros=$(cat "$T"/many-*.txt | tr -cd 0 | wc -c)
+expect "64 parallel uploads all answered 0 ($zeros)" test "$zeros" = 64
+expect "all 64 are listed" test "$(ranking 106 | grep -c '^username$')" = 64
+expect "with one shared rank" test "$(ranking 106 | sed -n '/^rank$/{n;p}' | sort -u)" = 1
+
+echo "--- SIGTERM finishes the upload in flight"
+# The body goes out at 300 bytes a second, so the request is still arriving when the signal comes.
+game_body late "$DIGEST" "" "$P600" >"$T/late-body"
+(curl -s -0 --limit-rate 300 -H "Content-Type: multipart/form-data; boundary=\"$BOUNDARY\"" \
+  --data-binary @"$T/late-body" "$URL/upload" | head -c1 >"$T/late.txt") &
+late=$!
+sleep 1
+kill -TERM "$SERVER_PID"; wait "$SERVER_PID"; status=$?; SERVER_PID=""
+wait "$late"
+expect "the upload in flight was answered 0" test "$(cat "$T/late.txt")" = 0
+expect "and the server ended with 0" test "$status" = 0
+start_server "$T/many.sqlite"
+expect "the finished upload is stored" listed 106 late
+kill -TERM "$SERVER_PID"; wait "$SERVER_PID"; SERVER_PID=""
+
+echo "--- SIGKILL during an upload storm"
+start_server "$T/storm.sqlite" --request-deadline 120
+jobs_=()
+for i in $(seq 1 40); do
+  if [ $((i % 5)) = 0 ]; then replay="$T/lying.rep"; else replay="$P300"; fi
+  (upload "s$i" "$DIGEST" "" "$replay" >"$T/storm-$i.txt") &
+  jobs_+=($!)
+done
+sleep 3
+kill -9 "$SERVER_PID"; wait "$SERVER_PID" 2>/dev/null; SERVER_PID=""
+wait "${jobs_[@]}"
+start_server "$T/storm.sqlite"
+ranking 106 >"$T/storm-list.txt"
+answered=0; lost=0; wrong=0; unanswered_listed=0
+for i in $(seq 1 40); do
+  reply=$(cat "$T/storm-$i.txt")
+  if grep -qxF "s$i" "$T/storm-list.txt"; then onlist=1; else onlist=0; fi
+  case "$reply" in
+    0) answered=$((answered + 1)); [ $onlist = 1 ] || lost=$((lost + 1)) ;;
+    1|2) [ $onlist = 0 ] || wrong=$((wrong + 1)) ;;
+    *) [ $onlist = 0 ] || unanswered_listed=$((unanswered_listed + 1)) ;;
+  esac
+done
+echo "  $answered answered 0 before the kill; $unanswered_listed committed as the kill came"
+expect "some uploads were answered before the kill" test "$answered" -gt 0
+expect "some were still waiting when it came" test "$answered" -lt 32
+expect "every upload answered 0 is listed after the restart" test "$lost" = 0
+expect "no refused upload is listed" test "$wrong" = 0
+expect "the list is whole: every record has its seven fields" \
+  test "$(grep -c '^comment$' "$T/storm-list.txt")" = "$(grep -c '^rank$' "$T/storm-list.txt")"
+expect "the server answers uploads again after the restart" test "$(upload after "$DIGEST" "" "$P300")" = 0
+
+"$SERVER" --help >"$T/help.txt"
+missing=""
+for option in --listen --db --threads --checkers --queue --max-connections --timeout --request-deadline \
+              --check-cpu-seconds --check-memory-mb --max-frames --list-cache-ms --quiet --help; do
+  grep -q -- "$option" "$T/help.txt" || missing="$missing $option"
+done
+expect "--help lists every option${missing:+ (missing:$missing)}" test -z "$missing"
+"$SERVER" --listen nowhere >/dev/null 2>&1
+expect "a wrong command line exits with 2" test $? = 2

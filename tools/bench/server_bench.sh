@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Load benchmark of the ranking server (figures printed; nothing is asserted):
+#   - list requests per second and latency percentiles, with wrk on keep-alive connections, for a
+#     list of PLAYERS entries;
+#   - uploads per second with re-simulation and password hashing, UPLOADS players at once.
+# Usage: tools/bench/server_bench.sh [BUILD_DIR] [--postgres] [--players N] [--uploads N] [--seconds S]
+# The server logs every request to a file meanwhile, as it would in service.
+set -u
+REPO=$(cd "$(dirname "$0")/../.." && pwd)
+BUILD="$REPO/build"
+POSTGRES=0; PLAYERS=100; UPLOADS=32; SECONDS_=10
+while [ $# -gt 0 ]; do
+  case $1 in
+    --postgres) POSTGRES=1 ;;
+    --players) PLAYERS=$2; shift ;;
+    --uploads) UPLOADS=$2; shift ;;
+    --seconds) SECONDS_=$2; shift ;;
+    *) BUILD=$(cd "$1" && pwd) ;;
+  esac
+  shift
+done
+SERVER="$BUILD/server/nimbulon-server"
+[ -x "$SERVER" ] || { echo "build nimbulon-server first (scripts/build.sh Release)"; exit 2; }
+command -v wrk >/dev/null || { echo "wrk is not installed (Debian package wrk)"; exit 2; }
+T=$(mktemp -d /tmp/nimbulon-server-bench-XXXXXX)
+chmod 755 "$T"
+PID=""
+cleanup() {
+  [ -n "$PID" ] && kill -TERM "$PID" 2>/dev/null && wait "$PID" 2>/dev/null
+  [ "$POSTGRES" = 1 ] && "$REPO/server/tests/pg_cluster.sh" stop "$T/pg"
+  rm -rf "$T"
+}
+trap cleanup EXIT
+
+DB="$T/bench.sqlite"
+if [ "$POSTGRES" = 1 ]; then
+  DB=$("$REPO/server/tests/pg_cluster.sh" start "$T/pg") || exit 1
+fi
+"$SERVER" --listen 127.0.0.1:0 --db "$DB" 2>"$T/server.log" &
+PID=$!
+for _ in $(seq 100); do
+  PORT=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$T/server.log"); [ -n "$PORT" ] && break; sleep 0.1
+done
+URL="http://127.0.0.1:$PORT"
+mkdir -p "$T/plays"
+"$BUILD/server/nimbulon-record-plays" "$T/plays" >/dev/null
+PLAY="$T/plays/mode4_quit1500.rep"
+frames=$(od -An -t d4 -j 50 -N4 "$PLAY" | tr -d ' ')
+
+upload() {  # upload NAME -> prints the reply
+  curl -s -F "name=$1" -F pass=0123456789abcdef0123456789abcdef -F message=bench \
+    -F "replay_file=@$PLAY;filename=replay_file" "$URL/upload" | head -c1
+}
+
+echo "nimbulon-server benchmark on $(nproc) processors, database: $([ "$POSTGRES" = 1 ] && echo PostgreSQL || echo SQLite)"
+echo
+start=$(date +%s.%N)
+for i in $(seq 1 "$UPLOADS"); do (upload "u$i" >"$T/up-$i") & done
+wait
+end=$(date +%s.%N)
+ok=$(cat "$T"/up-* | tr -cd 0 | wc -c)
+awk -v n="$UPLOADS" -v ok="$ok" -v s="$start" -v e="$end" -v f="$frames" 'BEGIN {
+  t = e - s
+  printf "uploads:  %d at once, %d stored, %.2f s: %.1f uploads/s (each re-simulates %d frames and hashes a password)\n", n, ok, t, n / t, f }'
+
+# Fill the list up to PLAYERS entries for the list benchmark.
+extra=$((PLAYERS - UPLOADS))
+if [ "$extra" -gt 0 ]; then
+  for i in $(seq 1 "$extra"); do (upload "l$i" >/dev/null) & [ $((i % 16)) = 0 ] && wait; done
+  wait
+fi
+entries=$(curl -s "$URL/ranking?version=106" | grep -c '^rank$')
+bytes=$(curl -s "$URL/ranking?version=106" | wc -c)
+echo "list:     $entries entries, $bytes bytes"
+wrk -t2 -c64 -d"${SECONDS_}s" --latency "$URL/ranking?version=106" >"$T/wrk.txt" 2>&1
+awk '/Requests\/sec/ { printf "list:     %s requests/s (wrk, 2 threads, 64 connections, '"$SECONDS_"' s)\n", $2 }
+     /^ +50%/ { p50 = $2 } /^ +99%/ { p99 = $2 }
+     /Non-2xx|Socket errors/ { print "list:     " $0 }
+     END { printf "latency:  p50 %s  p99 %s\n", p50, p99 }' "$T/wrk.txt"
+wrk -t2 -c64 -d"${SECONDS_}s" --latency "$URL/replay?id=1" >"$T/wrk2.txt" 2>&1
+awk '/Requests\/sec/ { printf "replay:   %s requests/s; ", $2 } /^ +99%/ { printf "p99 %s\n", $2 }' "$T/wrk2.txt"
+echo "log:      $(wc -l <"$T/server.log") lines written meanwhile"
