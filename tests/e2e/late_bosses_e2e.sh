@@ -28,9 +28,21 @@ select_stage() {  # select_stage N: pause, "stage select", the N-th stage
   key z
 }
 
-# Until the play scene exists (its constructor writes the log), the title did not take the key.
+# Whether the title's yellow cursor arrow stands at the entry drawn at window row Y.
+cursor_at() {
+  shot title
+  greater "$(convert "$SHOTS/title.png" -crop "20x20+234+$(($1 - 10))" +repage \
+    -fx 'r>0.7 && g>0.5 && b<0.4' -format '%[fx:mean]' info: 2>/dev/null)" 0.01
+}
+
+# The title ignores keys while it loads, which can take seconds on a busy machine: wait for its
+# cursor on the first entry (row 300), step down to the wanted entry (20 pixels an entry), then
+# press Button1 until the play scene exists (its constructor writes the log).
 enter_play() {  # enter_play DOWNS_TO_ENTRY
-  for _ in $(seq 1 "$1"); do key Down; done
+  local target=$((300 + 20 * $1))
+  for _ in $(seq 30); do cursor_at 300 && break; sleep 1; done
+  for _ in $(seq 1 "$1"); do press Down; sleep 0.3; done
+  for _ in $(seq 10); do cursor_at "$target" && break; press Down; sleep 0.3; done
   for _ in $(seq 10); do
     key z
     sleep 1
