@@ -105,7 +105,9 @@ TEST_F(MasterTest, LongDeathSetsTheFlagOnce) {
     int flagAt = -1, flags = 0;
     for (int f = 1; f <= 600; ++f) {
         old->Act();
-        if (f > 1) EXPECT_EQ(ShootAt(old, 0, 0), 0) << "shots pass during the death";
+        if (f > 1) {
+            EXPECT_EQ(ShootAt(old, 0, 0), 0) << "shots pass during the death";
+        }
         if (info.GetFlag(FlagStageCleared)) {
             ++flags;
             if (flagAt < 0) {
@@ -129,7 +131,9 @@ TEST_F(MasterTest, LongDeathSetsTheFlagOnce) {
     flags = 0;
     for (int f = 1; f <= 300; ++f) {
         current->Act();
-        if (f < 100) EXPECT_EQ(Count<CharacterItemScore>(middle), 0);
+        if (f < 100) {
+            EXPECT_EQ(Count<CharacterItemScore>(middle), 0);
+        }
         if (info.GetFlag(FlagStageCleared)) {
             ++flags;
             EXPECT_EQ(f, 100);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Replays written by hand (tools/replay/write_replay.py): in the second laps of both versions
-# (modes 3 and 5) the pause menu's stage select jumps to stage 2 or 3, then fixed inputs play on.
+# (modes 3 and 5) the pause menu's stage select jumps to stage 2, 3, 4 or 5, then fixed inputs play
+# on.
 # nimbulon-replay of the given (Release) build and of a Debug build made here must report the
 # same events line for line and the same result; the events show each stage's spawns on their
 # frames and points and the bosses of the mode's version; one run per version lives through
@@ -49,7 +50,7 @@ SURVIVE_5="472*Z 8*LZ 104*Z 8*LZ 88*Z 8*LZ 192*Z 8*DZ 24*Z 8*LZ 56*Z 8*LZ 64*Z 8
 QUIT="1*C 5*- 1*D 5*- 1*Z 5*-"
 
 for mode in 3 5; do
-  for stage in 2 3 boss3; do
+  for stage in 2 3 boss3 4 5; do
     name="mode${mode}_stage${stage}"
     rep="$WORK/$name.rep"
     # Written once to learn the result, then again with it, so that the file verifies.
@@ -86,6 +87,20 @@ for mode in 3 5; do
       expect "$name: the pair comes 1490 frames after the first creature" test "$((boss - first))" = 1490
       portals=$(grep -c "\"frame\":$((boss + 2)),\"stage\":3,\"event\":\"enemy_spawned\",\"class\":\"CharacterEnemyBorn\",\"kind\":6" "$ev")
       expect "$name: 15 of the 16 entrance portals two frames later ($portals)" test "$portals" = 15
+    elif [ "$stage" = 4 ]; then
+      # Jellies and pots enter above the top edge and sink (the ship is gone before Boss 4).
+      expect "$name: stage 4 opens with a jelly at (240, -60)" \
+        test -n "$(event "$ev" '"stage":4' "\"class\":\"CharacterEnemyJelly$b\"" '"x":240,"y":-60')"
+      pots=$(event "$ev" '"stage":4' "\"class\":\"CharacterEnemyPot$b\"" '"x":100,"y":-60' | frame_of)
+      expect "$name: the first pot comes 120 frames after the first jelly" test "$((pots - first))" = 120
+    elif [ "$stage" = 5 ]; then
+      # The final boss alone, 60 frames into the stage (old) or 180; the stage select shows in
+      # the events as the clearing of stage 1, on the frame before stage 5's first.
+      start=$(( $(event "$ev" '"stage_cleared"' | frame_of) + 1 ))
+      boss=$(event "$ev" '"stage":5' "\"class\":\"CharacterEnemyMaster$b\"" '"kind":7,"x":240,"y":200' | frame_of)
+      delay=60; [ "$mode" = 5 ] && delay=180
+      expect "$name: CharacterEnemyMaster$b comes $delay frames into the stage" test "$((boss - start))" = "$delay"
+      expect "$name: and alone" test "$(grep -c '"stage":5,"event":"enemy_spawned"' "$ev")" = 1
     else
       expect "$name: stage 3 opens with a sea creature at (320, 170)" \
         test -n "$(event "$ev" '"stage":3' "\"class\":\"CharacterEnemyBorn\\(CharacterEnemyUmi$b\\)\"" '"x":320,"y":170')"

@@ -56,9 +56,15 @@ TEST(Stage45Script, IslandsAndPotsSinkTogether) {
                     EXPECT_EQ(island->y, toFixed(-32) + kDrift) << "placed at -32, then one step of drift";
                     ++kinds[island->sprite];
                     const int x = island->x >> 16;
-                    if (island->sprite == 0x420) EXPECT_TRUE(x >= 0 && x < 160) << x;
-                    if (island->sprite == 0x421) EXPECT_TRUE(x > 320 && x <= 480) << x;
-                    if (island->sprite == 0x422) EXPECT_TRUE(x >= 0 && x < 480) << x;
+                    if (island->sprite == 0x420) {
+                        EXPECT_TRUE(x >= 0 && x < 160) << x;
+                    }
+                    if (island->sprite == 0x421) {
+                        EXPECT_TRUE(x > 320 && x <= 480) << x;
+                    }
+                    if (island->sprite == 0x422) {
+                        EXPECT_TRUE(x >= 0 && x < 480) << x;
+                    }
                 } else {
                     EXPECT_EQ(island->y - seen->second, kDrift);
                 }
