@@ -38,6 +38,11 @@ struct ColumnRun {
 const std::vector<ColumnRun>& columnRuns(const Rect& s, const Rect& d) {
     static std::vector<ColumnRun> runs;
     runs.clear();
+    // Unscaled (the usual case): one run, without a division per column.
+    if (d.right - d.left == s.right - s.left) {
+        runs.push_back({0, s.left, d.right - d.left});
+        return runs;
+    }
     const std::vector<int>& cols = columnMap(s, d);
     for (int c = 0; c < static_cast<int>(cols.size()); ++c) {
         if (!runs.empty() && runs.back().source + runs.back().length == cols[static_cast<std::size_t>(c)])
@@ -53,6 +58,8 @@ const std::vector<ColumnRun>& columnRuns(const Rect& s, const Rect& d) {
 inline bool opaque(std::uint32_t p, std::uint32_t low, std::uint32_t span) { return ((p & kColourBits) - low) > span; }
 
 int sourceRow(int r, const Rect& s, const Rect& d) {
+    // scaledIndex is the identity when the heights agree; spare the division.
+    if (d.bottom - d.top == s.bottom - s.top) return s.top + r;
     return s.top + scaledIndex(r, d.bottom - d.top, s.bottom - s.top);
 }
 
