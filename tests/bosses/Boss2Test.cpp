@@ -1,10 +1,12 @@
 // Boss 2 without the play scene: the hull, its lower hull and parts, walked in the layers' order.
 #include <gtest/gtest.h>
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 #include "bosses/Boss2Parts.h"
 #include "bosses/CharacterEnemyBoss2.h"
 #include "combat/CharacterBonusTimer.h"
+#include "combat/CharacterEffect.h"
 #include "combat/CharacterItem.h"
 #include "combat/CharacterShot.h"
 #include "combat/CharacterShotEnemy.h"
@@ -50,6 +52,16 @@ protected:
             if (auto* t = dynamic_cast<T*>(c)) out.push_back(t);
         return out;
     }
+    // Explosion effects in the top layer.
+    int Explosions() {
+        const CharacterEffect explosion(&env, &log, EffectExplosion);
+        int n = 0;
+        for (Character* c : top.GetChildren()) {
+            auto* e = dynamic_cast<CharacterEffect*>(c);
+            n += e != nullptr && e->spriteBase == explosion.spriteBase;
+        }
+        return n;
+    }
     // Enemy bullets flying up and flying down.
     std::pair<int, int> BulletsUpDown() {
         int up = 0, down = 0;
@@ -90,6 +102,173 @@ TEST_F(Boss2Test, ArmourSwallowsShotsWithoutHarmWhilePartsTakeThem) {
     auto* pot = PartsOf<CharacterEnemyBoss2Pot>(*hull).at(0);
     EXPECT_EQ(ShootAt(pot->x, pot->y), 1);
     EXPECT_EQ(pot->hitPoints, 9);
+}
+
+// Each case places the ship a few pixels inside or outside one armour block of a hull whose
+// sections have passed or not; the hull sways less than a pixel a frame, so the margins hold.
+TEST_F(Boss2Test, TheArmourCrushesTheShipAndItsSecondBlockReachesDownOnceEverySectionHasPassed) {
+    struct Case {
+        std::int32_t passed;
+        bool lower;  // relative to the lower hull, else to the hull
+        int dx, dy;
+        bool crushed;
+        const char* where;
+    };
+    const Case cases[] = {
+        {0, false, -100, -38, true, "the strip along the top"},
+        {0, false, -700, -10, true, "the first block"},
+        {0, false, -240, -10, true, "the second block"},
+        {0, false, 240, -10, true, "the third block"},
+        {0, false, -480, 3, false, "the gap between the first and second blocks"},
+        {0, false, -500, 50, false, "under the first block while sections remain"},
+        {4, false, -500, 50, true, "the first block reaching down once every section has passed"},
+        {4, false, -463, 73, true, "its lower right corner"},
+        {4, false, -456, 50, false, "beside it"},
+        {0, true, 0, 38, true, "the lower hull's strip along the bottom"},
+        {0, true, 700, 10, true, "the lower hull's first block"},
+        {0, true, -240, 10, true, "the lower hull's block left of its position"},
+        {0, true, 240, 10, true, "the lower hull's block right of its position"},
+        {0, true, 480, -3, false, "the lower hull's gap"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.where);
+        enemyRoot.ClearChildren();
+        upper.ClearChildren();
+        lower.ClearChildren();
+        auto* hull = Make(3, c.passed);
+        const Character* from = hull;
+        if (c.lower) from = PartsOf<CharacterEnemyBoss2Bottom>(*hull).at(0);
+        player->SetLives(3);
+        player->invulnerable = 0;
+        player->SetPosition(from->x + toFixed(c.dx), from->y + toFixed(c.dy));
+        Frame();
+        EXPECT_EQ(player->GetLives() < 3, c.crushed);
+    }
+}
+
+// Sway, slide and final swing, measured against a hull that stays put: the slide carries the
+// hull 480 pixels right along half a cosine of 960 frames, the final swing adds a bump of 70.
+TEST_F(Boss2Test, TheHullSwaysAndSlidesAlongItsPath) {
+    info.SetGameMode(3);
+    auto* still = Spawn(new CharacterEnemyBoss2(&env, &log, &info), 240, 200);
+    auto* moving = Spawn(new CharacterEnemyBoss2(&env, &log, &info), 240, 200);
+    moving->sectionsBuilt = 3;  // its next advance is the last: the slide and the final swing at once
+    PlaceShip(240, 300);
+    Frames(CharacterEnemyBoss2::kEntryFrames + 1);
+    const auto near = [](Fixed16 a, int px) { return std::abs(a - toFixed(px)) < toFixed(1); };
+    EXPECT_EQ(still->GetPosition(), (Point{toFixed(270), toFixed(40)})) << "frame 0 of the sway";
+    still->advanceTimer = -10000;  // kept from ever advancing
+    moving->AdvanceSection();
+    Calm(75);
+    EXPECT_TRUE(near(still->x, 240)) << "a quarter of the 300-frame sway";
+    Calm(30);
+    EXPECT_TRUE(near(still->y, 48)) << "a quarter of the 420-frame bob";
+    struct Step {
+        int frame;  // frames since the advance
+        int ahead;  // moving x - still x, pixels
+    };
+    int frame = 105;
+    for (const Step s : {Step{240, 240 + 35}, Step{480, 480 + 70}, Step{960, 480}}) {
+        Calm(s.frame - frame);
+        frame = s.frame;
+        SCOPED_TRACE(frame);
+        EXPECT_TRUE(near(moving->x - still->x, s.ahead)) << toPixel(moving->x - still->x);
+        EXPECT_EQ(moving->y, still->y);
+    }
+    EXPECT_EQ(moving->sliding, 0);
+    EXPECT_EQ(moving->finalSwing, 0);
+}
+
+TEST_F(Boss2Test, APotChargesThenFiresItsFiveShotVolleyOutwardUpOrDown) {
+    info.SetGameMode(3);
+    for (bool inverted : {false, true}) {
+        SCOPED_TRACE(inverted);
+        enemyRoot.ClearChildren();
+        upper.ClearChildren();
+        lower.ClearChildren();
+        // Under the enemy root at (0, 0): the offset is its place on the field.
+        auto* pot = new CharacterEnemyBoss2Pot(&env, &log, &info);
+        pot->SetOffset(toFixed(240), toFixed(300));
+        if (inverted) pot->Invert();
+        enemyRoot.AddChildren(pot);
+        // It charges 2 a frame from its frame 32 and fires once the charge passes 55.
+        for (int i = 0; i < 58; ++i) pot->UpdateTree();
+        EXPECT_TRUE(upper.GetChildren().empty() && lower.GetChildren().empty());
+        pot->UpdateTree();
+        const int ahead = inverted ? -1 : 1;
+        ASSERT_EQ(lower.GetChildren().size(), 1u);
+        auto* big = static_cast<CharacterShotEnemy*>(lower.GetChildren().front());
+        EXPECT_EQ(big->spriteBase, bullet::kLargeB);
+        EXPECT_EQ(big->GetPosition(), (Point{toFixed(240), toFixed(300 + 10 * ahead)}));
+        EXPECT_EQ(big->vx, 0);
+        EXPECT_GT(big->vy * ahead, 0);
+        ASSERT_EQ(upper.GetChildren().size(), 4u);
+        std::vector<int> speeds;
+        for (Character* c : upper.GetChildren()) {
+            auto* s = static_cast<CharacterShotEnemy*>(c);
+            EXPECT_EQ(s->spriteBase, bullet::kSmallB);
+            const int side = toPixel(s->x) - 240;
+            EXPECT_EQ(std::abs(side), 16);
+            EXPECT_EQ(s->y, toFixed(300 + 10 * ahead));
+            EXPECT_GT(s->vx * side, 0) << "each side gun fires away from the pot";
+            EXPECT_GT(s->vy * ahead, 0);
+            // 64 of 4096 off the straight line: the sideways part is about a tenth of the speed.
+            const double v = std::hypot(static_cast<double>(s->vx), static_cast<double>(s->vy));
+            EXPECT_NEAR(std::abs(s->vx) / v, 0.098, 0.005);
+            speeds.push_back(static_cast<int>(std::lround(v / 256.0)));
+        }
+        EXPECT_EQ(speeds, (std::vector<int>{450, 450, 410, 410}));
+    }
+}
+
+TEST_F(Boss2Test, MisoIsHitAroundAPointAboveItAndCrushesTheShipAroundAnother) {
+    auto* hull = Make(3, 3);
+    auto* miso = PartsOf<CharacterEnemyBoss2Miso>(*hull).at(0);
+    struct Case {
+        int dx, dy;  // from the miso's position
+        bool hit;
+    };
+    // Shots count from (x - 10, y - 30), 100 pixels.
+    for (const Case c : {Case{-109, -30, true}, Case{89, -30, true}, Case{-10, 69, true}, Case{-111, -30, false},
+                         Case{95, 0, false}}) {
+        SCOPED_TRACE(testing::Message() << c.dx << ", " << c.dy);
+        const std::int32_t before = miso->hitPoints;
+        EXPECT_EQ(ShootAt(miso->x + toFixed(c.dx), miso->y + toFixed(c.dy)), c.hit ? 1 : 0);
+        EXPECT_EQ(miso->hitPoints, before - (c.hit ? 1 : 0));
+    }
+    // The ship is crushed within 70 pixels of (x - 20, y - 35).
+    for (const Case c : {Case{46, -35, true}, Case{-86, -35, true}, Case{-20, 31, true}, Case{55, 0, false},
+                         Case{-20, 40, false}}) {
+        SCOPED_TRACE(testing::Message() << c.dx << ", " << c.dy);
+        upper.ClearChildren();
+        lower.ClearChildren();
+        player->SetLives(3);
+        player->invulnerable = 0;
+        player->SetPosition(miso->x + toFixed(c.dx), miso->y + toFixed(c.dy));
+        Frame();
+        EXPECT_EQ(player->GetLives() < 3, c.hit);
+    }
+}
+
+TEST_F(Boss2Test, OnceEverySectionHasPassedTheWreckAndTheHullsEndTakeTheLeftHullsPlace) {
+    ShowSprites({0x500, 0x506, 0x509});
+    for (std::int32_t passed : {0, 4}) {
+        SCOPED_TRACE(passed);
+        enemyRoot.ClearChildren();
+        auto* hull = Make(3, passed);
+        // Where the last slide leaves it, 480 pixels right, so that the wreck is on the field.
+        if (passed) hull->slideTimer = CharacterEnemyBoss2::kSlideFrames;
+        Calm(1);
+        const int x = toPixel(hull->x), y = toPixel(hull->y);
+        if (passed == 0) {
+            EXPECT_TRUE(DrawnAt(0x500, x, y));
+            EXPECT_EQ(DrawnCount(0x506) + DrawnCount(0x509), 0);
+        } else {
+            EXPECT_TRUE(DrawnAt(0x506, x - 580, y + 104));
+            EXPECT_TRUE(DrawnAt(0x509, x - 290, y));
+            EXPECT_EQ(DrawnCount(0x500), 0) << "the hull sections left of the end are gone";
+        }
+    }
 }
 
 TEST_F(Boss2Test, SectionPartsSitAtTheirOffsetsAndTheLowerHullIsThePointMirror) {
@@ -227,9 +406,11 @@ TEST_F(Boss2Test, MisoWaitsForTheFinalSwingThenRunsItsPhasesAndItsDeathEndsTheBo
         // Its death: the hull goes 60 frames later and clears the stage.
         miso->hitPoints = 1;
         const std::size_t itemsBefore = middle.GetChildren().size();
+        const int explosionsBefore = Explosions();
         EXPECT_EQ(ShootAt(miso->x - toFixed(10), miso->y - toFixed(30)), 1);
         EXPECT_FALSE(miso->alive);
         EXPECT_EQ(hull->dying, 1);
+        EXPECT_EQ(Explosions() - explosionsBefore, 40);
         const std::size_t items = middle.GetChildren().size() - itemsBefore;
         if (timer) {
             EXPECT_EQ(static_cast<double>(items), std::ceil(timer->value)) << "the ring the bonus left";
@@ -239,8 +420,10 @@ TEST_F(Boss2Test, MisoWaitsForTheFinalSwingThenRunsItsPhasesAndItsDeathEndsTheBo
         }
         Calm(CharacterEnemyBoss2::kDyingFrames);
         EXPECT_FALSE(info.GetFlag(FlagStageCleared));
+        const int wreckBefore = Explosions();
         Calm(1);
         EXPECT_TRUE(info.GetFlag(FlagStageCleared));
+        EXPECT_EQ(Explosions() - wreckBefore, 4 * 13) << "four rows along the two hulls, every 40 pixels across the field";
         EXPECT_TRUE(enemyRoot.GetChildren().empty()) << "the hull and every part are gone";
     }
 }
