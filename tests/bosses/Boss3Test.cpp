@@ -1,6 +1,7 @@
 // Boss 3 without the play scene: the face, its cheeks, and what two of them do to each other.
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 #include "bosses/CharacterEnemyBoss3.h"
@@ -34,6 +35,16 @@ protected:
         CharacterShotPlayer shot(&env, &log, &info, 0x118, 8, 1);
         shot.SetPosition(px, py);
         return target.HitByShot(shot);
+    }
+    // Puts the boss in a phase at its frame 0, holding its place with no new target due, and acts.
+    template <class Boss>
+    void RunPhase(Boss* boss, int phase, int acts) {
+        boss->phase = phase;
+        boss->burstTimer = 1000;
+        boss->targetX = boss->x;
+        boss->targetY = boss->y;
+        boss->frame = 0;
+        Skip(boss, acts);
     }
     template <class Boss>
     void Kill(Boss* boss) {
@@ -74,17 +85,36 @@ TEST_F(Boss3Test, CheeksComeAfterTheEntryAndAShotBesideTheCoreHurtsOnlyACheek) {
 }
 
 TEST_F(Boss3Test, TheFirstDefeatOfAPairSetsFlagThreeAndOnlyTheSecondClearsTheStage) {
-    auto* a = Make<CharacterEnemyBoss3b>(5);
-    auto* b = Make<CharacterEnemyBoss3b>(5, 240, 400);
-    Skip(a, CharacterEnemyBoss3::kEntryFrames + 1);
-    Skip(b, CharacterEnemyBoss3::kEntryFrames + 1);
-    Kill(a);
-    EXPECT_FALSE(a->alive);
-    EXPECT_TRUE(info.GetFlag(FlagFirstBoss3Down));
-    EXPECT_FALSE(info.GetFlag(FlagStageCleared));
-    EXPECT_EQ(b->hitPoints, 650);
-    Kill(b);
-    EXPECT_TRUE(info.GetFlag(FlagStageCleared));
+    for (const int gameMode : {3, 5}) {
+        SCOPED_TRACE(gameMode);
+        enemyRoot.ClearChildren();
+        middle.ClearChildren();
+        info.ClearFlags();
+        const bool current = gameMode == 5;
+        CharacterEnemy* a = current ? static_cast<CharacterEnemy*>(Make<CharacterEnemyBoss3b>(gameMode))
+                                    : Make<CharacterEnemyBoss3>(gameMode);
+        CharacterEnemy* b = current ? static_cast<CharacterEnemy*>(Make<CharacterEnemyBoss3b>(gameMode, 240, 400))
+                                    : Make<CharacterEnemyBoss3>(gameMode, 240, 400);
+        Skip(a, CharacterEnemyBoss3::kEntryFrames + 1);
+        Skip(b, CharacterEnemyBoss3::kEntryFrames + 1);
+        const CharacterBonusTimer* timer = current ? static_cast<CharacterEnemyBoss3b*>(a)->bonusTimer : nullptr;
+        Kill(a);
+        EXPECT_FALSE(a->alive);
+        EXPECT_TRUE(info.GetFlag(FlagFirstBoss3Down));
+        EXPECT_FALSE(info.GetFlag(FlagStageCleared));
+        EXPECT_EQ(b->hitPoints, current ? 650 : 800);
+        // The old version's burst rings 50 items and the boss 30 more; the current one rings
+        // what its bonus timer has left.
+        const std::size_t items = middle.GetChildren().size();
+        if (current) {
+            ASSERT_NE(timer, nullptr);
+            EXPECT_EQ(static_cast<double>(items), std::ceil(timer->value));
+        } else {
+            EXPECT_EQ(items, 80u);
+        }
+        Kill(b);
+        EXPECT_TRUE(info.GetFlag(FlagStageCleared));
+    }
 }
 
 TEST_F(Boss3Test, ADestroyedCheekLeavesSeedsOrItemsByMode) {
@@ -107,6 +137,10 @@ TEST_F(Boss3Test, ADestroyedCheekLeavesSeedsOrItemsByMode) {
         Skip(boss, CharacterEnemyBoss3::kEntryFrames + 1);
         auto* cheek = All<CharacterEnemyBoss3Hoppe>(*boss).at(0);
         cheek->hitPoints = 1;
+        playrand::srand(5);
+        int draws[4];
+        for (int& d : draws) d = playrand::rand();
+        playrand::srand(5);
         EXPECT_EQ(ShootAt(*boss, cheek->x, cheek->y), 1);
         EXPECT_FALSE(cheek->alive);
         EXPECT_EQ(boss->hitPoints, c.current ? (c.gameMode == 5 ? 650 : 350) : 800) << "the face is unhurt";
@@ -116,7 +150,18 @@ TEST_F(Boss3Test, ADestroyedCheekLeavesSeedsOrItemsByMode) {
             EXPECT_EQ(ClassNameOf(*s), c.seedClass);
             EXPECT_LE(std::abs(s->x - cheek->x), toFixed(30));
             EXPECT_LE(std::abs(s->y - cheek->y), toFixed(30));
-            EXPECT_GE(s->targetY, cheek->y + toFixed(200)) << "thrown down the field";
+            // Thrown down the field, into a band from 50 left of the cheek to 150 right of it.
+            EXPECT_GE(s->targetX, cheek->x - toFixed(50));
+            EXPECT_LT(s->targetX, cheek->x + toFixed(150));
+            EXPECT_GE(s->targetY, cheek->y + toFixed(200));
+            EXPECT_LT(s->targetY, cheek->y + toFixed(400));
+        }
+        if (!seeds.empty()) {
+            // The draws of one seed: its point's x and y, then its target's x and y.
+            const int dx = draws[0] % 60 - 30, dy = draws[1] % 60 - 30;
+            EXPECT_EQ(seeds[0]->GetPosition(), (Point{cheek->x + toFixed(dx), cheek->y + toFixed(dy)}));
+            EXPECT_EQ(seeds[0]->targetX, cheek->x - toFixed(50) + toFixed(draws[2] % 200));
+            EXPECT_EQ(seeds[0]->targetY, cheek->y + toFixed(200) + toFixed(draws[3] % 200));
         }
         EXPECT_EQ(middle.GetChildren().size(), c.seeds ? 0u : 15u) << "items where there are no seeds";
     }
@@ -192,31 +237,112 @@ TEST_F(Boss3Test, PhaseTwoCurtainsHaveANarrowerMiddleThanTheFirstBosss) {
     }
 }
 
-TEST_F(Boss3Test, TheSurvivorOfAPairDoublesItsSprayAndQuickensItsStreams) {
-    for (bool survivor : {false, true}) {
-        SCOPED_TRACE(survivor);
+TEST_F(Boss3Test, ThePhaseThreeFanByVersionAndMode) {
+    struct Case {
+        int gameMode;
+        bool current;
+        int bullets;
+    };
+    // Old: one bullet in each of 11 directions. Current: none in the shorter lap; in the longer
+    // one eight bullets in each of 6 directions and seven in each of the 5 between them.
+    for (const Case c : {Case{2, false, 11}, Case{3, false, 11}, Case{4, true, 0}, Case{5, true, 6 * 8 + 5 * 7}}) {
+        SCOPED_TRACE(c.gameMode);
         enemyRoot.ClearChildren();
         ClearShots();
-        info.SetFlag(FlagFirstBoss3Down, survivor);
-        auto* boss = Make<CharacterEnemyBoss3b>(5);
-        Skip(boss, CharacterEnemyBoss3::kEntryFrames + 1);
-        // Phase 3's side sprays (from frame 1, clear of the big fan on frame 0).
-        boss->phase = 3;
-        boss->burstTimer = 1000;
-        boss->frame = 0;
-        Skip(boss, 60);
-        const int small = Bullets(bullet::kSmallA), large = Bullets(bullet::kLargeA);
-        EXPECT_GT(small, 0);
-        EXPECT_EQ(large, survivor ? small : 0);
+        auto check = [&](auto* face) {
+            Skip(face, CharacterEnemyBoss3::kEntryFrames + 1);
+            ClearShots();
+            RunPhase(face, 3, 511);
+            EXPECT_EQ(Bullets(bullet::kLargeB), 0);
+            Skip(face, 1);  // frame 512
+            EXPECT_EQ(Bullets(bullet::kLargeB), c.bullets);
+        };
+        if (c.current) {
+            check(Make<CharacterEnemyBoss3b>(c.gameMode));
+        } else {
+            check(Make<CharacterEnemyBoss3>(c.gameMode));
+        }
+    }
+}
 
-        // Phase 4's twin streams: every 11th frame, every 7th for the survivor (from frame 120).
+TEST_F(Boss3Test, TheWholeFaceCrushesTheShipWithin140Pixels) {
+    auto* face = Make<CharacterEnemyBoss3>(3);
+    Skip(face, CharacterEnemyBoss3::kEntryFrames + 1);
+    struct Case {
+        int dx, dy;  // from the face's position; it moves a pixel or two a frame
+        bool crushed;
+    };
+    for (const Case c : {Case{-134, 0, true}, Case{0, 134, true}, Case{95, 95, true}, Case{0, -146, false},
+                         Case{146, 0, false}, Case{103, 103, false}}) {
+        SCOPED_TRACE(testing::Message() << c.dx << ", " << c.dy);
+        player->SetLives(3);
+        player->invulnerable = 0;
+        player->SetPosition(face->x + toFixed(c.dx), face->y + toFixed(c.dy));
+        face->UpdateTree();
+        EXPECT_EQ(player->GetLives() < 3, c.crushed);
+    }
+}
+
+// A target is drawn x first, then y; the current boss keeps to a narrower band of x.
+TEST_F(Boss3Test, PhaseOneTargetsByVersion) {
+    struct Case {
+        int gameMode;
+        bool current;
+        int xFrom, xCount;
+    };
+    for (const Case c : {Case{3, false, 100, 280}, Case{5, true, 140, 200}}) {
+        SCOPED_TRACE(c.gameMode);
+        enemyRoot.ClearChildren();
+        auto check = [&](auto* face) {
+            Skip(face, CharacterEnemyBoss3::kEntryFrames);
+            playrand::srand(11);
+            const int x = playrand::rand(), y = playrand::rand();
+            playrand::srand(11);
+            Skip(face, 1);  // phase 1's first frame picks a target
+            EXPECT_EQ(face->targetX, toFixed(c.xFrom + x % c.xCount));
+            EXPECT_EQ(face->targetY, toFixed(50 + y % 200));
+        };
+        if (c.current) {
+            check(Make<CharacterEnemyBoss3b>(c.gameMode));
+        } else {
+            check(Make<CharacterEnemyBoss3>(c.gameMode));
+        }
+    }
+}
+
+TEST_F(Boss3Test, TheSurvivorOfAPairDoublesItsSprayAndTheCurrentOneQuickensItsStreams) {
+    struct Case {
+        int gameMode;
+        bool current, survivor;
+        int volleys;  // phase 4's twin streams in frames 1 to 308 (they start at frame 120)
+    };
+    const Case cases[] = {
+        {2, false, false, 9},   // every 22nd frame
+        {3, false, false, 18},  // every 11th
+        {3, false, true, 18},   // the old survivor fires no faster
+        {4, true, false, 9},   {4, true, true, 18}, {5, true, false, 18}, {5, true, true, 27},  // every 7th
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "mode " << c.gameMode << (c.survivor ? ", survivor" : ""));
+        enemyRoot.ClearChildren();
         ClearShots();
-        boss->phase = 4;
-        boss->burstTimer = 1000;
-        boss->frame = 0;
-        Skip(boss, 308);
-        const int volleys = Bullets(bullet::kSmallB) / 2;
-        EXPECT_EQ(volleys, survivor ? 27 : 18);
+        info.SetFlag(FlagFirstBoss3Down, c.survivor);
+        auto check = [&](auto* face) {
+            Skip(face, CharacterEnemyBoss3::kEntryFrames + 1);
+            // Phase 3's side sprays (from frame 1, clear of the big fan on frame 0).
+            RunPhase(face, 3, 60);
+            const int small = Bullets(bullet::kSmallA), large = Bullets(bullet::kLargeA);
+            EXPECT_GT(small, 0);
+            EXPECT_EQ(large, c.survivor ? small : 0);
+            ClearShots();
+            RunPhase(face, 4, 308);
+            EXPECT_EQ(Bullets(bullet::kSmallB) / 2, c.volleys);
+        };
+        if (c.current) {
+            check(Make<CharacterEnemyBoss3b>(c.gameMode));
+        } else {
+            check(Make<CharacterEnemyBoss3>(c.gameMode));
+        }
     }
 }
 
