@@ -1,6 +1,8 @@
 // Every stage table the game has, checked from one table of expectations: add a row for each new
 // stage class (one game mode that runs it is enough; rows of both versions cover both).
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,9 +16,14 @@
 #include "support/TestEnv.h"
 
 namespace {
-struct SpriteSize {
+// A sprite's cell: its surface and rectangle.
+struct SpriteCut {
     std::int32_t id;
-    int surface, width, height;
+    int surface, left, top, width, height;
+};
+// A white-flash copy and the sprite it copies.
+struct FlashCopy {
+    std::int32_t copy, source;
 };
 
 enum class Drift { Keeps, Stops, Sinks };
@@ -30,32 +37,38 @@ struct StageTable {
     std::vector<int> bossFrames;   // stage frames of the boss entries
     int music;                     // BgmId
     Drift drift;                   // what Begin does to the drift left by the stage before
-    std::vector<SpriteSize> sprites;
+    std::vector<SpriteCut> sprites;
+    std::vector<FlashCopy> copies;
 };
 
-const std::vector<SpriteSize> kStage1Sprites = {{0x500, 5, 128, 192}, {0x501, 6, 128, 192}};
-const std::vector<SpriteSize> kStage2Sprites = {
-    {0x500, 5, 480, 96}, {0x501, 5, 64, 32},   {0x502, 5, 64, 64},   {0x503, 5, 480, 96},  {0x504, 5, 64, 32},
-    {0x505, 5, 64, 64},  {0x506, 5, 480, 224}, {0x507, 5, 240, 175}, {0x508, 6, 240, 175}, {0x509, 5, 100, 96}};
-const std::vector<SpriteSize> kStage3Sprites = {{0x500, 5, 320, 160}, {0x510, 5, 80, 80}, {0x520, 5, 80, 80},
-                                                {0x501, 6, 320, 160}, {0x511, 6, 80, 80}, {0x521, 6, 80, 80}};
+const std::vector<SpriteCut> kStage1Sprites = {{0x500, 5, 0, 0, 128, 192}, {0x501, 6, 0, 0, 128, 192}};
+const std::vector<SpriteCut> kStage2Sprites = {
+    {0x500, 5, 0, 0, 480, 96},    {0x501, 5, 0, 192, 64, 32},   {0x502, 5, 64, 192, 64, 64},
+    {0x503, 5, 0, 96, 480, 96},   {0x504, 5, 0, 224, 64, 32},   {0x505, 5, 128, 192, 64, 64},
+    {0x506, 5, 0, 256, 480, 224}, {0x507, 5, 0, 480, 240, 175}, {0x508, 6, 0, 0, 240, 175},
+    {0x509, 5, 380, 0, 100, 96}};
+const std::vector<SpriteCut> kStage3Sprites = {{0x500, 5, 0, 0, 320, 160},  {0x510, 5, 0, 160, 80, 80},
+                                               {0x520, 5, 80, 160, 80, 80}, {0x501, 6, 0, 0, 320, 160},
+                                               {0x511, 6, 0, 160, 80, 80},  {0x521, 6, 80, 160, 80, 80}};
 
-const std::vector<SpriteSize> kStage4Sprites = {{0x500, 5, 640, 200}, {0x510, 5, 32, 32}, {0x511, 5, 32, 32},
-                                                {0x512, 5, 32, 32},   {0x513, 5, 32, 32}, {0x501, 6, 640, 200}};
-const std::vector<SpriteSize> kStage5Sprites = {
-    {0x500, 5, 320, 310}, {0x501, 5, 64, 64}, {0x502, 5, 64, 64}, {0x503, 5, 64, 64}, {0x510, 6, 320, 310}};
+const std::vector<SpriteCut> kStage4Sprites = {{0x500, 5, 0, 0, 640, 200},   {0x510, 5, 0, 200, 32, 32},
+                                               {0x511, 5, 32, 200, 32, 32},  {0x512, 5, 64, 200, 32, 32},
+                                               {0x513, 5, 96, 200, 32, 32},  {0x501, 6, 0, 0, 640, 200}};
+const std::vector<SpriteCut> kStage5Sprites = {{0x500, 5, 0, 0, 320, 310},  {0x501, 5, 320, 0, 64, 64},
+                                               {0x502, 5, 320, 64, 64, 64}, {0x503, 5, 320, 128, 64, 64},
+                                               {0x510, 6, 0, 0, 320, 310}};
 
 const std::vector<StageTable> kTables = {
-    {"Stage1", 2, 1, 25, "CharacterEnemyBoss1", {1100}, 1, Drift::Keeps, kStage1Sprites},
-    {"Stage1b", 4, 1, 48, "CharacterEnemyBoss1b", {1130}, 1, Drift::Stops, kStage1Sprites},
-    {"Stage2", 2, 2, 66, "CharacterEnemyBoss2", {90}, 2, Drift::Keeps, kStage2Sprites},
-    {"Stage2b", 5, 2, 69, "CharacterEnemyBoss2b", {90}, 2, Drift::Stops, kStage2Sprites},
-    {"Stage3", 3, 3, 90, "CharacterEnemyBoss3", {1550, 1550}, 3, Drift::Keeps, kStage3Sprites},
-    {"Stage3b", 4, 3, 90, "CharacterEnemyBoss3b", {1550, 1550}, 3, Drift::Stops, kStage3Sprites},
-    {"Stage4", 2, 4, 116, "CharacterEnemyBoss4", {2670}, 4, Drift::Sinks, kStage4Sprites},
-    {"Stage4b", 5, 4, 120, "CharacterEnemyBoss4b", {2610}, 4, Drift::Sinks, kStage4Sprites},
-    {"Stage5", 3, 5, 1, "CharacterEnemyMaster", {60}, 5, Drift::Keeps, kStage5Sprites},
-    {"Stage5b", 5, 5, 1, "CharacterEnemyMasterb", {180}, 5, Drift::Stops, kStage5Sprites},
+    {"Stage1", 2, 1, 25, "CharacterEnemyBoss1", {1100}, 1, Drift::Keeps, kStage1Sprites, {{0x501, 0x500}}},
+    {"Stage1b", 4, 1, 48, "CharacterEnemyBoss1b", {1130}, 1, Drift::Stops, kStage1Sprites, {{0x501, 0x500}}},
+    {"Stage2", 2, 2, 66, "CharacterEnemyBoss2", {90}, 2, Drift::Keeps, kStage2Sprites, {{0x508, 0x507}}},
+    {"Stage2b", 5, 2, 69, "CharacterEnemyBoss2b", {90}, 2, Drift::Stops, kStage2Sprites, {{0x508, 0x507}}},
+    {"Stage3", 3, 3, 90, "CharacterEnemyBoss3", {1550, 1550}, 3, Drift::Keeps, kStage3Sprites, {{0x501, 0x500}, {0x511, 0x510}, {0x521, 0x520}}},
+    {"Stage3b", 4, 3, 90, "CharacterEnemyBoss3b", {1550, 1550}, 3, Drift::Stops, kStage3Sprites, {{0x501, 0x500}, {0x511, 0x510}, {0x521, 0x520}}},
+    {"Stage4", 2, 4, 116, "CharacterEnemyBoss4", {2670}, 4, Drift::Sinks, kStage4Sprites, {{0x501, 0x500}}},
+    {"Stage4b", 5, 4, 120, "CharacterEnemyBoss4b", {2610}, 4, Drift::Sinks, kStage4Sprites, {{0x501, 0x500}}},
+    {"Stage5", 3, 5, 1, "CharacterEnemyMaster", {60}, 5, Drift::Keeps, kStage5Sprites, {{0x510, 0x500}}},
+    {"Stage5b", 5, 5, 1, "CharacterEnemyMasterb", {180}, 5, Drift::Stops, kStage5Sprites, {{0x510, 0x500}}},
 };
 
 // The stage frame of each entry: the first entry's delay, then each delay added to the last.
@@ -71,6 +84,19 @@ Script scriptOf(const StageTable& t, HeadlessEnv& h, GameInfo& info) {
     auto stage = CreateStage(t.mode, t.stage, &h.env, &h.log, &info);
     if (stage) stage->Begin(script);
     return script;
+}
+
+// The box (left, top, right, bottom) of the pixels that are not transparent in a sprite's cell,
+// relative to the cell; right < left when there are none.
+std::array<int, 4> LitBox(const Surface& surface, const SpriteDef& cell) {
+    std::array<int, 4> box{1 << 20, 1 << 20, -1, -1};
+    for (int y = 0; y < cell.srcBottom - cell.srcTop; ++y) {
+        for (int x = 0; x < cell.srcRight - cell.srcLeft; ++x) {
+            if (surface.at(cell.srcLeft + x, cell.srcTop + y) == 0) continue;
+            box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x), std::max(box[3], y)};
+        }
+    }
+    return box;
 }
 
 // A current-version spawn is of a "b" class (a portal names what it carries).
@@ -113,14 +139,42 @@ TEST(StageScripts, EveryTableHasItsEntriesMarksBossImagesMusicAndDrift) {
                                                       : Point{toFixed(1), 0x35555};
         EXPECT_EQ(info.GetMarkPosition(), drift);
 
-        for (const SpriteSize& s : t.sprites) {
+        for (const SpriteCut& s : t.sprites) {
             const SpriteDef* def = h.env.draw.sprite(s.id);
             ASSERT_NE(def, nullptr) << std::hex << s.id;
             EXPECT_EQ(def->surface, s.surface) << std::hex << s.id;
+            EXPECT_EQ(def->srcLeft, s.left) << std::hex << s.id;
+            EXPECT_EQ(def->srcTop, s.top) << std::hex << s.id;
             EXPECT_EQ(def->srcRight - def->srcLeft, s.width) << std::hex << s.id;
             EXPECT_EQ(def->srcBottom - def->srcTop, s.height) << std::hex << s.id;
             EXPECT_EQ(def->halfWidth, s.width / 2) << std::hex << s.id;
             EXPECT_EQ(def->halfHeight, s.height / 2) << std::hex << s.id;
+        }
+
+        // A flash copy shows its source's picture where its own cell is: lit exactly where the
+        // source is (an odd-sized picture is drawn scaled one pixel smaller, so there only the
+        // box of its lit pixels is compared, to a pixel).
+        for (const FlashCopy& f : t.copies) {
+            SCOPED_TRACE(testing::Message() << std::hex << f.copy);
+            const SpriteDef* copy = h.env.draw.sprite(f.copy);
+            const SpriteDef* source = h.env.draw.sprite(f.source);
+            ASSERT_TRUE(copy && source);
+            const Surface& to = *h.env.draw.GetSurface(copy->surface);
+            const Surface& from = *h.env.draw.GetSurface(source->surface);
+            const std::array<int, 4> lit = LitBox(to, *copy), picture = LitBox(from, *source);
+            ASSERT_GE(picture[2], picture[0]) << "the source has a picture";
+            if (source->width % 2 == 1 || source->height % 2 == 1) {
+                for (int i = 0; i < 4; ++i) EXPECT_NEAR(lit[i], picture[i], 1) << "box side " << i;
+                continue;
+            }
+            int misplaced = 0;
+            for (int y = 0; y < source->height; ++y) {
+                for (int x = 0; x < source->width; ++x) {
+                    misplaced += (to.at(copy->srcLeft + x, copy->srcTop + y) != 0) !=
+                                 (from.at(source->srcLeft + x, source->srcTop + y) != 0);
+                }
+            }
+            EXPECT_EQ(misplaced, 0);
         }
 
         std::unique_ptr<CharacterEnemy> boss(stage->CreateBoss());
