@@ -36,6 +36,15 @@ protected:
         shot.SetPosition(px, py);
         return target.HitByShot(shot);
     }
+    // Runs check on a new face of the current or the old version.
+    template <class Check>
+    void WithFace(bool current, int gameMode, Check check) {
+        if (current) {
+            check(Make<CharacterEnemyBoss3b>(gameMode));
+        } else {
+            check(Make<CharacterEnemyBoss3>(gameMode));
+        }
+    }
     // Puts the boss in a phase at its frame 0, holding its place with no new target due, and acts.
     template <class Boss>
     void RunPhase(Boss* boss, int phase, int acts) {
@@ -259,11 +268,7 @@ TEST_F(Boss3Test, ThePhaseThreeFanByVersionAndMode) {
             Skip(face, 1);  // frame 512
             EXPECT_EQ(Bullets(bullet::kLargeB), c.bullets);
         };
-        if (c.current) {
-            check(Make<CharacterEnemyBoss3b>(c.gameMode));
-        } else {
-            check(Make<CharacterEnemyBoss3>(c.gameMode));
-        }
+        WithFace(c.current, c.gameMode, check);
     }
 }
 
@@ -304,11 +309,7 @@ TEST_F(Boss3Test, PhaseOneTargetsByVersion) {
             EXPECT_EQ(face->targetX, toFixed(c.xFrom + x % c.xCount));
             EXPECT_EQ(face->targetY, toFixed(50 + y % 200));
         };
-        if (c.current) {
-            check(Make<CharacterEnemyBoss3b>(c.gameMode));
-        } else {
-            check(Make<CharacterEnemyBoss3>(c.gameMode));
-        }
+        WithFace(c.current, c.gameMode, check);
     }
 }
 
@@ -340,11 +341,7 @@ TEST_F(Boss3Test, TheSurvivorOfAPairDoublesItsSprayAndTheCurrentOneQuickensItsSt
             RunPhase(face, 4, 308);
             EXPECT_EQ(Bullets(bullet::kSmallB) / 2, c.volleys);
         };
-        if (c.current) {
-            check(Make<CharacterEnemyBoss3b>(c.gameMode));
-        } else {
-            check(Make<CharacterEnemyBoss3>(c.gameMode));
-        }
+        WithFace(c.current, c.gameMode, check);
     }
 }
 
