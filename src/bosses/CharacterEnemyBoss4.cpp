@@ -132,17 +132,17 @@ void Boss4Body<Base>::Sweep(int accelRightUpTo, int turnLeftAt, int accelLeftDow
 }
 
 template <class Base>
-void Boss4Body<Base>::Rows(std::int32_t smallRowWindow) {
+void Boss4Body<Base>::Rows(std::int32_t smallRowWindow, bool leaning) {
     const Fixed16 x = this->x, y = this->y;
     const Point down = this->Unit(kDown);
     if (targetTimer % 23 == 0) {
-        // A row of large bullets from all six emitters, the lower ones faster; the current version
-        // leans each wing's bullets toward the middle by a random angle.
+        // A row of large bullets from all six emitters, the lower ones faster; in the current
+        // version's first phase each wing's bullets lean toward the middle by a random angle.
         for (int i = 0; i < kEmitters; ++i) {
             const Fixed16 ex = x + toFixed(kEmitterX[i]), ey = y + toFixed(kEmitterY[i]);
             this->SpawnFlash(ex, ey);
             Point v;
-            if (rules.current) {
+            if (leaning) {
                 const int lean = i < 3 ? -75 + playrand::rand() % 51 : 25 + playrand::rand() % 51;
                 v = ScaleVector(this->Unit(kDown + lean), 800);
             } else {
@@ -171,14 +171,15 @@ template <class Base>
 void Boss4Body<Base>::Phase1() {
     StepTargetTimer();
     Sweep(360, 480, 120, 0);
-    Rows(rules.smallRowWindow1);
+    Rows(rules.smallRowWindow1, rules.current);
 }
 
 template <class Base>
 void Boss4Body<Base>::Phase2() {
     StepTargetTimer();
     Sweep(240, 280, 240, 200);
-    Rows(rules.smallRowWindow2);
+    // Phase 2's large rows fall straight in both versions.
+    Rows(rules.smallRowWindow2, false);
     const std::int32_t aimedBelow = Mode() == 2 ? rules.aimedBelowLap1 : 180;
     if (targetTimer % 16 != 0 || targetTimer >= aimedBelow) return;
     // An aimed triple from the mouth.

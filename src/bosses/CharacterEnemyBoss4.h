@@ -12,7 +12,7 @@ struct Boss4Rules {
     std::int32_t smallRowWindow1;  // phase 1 fires its small rows while timer mod 64 is below this
     std::int32_t smallRowWindow2;  // ... phase 2
     std::int32_t aimedBelowLap1;   // phase 2's aimed triple fires while the timer is below this (mode 2)
-    bool current;                  // leaning large rows, four bubbles a wave, stepped radial volleys
+    bool current;                  // leaning phase-1 large rows, four bubbles a wave, stepped radial volleys
 };
 
 // The fourth boss: a wide winged body that sweeps across the field firing rows of straight
@@ -66,7 +66,8 @@ private:
     void StepTargetTimer();
     // Wing sweep between the given bounds, and the glide to the target height.
     void Sweep(int accelRightUpTo, int turnLeftAt, int accelLeftDownTo, int turnRightAt);
-    void Rows(std::int32_t smallRowWindow);
+    // The rows of phases 1 and 2; leaning tilts the large ones toward the middle.
+    void Rows(std::int32_t smallRowWindow, bool leaning);
 };
 
 extern template class Boss4Body<CharacterEnemy>;

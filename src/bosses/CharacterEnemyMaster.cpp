@@ -179,28 +179,31 @@ void MasterBody<Base>::Spirals(std::int32_t lastFrame, std::int32_t next) {
         return;
     }
     if (frame % 8 != 0) return;
-    // Pairs of counter-rotating spirals, doubling their arms every 60 frames, then a fixed
-    // 64-arm ring of pairs 32 units apart.
-    std::int32_t arms, from, turn;
+    // Pairs of counter-rotating spirals (each arm turned by +r, then by -r), doubling their arms
+    // every 60 frames, then a fixed 64-arm ring of pairs: an arm, then one 32 units further.
+    std::int32_t arms, from, first, second;
+    auto spiral = [&](std::int32_t n, std::int32_t start, std::int32_t r) {
+        arms = n, from = start, first = r, second = -r;
+    };
     if (frame <= 60) {
-        arms = 8, from = 0, turn = 4096 * frame / 1920;
+        spiral(8, 0, 4096 * frame / 1920);
     } else if (frame <= 120) {
-        arms = 16, from = 128, turn = 4096 * (frame - 60) / 3840;
+        spiral(16, 128, 4096 * (frame - 60) / 3840);
     } else if (frame <= 180) {
-        arms = 32, from = 192, turn = 4096 * (frame - 120) / 7680;
+        spiral(32, 192, 4096 * (frame - 120) / 7680);
     } else if (frame <= 240) {
-        arms = 64, from = 224, turn = 4096 * (frame - 180) / 15360;
+        spiral(64, 224, 4096 * (frame - 180) / 15360);
     } else {
-        arms = 64, from = 208 + 16, turn = 16;
+        arms = 64, from = 208, first = 0, second = 32;
     }
     const std::int32_t step = 4096 / arms;
     const Fixed16 x = this->x, y = this->y;
     for (std::int32_t k = 0; k < arms; ++k) {
         const std::int32_t a = from + step * k;
         this->SpawnFlash(x, y);
-        Point v = ScaleVector(this->Unit(a + turn), 1600);
+        Point v = ScaleVector(this->Unit(a + first), 1600);
         this->FireBulletLargeA(x, y, v.x, v.y);
-        v = ScaleVector(this->Unit(a - turn), 1600);
+        v = ScaleVector(this->Unit(a + second), 1600);
         this->FireBulletLargeA(x, y, v.x, v.y);
     }
 }

@@ -7,6 +7,7 @@
 #include "combat/CharacterShot.h"
 #include "combat/CharacterShotEnemy.h"
 #include "bosses/BossFixture.h"
+#include "play/Random.h"
 
 namespace {
 
@@ -187,6 +188,122 @@ TEST_F(Boss4Test, LargeRowsLeaveTheSixEmitters) {
             }
         }
         EXPECT_EQ(rows, 10);
+    }
+}
+
+// Over one 240-frame target cycle held at the centre: the small rows fire on the timer's window
+// (none in the first-lap modes), the aimed triple from the mouth while the timer is below the
+// version's limit, and phase 2's large rows fall straight in both versions (only phase 1's lean).
+TEST_F(Boss4Test, RowWindowsAndAimedTripleByPhaseAndVersion) {
+    struct Case {
+        bool current;
+        int gameMode, phase, smallWindow, aimedBelow;
+    };
+    const Case cases[] = {{false, 2, 1, 0, 0},    {false, 3, 1, 24, 0},  {true, 4, 1, 0, 0},
+                          {true, 5, 1, 16, 0},    {false, 2, 2, 0, 80},  {false, 3, 2, 24, 180},
+                          {true, 4, 2, 0, 100},   {true, 5, 2, 21, 180}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "mode " << c.gameMode << " phase " << c.phase);
+        enemyRoot.ClearChildren();
+        ClearShots();
+        auto run = [&](auto* boss) {
+            boss->phase = c.phase;
+            boss->hitPoints = 1500;  // above every threshold of the phase
+            if (c.phase == 2) boss->hitPoints = 900;
+            int smallRows = 0, triples = 0, largeRows = 0;
+            for (int f = 0; f < 240; ++f) {
+                ClearShots();
+                boss->SetPosition(toFixed(240), boss->y);
+                boss->vx = 0;
+                boss->Act();
+                ASSERT_EQ(boss->phase, c.phase);
+                const int t = boss->targetTimer;
+                int small = 0, mouth = 0;
+                std::vector<CharacterShotEnemy*> large;
+                for (auto* s : Bullets()) {
+                    small += s->spriteBase == bullet::kSmallA;
+                    if (s->spriteBase == bullet::kLargeA) large.push_back(s);
+                    mouth += s->spriteBase == bullet::kLargeB && s->x == boss->x && s->y == boss->y + toFixed(58);
+                }
+                EXPECT_EQ(small > 0, (t - 1) % 4 == 0 && t % 64 < c.smallWindow) << t;
+                EXPECT_EQ(mouth, t % 16 == 0 && t < c.aimedBelow ? 3 : 0) << t;
+                smallRows += small > 0;
+                triples += mouth == 3;
+                if (large.empty()) continue;
+                ++largeRows;
+                for (auto* s : large) {
+                    if (c.current && c.phase == 1) {
+                        EXPECT_NE(s->vx, 0) << t;
+                    } else {
+                        EXPECT_EQ(s->vx, 0) << "straight down, timer " << t;
+                        const auto down = [&](int speed) { return (env.sinCos.sinOf(1024) * speed) >> 8; };
+                        EXPECT_TRUE(s->vy == down(1000) || s->vy == down(900) || s->vy == down(800)) << s->vy;
+                    }
+                }
+            }
+            EXPECT_EQ(largeRows, 10);
+            int expectSmall = 0, expectTriples = 0;
+            for (int t = 1; t <= 240; ++t) {
+                expectSmall += (t - 1) % 4 == 0 && t % 64 < c.smallWindow;
+                expectTriples += t % 16 == 0 && t < c.aimedBelow;
+            }
+            EXPECT_EQ(smallRows, expectSmall);
+            EXPECT_EQ(triples, expectTriples);
+        };
+        if (c.current) {
+            run(MakeReady<CharacterEnemyBoss4b>(c.gameMode));
+        } else {
+            run(MakeReady<CharacterEnemyBoss4>(c.gameMode));
+        }
+    }
+}
+
+// The order of the random draws of a wave: the target (x, then y), then in the old version the
+// bubble's tilt and then its point; in the current one the firing bubble, then the four tilts.
+TEST_F(Boss4Test, BubbleWaveDrawsInOrder) {
+    auto tiltVelocity = [&](int draw) {
+        const int a = 64 * (((draw % 10) - 5) & 63);
+        return Point{(-env.sinCos.sinOf(a) * 7) >> 1, (env.sinCos.cosOf(a) * 7) >> 1};
+    };
+    const int pointsX[4] = {-167, -78, 167, 78};
+    for (std::uint32_t seed : {3u, 11u, 4242u}) {
+        SCOPED_TRACE(seed);
+        enemyRoot.ClearChildren();
+        auto* old = MakeReady<CharacterEnemyBoss4>(3);
+        old->hitPoints = 700;
+        old->phase = 3;
+        old->frame = 59;
+        playrand::srand(seed);
+        old->Act();
+        playrand::srand(seed);
+        playrand::rand();
+        EXPECT_EQ(old->targetY, toFixed(50 + playrand::rand() % 200));
+        const Point v = tiltVelocity(playrand::rand());
+        const int point = playrand::rand() % 4;
+        ASSERT_EQ(Bubbles(old).size(), 1u);
+        EXPECT_EQ(Bubbles(old)[0]->vx, v.x);
+        EXPECT_EQ(Bubbles(old)[0]->vy, v.y);
+        EXPECT_EQ(Bubbles(old)[0]->x, old->x + toFixed(pointsX[point]));
+
+        auto* current = MakeReady<CharacterEnemyBoss4b>(5);
+        current->hitPoints = 700;
+        current->phase = 3;
+        current->frame = 59;
+        playrand::srand(seed);
+        current->Act();
+        playrand::srand(seed);
+        playrand::rand();
+        EXPECT_EQ(current->targetY, toFixed(50 + playrand::rand() % 200));
+        const int firing = playrand::rand() % 4;
+        const auto four = Bubbles(current);
+        ASSERT_EQ(four.size(), 4u);
+        for (int i = 0; i < 4; ++i) {
+            const Point w = tiltVelocity(playrand::rand());
+            auto* b = static_cast<CharacterEnemyBoss4bAwa*>(four[i]);
+            EXPECT_EQ(b->vx, w.x) << i;
+            EXPECT_EQ(b->vy, w.y) << i;
+            EXPECT_EQ(b->fireInterval, i == firing ? 8 : 0) << i;
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 #include "bosses/CharacterEnemyMaster.h"
 #include <cmath>
+#include <iterator>
 #include <vector>
 #include "combat/CharacterBonusTimer.h"
 #include "combat/CharacterEffect.h"
@@ -8,6 +9,7 @@
 #include "combat/CharacterShotBorn.h"
 #include "combat/CharacterShotEnemy.h"
 #include "bosses/BossFixture.h"
+#include "play/Random.h"
 
 namespace {
 
@@ -90,6 +92,78 @@ TEST_F(MasterTest, PhasesFollowHitPointsAndFrames) {
     current->hitPoints = -1;
     current->Act();
     EXPECT_EQ(current->phase, 7);
+}
+
+// The old version's phase 4 (the current one's 5): every 8 frames pairs of large bullets at 1600,
+// the arms doubling each 60 frames and each pair turned +r then -r; from frame 241 the fixed ring
+// of 64 pairs, an arm at 208 + 64k and then one 32 further.
+TEST_F(MasterTest, SpiralsDoubleTheirArmsThenFreeze) {
+    auto* boss = Make<CharacterEnemyMaster>(3);
+    boss->phase = 4;
+    auto bulletAt = [&](std::size_t i) {
+        return static_cast<CharacterShotEnemy*>(*std::next(lower.GetChildren().begin(), static_cast<long>(i)));
+    };
+    auto expectDirection = [&](std::size_t i, int angle) {
+        ASSERT_LT(i, lower.GetChildren().size());
+        EXPECT_EQ(bulletAt(i)->vx, (env.sinCos.cosOf(angle) * 1600) >> 8) << "bullet " << i << " angle " << angle;
+        EXPECT_EQ(bulletAt(i)->vy, (env.sinCos.sinOf(angle) * 1600) >> 8) << "bullet " << i << " angle " << angle;
+    };
+    struct Case {
+        int frame, arms, from, first, second;
+    };
+    const Case cases[] = {{40, 8, 0, 85, -85},        {64, 16, 128, 4, -4},    {176, 32, 192, 29, -29},
+                          {240, 64, 224, 16, -16},    {248, 64, 208, 0, 32},   {480, 64, 208, 0, 32}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.frame);
+        while (boss->frame < c.frame - 1) {
+            boss->Act();
+            if (boss->frame % 8 != 0) EXPECT_EQ(lower.GetChildren().size(), 0u) << boss->frame;
+            ClearShots();
+        }
+        boss->Act();
+        ASSERT_EQ(boss->phase, 4);
+        ASSERT_EQ(lower.GetChildren().size(), static_cast<std::size_t>(2 * c.arms));
+        const int step = 4096 / c.arms;
+        for (int k = 0; k < c.arms; ++k) {
+            expectDirection(2 * k, c.from + step * k + c.first);
+            expectDirection(2 * k + 1, c.from + step * k + c.second);
+        }
+        ClearShots();
+    }
+    boss->Act();
+    EXPECT_EQ(boss->phase, 5) << "after frame 480";
+}
+
+// The seed phase's draws in order: the release point's x, then the ring angle, then for each
+// seed its direction and its distance (the square root of a draw below 120 squared).
+TEST_F(MasterTest, SeedReleaseDrawsInOrder) {
+    for (std::uint32_t seed : {2u, 99u, 31337u}) {
+        SCOPED_TRACE(seed);
+        enemyRoot.ClearChildren();
+        auto* boss = Make<CharacterEnemyMasterb>(5);
+        boss->phase = 4;
+        boss->frame = 164;
+        playrand::srand(seed);
+        boss->Act();
+        ASSERT_EQ(boss->frame, 165);
+        playrand::srand(seed);
+        const int sx = 140 + playrand::rand() % 300;
+        const int angle = playrand::rand() % 4096;
+        std::vector<CharacterShotBorn*> seeds;
+        for (Character* c : enemyRoot.GetChildren()) {
+            if (auto* b = dynamic_cast<CharacterShotBorn*>(c)) seeds.push_back(b);
+        }
+        ASSERT_EQ(seeds.size(), 8u);
+        for (int i = 0; i < 8; ++i) {
+            const int a = playrand::rand() & 4095;
+            const int square = playrand::rand() % (120 * 120);
+            int d = 0;
+            while ((d + 1) * (d + 1) <= square) ++d;
+            EXPECT_EQ(seeds[i]->angle, angle);
+            EXPECT_EQ(seeds[i]->x, toFixed(sx) + env.sinCos.cosOf(a) * d) << i;
+            EXPECT_EQ(seeds[i]->y, toFixed(120) + env.sinCos.sinOf(a) * d) << i;
+        }
+    }
 }
 
 // Hit points run below zero without killing it; the death sheds 100 items one every third
