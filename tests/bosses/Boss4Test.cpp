@@ -453,6 +453,16 @@ TEST_F(Boss4Test, PhaseFourVolleysByVersion) {
                 }
                 // Successive volleys turn away from each other.
                 EXPECT_NE(bullets[0]->vx, bullets[4]->vx);
+                // Volley v leaves the left wing along 1024 + 2 * timer + (v + 1) steps of 256 * step
+                // (the turn comes before each volley), the right wing along its mirror image.
+                const int step = c.current && c.gameMode == 4 ? 3 : 2;  // 67.5 or 45 degrees
+                for (int v = 0; v < c.volleys; ++v) {
+                    const int left = 1024 + 2 * t + (v + 1) * 256 * step;
+                    EXPECT_EQ(bullets[4 * v]->vx, (env.sinCos.cosOf(left) * 600) >> 8) << v;
+                    EXPECT_EQ(bullets[4 * v]->vy, (env.sinCos.sinOf(left) * 600) >> 8) << v;
+                    const int right = 1024 - 2 * t - (v + 1) * 256 * step;
+                    EXPECT_EQ(bullets[4 * v + 2]->vx, (env.sinCos.cosOf(right) * 600) >> 8) << v;
+                }
             }
             EXPECT_GT(bursts, 5);
         };

@@ -11,6 +11,7 @@
 #include "play/GameInfo.h"
 #include "play/GameMain.h"
 #include "play/PlayHarness.h"
+#include "play/Random.h"
 #include "stages/Stage4.h"
 #include "stages/StageFactory.h"
 #include "support/TestEnv.h"
@@ -92,6 +93,50 @@ TEST(Stage45Script, IslandsAndPotsSinkTogether) {
         // From -32 to below 632 takes 200 frames: at most ten islands are ever alive.
         EXPECT_LE(maxIslands, 10);
     }
+}
+
+// Each island's three draws come in a fixed order: its interval, then which island, then its
+// x; frames that bring no island draw nothing. Replays depend on this order.
+TEST(Stage45Script, IslandDrawsIntervalThenChoiceThenX) {
+    TempWorkDir dir;
+    HeadlessEnv h;
+    GameInfo info;
+    info.SetGameMode(4);
+    Character back(&h.env, &h.log);
+    info.SetBackTree(&back);
+    Stage4b stage(&h.env, &h.log, &info);
+    playrand::srand(9);
+    std::map<std::int32_t, int> kinds;
+    int islands = 0;
+    for (int f = 0; f < 3000 && islands < 60; ++f) {
+        const std::uint32_t before = playrand::state();
+        const std::int32_t timerBefore = stage.islandTimer;
+        const std::size_t count = back.GetChildren().size();
+        stage.Step();
+        if (back.GetChildren().size() == count) {
+            EXPECT_EQ(playrand::state(), before) << f;
+            continue;
+        }
+        if (islands == 0) EXPECT_EQ(f, 119) << "the stage's 120th frame";
+        ++islands;
+        const std::uint32_t after = playrand::state();
+        auto* island = static_cast<CharacterShima*>(back.GetChildren().back());
+        playrand::setState(before);
+        const int interval = 20 + playrand::rand() % 10;
+        const int choice = playrand::rand() % 3;
+        const int draw = playrand::rand();
+        EXPECT_EQ(playrand::state(), after) << "three draws per island";
+        playrand::setState(after);
+        EXPECT_EQ(stage.islandTimer, timerBefore + 1 - interval);
+        const std::int32_t sprite[3] = {0x420, 0x421, 0x422};
+        const int x[3] = {draw % 160, 480 - draw % 160, draw % 480};
+        EXPECT_EQ(island->sprite, sprite[choice]) << "island " << islands;
+        EXPECT_EQ(island->x, toFixed(x[choice])) << "island " << islands;
+        EXPECT_EQ(island->y, toFixed(-32));
+        ++kinds[island->sprite];
+    }
+    EXPECT_EQ(islands, 60);
+    EXPECT_EQ(kinds.size(), 3u);
 }
 
 // Through the play scene: the final boss lives on at negative hit points; its death sets flag
