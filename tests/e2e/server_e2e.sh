@@ -13,7 +13,10 @@ SERVER="$BUILD/server/nimbulon-server"
 T=$(mktemp -d /tmp/nimbulon-server-e2e-XXXXXX)
 SERVER_PID=""
 cleanup() {
-  [ -n "$SERVER_PID" ] && kill -9 "$SERVER_PID" 2>/dev/null
+  # Only this script's own jobs still running (servers, clients) are stopped.
+  local job
+  for job in $(jobs -p); do kill -9 "$job" 2>/dev/null; done
+  [ -d "$T/pg" ] && "$REPO/server/tests/pg_cluster.sh" stop "$T/pg"
   rm -rf "$T"
   e2e_finish
 }
@@ -247,6 +250,39 @@ expect "no refused upload is listed" test "$wrong" = 0
 expect "the list is whole: every record has its seven fields" \
   test "$(grep -c '^comment$' "$T/storm-list.txt")" = "$(grep -c '^rank$' "$T/storm-list.txt")"
 expect "the server answers uploads again after the restart" test "$(upload after "$DIGEST" "" "$P300")" = 0
+
+echo "--- two servers sharing one PostgreSQL database"
+chmod 755 "$T"
+PG_URL=$("$REPO/server/tests/pg_cluster.sh" start "$T/pg" 2>"$T/pg.txt")
+pg_status=$?
+if [ "$pg_status" = 3 ]; then
+  echo "  skipped: $(cat "$T/pg.txt")"
+else
+  expect "a throwaway PostgreSQL cluster starts" test "$pg_status" = 0
+  start_server "$PG_URL" --list-cache-ms 0; URL_A=$URL; PID_A=$SERVER_PID
+  start_server "$PG_URL" --list-cache-ms 0; URL_B=$URL; PID_B=$SERVER_PID
+  jobs_=()
+  for i in $(seq 1 16); do
+    if [ $((i % 2)) = 0 ]; then URL=$URL_A; else URL=$URL_B; fi
+    (upload "g$i" "$DIGEST" "" "$P300" >"$T/pg-$i.txt") &
+    jobs_+=($!)
+  done
+  # The same new name at both servers at once, with different passwords: one registration wins.
+  URL=$URL_A; (upload twin "$DIGEST" "" "$P300" >"$T/twin-a.txt") & jobs_+=($!)
+  URL=$URL_B; (upload twin "$OTHER" "" "$P300" >"$T/twin-b.txt") & jobs_+=($!)
+  wait "${jobs_[@]}"
+  expect "16 uploads spread over two servers all answered 0" test "$(cat "$T"/pg-*.txt | tr -cd 0 | wc -c)" = 16
+  URL=$URL_A; a=$(ranking 106 | grep -c '^username$')
+  URL=$URL_B; b=$(ranking 106 | grep -c '^username$')
+  expect "both servers list all 17 players ($a, $b)" test "$a" = 17 -a "$b" = 17
+  expect "the name raced for went to one password only" \
+    test "$(cat "$T/twin-a.txt" "$T/twin-b.txt" | sort | tr -d '\n')" = 01
+  URL=$URL_B
+  expect "a replay stored through one server comes from the other" \
+    cmp -s <(curl -s "$URL_B/replay?id=$(ranking 106 | sed -n '/^id$/{n;p;q}')") "$P300"
+  kill -TERM "$PID_A" "$PID_B"; wait "$PID_A" "$PID_B"; SERVER_PID=""
+  "$REPO/server/tests/pg_cluster.sh" stop "$T/pg"
+fi
 
 "$SERVER" --help >"$T/help.txt"
 missing=""

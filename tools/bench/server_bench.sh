@@ -8,7 +8,7 @@
 set -u
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD="$REPO/build"
-POSTGRES=0; PLAYERS=100; UPLOADS=32; SECONDS_=10
+POSTGRES=0; PLAYERS=50; UPLOADS=16; SECONDS_=10
 while [ $# -gt 0 ]; do
   case $1 in
     --postgres) POSTGRES=1 ;;
@@ -55,8 +55,9 @@ upload() {  # upload NAME -> prints the reply
 echo "nimbulon-server benchmark on $(nproc) processors, database: $([ "$POSTGRES" = 1 ] && echo PostgreSQL || echo SQLite)"
 echo
 start=$(date +%s.%N)
-for i in $(seq 1 "$UPLOADS"); do (upload "u$i" >"$T/up-$i") & done
-wait
+jobs_=()
+for i in $(seq 1 "$UPLOADS"); do (upload "u$i" >"$T/up-$i") & jobs_+=($!); done
+wait "${jobs_[@]}"
 end=$(date +%s.%N)
 ok=$(cat "$T"/up-* | tr -cd 0 | wc -c)
 awk -v n="$UPLOADS" -v ok="$ok" -v s="$start" -v e="$end" -v f="$frames" 'BEGIN {
@@ -66,8 +67,13 @@ awk -v n="$UPLOADS" -v ok="$ok" -v s="$start" -v e="$end" -v f="$frames" 'BEGIN 
 # Fill the list up to PLAYERS entries for the list benchmark.
 extra=$((PLAYERS - UPLOADS))
 if [ "$extra" -gt 0 ]; then
-  for i in $(seq 1 "$extra"); do (upload "l$i" >/dev/null) & [ $((i % 16)) = 0 ] && wait; done
-  wait
+  jobs_=()
+  for i in $(seq 1 "$extra"); do
+    (upload "l$i" >/dev/null) &
+    jobs_+=($!)
+    if [ $((i % 16)) = 0 ]; then wait "${jobs_[@]}"; jobs_=(); fi
+  done
+  [ ${#jobs_[@]} = 0 ] || wait "${jobs_[@]}"
 fi
 entries=$(curl -s "$URL/ranking?version=106" | grep -c '^rank$')
 bytes=$(curl -s "$URL/ranking?version=106" | wc -c)
@@ -78,5 +84,7 @@ awk '/Requests\/sec/ { printf "list:     %s requests/s (wrk, 2 threads, 64 conne
      /Non-2xx|Socket errors/ { print "list:     " $0 }
      END { printf "latency:  p50 %s  p99 %s\n", p50, p99 }' "$T/wrk.txt"
 wrk -t2 -c64 -d"${SECONDS_}s" --latency "$URL/replay?id=1" >"$T/wrk2.txt" 2>&1
-awk '/Requests\/sec/ { printf "replay:   %s requests/s; ", $2 } /^ +99%/ { printf "p99 %s\n", $2 }' "$T/wrk2.txt"
+awk '/Requests\/sec/ { rps = $2 } /^ +50%/ { p50 = $2 } /^ +99%/ { p99 = $2 }
+     END { printf "replay:   %s requests/s, p50 %s  p99 %s (%s bytes each, read from the database)\n", rps, p50, p99, size }' \
+  size="$(stat -c %s "$PLAY")" "$T/wrk2.txt"
 echo "log:      $(wc -l <"$T/server.log") lines written meanwhile"
