@@ -94,6 +94,40 @@ TEST_F(MasterTest, PhasesFollowHitPointsAndFrames) {
     EXPECT_EQ(current->phase, 7);
 }
 
+// Phase 2: one aimed large bullet a frame from frame 180, and the pair of 60-bullet rings (the
+// second turned 34 units, slower) on the version's frames.
+TEST_F(MasterTest, SweepRingsOnTheirFrames) {
+    for (bool current : {false, true}) {
+        SCOPED_TRACE(current);
+        enemyRoot.ClearChildren();
+        ClearShots();
+        CharacterEnemy* boss = current ? static_cast<CharacterEnemy*>(Make<CharacterEnemyMasterb>(5))
+                                       : Make<CharacterEnemyMaster>(3);
+        if (current) static_cast<CharacterEnemyMasterb*>(boss)->phase = 2;
+        else static_cast<CharacterEnemyMaster*>(boss)->phase = 2;
+        std::vector<int> rings;
+        int aimed = 0;
+        for (int f = 1; f <= 800; ++f) {
+            boss->Act();
+            aimed += Bullets(bullet::kLargeB);
+            const int large = Bullets(bullet::kLargeA);
+            if (large > 0) {
+                rings.push_back(boss->frame);
+                EXPECT_EQ(large, 120);
+                int turned = 0;
+                for (Character* c : lower.GetChildren()) {
+                    auto* b = static_cast<CharacterShotEnemy*>(c);
+                    turned += b->vx == (env.sinCos.cosOf(34) * 550) >> 8 && b->vy == (env.sinCos.sinOf(34) * 550) >> 8;
+                }
+                EXPECT_EQ(turned, 1) << "the second ring starts 34 units on, at 550";
+            }
+            ClearShots();
+        }
+        EXPECT_EQ(aimed, 800 - 180 + 1);
+        EXPECT_EQ(rings, current ? std::vector<int>({350, 410, 530, 570, 610}) : std::vector<int>({360, 420}));
+    }
+}
+
 // The old version's phase 4 (the current one's 5): every 8 frames pairs of large bullets at 1600,
 // the arms doubling each 60 frames and each pair turned +r then -r; from frame 241 the fixed ring
 // of 64 pairs, an arm at 208 + 64k and then one 32 further.
@@ -296,8 +330,23 @@ TEST_F(MasterTest, GreatGridWarnsThenBursts) {
             boss->Act();
             ClearShots();
         }
+        const std::uint32_t before = playrand::state();
         boss->Act();
         EXPECT_EQ(Count<CharacterShotEnemy2>(lower), 144);
+        // Each bullet draws its speed, then its direction: the first of the grid (top row, y 1)
+        // and the first of the rain.
+        playrand::setState(before);
+        const int gridSpeed = playrand::rand() % 128 + 16 + (600 - 1) / 4;
+        const int gridAngle = playrand::rand() % 2048;
+        for (int i = 0; i < 2 * 143; ++i) playrand::rand();
+        const int rainSpeed = 32 + playrand::rand() % 320;
+        const int rainAngle = playrand::rand() % 2048;
+        auto* firstGrid = static_cast<CharacterShotEnemy2*>(lower.GetChildren().front());
+        EXPECT_EQ(firstGrid->ax, (2 * env.sinCos.cosOf(gridAngle) * gridSpeed) >> 8);
+        EXPECT_EQ(firstGrid->ay, (2 * env.sinCos.sinOf(gridAngle) * gridSpeed) >> 8);
+        auto* firstRain = static_cast<CharacterShotEnemy*>(upper.GetChildren().front());
+        EXPECT_EQ(firstRain->vx, (env.sinCos.cosOf(rainAngle) * rainSpeed) >> 8);
+        EXPECT_EQ(firstRain->vy, (env.sinCos.sinOf(rainAngle) * rainSpeed) >> 8);
         EXPECT_EQ(CountIn<CharacterShotEnemy>(upper, [](CharacterShotEnemy* s) { return s->y == 1; }), 300);
         for (Character* c : lower.GetChildren()) {
             auto* s = static_cast<CharacterShotEnemy2*>(c);
