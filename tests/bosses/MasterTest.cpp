@@ -128,6 +128,33 @@ TEST_F(MasterTest, SweepRingsOnTheirFrames) {
     }
 }
 
+// Phase 3, entered from phase 2 by its own clock: the random spray every frame, the 4 x 5 grid
+// warned at frame 448 and bursting (four accelerating bullets a point) 64 frames later; the
+// switch frame itself fires no burst.
+TEST_F(MasterTest, GridBurstComesAfterItsWarning) {
+    auto* boss = Make<CharacterEnemyMaster>(3);
+    boss->phase = 2;
+    boss->frame = 800;
+    boss->Act();
+    ASSERT_EQ(boss->phase, 3);
+    EXPECT_EQ(Count<CharacterShotEnemy2>(lower), 0);
+    ClearShots();
+    std::vector<int> warnings, bursts;
+    for (int f = 1; f <= 600; ++f) {
+        top.ClearChildren();
+        boss->Act();
+        if (CountIn<CharacterEffect>(top, [](CharacterEffect* e) { return e->shift == 4; }) == 20)
+            warnings.push_back(boss->frame);
+        if (const int n = Count<CharacterShotEnemy2>(lower)) {
+            bursts.push_back(boss->frame);
+            EXPECT_EQ(n, 80);
+        }
+        ClearShots();
+    }
+    EXPECT_EQ(warnings, std::vector<int>({448}));
+    EXPECT_EQ(bursts, std::vector<int>({512}));
+}
+
 // The old version's phase 4 (the current one's 5): every 8 frames pairs of large bullets at 1600,
 // the arms doubling each 60 frames and each pair turned +r then -r; from frame 241 the fixed ring
 // of 64 pairs, an arm at 208 + 64k and then one 32 further.
