@@ -10,7 +10,7 @@ PACKAGES=(
   clang-14 libfuzzer-14-dev libclang-rt-14-dev
   wrk curl
   libgtest-dev
-  xvfb xdotool imagemagick x11-utils
+  xvfb xdotool imagemagick x11-utils xfonts-base
   python3 python3-mido python3-pil python3-numpy abcmidi sox
 )
 missing=()

@@ -59,6 +59,16 @@ std::int32_t readProfileInt(const std::string& path, const std::string& section,
     return defaultValue;
 }
 
+namespace {
+std::string& configOverride() {
+    static std::string path;
+    return path;
+}
+}  // namespace
+
+void overrideConfigFile(const std::string& path) { configOverride() = path; }
+
 std::int32_t ReadConfigInt(const std::string& section, const std::string& key, std::int32_t defaultValue) {
-    return readProfileInt(configFilePath(), section, key, defaultValue);
+    const std::string& path = configOverride();
+    return readProfileInt(path.empty() ? configFilePath() : path, section, key, defaultValue);
 }

@@ -10,6 +10,9 @@ std::string configFilePath();
 // missing; otherwise the leading decimal integer of the value (an optional sign, then digits;
 // text that does not start with a digit reads as 0).
 std::int32_t ReadConfigInt(const std::string& section, const std::string& key, std::int32_t defaultValue);
+// Makes ReadConfigInt read another file (tests); an empty path goes back to the one beside the
+// program.
+void overrideConfigFile(const std::string& path);
 
 // The same lookup in a given file (tests, tools).
 std::int32_t readProfileInt(const std::string& path, const std::string& section, const std::string& key,

@@ -80,6 +80,33 @@ public:
     // Word-wrapped inside the rectangle (x1, y1)-(x2, y2); clipped to it.
     virtual void drawTextBox(std::uint32_t* pixels, int w, int h, int pitch, int x1, int y1, int x2, int y2,
                              const std::string& utf8) = 0;
+    // Width in pixels of one line of text as drawText would draw it.
+    virtual int textWidth(const std::string& utf8);
+};
+
+// What a form drawn in the game window (the ranking entry dialog) reads while it is open: typed
+// text (through the system's text input, so an input method works), editing keys and clicks.
+struct FormEvent {
+    enum Kind { None, Text, Composition, Key, Press, Release, Motion, Close };
+    enum KeyCode { Tab, Enter, Escape, Backspace, Delete, Left, Right, Home, End, Up, Down, Space };
+    Kind kind = None;
+    std::string text;  // Text: typed text; Composition: the input method's unfinished text
+    int key = 0;       // Key: a KeyCode
+    bool shift = false;
+    int x = 0, y = 0;  // Press, Release, Motion: position in the 800 x 600 picture
+};
+
+class FormInput {
+public:
+    virtual ~FormInput() = default;
+    // While a form is open the keyboard types text; the caret's rectangle (800 x 600 picture)
+    // tells an input method where to put its candidates.
+    virtual void beginText() {}
+    virtual void setCaret(int x, int y, int w, int h) {}
+    virtual void endText() {}
+    // The next event, waiting up to waitMs for one; false when none came. A request to close the
+    // program comes as Close and is still seen by the scene loop afterwards.
+    virtual bool next(FormEvent& event, int waitMs) = 0;
 };
 
 // All backends of one kind together.
@@ -91,6 +118,8 @@ public:
     virtual AudioDevice& audioDevice() = 0;
     virtual Dialogs& dialogs() = 0;
     virtual TextRenderer& textRenderer() = 0;
+    // Forms in the game window; without one every form is closed at once.
+    virtual FormInput& formInput();
 };
 
 // The SDL backends (window, keyboard and joystick, audio device, message boxes, SDL_ttf).

@@ -1,15 +1,24 @@
 #include "records/GameScore.h"
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include "app/Config.h"
 #include "app/Env.h"
+#include "app/Log.h"
 #include "character/CharacterString.h"
 #include "graphics/ImageLoader.h"
+#include "online/MD5.h"
+#include "platform/Platform.h"
 #include "play/GameMain.h"
+#include "records/EntryDialog.h"
 #include "records/GameMode.h"
 #include "records/GameTitle.h"
 
 namespace {
+constexpr const char* kSource = "GameScore";
 constexpr int kFontSurface = 0;
+constexpr const char* kGoingOnline = "インターネットに接続します";
+constexpr const char* kSendFailedCaption = "スコア送信失敗";
 constexpr int kBackgroundSurface = 3;
 
 const char* headingOf(std::int32_t mode) {
@@ -163,15 +172,108 @@ void GameScore::addRankingRow(std::int32_t x, std::int32_t y, const RankingRecor
     addText(x + 240, y, textOf(record, "regist_date"));
 }
 
-void GameScore::downloadRanking() {}
-void GameScore::sendBestPlay() {}
+bool GameScore::confirmOnline(const char* caption) {
+    if (ReadConfigInt("CONFIG", "CONFIRM_ONLINE", 1) == 0) return true;
+    return env->dialogs().messageBox(kGoingOnline, caption, Dialogs::OkCancel) == Dialogs::AnswerOk;
+}
 
-void GameScore::watchRankingEntry(std::int32_t) {
-    // Fetching another player's replay needs the ranking connection; until then the choice is
-    // taken back and the cursor stays on the entry.
+std::unique_ptr<RankingClient> GameScore::connect(const char* caption) {
+    std::unique_ptr<RankingClient> client = env->makeRankingClient(log);
+    // A program without a network reports it as the connector does a server it cannot reach.
+    if (!client) env->dialogs().messageBox("接続は失敗しました", caption, Dialogs::Ok);
+    return client;
+}
+
+void GameScore::refreshRanking(RankingClient& connecter) {
+    const std::string file = rankingFileOf(mode_);
+    {
+        std::ofstream out(file, std::ios::trunc);
+        connecter.updateRanking(out, replayVersionOf(mode_));
+    }
+    ranking_.load(file);
+}
+
+void GameScore::downloadRanking() {
+    if (confirmOnline("オンラインランキング")) {
+        if (auto connecter = connect("ランキング更新")) refreshRanking(*connecter);
+        pageStart_ = 0;
+        buildPage();
+    }
+    // The game stood still while the boxes and the request ran; the frame timer must not try to
+    // catch up on that time.
+    env->timer.Reset();
+}
+
+const char* GameScore::entryProblem(const std::string& name, const std::string& password) {
+    if (name.empty()) return "お名前が入力されていません";
+    if (password.empty()) return "パスワードが入力されていません";
+    for (unsigned char c : name)
+        if (c >= 0x80) return "ユーザー名は半角英数のみです";
+    return nullptr;
+}
+
+void GameScore::sendBestPlay() {
+    if (confirmOnline("オンラインランキング")) sendBestPlayWithEntries();
+    env->timer.Reset();
+}
+
+void GameScore::sendBestPlayWithEntries() {
+    SystemSave& save = env->save;
+    EntryDialog dialog(env);
+    for (;;) {
+        // Every round offers what was saved last, not what was just refused.
+        dialog.name = save.name;
+        dialog.password = save.password;
+        dialog.comment = save.comment;
+        if (!dialog.show()) return;
+        const char* problem = entryProblem(dialog.name, dialog.password);
+        if (problem == nullptr) break;
+        env->dialogs().messageBox(problem, kSendFailedCaption, Dialogs::Ok);
+    }
+    save.name = dialog.name;
+    save.password = dialog.password;
+    save.comment = dialog.comment;
+    save.Write();
+
+    auto connecter = connect("スコア送信");
+    if (!connecter || !connecter->sendPlay(bestPlay_, dialog.name, MD5::hexOf(dialog.password), dialog.comment)) return;
+    refreshRanking(*connecter);
+
+    // The page of the player's own entry, with the cursor on it.
+    const auto count = static_cast<std::int32_t>(ranking_.size());
+    std::int32_t own = 0;
+    while (own < count && ranking_.value(static_cast<std::size_t>(own), "username") != dialog.name) ++own;
+    pageStart_ = own / pageSize_ * pageSize_;
+    buildPage();
+    if (own < count) menu_.SetCurrent(own + kFirstEntryId);
+}
+
+Game* GameScore::watchRankingEntry(std::int32_t index) {
     const std::int32_t current = menu_.GetCurrent();
-    menu_.ResetDecided();
-    menu_.SetCurrent(current);
+    if (!confirmOnline("リプレイ")) {
+        menu_.ResetDecided();
+        menu_.SetCurrent(current);
+        env->timer.Reset();
+        return nullptr;
+    }
+    Score record(log);
+    LOG_VALUE(log, kSource, "リプレイの取得　index=", index);
+    if (auto connecter = connect("リプレイ取得"))
+        connecter->fetchReplay(record, std::atoi(ranking_.value(static_cast<std::size_t>(index), "id").c_str()));
+    env->timer.Reset();
+    if (record.getHeader().version == 0) {
+        LOG_WRITE(log, kSource, "リプレイの取得失敗。");
+        menu_.ResetDecided();
+        return nullptr;
+    }
+    LOG_WRITE(log, kSource, "リプレイの取得完了。再生。");
+    env->timer.setTargetFps(60);
+    env->timer.Reset();
+    auto* play = new GameMain(env, log);
+    play->PlayReplay(record);
+    play->SetGameMode(mode_);
+    play->SetReturnValue(pageStart_ * 10000 + current);
+    return play;
 }
 
 Game* GameScore::watchReplay(const std::string& fileName) {
@@ -227,7 +329,8 @@ Game* GameScore::Run() {
             }
             break;
         default:
-            if (decided >= kFirstEntryId) watchRankingEntry(decided - kFirstEntryId);
+            if (decided >= kFirstEntryId && static_cast<std::size_t>(decided - kFirstEntryId) < ranking_.size())
+                if (Game* replay = watchRankingEntry(decided - kFirstEntryId)) return replay;
             break;
     }
 

@@ -6,6 +6,9 @@
 #include "records/RankingData.h"
 #include "records/Score.h"
 
+#include <memory>
+#include "records/RankingClient.h"
+
 // The records of one game mode on one page: the local last and best play (which can be watched),
 // the online actions, and ten entries at a time of the ranking list as last downloaded.
 class GameScore : public Game {
@@ -38,10 +41,12 @@ public:
     virtual void setCursor(std::int32_t value);
     virtual void addRankingRow(std::int32_t x, std::int32_t y, const RankingRecord& record);
     virtual void addPlaySummary(std::int32_t x, std::int32_t y, const ScoreHeader& header);
-    // The online actions; they go online once the ranking connection exists, until then they
-    // leave the page as it is.
+    // The online actions: download the ranking list of this mode; ask for name, password and
+    // comment, upload the best play and show the player's own entry.
     virtual void downloadRanking();
     virtual void sendBestPlay();
+    // Why a name and password cannot be sent (the message shown), or null when they can.
+    static const char* entryProblem(const std::string& name, const std::string& password);
 
     // For tests and tools.
     CharacterMenu& menu() { return menu_; }
@@ -52,7 +57,18 @@ public:
 
 private:
     Game* watchReplay(const std::string& fileName);
-    void watchRankingEntry(std::int32_t index);
+    // Fetches the replay of ranking entry index and returns the play scene that shows it, or
+    // null (staying here) when it was not fetched.
+    Game* watchRankingEntry(std::int32_t index);
+    // The "connecting to the Internet" question, unless CONFIRM_ONLINE=0; true to go on.
+    bool confirmOnline(const char* caption);
+    // The ranking server's client for one action; null (and the connection failure shown, with
+    // this caption) when the program has none.
+    std::unique_ptr<RankingClient> connect(const char* caption);
+    // Downloads this mode's list into its ranking file and reads it back.
+    void refreshRanking(RankingClient& connecter);
+    // The entry dialog and its checks, the upload, and the page of the player's own entry.
+    void sendBestPlayWithEntries();
     void addText(std::int32_t x, std::int32_t y, const std::string& text);
     void addEntry(std::int32_t x, std::int32_t y, const std::string& text, std::int32_t id);
 

@@ -47,3 +47,15 @@ Dialogs::Answer HeadlessDialogs::messageBox(const std::string& text, const std::
     }
     return buttons == YesNo ? AnswerYes : AnswerOk;
 }
+
+bool HeadlessFormInput::next(FormEvent& event, int) {
+    ++reads;
+    event = FormEvent{};
+    if (events.empty()) {
+        event.kind = FormEvent::Close;
+        return true;
+    }
+    event = events.front();
+    events.pop_front();
+    return true;
+}

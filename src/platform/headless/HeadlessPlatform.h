@@ -73,6 +73,18 @@ public:
     std::vector<std::string> texts;
 };
 
+// Form events queued by a test; once they run out the form is closed, so a test never hangs.
+class HeadlessFormInput : public FormInput {
+public:
+    void beginText() override { textOn = true; }
+    void endText() override { textOn = false; }
+    bool next(FormEvent& event, int waitMs) override;
+
+    std::deque<FormEvent> events;
+    bool textOn = false;
+    int reads = 0;
+};
+
 class HeadlessPlatform : public Platform {
 public:
     HeadlessScreen& screen() override { return screen_; }
@@ -80,6 +92,7 @@ public:
     HeadlessAudioDevice& audioDevice() override { return audio_; }
     HeadlessDialogs& dialogs() override { return dialogs_; }
     HeadlessTextRenderer& textRenderer() override { return text_; }
+    HeadlessFormInput& formInput() override { return forms_; }
 
 private:
     HeadlessScreen screen_;
@@ -87,4 +100,5 @@ private:
     HeadlessAudioDevice audio_;
     HeadlessDialogs dialogs_;
     HeadlessTextRenderer text_;
+    HeadlessFormInput forms_;
 };

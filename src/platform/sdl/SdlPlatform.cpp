@@ -1,5 +1,6 @@
 #include "platform/sdl/SdlPlatform.h"
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 #include "sound/Mixer.h"
 
@@ -119,11 +120,19 @@ Dialogs::Answer SdlDialogs::messageBox(const std::string& text, const std::strin
     }
     SDL_MessageBoxData box{};
     box.flags = SDL_MESSAGEBOX_INFORMATION;
+    // Owned by the game window, so it stays in front of it.
+    box.window = screen_ ? screen_->window() : nullptr;
     box.title = caption.c_str();
     box.message = text.c_str();
     box.numbuttons = static_cast<int>(data.size());
     box.buttons = data.data();
     int pressed = -1;
-    if (SDL_ShowMessageBox(&box, &pressed) != 0 || pressed < 0) return buttons == YesNo ? AnswerNo : buttons == Ok ? AnswerOk : AnswerCancel;
+    if (SDL_ShowMessageBox(&box, &pressed) != 0) {
+        // No way to show a box here (no message box system on this desktop): the player at least
+        // finds the message on the terminal, and the question counts as declined.
+        std::fprintf(stderr, "%s: %s (%s)\n", caption.c_str(), text.c_str(), SDL_GetError());
+        pressed = -1;
+    }
+    if (pressed < 0) return buttons == YesNo ? AnswerNo : buttons == Ok ? AnswerOk : AnswerCancel;
     return static_cast<Answer>(pressed);
 }

@@ -19,6 +19,11 @@ public:
     void setIcon(const std::uint32_t* pixels, int w, int h) override;
     void presentStrip(const std::uint32_t* backBuffer, int pitchPixels) override;
     bool pollEvent(WindowEvent& event) override;
+    // Where a point of the 800 x 600 picture lies in the window, for the input method.
+    SDL_Rect toWindow(int x, int y, int w, int h) const;
+    // The point of the 800 x 600 picture under a point of the window (the mouse).
+    SDL_Point toPicture(int x, int y) const;
+    SDL_Window* window() const { return window_; }
 
 private:
     void show();
@@ -68,12 +73,29 @@ private:
     SdlScreen* screen_;
 };
 
+// Text input, editing keys and the mouse for a form drawn in the game window.
+class SdlFormInput : public FormInput {
+public:
+    explicit SdlFormInput(SdlScreen* screen) : screen_(screen) {}
+    void beginText() override;
+    void setCaret(int x, int y, int w, int h) override;
+    void endText() override;
+    bool next(FormEvent& event, int waitMs) override;
+
+private:
+    bool translate(const SDL_Event& e, FormEvent& event);
+    void at(int windowX, int windowY, FormEvent& event) const;
+    SdlScreen* screen_;
+    bool quitPending_ = false;
+};
+
 class SdlTextRenderer : public TextRenderer {
 public:
     ~SdlTextRenderer() override;
     void drawText(std::uint32_t* pixels, int w, int h, int pitch, int x, int y, const std::string& utf8) override;
     void drawTextBox(std::uint32_t* pixels, int w, int h, int pitch, int x1, int y1, int x2, int y2,
                      const std::string& utf8) override;
+    int textWidth(const std::string& utf8) override;
 
 private:
     TTF_Font* font();
@@ -94,6 +116,7 @@ public:
     AudioDevice& audioDevice() override { return audio_; }
     Dialogs& dialogs() override { return dialogs_; }
     TextRenderer& textRenderer() override { return text_; }
+    FormInput& formInput() override { return forms_; }
 
 private:
     SdlScreen screen_;
@@ -101,4 +124,5 @@ private:
     SdlAudioDevice audio_;
     SdlDialogs dialogs_{&screen_};
     SdlTextRenderer text_;
+    SdlFormInput forms_{&screen_};
 };

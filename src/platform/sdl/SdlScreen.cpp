@@ -177,3 +177,19 @@ bool SdlScreen::pollEvent(WindowEvent& event) {
     }
     return false;
 }
+
+SDL_Rect SdlScreen::toWindow(int x, int y, int w, int h) const {
+    int ww = kWidth, wh = kHeight;
+    if (window_) SDL_GetWindowSize(window_, &ww, &wh);
+    const PictureRect r = fitPicture(kWidth, kHeight, ww, wh);
+    if (r.w <= 0 || r.h <= 0) return SDL_Rect{x, y, w, h};
+    return SDL_Rect{r.x + x * r.w / kWidth, r.y + y * r.h / kHeight, w * r.w / kWidth, h * r.h / kHeight};
+}
+
+SDL_Point SdlScreen::toPicture(int x, int y) const {
+    int ww = kWidth, wh = kHeight;
+    if (window_) SDL_GetWindowSize(window_, &ww, &wh);
+    const PictureRect r = fitPicture(kWidth, kHeight, ww, wh);
+    if (r.w <= 0 || r.h <= 0) return SDL_Point{x, y};
+    return SDL_Point{(x - r.x) * kWidth / r.w, (y - r.y) * kHeight / r.h};
+}

@@ -110,3 +110,10 @@ void SdlTextRenderer::shade(std::uint32_t* pixels, int w, int h, int pitch, int 
         }
     }
 }
+
+int SdlTextRenderer::textWidth(const std::string& utf8) {
+    TTF_Font* f = font();
+    int w = 0, h = 0;
+    if (!f || utf8.empty() || TTF_SizeUTF8(f, utf8.c_str(), &w, &h) != 0) return 0;
+    return w;
+}
