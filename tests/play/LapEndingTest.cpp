@@ -41,6 +41,8 @@ TEST(LapEnding, ALapEndsWithTheScorerAfterItsLastStageAndCountsAsCleared) {
         PlayHarness play(c.mode, false);
         play.run(30);
         play.info().SetStage(c.lastStage);
+        play.run(2);
+        EXPECT_FALSE(play.info().GetFlag(FlagScorerCreated)) << "the last stage itself is still played";
         play.info().SetFlag(FlagStageCleared, true);
         play.step();
         EXPECT_EQ(play.stage(), c.lastStage + 1);
@@ -69,6 +71,10 @@ TEST(LapEnding, TheSecondLapGoesOnPastStageFour) {
         play.info().SetFlag(FlagStageCleared, true);
         play.step();
         EXPECT_EQ(play.stage(), 5);
+        play.run(60);
+        EXPECT_FALSE(play.info().GetFlag(FlagScorerCreated));
+        EXPECT_EQ(ScorersIn(play.game().layer(7)), 0u);
+        ASSERT_NE(play.game().stage(), nullptr) << "stage 5 is played";
         play.info().SetFlag(FlagLeavePlay, true);
         ASSERT_TRUE(play.runUntilEnd(2));
         EXPECT_FALSE(play.env().save.fullCourseCleared);

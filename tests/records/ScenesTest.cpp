@@ -75,6 +75,7 @@ TEST_F(ScenesTest, FinishedPlaysAreKeptAsLastAndBestPlayWithTheProgressFlags) {
         {"lower score", 2, 3, 2, 10, true, false, false, false, false, false},
         {"higher score, old version", 2, 11, 2, 10, true, true, true, false, false, false},
         {"old first lap cleared", 2, 0, 5, -1, true, false, false, false, true, false},
+        {"first lap lost in its last stage", 4, 5, 4, -1, true, true, true, false, false, false},
         {"second lap cleared", 5, 7, 6, 3, true, true, true, false, false, true},
         {"second lap not cleared", 3, 7, 5, 30, true, false, false, false, false, false},
         {"tutorial passed: flag only", 1, 9, 2, -1, false, false, false, true, false, false},
@@ -128,7 +129,7 @@ TEST_F(ScenesTest, HighScoreLineShowsFourDigitsAndNeverGoesDown) {
 }
 
 TEST_F(ScenesTest, RecordsPageLayout) {
-    ASSERT_TRUE(play(4, 42, 3).save("./data/lastplay_1lap_b.rep"));
+    ASSERT_TRUE(play(4, 42, 4).save("./data/lastplay_1lap_b.rep"));  // lost in the lap's last stage
     ASSERT_TRUE(play(4, 77, 5).save("./data/bestplay_1lap_b.rep"));
     writeRanking(3);
     GameScore scene(env.get(), log.get(), 4);
@@ -146,7 +147,7 @@ TEST_F(ScenesTest, RecordsPageLayout) {
     const std::vector<Placed> texts = placed(scene.pageTexts());
     for (const Placed& p : std::vector<Placed>{
              {60, 80, "SCORES OF FIRST LAP"}, {90, 140, "your records"}, {90, 210, "the Internet ranking"},
-             {210, 160, "SCORE:  42"}, {310, 160, "STAGE:  3"}, {210, 180, "SCORE:  77"}, {310, 180, "STAGE:ALL"},
+             {210, 160, "SCORE:  42"}, {310, 160, "STAGE:  4"}, {210, 180, "SCORE:  77"}, {310, 180, "STAGE:ALL"},
              {110, 280, "RANK"}, {170, 280, "NAME"}, {250, 280, "SCORE"}, {300, 280, "STAGE"}, {350, 280, "DATE"},
              // rows: name, score, stage ("ALL" further left), date
              {170, 300, "u0"}, {250, 300, " 100"}, {316, 300, "4"}, {350, 300, "2024-01-01"},

@@ -117,6 +117,35 @@ TEST(Tutorial, TheLessonsTalkOnTheirClockAndTheBulletsStartAfterTheIntro) {
     }
 }
 
+// The play seeds the generator with 1 and nothing else draws from it in the tutorial: the n-th
+// slow bullet flies along the table entry of the n-th number drawn, (cos, sin), from the mentor.
+TEST(Tutorial, TheSlowBulletsFlyWhereTheGeneratorSends) {
+    Tutorial tut;
+    tut.ship().invulnerable = 1 << 20;
+    std::uint32_t holdrand = 1;
+    auto nextRand = [&holdrand]() {
+        holdrand = holdrand * 214013u + 2531011u;
+        return static_cast<int>((holdrand >> 16) & 0x7FFF);
+    };
+    const SinCosTable& table = tut.play.env().sinCos;
+    for (std::int32_t fireT : {672, 704, 736, 768}) {
+        SCOPED_TRACE(fireT);
+        tut.runTo(fireT - 1);
+        const std::size_t before = tut.bulletsInFlight();
+        tut.step();
+        ASSERT_EQ(tut.stage().t, fireT);
+        ASSERT_EQ(tut.bulletsInFlight(), before + 1);
+        const auto* shot = dynamic_cast<const CharacterShotEnemy*>(tut.play.info().GetLowerShotTree()->GetChildren().back());
+        ASSERT_NE(shot, nullptr);
+        const int angle = nextRand() & 4095;
+        EXPECT_EQ(shot->vx, table.cosOf(angle));
+        EXPECT_EQ(shot->vy, table.sinOf(angle));
+        // Fired before the bullets act: it has flown once from the mentor's centre.
+        EXPECT_EQ(shot->x, toFixed(240) + shot->vx);
+        EXPECT_EQ(shot->y, toFixed(200) + shot->vy);
+    }
+}
+
 TEST(Tutorial, NeverEarningAStockKeepsTheGrowLessonLooping) {
     Tutorial tut;
     tut.ship().invulnerable = 1 << 20;
@@ -195,11 +224,23 @@ TEST(Tutorial, AFailureSaysOnceMoreAndRestartsTheLessonStillNeeded) {
             ASSERT_EQ(tut.stage().survived, 1200);
         }
         const std::int32_t lives = tut.ship().GetLives();
-        // One second of silence, then "once more" for three seconds.
+        // One second of silence, then "once more" until the restart; the mentor fires nothing
+        // meanwhile, and the bullets already flying are left to fly on.
         std::vector<std::string> shown;
-        for (int i = 0; i < 241; ++i) shown.push_back(tut.step());
+        std::size_t bullets = tut.bulletsInFlight(), beforeRestart = 0;
+        for (int i = 0; i < 241; ++i) {
+            beforeRestart = bullets;
+            shown.push_back(tut.step());
+            ASSERT_LE(tut.bulletsInFlight(), bullets) << "a bullet fired during the failure, frame " << i;
+            bullets = tut.bulletsInFlight();
+        }
         for (int i = 0; i < 60; ++i) EXPECT_EQ(shown[i], "") << i;
-        for (int i = 60; i < 240; ++i) EXPECT_EQ(shown[i], kOnceMore) << i;
+        for (int i = 60; i < 241; ++i) EXPECT_EQ(shown[i], kOnceMore) << i;
+        // A death has swept the field already; a missed shrink leaves the wall and the rest up.
+        if (!c.byDeath) {
+            EXPECT_GT(beforeRestart, 0u);
+            EXPECT_EQ(bullets, beforeRestart) << "the restart removes no bullet";
+        }
         EXPECT_EQ(tut.stage().retry, 0);
         EXPECT_EQ(tut.stage().survived, 0);
         EXPECT_EQ(tut.stage().t, c.restartT);
