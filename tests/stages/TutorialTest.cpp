@@ -88,6 +88,7 @@ TEST(Tutorial, TheLessonsTalkOnTheirClockAndTheBulletsStartAfterTheIntro) {
     tut.ship().invulnerable = 1 << 20;
     ASSERT_EQ(tut.stage().t, 0);
     ASSERT_TRUE(tut.play.game().schedule().script().empty()) << "the tutorial has no spawn script";
+    EXPECT_EQ(tut.play.env().bgm.currentId(), -1) << "the tutorial starts no music of its own";
     struct Case {
         std::int32_t t;
         std::string text;
