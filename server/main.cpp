@@ -82,8 +82,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     const bool postgres = options.db.find("://") != std::string::npos;
-    std::fprintf(stderr, "nimbulon-server: listening on %s:%u, database %s\n", options.host.c_str(), server.port(),
-                 postgres ? "PostgreSQL" : options.db.c_str());
+    const bool v6 = options.host.find(':') != std::string::npos;
+    std::fprintf(stderr, "nimbulon-server: listening on %s%s%s:%u, database %s\n", v6 ? "[" : "", options.host.c_str(),
+                 v6 ? "]" : "", server.port(), postgres ? "PostgreSQL" : options.db.c_str());
 
     int received = 0;
     sigwait(&endSignals, &received);

@@ -19,6 +19,8 @@ using Clock = std::chrono::steady_clock;
 
 // The parser's buffer: the boundary and one header line of a part must fit.
 constexpr std::size_t kPostBuffer = 16 * 1024;
+// What a request other than the upload may carry as a body (which is read over and ignored).
+constexpr std::size_t kMaxIgnoredBody = 4 * 1024;
 
 // A whole decimal number in [low, high], nothing else ("", "+1", "1x", " 1" are not).
 bool strictNumber(const char* text, std::int64_t low, std::int64_t high, std::int64_t& out) {
@@ -276,8 +278,14 @@ int HttpServer::handle(MHD_Connection* c, const char* url, const char* method, c
         default:
             break;
     }
-    // A request body to anything but the upload is not wanted: it is skipped over.
+    // A request body to anything but the upload is not wanted: a little is skipped over, more
+    // closes the connection.
     if (*size != 0) {
+        r->received += *size;
+        if (r->received > kMaxIgnoredBody) {
+            r->note = "cut: unwanted request body";
+            return MHD_NO;
+        }
         *size = 0;
         return MHD_YES;
     }
