@@ -35,7 +35,7 @@ std::string serverUsage() {
            "                            port 0 picks a free one, printed at start)\n"
            "  --db PATH|URL             SQLite database file (default ranking.sqlite), or a\n"
            "                            postgresql://user@host:port/dbname URL\n"
-           "  --threads N               HTTP threads (default 4)\n"
+           "  --threads N               HTTP threads (default: processors, at least 2)\n"
            "  --checkers N              uploads checked at once (default: processors)\n"
            "  --queue N                 uploads waiting for a checker before more are refused (default 256)\n"
            "  --max-connections N       open connections at most (default 512)\n"
@@ -51,8 +51,10 @@ std::string serverUsage() {
 
 bool parseServerOptions(int argc, char** argv, ServerOptions& o, bool& help, std::string& error) {
     help = false;
-    o.checkers = static_cast<int>(std::thread::hardware_concurrency());
-    if (o.checkers < 1) o.checkers = 1;
+    // One HTTP thread and one check per processor: more threads only wait for each other.
+    const int processors = static_cast<int>(std::thread::hardware_concurrency());
+    o.checkers = processors < 1 ? 1 : processors;
+    o.threads = processors < 2 ? 2 : processors;
     for (int i = 0; i < argc; ++i) {
         const std::string arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
