@@ -44,7 +44,8 @@ public:
     ~Cluster() {
         if (!dir_.empty()) {
             int status = 0;
-            runScript(kClusterScript + " stop " + dir_, status);
+            runScript(kClusterScript + " stop " + dir_ + "/cluster", status);
+            std::filesystem::remove_all(dir_);
         }
     }
 
