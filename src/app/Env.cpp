@@ -1,4 +1,6 @@
 #include "app/Env.h"
+#include <cstdio>
+#include "app/Log.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -11,6 +13,7 @@ std::unique_ptr<MusicService> makeMusic(const EnvOptions& options, Log* log, Mix
 Env::Env(Platform& platform, Log* log, const EnvOptions& options)
     : platform_(platform),
       ranking_(options.ranking),
+      log_(log),
       draw(&platform.screen(), &platform.textRenderer(), &platform.dialogs(), log, options.fullScreen),
       input(&platform.inputDevices(), log),
       sound(options.openAudio && platform.audioDevice().open(&mixer) ? &mixer : nullptr, log),
@@ -22,7 +25,16 @@ Env::Env(Platform& platform, Log* log, const EnvOptions& options)
 
 Env::~Env() {
     // Stop the audio thread before the effect and music sources it pulls from go away.
+    const bool hadAudio = platform_.audioDevice().isOpen();
     platform_.audioDevice().close();
+    const AudioStats a = platform_.audioDevice().stats();
+    if (hadAudio && log_ != nullptr && a.blocks > 0) {
+        char line[160];
+        std::snprintf(line, sizeof line, "オーディオ: %llu ブロック, 途切れ %llu, 最長間隔 %.1f ms, 最長描画 %.2f ms",
+                      static_cast<unsigned long long>(a.blocks), static_cast<unsigned long long>(a.late), a.worstGapMs,
+                      a.worstRenderMs);
+        LOG_WRITE(log_, "Env", line);
+    }
 }
 
 void Env::Tick() {

@@ -45,6 +45,7 @@ public:
 private:
     Platform& platform_;
     RankingClientFactory ranking_;
+    Log* log_;
 
 public:
     Mixer mixer;

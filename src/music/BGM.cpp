@@ -2,7 +2,7 @@
 #include "app/Log.h"
 
 BGM::BGM(Log* log, Mixer* mixer, std::string soundFont, MsClock* clock)
-    : log_(log), player_(clock), output_(mixer, std::move(soundFont)) {
+    : log_(log), player_(clock), output_(mixer, std::move(soundFont), clock) {
     try {
         output_.open();
     } catch (const midiplayer::Output::OutputException& e) {
@@ -27,6 +27,23 @@ void BGM::update() {
     if (!loadFailure.empty()) LOG_WRITE(log_, "BGM", "音色ファイル読み込み失敗 " + loadFailure);
 }
 
+namespace {
+// The instruments a song selects with its program changes (channel 9 plays drum kits).
+std::vector<int> instrumentsOf(const midiplayer::Score& score) {
+    int bank[16] = {};
+    std::vector<int> keys;
+    for (const auto& e : score.list()) {
+        const auto* s = dynamic_cast<const midiplayer::EventShort*>(e.get());
+        if (s == nullptr) continue;
+        const int channel = s->status & 0x0F;
+        if ((s->status & 0xF0) == 0xB0 && s->dataByte1 == 0) bank[channel] = s->dataByte2;
+        if ((s->status & 0xF0) == 0xC0)
+            keys.push_back(midiplayer::PresetWarmer::key(channel == 9 ? 128 : bank[channel], s->dataByte1));
+    }
+    return keys;
+}
+}  // namespace
+
 bool BGM::load(const std::string& path, int id) {
     if (id < 0 || id >= kSlots) return false;
     if (id == currentId_) {
@@ -39,6 +56,7 @@ bool BGM::load(const std::string& path, int id) {
         if (log_ != nullptr) LOG_WRITE(log_, "BGM", "MIDIロード失敗");
         return false;
     }
+    output_.warm(instrumentsOf(scores_[id]));
     return true;
 }
 

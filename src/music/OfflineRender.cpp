@@ -1,4 +1,5 @@
 #include "music/OfflineRender.h"
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include "music/BGM.h"
@@ -50,17 +51,23 @@ std::vector<std::int16_t> renderSong(const std::string& path, double seconds, co
             clock.release();
             return pcm;
         }
+        // The instruments are loaded before the song starts, so no program change waits for
+        // them: the render does not depend on how fast the machine loads.
+        bgm.output().warmer().waitIdle(30000);
         bgm.play(0);
         clock.waitAsleep();  // the song starts at time 0, however late its thread gets going
         const int totalMs = static_cast<int>(seconds * 1000);
         pcm.reserve(static_cast<std::size_t>(seconds * Mixer::kRate + 2) * 2);
-        std::int16_t block[2 * 64];
-        for (int ms = 0; ms < totalMs; ++ms) {
-            // 44.1 frames a millisecond: 44 or 45, so that the total stays exact
-            const int frames = static_cast<int>((std::int64_t(ms) + 1) * Mixer::kRate / 1000 - std::int64_t(ms) * Mixer::kRate / 1000);
-            mixer.render(block, frames);
+        // Blocks of 10 ms (441 frames): the clock moves to a block's end first, so every message
+        // due inside it is waiting, stamped with its moment, when the block is rendered.
+        constexpr int kBlockMs = 10;
+        std::int16_t block[2 * 441];
+        for (int ms = 0; ms < totalMs; ms += kBlockMs) {
+            const int step = std::min(kBlockMs, totalMs - ms);
+            const int frames = static_cast<int>((std::int64_t(ms) + step) * Mixer::kRate / 1000 - std::int64_t(ms) * Mixer::kRate / 1000);
+            clock.advance(static_cast<std::uint32_t>(step));
+            mixer.renderAt(block, frames, ms);
             pcm.insert(pcm.end(), block, block + 2 * frames);
-            clock.advance(1);
         }
         clock.release();
         bgm.stop();

@@ -1,6 +1,8 @@
 #include "music/Output.h"
 #include <fluidsynth.h>
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -43,8 +45,14 @@ bool looksLikeSoundFont(const std::string& path) {
 
 }  // namespace
 
-Output::Output(Mixer* mixer, std::string soundFont)
-    : mixer_(mixer), soundFont_(std::move(soundFont)), left_(kChunkFrames), right_(kChunkFrames), queue_(kQueueSize) {}
+Output::Output(Mixer* mixer, std::string soundFont, MsClock* clock)
+    : mixer_(mixer),
+      soundFont_(std::move(soundFont)),
+      left_(kChunkFrames),
+      right_(kChunkFrames),
+      queue_(kQueueSize),
+      clock_(clock != nullptr ? clock : &systemClock_),
+      warmer_(soundFont_) {}
 
 Output::~Output() { close(); }
 
@@ -114,9 +122,18 @@ void Output::close() {
     pending_.clear();
     head_ = 0;
     tail_ = 0;
+    std::lock_guard<std::mutex> drainLock(drainMutex_);
+    synthFrames_ = 0;
+    lastTarget_ = 0;
+    heldFrames_ = 0;
+    std::fill(std::begin(bank_), std::end(bank_), 0);
 }
 
-void Output::onEvent(const Event& event) {
+void Output::onEvent(const Event& event) { enqueue(event, clock_->nowPrecise()); }
+
+void Output::onEventDue(const Event& event, double dueMs) { enqueue(event, dueMs); }
+
+void Output::enqueue(const Event& event, double at) {
     if (!open_) return;
     fluid_synth_t* synth = synth_.load();
     if (synth == nullptr) {
@@ -149,6 +166,7 @@ void Output::onEvent(const Event& event) {
     } else {
         return;  // meta and tempo events are not sent
     }
+    m.at = at;
     std::lock_guard<std::mutex> lock(sendMutex_);
     const std::size_t head = head_.load(std::memory_order_relaxed);
     if (head - tail_.load(std::memory_order_acquire) >= kQueueSize) flush();  // nobody renders: apply now
@@ -166,12 +184,30 @@ void Output::flush() {
 void Output::drain(fluid_synth_t* synth) {
     const std::size_t head = head_.load(std::memory_order_acquire);
     std::size_t tail = tail_.load(std::memory_order_relaxed);
-    for (; tail != head; ++tail) {
-        const Message& m = queue_[tail % kQueueSize];
-        if (m.isLong) applySysex(synth, m.bytes, m.length);
-        else applyShort(synth, m.status, m.dataByte1, m.dataByte2);
-    }
+    for (; tail != head; ++tail) applyQueued(synth, queue_[tail % kQueueSize]);
     tail_.store(tail, std::memory_order_release);
+}
+
+void Output::applyQueued(fluid_synth_t* synth, const Message& m) {
+    if (m.isLong) {
+        applySysex(synth, m.bytes, m.length);
+        return;
+    }
+    if ((m.status & 0xF0) == 0xB0 && m.dataByte1 == 0) bank_[m.status & 0x0F] = m.dataByte2;
+    applyShort(synth, m.status, m.dataByte1, m.dataByte2);
+}
+
+// A program change whose instrument is being loaded in the background waits for it, up to a
+// second (then it loads here, gap or not).
+bool Output::mustWait(const Message& m) const {
+    if (m.isLong || (m.status & 0xF0) != 0xC0 || heldFrames_ >= Mixer::kRate) return false;
+    const int channel = m.status & 0x0F;
+    const int key = PresetWarmer::key(channel == 9 ? 128 : bank_[channel], m.dataByte1);
+    return warmer_.isRequested(key) && !warmer_.isWarm(key);
+}
+
+void Output::warm(const std::vector<int>& keys) {
+    if (open_) warmer_.request(keys);
 }
 
 void Output::applyShort(fluid_synth_t* synth, int status, int d1, int d2) {
@@ -202,22 +238,59 @@ void Output::apply(fluid_synth_t* synth, const Event& event) {
     else if (const auto* l = dynamic_cast<const EventLong*>(&event)) applySysex(synth, l->data.data(), l->length);
 }
 
-void Output::mixInto(float* out, int frames) {
+void Output::mixInto(float* out, int frames) { mixBlock(out, frames, nullptr); }
+
+void Output::mixIntoAt(float* out, int frames, double startMs) { mixBlock(out, frames, &startMs); }
+
+void Output::mixBlock(float* out, int frames, const double* startMs) {
     fluid_synth_t* synth = synth_.load();
-    if (synth == nullptr) return;
-    {
-        std::lock_guard<std::mutex> lock(drainMutex_);
-        drain(synth);
+    if (synth == nullptr || frames <= 0) return;
+    std::lock_guard<std::mutex> lock(drainMutex_);
+    const std::uint64_t blockStart = synthFrames_;
+    const std::uint64_t blockEnd = blockStart + static_cast<std::uint64_t>(frames);
+    const std::size_t head = head_.load(std::memory_order_acquire);
+    std::size_t tail = tail_.load(std::memory_order_relaxed);
+    for (; tail != head; ++tail) {
+        const Message& m = queue_[tail % kQueueSize];
+        if (startMs != nullptr) {
+            const double offset = msBetween(m.at, *startMs) * Mixer::kRate / 1000.0;
+            // A moment more than a second ahead is on another time line (a clock that is not the
+            // block's): it must not hold up the queue, so it is applied at once.
+            const bool foreign = offset > Mixer::kRate;
+            if (offset >= frames && !foreign) break;  // its moment comes in a later block
+            std::uint64_t target = offset <= 0 || foreign ? blockStart : blockStart + static_cast<std::uint64_t>(std::llround(offset));
+            // Messages keep their order even when a later one was stamped earlier.
+            target = std::max(target, lastTarget_);
+            lastTarget_ = target;
+            const std::uint64_t boundary = (target + kSynthBlock / 2) / kSynthBlock * kSynthBlock;
+            if (boundary > synthFrames_) {
+                // Past the block's end only when the synthesizer has already rendered up to it.
+                const std::uint64_t to = std::min(boundary, blockEnd);
+                renderSynth(synth, out + 2 * (synthFrames_ - blockStart), to - synthFrames_);
+            }
+        }
+        if (mustWait(m)) {
+            heldFrames_ += frames;
+            break;
+        }
+        heldFrames_ = 0;
+        applyQueued(synth, m);
     }
+    tail_.store(tail, std::memory_order_release);
+    renderSynth(synth, out + 2 * (synthFrames_ - blockStart), blockEnd - synthFrames_);
+}
+
+void Output::renderSynth(fluid_synth_t* synth, float* out, std::uint64_t frames) {
+    synthFrames_ += frames;
     while (frames > 0) {
-        const int n = frames < kChunkFrames ? frames : kChunkFrames;
+        const int n = frames < kChunkFrames ? static_cast<int>(frames) : kChunkFrames;
         fluid_synth_write_float(synth, n, left_.data(), 0, 1, right_.data(), 0, 1);
         for (int i = 0; i < n; ++i) {
             out[2 * i] += left_[i];
             out[2 * i + 1] += right_[i];
         }
         out += 2 * n;
-        frames -= n;
+        frames -= static_cast<std::uint64_t>(n);
     }
 }
 

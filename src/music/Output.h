@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 #include "music/Player.h"
+#include "music/PresetWarmer.h"
 #include "sound/Mixer.h"
 
 typedef struct _fluid_hashtable_t fluid_settings_t;
@@ -18,8 +19,11 @@ namespace midiplayer {
 // audio device. Short and system-exclusive messages from the player go to the synthesizer.
 //
 // Messages do not wait for the synthesizer: a send puts them in a queue that the audio thread
-// empties before it renders each block (where a direct call would also take effect), so the
-// playback thread never waits while a block is being rendered.
+// empties while it renders each block, so the playback thread never waits while a block is being
+// rendered. Each message carries its moment (when the player says it was due, else when it was
+// sent); a block rendered for a known stretch of time renders up to the message's frame, applies
+// it and renders on, so notes keep their spacing whatever the block size. The synthesizer starts
+// voices every 64 frames (1.45 ms): a message takes the boundary nearest its frame.
 //
 // `open` checks what can be checked at once (an audio device, a readable soundfont) and loads the
 // soundfont on a thread of its own, so the game's first frames do not wait for it. Until it is
@@ -39,7 +43,8 @@ public:
     static constexpr double kGain = 0.35;
 
     // mixer: the game's mix, null when there is no audio device. Neither is owned.
-    explicit Output(Mixer* mixer, std::string soundFont = kDefaultSoundFont);
+    // clock: the time line of the messages' moments (the player's clock); null = the system clock.
+    explicit Output(Mixer* mixer, std::string soundFont = kDefaultSoundFont, MsClock* clock = nullptr);
     ~Output() override;
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
@@ -59,9 +64,18 @@ public:
     fluid_synth_t* synth() const { return synth_.load(); }
 
     void onEvent(const Event& event) override;
+    void onEventDue(const Event& event, double dueMs) override;
+    // Applies everything queued at the block's start.
     void mixInto(float* out, int frames) override;
+    // Applies each queued message at its moment within the block; later ones wait for their block.
+    void mixIntoAt(float* out, int frames, double startMs) override;
     // Hands the queued messages to the synthesizer now (the audio thread does so before each block).
     void flush();
+    // Main thread: loads the samples of these instruments (PresetWarmer keys) in the background,
+    // for a song about to be played; its program changes wait for them rather than loading them
+    // on the audio thread.
+    void warm(const std::vector<int>& keys);
+    PresetWarmer& warmer() { return warmer_; }
 
     std::int32_t deviceId = -1;
 
@@ -73,14 +87,22 @@ private:
         std::uint8_t isLong = 0;
         std::uint16_t length = 0;
         std::uint8_t bytes[kInlineBytes];
+        double at = 0;  // the message's moment on the clock
     };
+    // The synthesizer's own block: a voice starts on a multiple of it.
+    static constexpr std::uint64_t kSynthBlock = 64;
     static constexpr std::size_t kQueueSize = 1024;
 
     void load(std::string path);
     void apply(fluid_synth_t* synth, const Event& event);
     static void applyShort(fluid_synth_t* synth, int status, int d1, int d2);
     static void applySysex(fluid_synth_t* synth, const std::uint8_t* data, std::size_t n);
+    void enqueue(const Event& event, double at);
     void drain(fluid_synth_t* synth);  // under drainMutex_
+    void applyQueued(fluid_synth_t* synth, const Message& m);  // under drainMutex_
+    bool mustWait(const Message& m) const;                   // under drainMutex_
+    void mixBlock(float* out, int frames, const double* startMs);
+    void renderSynth(fluid_synth_t* synth, float* out, std::uint64_t frames);  // under drainMutex_
 
     Mixer* mixer_;
     std::string soundFont_;
@@ -97,6 +119,13 @@ private:
     std::vector<Message> queue_;                    // ring: written under sendMutex_, read under drainMutex_
     std::atomic<std::size_t> head_{0}, tail_{0};
     std::mutex sendMutex_, drainMutex_;
+    SystemClock systemClock_;
+    MsClock* clock_;
+    std::uint64_t synthFrames_ = 0;  // frames the synthesizer has rendered; under drainMutex_
+    std::uint64_t lastTarget_ = 0;   // frame of the last timed message; under drainMutex_
+    std::uint8_t bank_[16] = {};     // each channel's bank select; under drainMutex_
+    int heldFrames_ = 0;             // how long a program change has waited; under drainMutex_
+    PresetWarmer warmer_;
 };
 
 }  // namespace midiplayer

@@ -10,6 +10,11 @@ void OutputObservable::notify(const Event& event) {
     for (OutputObserver* o : observers_) o->onEvent(event);
 }
 
+void OutputObservable::notifyDue(const Event& event, double dueMs) {
+    thread::Lock lock(observersLock_);
+    for (OutputObserver* o : observers_) o->onEventDue(event, dueMs);
+}
+
 void OutputObservable::addObserver(OutputObserver* observer) {
     thread::Lock lock(observersLock_);
     observers_.insert(observer);
@@ -147,7 +152,10 @@ void Player::run() {
                 playbackLock_.enter();
                 locked = true;
             } else {
-                send(**current_);
+                // The position passed the event's time a little while ago: say exactly when, so
+                // that the sound lands on the beat rather than on this pass.
+                const double lateMs = (position - due) * tempo / 1000.0 / division / speed_;
+                send(**current_, static_cast<double>(now) - lateMs);
                 ++current_;
             }
             last = now;
@@ -169,23 +177,23 @@ void Player::run() {
     }
 }
 
-void Player::send(const Event& event) {
+void Player::send(const Event& event, double dueMs) {
     if (const auto* on = dynamic_cast<const EventNoteOn*>(&event)) {
         EventNoteOn copy(*on);
         copy.dataByte2 = static_cast<std::uint8_t>(static_cast<int>(on->dataByte2 * velocityScale_));
         if ((on->status & 0x0F) != 9) copy.dataByte1 = static_cast<std::uint8_t>(on->dataByte1 + transpose_);
-        notify(copy);
+        notifyDue(copy, dueMs);
     } else if (const auto* off = dynamic_cast<const EventNoteOff*>(&event)) {
         EventNoteOff copy(*off);
         if ((off->status & 0x0F) != 9) copy.dataByte1 = static_cast<std::uint8_t>(off->dataByte1 + transpose_);
-        notify(copy);
+        notifyDue(copy, dueMs);
     } else if (const auto* tempo = dynamic_cast<const EventTempo*>(&event)) {
         tempo_ = static_cast<std::int32_t>(tempo->tempo);
         EventTempo copy(*tempo);
         copy.tempo = static_cast<std::uint32_t>(tempo->tempo * speed_);
-        notify(copy);
+        notifyDue(copy, dueMs);
     } else {
-        notify(event);
+        notifyDue(event, dueMs);
     }
 }
 

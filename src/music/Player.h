@@ -16,6 +16,9 @@ class OutputObserver {
 public:
     virtual ~OutputObserver() = default;
     virtual void onEvent(const Event& event) = 0;
+    // The same event, with the moment it was due on the player's clock (milliseconds, with their
+    // fraction): an observer that renders sound can place it there instead of at its arrival.
+    virtual void onEventDue(const Event& event, double dueMs) { onEvent(event); }
 };
 
 // The registered observers and the lock that keeps one send from interleaving with another.
@@ -24,6 +27,8 @@ public:
     virtual ~OutputObservable() = default;
     // Calls onEvent on every observer under the observers lock.
     virtual void notify(const Event& event);
+    // notify, telling the observers when the event was due.
+    void notifyDue(const Event& event, double dueMs);
     void addObserver(OutputObserver* observer);
     void removeObserver(OutputObserver* observer);
 
@@ -83,7 +88,7 @@ public:
 
 private:
     void run();
-    void send(const Event& event);
+    void send(const Event& event, double dueMs);
     void rewindNow();
 
     // Moves the position on by `ticks` without losing a rewind the main thread makes meanwhile.

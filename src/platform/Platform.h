@@ -52,6 +52,15 @@ public:
     virtual bool joystickCaps(int id, JoyCaps& caps) = 0;
 };
 
+// How the audio thread kept up: a block that took longer to render than it lasts, or that was
+// asked for so late that a device holding two blocks would have run dry, is a gap in the sound.
+struct AudioStats {
+    std::uint64_t blocks = 0;
+    std::uint64_t late = 0;
+    double worstGapMs = 0;     // longest time between two requests
+    double worstRenderMs = 0;  // longest render of one block
+};
+
 // The one audio device; it pulls the game's sound from a Mixer on its own thread.
 class AudioDevice {
 public:
@@ -60,6 +69,7 @@ public:
     virtual bool open(Mixer* mixer) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+    virtual AudioStats stats() const { return {}; }
 };
 
 // Modal message boxes.

@@ -9,8 +9,8 @@
 // The service hub of the harness: when drawing is off, every frame is a skipped frame.
 class PlayHarness::HarnessEnv : public Env {
 public:
-    HarnessEnv(Platform& platform, Log* log, bool drawing)
-        : Env(platform, log, EnvOptions{false, nullptr, /*noSleep*/ true, /*openAudio*/ false}), drawing_(drawing) {}
+    HarnessEnv(Platform& platform, Log* log, bool drawing, bool audio)
+        : Env(platform, log, EnvOptions{false, nullptr, /*noSleep*/ true, /*openAudio*/ audio}), drawing_(drawing) {}
     void Tick() override {
         Env::Tick();
         draw.SetSkip(!drawing_);
@@ -47,8 +47,8 @@ std::string ClassNameOf(const Character& object) {
     return name;
 }
 
-PlayHarness::PlayHarness(std::int32_t gameMode, bool drawing)
-    : env_(std::make_unique<HarnessEnv>(platform_, &log_, drawing)),
+PlayHarness::PlayHarness(std::int32_t gameMode, bool drawing, bool audio)
+    : env_((platform_.audioDevice().available = audio, std::make_unique<HarnessEnv>(platform_, &log_, drawing, audio))),
       game_(std::make_unique<GameMain>(env_.get(), &log_)) {
     game_->PlayReplayFile("");
     game_->SetGameMode(gameMode);

@@ -33,8 +33,8 @@ public:
     };
 
     // drawing: false skips every frame's drawing, as the frame timer does under load (the logic
-    // runs alike either way).
-    explicit PlayHarness(std::int32_t gameMode, bool drawing = true);
+    // runs alike either way). audio: the services mix into env().mixer, which the caller pulls.
+    explicit PlayHarness(std::int32_t gameMode, bool drawing = true, bool audio = false);
     ~PlayHarness();
     PlayHarness(const PlayHarness&) = delete;
     PlayHarness& operator=(const PlayHarness&) = delete;

@@ -12,10 +12,24 @@ void Mixer::removeSource(MixerSource* source) {
     sources_.erase(std::remove(sources_.begin(), sources_.end(), source), sources_.end());
 }
 
-void Mixer::render(std::int16_t* out, int frames) {
+void Mixer::render(std::int16_t* out, int frames) { renderBlock(out, frames, nullptr); }
+
+void Mixer::renderAt(std::int16_t* out, int frames, double startMs) { renderBlock(out, frames, &startMs); }
+
+void Mixer::renderLive(std::int16_t* out, int frames, double nowMs) {
+    const double blockMs = frames * 1000.0 / kRate;
+    double start = nowMs - blockMs - kLiveMarginMs;
+    if (start < 0) start += 4294967296.0;
+    renderAt(out, frames, start);
+}
+
+void Mixer::renderBlock(std::int16_t* out, int frames, const double* startMs) {
     std::lock_guard<std::mutex> lock(mutex_);
     scratch_.assign(static_cast<std::size_t>(frames) * kChannels, 0.0f);
-    for (MixerSource* s : sources_) s->mixInto(scratch_.data(), frames);
+    for (MixerSource* s : sources_) {
+        if (startMs) s->mixIntoAt(scratch_.data(), frames, *startMs);
+        else s->mixInto(scratch_.data(), frames);
+    }
     for (std::size_t i = 0; i < scratch_.size(); ++i) {
         const float v = std::clamp(scratch_[i], -1.0f, 1.0f);
         out[i] = static_cast<std::int16_t>(std::lrint(v * 32767.0f));

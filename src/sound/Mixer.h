@@ -10,6 +10,11 @@ public:
     // Adds `frames` stereo frames (interleaved L, R; full scale is 1.0) at the mixer's rate into out.
     // Runs on the audio thread.
     virtual void mixInto(float* out, int frames) = 0;
+    // The same for a block whose first frame stands for the moment startMs of the system's
+    // millisecond clock (wrapping like clockMsPrecise), one frame every 1000 / rate ms: a source
+    // that knows when its messages were due can place them on their frame. By default the time
+    // is not used.
+    virtual void mixIntoAt(float* out, int frames, double startMs) { mixInto(out, frames); }
 };
 
 // The game's one mix: every source added together, clipped to 16 bits. The audio device pulls
@@ -18,14 +23,29 @@ class Mixer {
 public:
     static constexpr int kRate = 44100;
     static constexpr int kChannels = 2;
+    // Frames the audio device asks for at a time: 11.6 ms, so an effect sounds within one block
+    // of Sound::play, with room left for the busiest frames to render in time.
+    static constexpr int kDeviceFrames = 512;
+    // How far behind the clock the live time line runs beyond one block: music messages leave
+    // the playback thread a millisecond or two after they were due, and must still be in the
+    // queue when the block that holds their moment is rendered.
+    static constexpr double kLiveMarginMs = 3.0;
 
     void addSource(MixerSource* source);     // not owned
     void removeSource(MixerSource* source);  // returns once the source is no longer being mixed
 
-    // Renders `frames` interleaved stereo 16-bit frames.
+    // Renders `frames` interleaved stereo 16-bit frames; sources apply what waits at its start.
     void render(std::int16_t* out, int frames);
+    // Renders a block whose first frame stands for startMs (see MixerSource::mixIntoAt).
+    void renderAt(std::int16_t* out, int frames, double startMs);
+    // What the audio device calls, with the clock's reading (clockMsPrecise) when it was asked
+    // for the block: the block stands for the time just gone, one block and the margin behind
+    // that, so every message is placed at its own moment plus a constant delay.
+    void renderLive(std::int16_t* out, int frames, double nowMs);
 
 private:
+    void renderBlock(std::int16_t* out, int frames, const double* startMs);
+
     std::mutex mutex_;
     std::vector<MixerSource*> sources_;
     std::vector<float> scratch_;

@@ -171,3 +171,59 @@ TEST_F(OutputSynth, CloseStopsTheSoundAndDropsLaterMessages) {
     send(out, 0x90, 62, 110);
     EXPECT_EQ(renderRms(mixer, 100), 0.0);
 }
+
+// Messages stamped with their moment sound on their own frame, whatever size of block the audio
+// device asks for: the block is rendered up to the message, the message applied, the rest
+// rendered. (The synthesizer starts voices on its 64-frame grid, so "on their frame" means within
+// half of that.)
+TEST_F(OutputSynth, StampedNotesSoundOnTheirFrameWhateverTheBlockSize) {
+    ASSERT_TRUE(out.waitReady(20000));
+    // A dry piano: no reverb or chorus tail to hide the next onset.
+    send(out, 0xC0, 0, 0);
+    send(out, 0xB0, 91, 0);
+    send(out, 0xB0, 93, 0);
+    const double originMs = 1000.0;  // the stream's first frame stands for this moment
+    std::vector<std::int16_t> pcm;
+    auto msAt = [&](double frame) { return originMs + frame * 1000.0 / Mixer::kRate; };
+    auto renderTo = [&](std::size_t frame, int block) {
+        std::vector<std::int16_t> buf(static_cast<std::size_t>(block) * 2);
+        while (pcm.size() / 2 < frame) {
+            const int n = static_cast<int>(std::min<std::size_t>(block, frame - pcm.size() / 2));
+            mixer.renderAt(buf.data(), n, msAt(static_cast<double>(pcm.size() / 2)));
+            pcm.insert(pcm.end(), buf.begin(), buf.begin() + 2 * n);
+        }
+    };
+    auto onsetAfter = [&](std::size_t from) {
+        for (std::size_t i = from * 2; i < pcm.size(); ++i)
+            if (std::abs(pcm[i]) > 300) return static_cast<long>(i / 2);
+        return -1L;
+    };
+    // One note per case, a second after the last one ended; sent before any of its blocks is
+    // rendered, so it waits in the queue for its moment.
+    auto play = [&](double frame, int block) {
+        const std::size_t from = pcm.size() / 2;
+        out.onEventDue(EventShort(0x90, 72, 120), msAt(frame));
+        renderTo(static_cast<std::size_t>(frame) + 8000, block);
+        out.onEventDue(EventShort(0x80, 72, 0), msAt(pcm.size() / 2));
+        renderTo(pcm.size() / 2 + 44100, block);
+        return onsetAfter(from);
+    };
+    // On a frame of the grid the note starts exactly there: what is left is the attack of the
+    // sound before it crosses the threshold.
+    const long attack = play(64 * 300, 64) - 64 * 300;
+    ASSERT_GE(attack, 0);
+    ASSERT_LT(attack, 2000);
+    for (int block : {441, 512, 1024, 100, 4096}) {
+        const double due = static_cast<double>(pcm.size() / 2) + 5000.37 + block / 3;
+        const long onset = play(due, block);
+        EXPECT_NEAR(static_cast<double>(onset - attack), due, 33.0) << "block of " << block << " frames";
+    }
+}
+
+// Without a moment for the block (a plain render), everything queued applies at its start.
+TEST_F(OutputSynth, APlainRenderAppliesWhatWaitsAtTheBlockStart) {
+    ASSERT_TRUE(out.waitReady(20000));
+    out.onEventDue(EventShort(0xC0, 19, 0), 1e6);
+    out.onEventDue(EventShort(0x90, 60, 110), 1e6);  // stamped far ahead
+    EXPECT_GT(renderRms(mixer, 200), 0.005);
+}

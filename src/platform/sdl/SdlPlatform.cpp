@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <vector>
+#include "app/Clock.h"
 #include "sound/Mixer.h"
 
 SdlPlatform::SdlPlatform() {
@@ -74,7 +75,7 @@ bool SdlAudioDevice::open(Mixer* mixer) {
     want.freq = Mixer::kRate;
     want.format = AUDIO_S16SYS;
     want.channels = Mixer::kChannels;
-    want.samples = 1024;
+    want.samples = Mixer::kDeviceFrames;
     want.callback = &SdlAudioDevice::callback;
     want.userdata = this;
     SDL_AudioSpec have{};
@@ -94,11 +95,24 @@ void SdlAudioDevice::close() {
 void SdlAudioDevice::callback(void* user, Uint8* stream, int len) {
     auto* self = static_cast<SdlAudioDevice*>(user);
     const int frames = len / static_cast<int>(sizeof(std::int16_t) * Mixer::kChannels);
+    const double start = clockMsPrecise();
     if (self->mixer_) {
-        self->mixer_->render(reinterpret_cast<std::int16_t*>(stream), frames);
+        self->mixer_->renderLive(reinterpret_cast<std::int16_t*>(stream), frames, start);
     } else {
         std::fill(stream, stream + len, 0);
     }
+    const double blockMs = frames * 1000.0 / Mixer::kRate;
+    const double took = msBetween(clockMsPrecise(), start);
+    const double gap = self->lastStart_ < 0 ? 0 : msBetween(start, self->lastStart_);
+    self->lastStart_ = start;
+    self->blocks_.fetch_add(1, std::memory_order_relaxed);
+    if (took > blockMs || gap > 2 * blockMs) self->late_.fetch_add(1, std::memory_order_relaxed);
+    if (gap > self->worstGapMs_.load(std::memory_order_relaxed)) self->worstGapMs_.store(gap, std::memory_order_relaxed);
+    if (took > self->worstRenderMs_.load(std::memory_order_relaxed)) self->worstRenderMs_.store(took, std::memory_order_relaxed);
+}
+
+AudioStats SdlAudioDevice::stats() const {
+    return AudioStats{blocks_.load(), late_.load(), worstGapMs_.load(), worstRenderMs_.load()};
 }
 
 // --- message boxes -----------------------------------------------------------------------------

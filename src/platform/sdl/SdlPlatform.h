@@ -1,6 +1,7 @@
 #pragma once
 #include <SDL.h>
 #include <SDL_ttf.h>
+#include <atomic>
 #include <memory>
 #include <vector>
 #include "graphics/FrameScaler.h"
@@ -57,11 +58,16 @@ public:
     bool open(Mixer* mixer) override;
     void close() override;
     bool isOpen() const override { return device_ != 0; }
+    AudioStats stats() const override;
 
 private:
     static void callback(void* user, Uint8* stream, int len);
     SDL_AudioDeviceID device_ = 0;
     Mixer* mixer_ = nullptr;
+    // Written by the audio thread, read by the main thread.
+    std::atomic<std::uint64_t> blocks_{0}, late_{0};
+    std::atomic<double> worstGapMs_{0}, worstRenderMs_{0};
+    double lastStart_ = -1;  // audio thread only
 };
 
 class SdlDialogs : public Dialogs {
