@@ -46,6 +46,7 @@ private:
     Platform& platform_;
     RankingClientFactory ranking_;
     Log* log_;
+    int ticks_ = 0;
 
 public:
     Mixer mixer;

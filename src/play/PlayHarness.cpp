@@ -9,14 +9,19 @@
 // The service hub of the harness: when drawing is off, every frame is a skipped frame.
 class PlayHarness::HarnessEnv : public Env {
 public:
-    HarnessEnv(Platform& platform, Log* log, bool drawing, bool audio)
-        : Env(platform, log, EnvOptions{false, nullptr, /*noSleep*/ true, /*openAudio*/ audio}), drawing_(drawing) {}
+    HarnessEnv(Platform& platform, Log* log, bool drawing, MusicFactory music)
+        : Env(platform, log, options(std::move(music))), drawing_(drawing) {}
     void Tick() override {
         Env::Tick();
         draw.SetSkip(!drawing_);
     }
 
 private:
+    static EnvOptions options(MusicFactory music) {
+        EnvOptions o{false, nullptr, /*noSleep*/ true, /*openAudio*/ music != nullptr};
+        o.music = std::move(music);
+        return o;
+    }
     bool drawing_;
 };
 
@@ -47,8 +52,9 @@ std::string ClassNameOf(const Character& object) {
     return name;
 }
 
-PlayHarness::PlayHarness(std::int32_t gameMode, bool drawing, bool audio)
-    : env_((platform_.audioDevice().available = audio, std::make_unique<HarnessEnv>(platform_, &log_, drawing, audio))),
+PlayHarness::PlayHarness(std::int32_t gameMode, bool drawing, MusicFactory music)
+    : env_((platform_.audioDevice().available = music != nullptr,
+            std::make_unique<HarnessEnv>(platform_, &log_, drawing, std::move(music)))),
       game_(std::make_unique<GameMain>(env_.get(), &log_)) {
     game_->PlayReplayFile("");
     game_->SetGameMode(gameMode);

@@ -33,8 +33,9 @@ public:
     };
 
     // drawing: false skips every frame's drawing, as the frame timer does under load (the logic
-    // runs alike either way). audio: the services mix into env().mixer, which the caller pulls.
-    explicit PlayHarness(std::int32_t gameMode, bool drawing = true, bool audio = false);
+    // runs alike either way). music: when given, the effects and this music mix into
+    // env().mixer, which the caller pulls as the audio device would.
+    explicit PlayHarness(std::int32_t gameMode, bool drawing = true, MusicFactory music = nullptr);
     ~PlayHarness();
     PlayHarness(const PlayHarness&) = delete;
     PlayHarness& operator=(const PlayHarness&) = delete;

@@ -167,7 +167,9 @@ std::string writeClick(const std::string& dir) {
 // the play's own effects and music go into `audio` when given.
 class BossFight {
 public:
-    explicit BossFight(bool withAudio) : play_(5, true, withAudio) {}
+    explicit BossFight(bool withAudio)
+        : play_(5, true, withAudio ? MusicFactory([](Log* log, Mixer* mixer) { return std::make_unique<BGM>(log, mixer); })
+                                   : MusicFactory()) {}
     Mixer& mixer() { return play_.env().mixer; }
     // Runs in a thread of its own until stopped, or for `frames` frames.
     void run(int frames, const std::atomic<bool>* stop) {
