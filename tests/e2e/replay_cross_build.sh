@@ -90,3 +90,34 @@ expect "$((size * 3)) hostile variants of a replay file: no crash, hang or runaw
 "$tool" verify "$any" >"$WORK/plain.txt" 2>&1
 expect "the summary shows the recorded and replayed results" \
   grep -qE '^recorded +mode [0-9]+ +version 10[4-7] +score [0-9]+ +stages [0-9]+ +lives [0-9]+ +frames [0-9]+' "$WORK/plain.txt"
+
+# Many files in one run: one result line per file in the order given, the worst exit status, the
+# same lines whatever the number of jobs, a JSON summary that parses, and the events of every file
+# in order, each line naming its file.
+set -- "$WORK/replays"/*.rep
+"$tool" verify "$@" >"$WORK/bulk1.txt" 2>&1
+expect "several good files exit with 0" test $? = 0
+expect "one result line per file and a total" test "$(grep -c '^MATCH ' "$WORK/bulk1.txt")" = "$#"
+"$tool" verify "$@" --jobs 2 >"$WORK/bulk2.txt" 2>&1
+expect "--jobs 2 gives the same lines" cmp -s <(grep -v ' s$' "$WORK/bulk1.txt") <(grep -v ' s$' "$WORK/bulk2.txt")
+"$tool" verify "$@" "$WORK/score.rep" "$WORK/bad.rep" --jobs 2 >"$WORK/bulk3.txt" 2>&1
+expect "a mismatch and an unreadable file among good ones exit with 2" test $? = 2
+"$tool" verify "$@" "$WORK/score.rep" >/dev/null 2>&1
+expect "a mismatch among good ones exits with 1" test $? = 1
+expect "the lines name each outcome" bash -c "grep -q '^MISMATCH .*score.rep' '$WORK/bulk3.txt' && grep -q '^UNREADABLE .*bad.rep' '$WORK/bulk3.txt'"
+"$tool" verify "$@" "$WORK/bad.rep" --json --jobs 2 2>/dev/null >"$WORK/bulk.json"
+expect "--json writes a summary that parses" /usr/bin/python3 -c "
+import json, sys
+d = json.load(open(sys.argv[1]))
+assert d['total'] == $# + 1 and d['match'] == $# and d['unreadable'] == 1 and d['status'] == 2
+assert [f['result'] for f in d['files']][-1] == 'unreadable'" "$WORK/bulk.json"
+"$tool" verify "$1" "$2" --events --jobs 2 >"$WORK/bulk.jsonl" 2>/dev/null
+expect "--events of several files come in file order, each line naming its file" /usr/bin/python3 -c "
+import json, sys
+bulk, a, b, ea, eb = sys.argv[1:]
+want = [(a, l) for l in open(ea)] + [(b, l) for l in open(eb)]
+got = open(bulk).read().splitlines(True)
+assert len(got) == len(want)
+for (f, line), g in zip(want, got):
+    assert g == '{\"file\":' + json.dumps(f) + ',' + line[1:], (g, line)" \
+  "$WORK/bulk.jsonl" "$1" "$2" "$WORK/$(basename "$1" .rep).release.jsonl" "$WORK/$(basename "$2" .rep).release.jsonl"
