@@ -15,12 +15,13 @@
 
 namespace {
 // Every frame's drawing is skipped, as the frame timer does under load; the logic runs alike.
+// Nothing is shown either: a frame is the input step alone (no present, no pacing).
 class ReplayEnv : public Env {
 public:
     ReplayEnv(Platform& platform, Log* log)
         : Env(platform, log, EnvOptions{false, nullptr, /*noSleep*/ true, /*openAudio*/ false}) {}
     void Tick() override {
-        Env::Tick();
+        input.update();
         draw.SetSkip(true);
     }
 };
