@@ -44,6 +44,10 @@ std::vector<int> instrumentsOf(const midiplayer::Score& score) {
 }
 }  // namespace
 
+void BGM::prepare(int id) {
+    if (id >= 0 && id < kSlots) output_.warm(instrumentsOf(scores_[id]));
+}
+
 bool BGM::load(const std::string& path, int id) {
     if (id < 0 || id >= kSlots) return false;
     if (id == currentId_) {
@@ -56,7 +60,6 @@ bool BGM::load(const std::string& path, int id) {
         if (log_ != nullptr) LOG_WRITE(log_, "BGM", "MIDIロード失敗");
         return false;
     }
-    output_.warm(instrumentsOf(scores_[id]));
     return true;
 }
 
@@ -66,6 +69,7 @@ void BGM::play(int id) {
     player_.rewind();
     player_.join();  // instead of a fixed wait: the old playback thread has left
     player_.stop();
+    prepare(id);
     player_.setScore(&scores_[id]);
     try {
         player_.start();

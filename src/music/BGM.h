@@ -29,6 +29,9 @@ public:
     bool load(const std::string& path, int id) override;
     // Plays slot id from its start, looping; ids outside 0..9 do nothing.
     void play(int id) override;
+    // Loads the instruments of slot id in the background and lets those of other songs go; play
+    // does it itself (the song's program changes then wait for them).
+    void prepare(int id);
     void stop() override;
 
     midiplayer::Player& player() { return player_; }

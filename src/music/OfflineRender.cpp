@@ -53,6 +53,7 @@ std::vector<std::int16_t> renderSong(const std::string& path, double seconds, co
         }
         // The instruments are loaded before the song starts, so no program change waits for
         // them: the render does not depend on how fast the machine loads.
+        bgm.prepare(0);
         bgm.output().warmer().waitIdle(30000);
         bgm.play(0);
         clock.waitAsleep();  // the song starts at time 0, however late its thread gets going

@@ -52,7 +52,7 @@ Output::Output(Mixer* mixer, std::string soundFont, MsClock* clock)
       right_(kChunkFrames),
       queue_(kQueueSize),
       clock_(clock != nullptr ? clock : &systemClock_),
-      warmer_(soundFont_) {}
+      warmer_([this](int key, bool load) { pin(key, load); }) {}
 
 Output::~Output() { close(); }
 
@@ -80,7 +80,7 @@ void Output::load(std::string path) {
         fluid_settings_setint(settings, "synth.cpu-cores", 1);
         synth = new_fluid_synth(settings);
     }
-    if (synth != nullptr && fluid_synth_sfload(synth, path.c_str(), 1) == FLUID_FAILED) {
+    if (synth != nullptr && (sfontId_ = fluid_synth_sfload(synth, path.c_str(), 1)) == FLUID_FAILED) {
         delete_fluid_synth(synth);
         synth = nullptr;
     }
@@ -112,6 +112,7 @@ std::string Output::takeFailure() {
 
 void Output::close() {
     if (!open_) return;
+    warmer_.stop();
     if (loader_.joinable()) loader_.join();
     mixer_->removeSource(this);  // returns once the audio thread no longer renders us
     open_ = false;
@@ -210,6 +211,22 @@ void Output::warm(const std::vector<int>& keys) {
     if (open_) warmer_.request(keys);
 }
 
+// Pinning loads the samples inside the synthesizer's lock; meanwhile the audio thread skips the
+// music (the device still gets every block, with the effects), instead of waiting for the disk.
+void Output::pin(int key, bool load) {
+    if (!waitReady(30000)) return;
+    fluid_synth_t* synth = synth_.load();
+    if (synth == nullptr) return;
+    const int bank = key < 128 ? 0 : 128;
+    if (!load) {
+        fluid_synth_unpin_preset(synth, sfontId_, bank, key % 128);
+        return;
+    }
+    pinning_.store(true, std::memory_order_release);
+    fluid_synth_pin_preset(synth, sfontId_, bank, key % 128);
+    pinning_.store(false, std::memory_order_release);
+}
+
 void Output::applyShort(fluid_synth_t* synth, int status, int d1, int d2) {
     const int channel = status & 0x0F;
     switch (status & 0xF0) {
@@ -244,7 +261,7 @@ void Output::mixIntoAt(float* out, int frames, double startMs) { mixBlock(out, f
 
 void Output::mixBlock(float* out, int frames, const double* startMs) {
     fluid_synth_t* synth = synth_.load();
-    if (synth == nullptr || frames <= 0) return;
+    if (synth == nullptr || frames <= 0 || pinning_.load(std::memory_order_acquire)) return;
     std::lock_guard<std::mutex> lock(drainMutex_);
     const std::uint64_t blockStart = synthFrames_;
     const std::uint64_t blockEnd = blockStart + static_cast<std::uint64_t>(frames);

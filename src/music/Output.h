@@ -99,6 +99,7 @@ private:
     static void applySysex(fluid_synth_t* synth, const std::uint8_t* data, std::size_t n);
     void enqueue(const Event& event, double at);
     void drain(fluid_synth_t* synth);  // under drainMutex_
+    void pin(int key, bool load);       // on the warming thread
     void applyQueued(fluid_synth_t* synth, const Message& m);  // under drainMutex_
     bool mustWait(const Message& m) const;                   // under drainMutex_
     void mixBlock(float* out, int frames, const double* startMs);
@@ -125,6 +126,8 @@ private:
     std::uint64_t lastTarget_ = 0;   // frame of the last timed message; under drainMutex_
     std::uint8_t bank_[16] = {};     // each channel's bank select; under drainMutex_
     int heldFrames_ = 0;             // how long a program change has waited; under drainMutex_
+    int sfontId_ = -1;                   // set before the synthesizer is published
+    std::atomic<bool> pinning_{false};   // the warming thread is loading samples: leave the synthesizer alone
     PresetWarmer warmer_;
 };
 

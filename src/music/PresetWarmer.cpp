@@ -1,21 +1,27 @@
 #include "music/PresetWarmer.h"
-#include <fluidsynth.h>
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
 namespace midiplayer {
 
-PresetWarmer::PresetWarmer(std::string soundFont) : soundFont_(std::move(soundFont)) {}
+PresetWarmer::PresetWarmer(std::function<void(int, bool)> load) : load_(std::move(load)) {}
 
-PresetWarmer::~PresetWarmer() {
+PresetWarmer::~PresetWarmer() { stop(); }
+
+void PresetWarmer::stop() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stop_ = true;
     }
     cv_.notify_all();
     if (thread_.joinable()) thread_.join();
-    if (synth_ != nullptr) delete_fluid_synth(synth_);
-    if (settings_ != nullptr) delete_fluid_settings(settings_);
+    // Ready for a fresh start: nothing requested, nothing warm.
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = false;
+    queue_.clear();
+    drop_.clear();
+    for (int k = 0; k < 256; ++k) clear(requested_, k), clear(warm_, k);
 }
 
 int PresetWarmer::key(int bank, int program) {
@@ -34,19 +40,31 @@ void PresetWarmer::set(Bits& bits, int key) {
     if (key >= 0 && key < 256) bits[key / 64].fetch_or(std::uint64_t(1) << (key % 64), std::memory_order_acq_rel);
 }
 
+void PresetWarmer::clear(Bits& bits, int key) {
+    if (key >= 0 && key < 256) bits[key / 64].fetch_and(~(std::uint64_t(1) << (key % 64)), std::memory_order_acq_rel);
+}
+
 void PresetWarmer::request(const std::vector<int>& keys) {
-    bool any = false;
+    bool wanted[256] = {};
+    for (int k : keys)
+        if (k >= 0 && k < 256) wanted[k] = true;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        for (int k : keys) {
-            if (k < 0 || k >= 256 || test(requested_, k)) continue;
-            set(requested_, k);
-            queue_.push_back(k);
-            any = true;
+        for (int k = 0; k < 256; ++k) {
+            if (wanted[k] == test(requested_, k)) continue;
+            if (wanted[k]) {
+                set(requested_, k);
+                queue_.push_back(k);
+                drop_.erase(std::remove(drop_.begin(), drop_.end(), k), drop_.end());
+            } else {
+                clear(requested_, k);
+                queue_.erase(std::remove(queue_.begin(), queue_.end(), k), queue_.end());
+                drop_.push_back(k);
+            }
         }
-        if (any && !thread_.joinable()) thread_ = std::thread(&PresetWarmer::run, this);
+        if ((!queue_.empty() || !drop_.empty()) && !thread_.joinable()) thread_ = std::thread(&PresetWarmer::run, this);
     }
-    if (any) cv_.notify_all();
+    cv_.notify_all();
 }
 
 bool PresetWarmer::waitIdle(int timeoutMs) {
@@ -57,28 +75,20 @@ bool PresetWarmer::waitIdle(int timeoutMs) {
 void PresetWarmer::run() {
     std::unique_lock<std::mutex> lock(mutex_);
     while (true) {
-        cv_.wait(lock, [&] { return stop_ || !queue_.empty(); });
+        cv_.wait(lock, [&] { return stop_ || !queue_.empty() || !drop_.empty(); });
         if (stop_) return;
-        const int k = queue_.front();
-        queue_.erase(queue_.begin());
+        const bool pin = !queue_.empty();
+        const int k = pin ? queue_.front() : drop_.front();
+        if (pin) queue_.erase(queue_.begin());
+        else drop_.erase(drop_.begin());
         busy_ = true;
+        if (!pin) clear(warm_, k);
         lock.unlock();
-        if (synth_ == nullptr && sfontId_ == -1) {
-            settings_ = new_fluid_settings();
-            if (settings_ != nullptr) {
-                fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 1);
-                fluid_settings_setint(settings_, "synth.polyphony", 16);
-                fluid_settings_setint(settings_, "synth.reverb.active", 0);
-                fluid_settings_setint(settings_, "synth.chorus.active", 0);
-                synth_ = new_fluid_synth(settings_);
-            }
-            sfontId_ = synth_ != nullptr ? fluid_synth_sfload(synth_, soundFont_.c_str(), 0) : FLUID_FAILED;
-        }
-        // Pinned or not (no such instrument, no soundfont), the instrument counts as warm: the
-        // program change must not wait for ever.
-        if (synth_ != nullptr && sfontId_ != FLUID_FAILED) fluid_synth_pin_preset(synth_, sfontId_, k < 128 ? 0 : 128, k % 128);
-        set(warm_, k);
+        load_(k, pin);
         lock.lock();
+        // Pinned or not (no such instrument, no soundfont), the instrument counts as warm: the
+        // program change must not wait for ever. Unless it was let go meanwhile.
+        if (pin && test(requested_, k)) set(warm_, k);
         busy_ = false;
         cv_.notify_all();
     }

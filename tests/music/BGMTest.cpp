@@ -164,17 +164,20 @@ TEST(BGMSound, DestroyedWhilePlayingWithTheSynthesizer) {
     EXPECT_TRUE(std::all_of(pcm.begin(), pcm.end(), [](std::int16_t s) { return s == 0; })) << "the output left the mix";
 }
 
-// Loading a song loads the instruments its program changes select, in the background, so that
+// Playing a song loads the instruments its program changes select, in the background, so that
 // the audio thread does not load them when the song gets there: program 40 on channel 0, program
 // 33 after a bank select of 0 on channel 2, drum kit 16 on channel 9; a bank other than 0 or 128
-// is left to the synthesizer.
-TEST(BGMInstruments, LoadingASongWarmsTheInstrumentsItSelects) {
+// is left to the synthesizer. Playing another song lets them go.
+TEST(BGMInstruments, PlayingASongWarmsTheInstrumentsItSelectsAndOnlyThose) {
     if (!std::filesystem::exists(midiplayer::Output::kDefaultSoundFont)) GTEST_SKIP() << "no soundfont";
     TempFile file(cat({header(0, 1, 480), track({0x00, 0xC0, 40, 0x00, 0xB2, 0x00, 0x00, 0x00, 0xC2, 33, 0x00, 0xC9,
                                                  16, 0x00, 0xB3, 0x00, 0x08, 0x00, 0xC3, 50})}));
     Mixer mixer;
     BGM bgm(nullptr, &mixer);
+    TempFile other(cat({header(0, 1, 480), track({0x00, 0xC0, 41})}));
     ASSERT_TRUE(bgm.load(file.path(), 2));
+    ASSERT_TRUE(bgm.load(other.path(), 3));
+    bgm.play(2);
     midiplayer::PresetWarmer& warmer = bgm.output().warmer();
     ASSERT_TRUE(warmer.waitIdle(20000));
     using midiplayer::PresetWarmer;
@@ -185,4 +188,9 @@ TEST(BGMInstruments, LoadingASongWarmsTheInstrumentsItSelects) {
     EXPECT_FALSE(warmer.isRequested(PresetWarmer::key(0, 50)));
     EXPECT_EQ(PresetWarmer::key(8, 50), -1);
     EXPECT_FALSE(warmer.isRequested(PresetWarmer::key(128, 40)));
+    bgm.play(3);
+    ASSERT_TRUE(warmer.waitIdle(20000));
+    EXPECT_TRUE(warmer.isWarm(PresetWarmer::key(0, 41)));
+    EXPECT_FALSE(warmer.isWarm(PresetWarmer::key(0, 40)));
+    EXPECT_FALSE(warmer.isRequested(PresetWarmer::key(128, 16)));
 }
