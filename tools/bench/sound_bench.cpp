@@ -227,12 +227,15 @@ void effects(const std::string& dir, bool busy) {
         stop = true;
         if (fightThread.joinable()) fightThread.join();
         const auto found = onsets(device.pcm(), 2000, 441);
+        // Each call is matched with the first onset heard after it.
         std::vector<double> late;
-        for (std::size_t i = 0; i < std::min(found.size(), calls.size()); ++i)
-            late.push_back(msBetween(device.soundMs(found[i]), calls[i]));
-        if (found.size() != calls.size())
-            std::printf("(found %zu onsets for %zu plays: the figures below are not to be trusted)\n", found.size(),
-                        calls.size());
+        std::size_t next = 0;
+        for (double call : calls) {
+            while (next < found.size() && msBetween(device.soundMs(found[next]), call) < 0) ++next;
+            if (next < found.size()) late.push_back(msBetween(device.soundMs(found[next++]), call));
+        }
+        if (late.size() != calls.size())
+            std::printf("(%zu of %zu plays were heard)\n", late.size(), calls.size());
         report("effects", late);
         std::printf("blocks %zu, underruns %d, worst block render %.2f ms%s\n", device.blocks().size(), device.underruns(),
                     device.worstRenderMs(), device.raised() ? "" : " (audio thread at normal priority)");
