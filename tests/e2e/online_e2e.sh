@@ -57,39 +57,56 @@ answer_box() {  # answer_box CAPTION SHOT
   true
 }
 log_count() { grep -c -- "$1" "$WORK/data/log.txt" 2>/dev/null || true; }
+# Waits until the log holds COUNT lines with PATTERN (a loaded machine runs the game slowly).
+wait_log() {  # wait_log PATTERN COUNT [SECONDS]
+  for _ in $(seq $((${3:-30} * 10))); do [ "$(log_count "$1")" -ge "$2" ] && return 0; sleep 0.1; done
+  return 1
+}
+LIST_READ='ランキングファイル読み込み ファイル名：./data/ranking_1lap_b.dat'
+# The entry dialog is open when its name field (near black) covers that part of the page.
+wait_dialog() {
+  for _ in $(seq 100); do
+    shot probe
+    greater 0.08 "$(region_mean "$SHOTS/probe.png" 40x14+305+184)" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+key() { press "$1" 0.3; }
 
 e2e_start_game
 expect "the window titled Nimbulon opens" test -n "$WIN"
 sleep 1.0
-press z          # skip the credit
-sleep 1.0
-press Down       # "score (1st lap)"
-press z
-sleep 1.0
+key z            # skip the credit
+wait_log 'ID= = 70' 1          # the title's logo
+key Down         # "score (1st lap)"
+key z
+wait_log 'ranking_1lap_b.dat' 1
 
 # Records page: return, last play, best play, send, get, [entries], prev, next.
-press Down; press Down; press Down; press Down   # "get the ranking list"
-press z
-sleep 1.0
+key Down; key Down; key Down; key Down   # "get the ranking list"
+key z
+wait_log "$LIST_READ" 1
 expect "the empty list was downloaded" test "$(od -An -c "$WORK/data/ranking_1lap_b.dat" | tr -d ' \n')" = '\0'
 
 # The page was built anew: the cursor is back on "return to the title".
-press Down; press Down; press Down               # "send the best play"
-press z
-sleep 1.0
+key Down; key Down; key Down               # "send the best play"
+key z
+expect "the entry dialog opens" wait_dialog
 shot dialog_empty
 xdotool type --delay 60 'ace'
-press Tab
+key Tab
 xdotool type --delay 60 'hunter2'
-press Tab
+key Tab
 xdotool type --delay 60 'よろしく! good luck'
 sleep 0.5
 shot dialog_filled
-# The dialog covers the middle of the playfield and draws the typed name there.
-expect "the dialog shows over the records page" \
+# The typed name and comment show in the dialog.
+expect "the dialog shows what is typed" \
   greater "$(compare -metric AE -fuzz 5% "$SHOTS/dialog_empty.png" "$SHOTS/dialog_filled.png" null: 2>&1 | cut -d' ' -f1)" 200
-press Return
-sleep 2.0
+key Return
+wait_log "$LIST_READ" 2
+sleep 1.0
 shot own_entry
 expect "the upload was stored" grep -q '^username$' "$WORK/data/ranking_1lap_b.dat"
 expect "the list holds our entry" grep -qx 'ace' "$WORK/data/ranking_1lap_b.dat"
@@ -98,12 +115,13 @@ expect "name, password and comment are saved" grep -q 'hunter2' "$WORK/data/syst
 # The cursor sits on the first entry (row at playfield y 300): the gold arrow left of it.
 expect "the cursor is on our entry" greater "$(region_spread "$SHOTS/own_entry.png" 40x20+240+290)" 0.05
 
-press z          # watch our own entry
-sleep 2.0
+key z            # watch our own entry
+expect "our replay was fetched and plays" wait_log 'リプレイの取得完了。再生。' 1
+expect "the play scene replays" wait_log '入力のリプレイを開始' 1
+sleep 1.5
 shot own_replay
-expect "our replay was fetched and plays" test "$(log_count 'リプレイの取得完了。再生。')" = 1
-expect "the play scene replays" grep -q '入力のリプレイを開始' "$WORK/data/log.txt"
-press c
+key c
+wait_log "$LIST_READ" 3
 sleep 1.0
 shot back_from_replay
 diff=$(compare -metric AE -fuzz 10% "$SHOTS/own_entry.png" "$SHOTS/back_from_replay.png" null: 2>&1 | cut -d' ' -f1)
@@ -115,36 +133,37 @@ curl -s -A nimbulon000 -F name=rival -F "pass=$RIVAL_PASS" -F 'message=catch me'
   -F "replay_file=@$WORK/rival.rep;filename=replay_file;type=application/octet-stream" \
   "http://127.0.0.1:$PORT/upload" >"$WORK/rival_answer.txt"
 expect "the rival's upload was stored" test "$(head -c1 "$WORK/rival_answer.txt")" = 0
-press Up         # from our entry up to "get the ranking list"
-press z
-sleep 1.0
+key Up           # from our entry up to "get the ranking list"
+key z
+wait_log "$LIST_READ" 4
 expect "the refreshed list holds both players" grep -qx 'rival' "$WORK/data/ranking_1lap_b.dat"
-press Down; press Down; press Down; press Down; press Down   # the first entry: the rival, higher score
+key Down; key Down; key Down; key Down; key Down   # the first entry: the rival, higher score
 sleep 0.3
 shot rival_selected
-press z
-sleep 2.0
+key z
+expect "the rival's replay was fetched and plays" wait_log 'リプレイの取得完了。再生。' 2
+sleep 1.5
 shot rival_replay
-expect "the rival's replay was fetched and plays" test "$(log_count 'リプレイの取得完了。再生。')" = 2
-press c
-sleep 1.0
+key c
+wait_log "$LIST_READ" 5
+sleep 0.5
 
 # Sending again with another password: the server refuses the name.
-press Up; press Up         # from the rival's entry up to "send the best play"
-press z
-sleep 1.0
-press Tab
+key Up; key Up             # from the rival's entry up to "send the best play"
+key z
+wait_dialog
+key Tab
 xdotool type --delay 60 'not-it'
-press Return
+key Return
 expect "a wrong password shows the server's refusal" answer_box 'スコア送信' wrong_password
 
 # The server goes away: downloading the list shows the failure box, and the game goes on.
 stop_server
-press Down                 # "get the ranking list"
-press z
+key Down                   # "get the ranking list"
+key z
 expect "a stopped server shows the failure box" answer_box 'スコア送信' server_stopped
 sleep 0.5
-press Up; press Up
+key Up; key Up
 sleep 0.5
 shot after_failure
 expect "the game goes on after the failure" \
