@@ -37,10 +37,11 @@ std::string configFilePath() {
     return std::string(buf, static_cast<std::size_t>(n)) + ".ini";
 }
 
-std::int32_t readProfileInt(const std::string& path, const std::string& section, const std::string& key,
-                            std::int32_t defaultValue) {
+std::vector<std::pair<std::string, std::string>> readProfileSection(const std::string& path,
+                                                                    const std::string& section) {
+    std::vector<std::pair<std::string, std::string>> entries;
     std::ifstream in(path);
-    if (!in) return defaultValue;
+    if (!in) return entries;
     std::string line;
     bool inSection = false;
     while (std::getline(in, line)) {
@@ -54,8 +55,16 @@ std::int32_t readProfileInt(const std::string& path, const std::string& section,
         if (!inSection) continue;
         const auto eq = t.find('=');
         if (eq == std::string::npos) continue;
-        if (equalsIgnoreCase(trim(t.substr(0, eq)), key)) return profileInteger(trim(t.substr(eq + 1)));
+        entries.emplace_back(trim(t.substr(0, eq)), trim(t.substr(eq + 1)));
     }
+    return entries;
+}
+
+std::int32_t readProfileInt(const std::string& path, const std::string& section, const std::string& key,
+                            std::int32_t defaultValue) {
+    // The first entry of that name counts, as with the profile functions.
+    for (const auto& [name, value] : readProfileSection(path, section))
+        if (equalsIgnoreCase(name, key)) return profileInteger(value);
     return defaultValue;
 }
 

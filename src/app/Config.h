@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 // The initialisation file beside the executable: "<program>.ini" (the program's own path with
 // ".ini" appended, since Linux executables carry no ".exe" to replace). Read, never written.
@@ -17,3 +19,8 @@ void overrideConfigFile(const std::string& path);
 // The same lookup in a given file (tests, tools).
 std::int32_t readProfileInt(const std::string& path, const std::string& section, const std::string& key,
                             std::int32_t defaultValue);
+
+// Every "key=value" entry of a section, in file order, keys and values trimmed (an empty list when
+// the file or section is missing). Lines before any section, comments (";") and lines without
+// "=" are skipped.
+std::vector<std::pair<std::string, std::string>> readProfileSection(const std::string& path, const std::string& section);

@@ -22,6 +22,10 @@ Env::Env(Platform& platform, Log* log, const EnvOptions& options)
       bgm(*music_),
       timer(log, options.clock) {
     timer.setNoSleep(options.noSleep);
+    // The player's settings from the configuration file.
+    input.bindKeys(options.keys);
+    sound.setVolume(options.effectVolume);
+    bgm.setVolume(options.musicVolume);
 }
 
 Env::~Env() {

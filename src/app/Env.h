@@ -1,5 +1,8 @@
 #pragma once
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 #include "app/FrameTimer.h"
 #include "app/MusicService.h"
 #include "app/SinCosTable.h"
@@ -22,6 +25,9 @@ struct EnvOptions {
     bool openAudio = true;        // open the platform's audio device
     MusicFactory music = nullptr;            // null = silent music (headless runs)
     RankingClientFactory ranking = nullptr; // null = no ranking server can be reached
+    int musicVolume = 100;        // percent of full level
+    int effectVolume = 100;       // percent of full level
+    std::vector<std::pair<std::string, std::string>> keys{};  // the configuration's key section
 };
 
 // The service hub: built once, in this order, and torn down in reverse (system save, timer,

@@ -24,6 +24,8 @@ public:
     virtual void stop() = 0;
     // The slot last played, -1 before any.
     virtual int currentId() const = 0;
+    // The music's volume in percent (0..100) of its full level; silent music has none to set.
+    virtual void setVolume(int percent) {}
 };
 
 // Remembers what would play and sounds nothing; reads no file.

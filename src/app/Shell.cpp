@@ -24,6 +24,10 @@ int RunShell(Platform& platform, Log& log, bool fullScreen, const MusicFactory& 
     options.fullScreen = fullScreen;
     options.music = music;
     options.ranking = ranking;
+    return RunShell(platform, log, options);
+}
+
+int RunShell(Platform& platform, Log& log, const EnvOptions& options) {
     auto env = std::make_unique<Env>(platform, &log, options);
     Screen& screen = platform.screen();
     if (!screen.isOpen()) {

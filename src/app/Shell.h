@@ -4,6 +4,7 @@
 
 class Log;
 class Platform;
+struct EnvOptions;
 
 // The program once the log exists: the service hub on the platform, the side panels and icon,
 // the scene loop from the credit scene, and the services torn down in reverse order before the
@@ -16,3 +17,5 @@ class Platform;
 // silent and offline.
 int RunShell(Platform& platform, Log& log, bool fullScreen, const MusicFactory& music = {},
              const RankingClientFactory& ranking = {});
+// The same with every setting of the service hub (full screen, volumes, keys, music, ranking).
+int RunShell(Platform& platform, Log& log, const EnvOptions& options);

@@ -1,14 +1,34 @@
 #include "input/Input.h"
+#include <algorithm>
 #include "app/Log.h"
 #include "platform/Platform.h"
 
 namespace {
 constexpr const char* kSource = "Input";
 
-// Button1..Button3 answer to either of two keys: the (Z, X, C) row and the (Space, left Shift, C)
-// row; C is in both.
-constexpr InputDevices::Key kFirstKeys[3] = {InputDevices::KeyZ, InputDevices::KeyX, InputDevices::KeyC};
-constexpr InputDevices::Key kSecondKeys[3] = {InputDevices::KeySpace, InputDevices::KeyLShift, InputDevices::KeyC};
+// The keys of each direction and button unless the configuration says otherwise, by the
+// devices' key names: Button1..Button3 answer to the (Z, X, C) row and to (Space, left Shift, C).
+const std::vector<std::string> kDefaultKeyNames[Button3 + 1] = {
+    {"Right"}, {"Down"}, {"Left"}, {"Up"}, {"Z", "Space"}, {"X", "Left Shift"}, {"C"},
+};
+// Entry names of the configuration's key section, by button.
+constexpr const char* kEntryNames[Button3 + 1] = {"RIGHT", "DOWN", "LEFT", "UP", "BUTTON1", "BUTTON2", "BUTTON3"};
+
+std::string trim(const std::string& s) {
+    const auto b = s.find_first_not_of(" \t");
+    if (b == std::string::npos) return {};
+    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
+}
+
+std::string upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+// A stick axis (-32768..32767) on the 0..65535 scale of the raw joystick path, so pads and
+// joysticks share one dead zone: the middle half.
+std::uint32_t axisPosition(int value) { return static_cast<std::uint32_t>(std::clamp(value, -32768, 32767) + 32768); }
 
 // A quarter and three quarters into [lo, hi]. Unsigned 32-bit on purpose: a driver reporting
 // lo > hi wraps the same way everywhere.
@@ -22,6 +42,7 @@ Input::Input(InputDevices* devices, Log* log) : log_(log), devices_(devices) {
     replaying_ = false;
     clearPresses();
 
+    for (int b = 0; b <= Button3; ++b) keys_[b] = defaultKeys(b);
     searchJoystick();
 
     LOG_WRITE(log_, kSource, "キーボードのDirectInputを作成");
@@ -63,6 +84,50 @@ void Input::searchJoystick() {
 }
 
 bool Input::createKeyboard() { return devices_ && devices_->createKeyboard(); }
+
+std::vector<int> Input::defaultKeys(int button) const {
+    std::vector<int> codes;
+    if (!devices_) return codes;
+    for (const std::string& name : kDefaultKeyNames[button]) {
+        const int code = devices_->keyCode(name);
+        if (code >= 0 && code < InputDevices::kKeyCodes) codes.push_back(code);
+    }
+    return codes;
+}
+
+void Input::bindKeys(const KeyEntries& entries) {
+    for (const auto& [rawEntry, value] : entries) {
+        const std::string entry = upper(trim(rawEntry));
+        int button = -1;
+        for (int b = 0; b <= Button3; ++b)
+            if (entry == kEntryNames[b]) button = b;
+        if (button < 0) {
+            LOG_WRITE(log_, kSource, "キー設定の不明な項目を無視: " + trim(rawEntry));
+            continue;
+        }
+        std::vector<int> codes;
+        std::size_t from = 0;
+        while (from <= value.size()) {
+            const std::size_t comma = std::min(value.find(',', from), value.size());
+            const std::string name = trim(value.substr(from, comma - from));
+            from = comma + 1;
+            if (name.empty()) continue;
+            const int code = devices_ ? devices_->keyCode(name) : -1;
+            if (code < 0 || code >= InputDevices::kKeyCodes) {
+                LOG_WRITE(log_, kSource, "不明なキー名を無視: " + entry + "=" + name);
+                continue;
+            }
+            if (std::find(codes.begin(), codes.end(), code) == codes.end()) codes.push_back(code);
+        }
+        if (codes.empty()) {
+            // A button nobody can press would make the game unplayable: keep what it had.
+            LOG_WRITE(log_, kSource, "使えるキーがないので既定のキーのまま: " + entry);
+            keys_[button] = defaultKeys(button);
+            continue;
+        }
+        keys_[button] = std::move(codes);
+    }
+}
 
 void Input::setAcquired(bool acquired) { acquired_ = acquired; }
 
@@ -147,27 +212,54 @@ void Input::endReplay() {
 }
 
 void Input::readDevices() {
-    bool keys[InputDevices::KeyCount] = {};
-    // Without a keyboard every key reads up; a joystick still counts.
+    bool keys[InputDevices::kKeyCodes] = {};
+    // Without a keyboard every key reads up; pads and a joystick still count.
     if (keyboardOk_) devices_->readKeyboard(keys);
+    bool down[kButtonCount] = {};
+    for (int b = 0; b <= Button3; ++b)
+        for (int code : keys_[b]) down[b] = down[b] || keys[code];
 
     InputDevices::JoyPosition stick;
     bool haveStick = false;
     // A failed read leaves the stick centred with no button for this frame: its directions and
     // buttons read up, the keys still count.
     if (joystickId_ >= 0) haveStick = devices_->readJoystick(joystickId_, stick);
+    if (haveStick) {
+        down[Left] = down[Left] || stick.x < xLeft_;
+        down[Right] = down[Right] || stick.x > xRight_;
+        down[Up] = down[Up] || stick.y < yUp_;
+        down[Down] = down[Down] || stick.y > yDown_;
+        for (int i = 0; i < 3; ++i) down[Button1 + i] = down[Button1 + i] || (stick.buttons & (1u << i)) != 0;
+    }
+    readPads(down);
 
-    const bool left = keys[InputDevices::KeyLeft] || (haveStick && stick.x < xLeft_);
-    const bool right = keys[InputDevices::KeyRight] || (haveStick && stick.x > xRight_);
-    const bool up = keys[InputDevices::KeyUp] || (haveStick && stick.y < yUp_);
-    const bool down = keys[InputDevices::KeyDown] || (haveStick && stick.y > yDown_);
-    feedDevice(Left, left);
-    feedDevice(Right, right);
-    feedDevice(Up, up);
-    feedDevice(Down, down);
-    for (int i = 0; i < 3; ++i) {
-        const bool button = keys[kFirstKeys[i]] || keys[kSecondKeys[i]] || (haveStick && (stick.buttons & (1u << i)));
-        feedDevice(Button1 + i, button);
+    feedDevice(Left, down[Left]);
+    feedDevice(Right, down[Right]);
+    feedDevice(Up, down[Up]);
+    feedDevice(Down, down[Down]);
+    for (int i = 0; i < 3; ++i) feedDevice(Button1 + i, down[Button1 + i]);
+}
+
+void Input::readPads(bool down[kButtonCount]) {
+    if (!devices_) return;
+    InputDevices::PadState pads[InputDevices::kMaxPads];
+    const int n = std::clamp(devices_->readPads(pads, InputDevices::kMaxPads), 0, InputDevices::kMaxPads);
+    if (n != padCount_) {
+        LOG_VALUE(log_, kSource, "ゲームパッドの数", n);
+        padCount_ = n;
+    }
+    // Every pad counts: south fires, east is the bullet-size button, Start or north the third;
+    // the d-pad and the left stick move, with the joystick's dead zone.
+    const std::uint32_t lo = quarter(0, 65535), hi = threeQuarters(0, 65535);
+    for (int i = 0; i < n; ++i) {
+        const InputDevices::PadState& p = pads[i];
+        down[Left] = down[Left] || p.left || axisPosition(p.leftX) < lo;
+        down[Right] = down[Right] || p.right || axisPosition(p.leftX) > hi;
+        down[Up] = down[Up] || p.up || axisPosition(p.leftY) < lo;
+        down[Down] = down[Down] || p.down || axisPosition(p.leftY) > hi;
+        down[Button1] = down[Button1] || p.south;
+        down[Button2] = down[Button2] || p.east;
+        down[Button3] = down[Button3] || p.start || p.north;
     }
 }
 

@@ -1,12 +1,15 @@
 #pragma once
 #include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 #include "input/InputButton.h"
 #include "input/InputTrace.h"
 
 class Log;
 class InputDevices;
 
-// Keyboard and the first joystick reduced to the game's buttons, in two sets: the play set (what
+// Keyboard, game pads and the first raw joystick reduced to the game's buttons, in two sets: the play set (what
 // the characters react to; fed from the trace during a replay) and the live set (always the
 // devices, so a replay can still be left or fast-forwarded). Each button has a held state and a
 // count of presses not yet consumed, so a press that one poll saw still counts once even if the
@@ -34,6 +37,15 @@ public:
     virtual void feedDevice(int button, bool down);
     // Play set: counts a press when the button goes down, then stores the state.
     virtual void setButton(int button, bool down);
+
+    // Entries of the configuration's key section, in file order: UP, DOWN, LEFT, RIGHT, BUTTON1,
+    // BUTTON2, BUTTON3, each a comma-separated list of key names, replacing that button's keys.
+    // Unknown entries and key names are logged and ignored; an entry left with no known key
+    // keeps the button's default keys.
+    using KeyEntries = std::vector<std::pair<std::string, std::string>>;
+    void bindKeys(const KeyEntries& entries);
+    // The key codes of a direction or button (Right..Button3), for tests.
+    const std::vector<int>& keysOf(int button) const { return keys_[button]; }
 
     // Window activation: the devices are read only while acquired; otherwise every button keeps
     // the state it had.
@@ -69,6 +81,8 @@ private:
     bool createKeyboard();
     void searchJoystick();
     void readDevices();
+    void readPads(bool down[kButtonCount]);
+    std::vector<int> defaultKeys(int button) const;
     // One recording or replay step at the end of update(); nothing to do until traces exist.
     void stepTrace();
 
@@ -82,6 +96,8 @@ private:
     std::int32_t joystickId_ = -1;  // -1: no joystick in use
     std::uint32_t xLeft_ = 0, yUp_ = 0, xRight_ = 0, yDown_ = 0;
     bool acquired_ = false;
+    std::vector<int> keys_[Button3 + 1];  // key codes of each direction and button
+    int padCount_ = 0;                    // pads connected at the last poll
 
     InputTrace trace_;
     std::size_t replayCursor_ = 0;  // index in trace_ of the next run to apply

@@ -34,6 +34,9 @@ public:
     void prepare(int id);
     void stop() override;
 
+    // The music's volume in percent (0..100) of its full level.
+    void setVolume(int percent) override { output_.setVolume(percent); }
+
     midiplayer::Player& player() { return player_; }
     midiplayer::Output& output() { return output_; }
     const midiplayer::Score& score(int id) const { return scores_.at(id); }

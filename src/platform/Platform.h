@@ -36,20 +36,38 @@ public:
     virtual bool pollEvent(WindowEvent& event) = 0;
 };
 
-// Keyboard and joystick as the input service reads them.
+// Keyboard, joystick and game pads as the input service reads them.
 class InputDevices {
 public:
+    // The keys the game answers to unless the configuration says otherwise. Each has a key code
+    // of the device (keyCode of its name); keyboard readings are indexed by key code.
     enum Key { KeyRight, KeyDown, KeyLeft, KeyUp, KeyZ, KeySpace, KeyX, KeyLShift, KeyC, KeyCount };
+    static constexpr int kKeyCodes = 512;
     struct JoyPosition { std::uint32_t x = 0, y = 0, buttons = 0; };  // buttons: bit 0 = button 1
     struct JoyCaps { std::uint32_t xMin = 0, xMax = 0, yMin = 0, yMax = 0; };
+    // A pad whose layout is known (a mapping database names its buttons by place): the face
+    // buttons by compass point, the d-pad, Start, and the left stick (-32768..32767, y down).
+    struct PadState {
+        bool south = false, east = false, west = false, north = false, start = false;
+        bool up = false, down = false, left = false, right = false;
+        int leftX = 0, leftY = 0;
+    };
+    static constexpr int kMaxPads = 8;
 
     virtual ~InputDevices() = default;
     virtual bool createKeyboard() = 0;
-    // keys[k] true while key k is down.
-    virtual void readKeyboard(bool keys[KeyCount]) = 0;
+    // The device's code for a key name ("Z", "Space", "Left Shift", "Return", "Keypad 8"...);
+    // -1 for a name it does not know.
+    virtual int keyCode(const std::string& name) = 0;
+    // keys[code] true while that key is down.
+    virtual void readKeyboard(bool keys[kKeyCodes]) = 0;
+    // The raw joystick path, for devices without a known layout.
     virtual int joystickPorts() = 0;
     virtual bool readJoystick(int id, JoyPosition& position) = 0;
     virtual bool joystickCaps(int id, JoyCaps& caps) = 0;
+    // Every pad with a known layout connected now (plugged in at start or later), at most max;
+    // returns how many were written.
+    virtual int readPads(PadState* pads, int max) = 0;
 };
 
 // How the audio thread kept up: a block that took longer to render than it lasts, or that was

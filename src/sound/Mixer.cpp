@@ -27,8 +27,18 @@ void Mixer::renderBlock(std::int16_t* out, int frames, const double* startMs) {
     std::lock_guard<std::mutex> lock(mutex_);
     scratch_.assign(static_cast<std::size_t>(frames) * kChannels, 0.0f);
     for (MixerSource* s : sources_) {
-        if (startMs) s->mixIntoAt(scratch_.data(), frames, *startMs);
-        else s->mixInto(scratch_.data(), frames);
+        const float volume = s->volume();
+        // Turned down: mixed on its own and scaled; still mixed when silent, so its voices and
+        // music go on in time.
+        float* into = scratch_.data();
+        if (volume < 1.0f) {
+            own_.assign(scratch_.size(), 0.0f);
+            into = own_.data();
+        }
+        if (startMs) s->mixIntoAt(into, frames, *startMs);
+        else s->mixInto(into, frames);
+        if (volume < 1.0f)
+            for (std::size_t i = 0; i < own_.size(); ++i) scratch_[i] += own_[i] * volume;
     }
     for (std::size_t i = 0; i < scratch_.size(); ++i) {
         const float v = std::clamp(scratch_[i], -1.0f, 1.0f);

@@ -1,4 +1,6 @@
 #pragma once
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -15,6 +17,14 @@ public:
     // that knows when its messages were due can place them on their frame. By default the time
     // is not used.
     virtual void mixIntoAt(float* out, int frames, double startMs) { mixInto(out, frames); }
+
+    // How loud the mixer adds this source, in percent of the level it is made at (0..100; the
+    // player's volume settings). Any thread.
+    void setVolume(int percent) { volume_.store(static_cast<float>(std::clamp(percent, 0, 100)) / 100.0f); }
+    float volume() const { return volume_.load(); }
+
+private:
+    std::atomic<float> volume_{1.0f};
 };
 
 // The game's one mix: every source added together, clipped to 16 bits. The audio device pulls
@@ -49,4 +59,5 @@ private:
     std::mutex mutex_;
     std::vector<MixerSource*> sources_;
     std::vector<float> scratch_;
+    std::vector<float> own_;  // one source's part, when it is turned down
 };

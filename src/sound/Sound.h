@@ -32,6 +32,8 @@ public:
     void unload(int id);
 
     bool isLoaded(int id) const { return voices_.has(id); }
+    // The effects' volume in percent (0..100) of their full level.
+    void setVolume(int percent) { voices_.setVolume(percent); }
 
 private:
     Mixer* mixer_;

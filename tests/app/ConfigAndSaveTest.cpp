@@ -96,3 +96,37 @@ TEST(SystemSave, MissingDataFolderFailsSilently) {
     save.Write();
     EXPECT_FALSE(std::filesystem::exists("./data"));
 }
+
+TEST(Config, SectionEntriesComeInFileOrderTrimmed) {
+    TempWorkDir dir;
+    std::ofstream("game.ini") << "[CONFIG]\nMUSIC_VOLUME=40\n[keys]\n BUTTON1 = Z, Space \n; BUTTON2=Q\nnoise\nUP=Keypad 8\n"
+                                 "[KEYS2]\nDOWN=S\n[Keys]\nLEFT=A\n";
+    using Entries = std::vector<std::pair<std::string, std::string>>;
+    // The section's name ignores case; a second block of the same section adds to the first.
+    EXPECT_EQ(readProfileSection("game.ini", "KEYS"),
+              (Entries{{"BUTTON1", "Z, Space"}, {"UP", "Keypad 8"}, {"LEFT", "A"}}));
+    EXPECT_TRUE(readProfileSection("game.ini", "MISSING").empty());
+    EXPECT_TRUE(readProfileSection("missing.ini", "KEYS").empty());
+    EXPECT_EQ(readProfileInt("game.ini", "CONFIG", "MUSIC_VOLUME", 100), 40);
+}
+
+TEST(Config, TheHubAppliesKeysAndVolumesFromTheSettings) {
+    // Music that remembers the volume it was given.
+    struct LoudnessMusic : SilentMusic {
+        int* volume;
+        explicit LoudnessMusic(int* v) : volume(v) {}
+        void setVolume(int percent) override { *volume = percent; }
+    };
+    int musicVolume = -1;
+    HeadlessPlatform platform;
+    Log log{""};
+    EnvOptions options{false, nullptr, true, false};
+    options.musicVolume = 30;
+    options.keys = {{"BUTTON1", "A"}};
+    options.music = [&musicVolume](Log*, Mixer*) { return std::make_unique<LoudnessMusic>(&musicVolume); };
+    Env env(platform, &log, options);
+    EXPECT_EQ(musicVolume, 30);
+    platform.inputDevices().keys[platform.inputDevices().keyCode("A")] = true;
+    env.input.update();
+    EXPECT_TRUE(env.input.isDown(Button1));
+}

@@ -274,4 +274,98 @@ TEST(InputWithoutDevices, NoDevicesMeansNothingIsEverDown) {
     EXPECT_EQ(log.lines.back(), "Input: 入力環境の初期化に失敗");
 }
 
+// --- keys from the configuration -----------------------------------------------------------
+
+// Which of the seven directions and buttons are held after one poll with these keys down.
+std::vector<int> heldAfter(HeadlessInputDevices& devices, Input& input, const std::vector<std::string>& names) {
+    for (bool& k : devices.keys) k = false;
+    for (const std::string& n : names) devices.keys[devices.keyCode(n)] = true;
+    input.update();
+    std::vector<int> held;
+    for (int b = 0; b <= Button3; ++b)
+        if (input.playHeld(b)) held.push_back(b);
+    return held;
+}
+
+TEST_F(InputFixture, TheKeysSectionReplacesAButtonsKeysAndLogsWhatItCannotUse) {
+    Input input(&devices, &log);
+    log.lines.clear();
+    input.bindKeys({{"BUTTON1", "A, Return"},
+                    {"up", " Keypad 8 "},
+                    {"JUMP", "Z"},          // no such entry
+                    {"BUTTON2", "Nope"},    // no usable key: keeps X and left Shift
+                    {"LEFT", "Foo,,Keypad 4"}});
+    const std::vector<std::string> expected = {
+        "Input: キー設定の不明な項目を無視: JUMP",
+        "Input: 不明なキー名を無視: BUTTON2=Nope",
+        "Input: 使えるキーがないので既定のキーのまま: BUTTON2",
+        "Input: 不明なキー名を無視: LEFT=Foo",
+    };
+    EXPECT_EQ(log.lines, expected);
+    struct Case { std::vector<std::string> keys; std::vector<int> held; };
+    const Case cases[] = {
+        {{"A"}, {Button1}},
+        {{"Return"}, {Button1}},
+        {{"Z"}, {}},                   // Z no longer fires
+        {{"Space"}, {}},
+        {{"Keypad 8"}, {Up}},
+        {{"Up"}, {}},
+        {{"X"}, {Button2}},            // default kept
+        {{"Left Shift"}, {Button2}},
+        {{"Keypad 4"}, {Left}},
+        {{"C", "Right"}, {Right, Button3}},  // untouched entries keep their defaults
+    };
+    for (const Case& c : cases) EXPECT_EQ(heldAfter(devices, input, c.keys), c.held) << c.keys.front();
+}
+
+TEST_F(InputFixture, TheSameKeyMayServeTwoButtons) {
+    Input input(&devices, &log);
+    input.bindKeys({{"BUTTON3", "C, Space"}});
+    EXPECT_EQ(heldAfter(devices, input, {"Space"}), (std::vector<int>{Button1, Button3}));
+}
+
+// --- game pads ------------------------------------------------------------------------------
+
+TEST_F(InputFixture, PadButtonsAndStickByPlace) {
+    Input input(&devices, &log);
+    using P = InputDevices::PadState;
+    struct Case { const char* name; P pad; std::vector<int> held; };
+    auto with = [](auto set) { P p; set(p); return p; };
+    const Case cases[] = {
+        {"south", with([](P& p) { p.south = true; }), {Button1}},
+        {"east", with([](P& p) { p.east = true; }), {Button2}},
+        {"north", with([](P& p) { p.north = true; }), {Button3}},
+        {"start", with([](P& p) { p.start = true; }), {Button3}},
+        {"west does nothing", with([](P& p) { p.west = true; }), {}},
+        {"d-pad", with([](P& p) { p.up = p.left = true; }), {Left, Up}},
+        {"d-pad", with([](P& p) { p.down = p.right = true; }), {Right, Down}},
+        // The stick has the joystick's dead zone: the middle half of each axis.
+        {"stick just inside", with([](P& p) { p.leftX = -16385; p.leftY = 16383; }), {}},
+        {"stick left and down", with([](P& p) { p.leftX = -16386; p.leftY = 16384; }), {Down, Left}},
+        {"stick right and up", with([](P& p) { p.leftX = 32767; p.leftY = -32768; }), {Right, Up}},
+    };
+    for (const Case& c : cases) {
+        devices.pads = {c.pad};
+        EXPECT_EQ(heldAfter(devices, input, {}), c.held) << c.name;
+    }
+}
+
+TEST_F(InputFixture, PadsPluggedInOrPulledOutWhilePlayingCountAtOnce) {
+    Input input(&devices, &log);
+    input.update();
+    EXPECT_FALSE(input.playHeld(Button1));
+    log.lines.clear();
+
+    InputDevices::PadState fire;
+    fire.south = true;
+    devices.pads = {InputDevices::PadState{}, fire};  // two pads: either one counts
+    input.update();
+    EXPECT_TRUE(input.takePress(Button1));
+    devices.pads.clear();
+    input.update();
+    EXPECT_FALSE(input.playHeld(Button1));
+    const std::vector<std::string> expected = {"Input: ゲームパッドの数 = 2", "Input: ゲームパッドの数 = 0"};
+    EXPECT_EQ(log.lines, expected);
+}
+
 }  // namespace

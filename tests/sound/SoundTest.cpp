@@ -331,3 +331,24 @@ TEST(ShippedEffects, EveryEffectFileLoads) {
 }
 
 }  // namespace
+
+TEST_F(SoundFixture, TheEffectVolumeScalesWhatTheMixerHears) {
+    // 100 is the level the effect is made at; 50 half of it; 0 silence, with the voice still
+    // running in time (it is over after the same frames).
+    struct Case { int percent; std::vector<int> expected; };
+    const Case cases[] = {
+        {100, kFourRendered},
+        {50, {8192, 0, -8192, -4096, 0, 2048, 4096, 4096}},
+        {0, {0, 0, 0, 0, 0, 0, 0, 0}},
+        {250, kFourRendered},  // out of range: clamped to 100
+    };
+    for (const Case& c : cases) {
+        Sound sound(&mixer, &log);
+        sound.load(file("a.wav", pcm8(kFour)), Click);
+        sound.setVolume(c.percent);
+        sound.play(Click, false);
+        EXPECT_EQ(render(8), c.expected) << c.percent;
+        sound.setVolume(100);
+        EXPECT_EQ(render(2), (std::vector<int>{0, 0})) << c.percent << ": the effect ran on while turned down";
+    }
+}

@@ -16,8 +16,25 @@ bool HeadlessScreen::pollEvent(WindowEvent& event) {
     return true;
 }
 
-void HeadlessInputDevices::readKeyboard(bool out[KeyCount]) {
-    for (int k = 0; k < KeyCount; ++k) out[k] = keyboardAvailable && keys[k];
+int HeadlessInputDevices::keyCode(const std::string& name) {
+    static const char* const kDefaults[KeyCount] = {"Right", "Down", "Left", "Up", "Z", "Space", "X", "Left Shift", "C"};
+    for (int k = 0; k < KeyCount; ++k)
+        if (name == kDefaults[k]) return k;
+    if (name.size() == 1 && name[0] >= 'A' && name[0] <= 'Z') return 100 + (name[0] - 'A');
+    static const char* const kMore[] = {"Return", "Left Ctrl", "Right Shift", "Keypad 8", "Keypad 2", "Keypad 4", "Keypad 6"};
+    for (int i = 0; i < static_cast<int>(sizeof kMore / sizeof kMore[0]); ++i)
+        if (name == kMore[i]) return 200 + i;
+    return -1;
+}
+
+void HeadlessInputDevices::readKeyboard(bool out[kKeyCodes]) {
+    for (int k = 0; k < kKeyCodes; ++k) out[k] = keyboardAvailable && keys[k];
+}
+
+int HeadlessInputDevices::readPads(PadState* out, int max) {
+    int n = 0;
+    for (; n < max && n < static_cast<int>(pads.size()); ++n) out[n] = pads[static_cast<std::size_t>(n)];
+    return n;
 }
 
 bool HeadlessInputDevices::readJoystick(int id, JoyPosition& position) {

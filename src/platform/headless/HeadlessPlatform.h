@@ -22,21 +22,25 @@ public:
     std::deque<WindowEvent> events;    // queued by tests
 };
 
-// Keys and joystick set by the caller.
+// Keys, joystick and pads set by the caller. Key codes: the default keys are their Key values;
+// a few more names (letters, Return, Left Ctrl...) have codes from 100 up.
 class HeadlessInputDevices : public InputDevices {
 public:
     bool createKeyboard() override { return keyboardAvailable; }
-    void readKeyboard(bool out[KeyCount]) override;
+    int keyCode(const std::string& name) override;
+    void readKeyboard(bool out[kKeyCodes]) override;
     int joystickPorts() override { return joystickPortCount; }
     bool readJoystick(int id, JoyPosition& position) override;
     bool joystickCaps(int id, JoyCaps& caps) override;
+    int readPads(PadState* out, int max) override;
 
     bool keyboardAvailable = true;
-    bool keys[KeyCount] = {};
+    bool keys[kKeyCodes] = {};
     int joystickPortCount = 0;
     int joystickId = -1;  // the id that answers, -1 none
     JoyPosition joystick;
     JoyCaps caps{0, 65535, 0, 65535};
+    std::vector<PadState> pads;  // connected pads, in order
 };
 
 // No device unless a test asks for one; the test then pulls from the mixer itself.

@@ -20,21 +20,43 @@ std::unique_ptr<Platform> makeSdlPlatform() { return std::make_unique<SdlPlatfor
 // --- keyboard and joystick ---------------------------------------------------------------
 
 SdlInputDevices::~SdlInputDevices() {
+    for (SDL_GameController* pad : pads_) SDL_GameControllerClose(pad);
     if (joystick_) SDL_JoystickClose(joystick_);
 }
 
-void SdlInputDevices::readKeyboard(bool keys[KeyCount]) {
+int SdlInputDevices::keyCode(const std::string& name) {
+    // Names of key positions as SDL gives them ("Z", "Space", "Left Shift", "Return"), the same
+    // positions the default keys use; a name SDL knows only as a key symbol goes through the
+    // current keyboard layout.
+    SDL_Scancode code = SDL_GetScancodeFromName(name.c_str());
+    if (code == SDL_SCANCODE_UNKNOWN) {
+        const SDL_Keycode key = SDL_GetKeyFromName(name.c_str());
+        if (key != SDLK_UNKNOWN) code = SDL_GetScancodeFromKey(key);
+    }
+    if (code == SDL_SCANCODE_UNKNOWN || code >= kKeyCodes) return -1;
+    return static_cast<int>(code);
+}
+
+void SdlInputDevices::readKeyboard(bool keys[kKeyCodes]) {
     SDL_PumpEvents();
-    const Uint8* state = SDL_GetKeyboardState(nullptr);
-    static constexpr SDL_Scancode kCodes[KeyCount] = {
-        SDL_SCANCODE_RIGHT, SDL_SCANCODE_DOWN, SDL_SCANCODE_LEFT,   SDL_SCANCODE_UP, SDL_SCANCODE_Z,
-        SDL_SCANCODE_SPACE, SDL_SCANCODE_X,    SDL_SCANCODE_LSHIFT, SDL_SCANCODE_C,
-    };
-    for (int k = 0; k < KeyCount; ++k) keys[k] = state[kCodes[k]] != 0;
+    int count = 0;
+    const Uint8* state = SDL_GetKeyboardState(&count);
+    for (int k = 0; k < kKeyCodes; ++k) keys[k] = k < count && state[k] != 0;
+}
+
+bool SdlInputDevices::startJoysticks() {
+    if (started_) return true;
+    // Face buttons by where they sit, not by what is printed on them: south fires on every pad.
+    SDL_SetHint(SDL_HINT_GAMECONTROLLER_USE_BUTTON_LABELS, "0");
+    if (SDL_InitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER) != 0) return false;
+    // SDL's own database knows the common pads; a player's file beside the game's data adds more.
+    SDL_GameControllerAddMappingsFromFile("data/gamecontrollerdb.txt");
+    started_ = true;
+    return true;
 }
 
 int SdlInputDevices::joystickPorts() {
-    if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) return 0;
+    if (!startJoysticks()) return 0;
     return SDL_NumJoysticks();
 }
 
@@ -47,6 +69,8 @@ SDL_Joystick* SdlInputDevices::open(int id) {
 }
 
 bool SdlInputDevices::readJoystick(int id, JoyPosition& position) {
+    // Devices SDL knows the layout of are read as pads, by the names of their buttons.
+    if (SDL_IsGameController(id)) return false;
     SDL_Joystick* j = open(id);
     if (!j) return false;
     SDL_JoystickUpdate();
@@ -60,9 +84,49 @@ bool SdlInputDevices::readJoystick(int id, JoyPosition& position) {
 }
 
 bool SdlInputDevices::joystickCaps(int id, JoyCaps& caps) {
-    if (!open(id)) return false;
+    if (SDL_IsGameController(id) || !open(id)) return false;
     caps = JoyCaps{0, 65535, 0, 65535};
     return true;
+}
+
+int SdlInputDevices::readPads(PadState* out, int max) {
+    if (!startJoysticks()) return 0;
+    // Looks for devices plugged in since the last poll and lets go of those pulled out.
+    SDL_GameControllerUpdate();
+    for (auto it = pads_.begin(); it != pads_.end();) {
+        if (SDL_GameControllerGetAttached(*it)) {
+            ++it;
+            continue;
+        }
+        SDL_GameControllerClose(*it);
+        it = pads_.erase(it);
+    }
+    const int devices = SDL_NumJoysticks();
+    for (int i = 0; i < devices; ++i) {
+        const SDL_JoystickID instance = SDL_JoystickGetDeviceInstanceID(i);
+        if (instance < 0 || std::find(seen_.begin(), seen_.end(), instance) != seen_.end()) continue;
+        seen_.push_back(instance);
+        if (!SDL_IsGameController(i)) continue;
+        if (SDL_GameController* pad = SDL_GameControllerOpen(i)) pads_.push_back(pad);
+    }
+    int n = 0;
+    for (SDL_GameController* pad : pads_) {
+        if (n >= max) break;
+        auto button = [pad](SDL_GameControllerButton b) { return SDL_GameControllerGetButton(pad, b) != 0; };
+        PadState& p = out[n++];
+        p.south = button(SDL_CONTROLLER_BUTTON_A);
+        p.east = button(SDL_CONTROLLER_BUTTON_B);
+        p.west = button(SDL_CONTROLLER_BUTTON_X);
+        p.north = button(SDL_CONTROLLER_BUTTON_Y);
+        p.start = button(SDL_CONTROLLER_BUTTON_START);
+        p.up = button(SDL_CONTROLLER_BUTTON_DPAD_UP);
+        p.down = button(SDL_CONTROLLER_BUTTON_DPAD_DOWN);
+        p.left = button(SDL_CONTROLLER_BUTTON_DPAD_LEFT);
+        p.right = button(SDL_CONTROLLER_BUTTON_DPAD_RIGHT);
+        p.leftX = SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTX);
+        p.leftY = SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTY);
+    }
+    return n;
 }
 
 // --- audio -------------------------------------------------------------------------------------

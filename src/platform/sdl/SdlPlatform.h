@@ -37,19 +37,27 @@ private:
     bool fullScreen_ = false;
 };
 
+// Keys by SDL scancode; pads through SDL's game controller layer and its mapping database
+// (plugged in at start or later); the raw joystick path for devices without a mapping.
 class SdlInputDevices : public InputDevices {
 public:
     ~SdlInputDevices() override;
     bool createKeyboard() override { return true; }
-    void readKeyboard(bool keys[KeyCount]) override;
+    int keyCode(const std::string& name) override;
+    void readKeyboard(bool keys[kKeyCodes]) override;
     int joystickPorts() override;
     bool readJoystick(int id, JoyPosition& position) override;
     bool joystickCaps(int id, JoyCaps& caps) override;
+    int readPads(PadState* pads, int max) override;
 
 private:
+    bool startJoysticks();
     SDL_Joystick* open(int id);
     SDL_Joystick* joystick_ = nullptr;
     int joystickId_ = -1;
+    bool started_ = false;
+    std::vector<SDL_GameController*> pads_;
+    std::vector<SDL_JoystickID> seen_;  // devices already looked at for a pad mapping
 };
 
 class SdlAudioDevice : public AudioDevice {
