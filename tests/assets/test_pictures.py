@@ -263,12 +263,56 @@ def test_parser_rejects_bad_files():
         check('parser: %s' % name, got == ok)
 
 
+def test_readability(bmps):
+    """Own shots never look like enemy bullets, the HUD icons differ, explosions end in smoke."""
+    sh, fx = bmps.get(106), bmps.get(110)
+    if not sh or not fx:
+        return
+
+    def cell(rows, x, y, w, h):
+        return [r[x:x + w] for r in rows[y:y + h]]
+
+    def mean(ps):
+        n = max(1, len(ps))
+        return tuple(sum(p[i] for p in ps) / n for i in range(3))
+
+    def extent(c):
+        pts = [(x, y) for y, r in enumerate(c) for x, p in enumerate(r) if visible(p)]
+        xs, ys = [x for x, _ in pts], [y for _, y in pts]
+        return max(xs) - min(xs) + 1, max(ys) - min(ys) + 1
+
+    for k in range(4):
+        pod, own = cell(sh, 32 * k, 128, 32, 32), cell(sh, 256 + 32 * k, 128, 32, 32)
+        pr, pg, pb = mean([p for r in pod for p in r if 60 < luma(p) < 230])
+        orr, og, ob = mean([p for r in own for p in r if 60 < luma(p) < 230])
+        check('pod shot frame %d is green like the ship\'s shot' % k, pg > pb + 40 and pg > pr and og > ob + 40,
+              '%.0f,%.0f,%.0f' % (pr, pg, pb))
+        w, h = extent(pod)
+        check('pod shot frame %d is a needle, not an orb' % k, h >= 2 * w, '%dx%d' % (w, h))
+    stock, item = cell(sh, 16, 160, 16, 16), cell(sh, 32, 160, 32, 32)
+    sr, sg, sb = mean([p for r in stock for p in r if luma(p) > 40])
+    ir, ig, ib = mean([p for r in item for p in r if luma(p) > 40])
+    check('stock icon and item icon differ in colour', sb > sg + 30 and ig > ib + 30,
+          'stock %.0f,%.0f,%.0f item %.0f,%.0f,%.0f' % (sr, sg, sb, ir, ig, ib))
+    # A diamond leaves its corners empty along the axes' diagonals; the round stock fills them.
+    check('stock icon is round, not a diamond', visible(stock[4][4]) and visible(stock[11][11]))
+    for k in (5, 6, 7):
+        smoke = [p for r in cell(fx, 64 * k, 0, 64, 64) for p in r if visible(p)]
+        check('explosion frame %d is grey smoke, not brown' % k,
+              all(abs(p[0] - p[2]) <= 16 and abs(p[0] - p[1]) <= 16 for p in smoke))
+    covered = [coverage(cell(fx, 64 * k, 0, 64, 64)) for k in (5, 6, 7)]
+    bright = [sum(luma(p) for r in cell(fx, 64 * k, 0, 64, 64) for p in r if visible(p)) for k in (5, 6, 7)]
+    check('explosion smoke thins out and fades', covered[0] > covered[1] > covered[2] and bright[0] > bright[1] > bright[2],
+          '%s %s' % (covered, bright))
+
+
 def main():
     test_parser_rejects_bad_files()
     bmps = test_files()
     test_table(bmps)
     test_geometry(bmps)
     test_bullets(bmps)
+    test_readability(bmps)
     if '--no-generate' not in sys.argv:
         test_generator()
     line = '%d passed, %d failed' % (results['passed'], results['failed'])

@@ -23,10 +23,16 @@ def explosion(frame):
         if frame < 2:
             L.glow(L.circle(32, 32, 10 - 4 * frame), (255, 255, 240))
     else:
-        smoke = np.clip(body * 2, 0, 1) * (1.4 - t)
-        col = np.stack([90 + 60 * smoke, 70 + 40 * smoke, 70 + 30 * smoke], 2)
-        # smoke puffs that thin out: the threshold rises frame by frame
-        L.paint((smoke + (n - 0.5) * 0.8 > 0.1 + 0.18 * (frame - 5)).astype(np.float32), col)
+        # Smoke that fades: cool grey puffs, darker and sparser frame by frame, so the last frames
+        # melt into the background instead of leaving brown stains on it.
+        k = frame - 5                      # 0, 1, 2
+        puff = np.clip(body * 2, 0, 1)
+        grey = (150, 105, 62)[k] * (0.65 + 0.35 * puff)
+        col = np.stack([grey, grey + 4, grey + 12], 2)
+        # dissolve on the noise: the share of covered pixels falls each frame
+        fine = value_noise(64 * 4, 64 * 4, 20, seed=31 + frame, octaves=2)
+        keep = ((puff > 0.08) & (fine + 0.25 * puff > (0.45, 0.62, 0.78)[k])).astype(np.float32)
+        L.paint(keep, col)
     return L.resolve(premultiply=frame < 5, cutoff=0.5)
 
 

@@ -51,10 +51,18 @@ def life_icon():
 
 
 def stock_icon():
+    """A round violet token with four arrows pointing in (a stock shrinks the bullets): round and
+    violet where the item-count icon is a green diamond."""
     L = Layer(16, 16)
-    m = L.polygon([(8, 1), (14, 8), (8, 15), (2, 8)])
-    L.body(m, '#5ee6b8', outline='#0a2a24', ow=0.8, radius=1.5, spec=0.8)
-    L.paint(L.polygon([(8, 4), (10, 8), (8, 8)]), '#eafff6')
+    L.ball(8, 8, 6.6, '#a070ff', outline='#1c0a3a', ow=0.9, spec=0.7)
+    for k in range(4):
+        a = k * math.pi / 2 + math.pi / 4
+        ux, uy = math.cos(a), math.sin(a)
+        vx, vy = -uy, ux
+        tip = (8 + ux * 1.6, 8 + uy * 1.6)
+        base = [(8 + ux * 5.0 + vx * 1.9, 8 + uy * 5.0 + vy * 1.9), (8 + ux * 5.0 - vx * 1.9, 8 + uy * 5.0 - vy * 1.9)]
+        L.paint(L.polygon([tip] + base), '#f4ecff')
+    L.paint(L.circle(8, 8, 1.0), '#ffffff')
     return L.resolve()
 
 
@@ -90,10 +98,12 @@ def gem(n):
 def player_shot(frame, pod_shot):
     L = Layer(32, 32)
     if pod_shot:
-        r = 3.2 + 0.4 * (frame % 2)
-        L.glow(L.blur(L.circle(16, 16, r + 1.5), 1.2), (90, 200, 255), 0.9)
-        L.paint(L.circle(16, 16, r), '#9ae8ff')
-        L.paint(L.circle(15.5, 15.5, r * 0.5), '#f2fcff')
+        # The pod's shot is the ship's own kind: a slimmer, shorter green needle, so it never
+        # reads as an enemy bullet (those are round with a white core).
+        ln = 7 + 1.0 * (frame % 2)
+        L.glow(L.blur(L.ellipse(16, 16, 2.4, ln), 0.9), (150, 255, 110), 0.8)
+        L.paint(L.ellipse(16, 16, 1.3, ln - 1.5), '#c8ff9a')
+        L.paint(L.ellipse(16, 15 - frame % 2, 0.6, ln - 3), '#fbfff2')
         return L.resolve(premultiply=True)
     ln = 11 + 1.5 * (frame % 2)
     L.glow(L.blur(L.ellipse(16, 16, 3.5, ln), 1.0), (150, 255, 110), 0.9)
