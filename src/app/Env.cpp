@@ -20,7 +20,8 @@ Env::Env(Platform& platform, Log* log, const EnvOptions& options)
       sound(options.openAudio && platform.audioDevice().open(&mixer) ? &mixer : nullptr, log),
       music_(makeMusic(options, log, platform.audioDevice().isOpen() ? &mixer : nullptr)),
       bgm(*music_),
-      timer(log, options.clock) {
+      timer(log, options.clock),
+      save(SystemSave::kDefaultPath, log) {
     timer.setNoSleep(options.noSleep);
     // The player's settings from the configuration file.
     input.bindKeys(options.keys);

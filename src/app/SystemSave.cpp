@@ -4,11 +4,13 @@
 #include <fstream>
 #include <vector>
 #include "app/AtomicFile.h"
+#include "app/Log.h"
 
 namespace {
 constexpr std::int32_t kTutorialMark = 1;
 constexpr std::int32_t kShortCourseMark = 12345;
 constexpr std::int32_t kFullCourseMark = 999;
+constexpr const char* kSource = "SystemSave";
 
 // 0 when the read fails, as a failed read leaves the word zero.
 std::int32_t readWord(std::ifstream& in) {
@@ -47,7 +49,7 @@ void putText(std::vector<unsigned char>& out, const std::string& s) {
 }
 }  // namespace
 
-SystemSave::SystemSave(std::string path) : path_(std::move(path)) { Read(); }
+SystemSave::SystemSave(std::string path, Log* log) : path_(std::move(path)), log_(log) { Read(); }
 
 void SystemSave::Read() {
     std::ifstream in(path_, std::ios::binary);
@@ -58,9 +60,12 @@ void SystemSave::Read() {
     name = readText(in);
     password = readText(in);
     comment = readText(in);
+    // Every field of a whole file is read without touching its end; a short one (or a folder in
+    // the file's place) fails a read on the way.
+    if (!in && log_) LOG_WRITE(log_, kSource, "システムセーブが壊れている。読めたところまで使う。ファイル名：" + path_);
 }
 
-void SystemSave::Write() const {
+bool SystemSave::Write() const {
     std::vector<unsigned char> out;
     putWord(out, tutorialCleared ? kTutorialMark : 0);
     putWord(out, shortCourseCleared ? kShortCourseMark : 0);
@@ -68,5 +73,7 @@ void SystemSave::Write() const {
     putText(out, name);
     putText(out, password);
     putText(out, comment);
-    writeFileAtomically(path_, out);
+    if (writeFileAtomically(path_, out)) return true;
+    if (log_) LOG_WRITE(log_, kSource, "システムセーブの書き出しに失敗。前のセーブはそのまま。ファイル名：" + path_);
+    return false;
 }

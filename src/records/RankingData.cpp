@@ -53,8 +53,17 @@ bool RankingData::load(const std::string& fileName) {
         LOG_WRITE(log_, kSource, "ランキングの読み出しに失敗。ファイル名：" + fileName);
         return false;
     }
-    parse(file);
+    // Parsed aside first: a file that opens but cannot be read (a folder in its place, a failing
+    // disk) is a failed read that leaves the list as it was, not an empty list.
+    RankingData fresh(log_);
+    fresh.parse(file);
+    const bool readError = std::ferror(file) != 0;
     std::fclose(file);
+    if (readError) {
+        LOG_WRITE(log_, kSource, "ランキングの読み出しに失敗。ファイル名：" + fileName);
+        return false;
+    }
+    records_ = std::move(fresh.records_);
     LOG_WRITE(log_, kSource, "ランキングファイル読み込み ファイル名：" + fileName);
     return true;
 }

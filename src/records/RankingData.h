@@ -22,7 +22,7 @@ public:
 
     // Replaces the list with the records of the file; always true.
     virtual bool parse(std::FILE* file);
-    // False, with the list unchanged, when the file cannot be opened.
+    // False, with the list unchanged, when the file cannot be opened or read.
     virtual bool load(const std::string& fileName);
 
     const std::vector<RankingRecord>& records() const { return records_; }
