@@ -17,7 +17,10 @@ Env::Env(Platform& platform, Log* log, const EnvOptions& options)
       log_(log),
       draw(&platform.screen(), &platform.textRenderer(), &platform.dialogs(), log, options.fullScreen),
       input(&platform.inputDevices(), log),
-      sound(options.openAudio && platform.audioDevice().open(&mixer) ? &mixer : nullptr, log),
+      // Without a window the program is about to end: the audio device is not even opened, so
+      // its library's complaints cannot bury the one line that says why.
+      sound(options.openAudio && platform.screen().isOpen() && platform.audioDevice().open(&mixer) ? &mixer : nullptr,
+            log),
       music_(makeMusic(options, log, platform.audioDevice().isOpen() ? &mixer : nullptr)),
       bgm(*music_),
       timer(log, options.clock),

@@ -56,6 +56,23 @@ e2e_start_game() {
   true
 }
 
+# Waits until the game's log has COUNT (default 1) lines matching the extended regular expression,
+# for at most SECONDS (default 30): the scripts wait for a scene to have loaded instead of assuming
+# how fast the machine is. False when they never came.
+e2e_wait_log() {  # e2e_wait_log PATTERN [SECONDS] [COUNT]
+  local tries=$(( ${2:-30} * 10 )) i
+  for ((i = 0; i < tries; i++)); do
+    [ "$(grep -cE "$1" "$WORK/data/log.txt" 2>/dev/null)" -ge "${3:-1}" ] && return 0
+    sleep 0.1
+  done
+  echo "  (waited ${2:-30} s for a log line matching '$1')"
+  return 1
+}
+# The log lines that say a scene has loaded: its pictures (resources 111 and 112 in hexadecimal).
+LOG_CREDIT='ID= = 6f$'
+LOG_TITLE='ID= = 70$'
+LOG_PLAY='GameMain コンストラクタ'
+
 # Holds a key for a few frames so that the game's poll sees it down.
 press() {
   xdotool keydown "$1"; sleep "${2:-0.15}"; xdotool keyup "$1"; sleep 0.1
