@@ -10,6 +10,7 @@ e2e_workdir
 e2e_start_game
 expect "the window titled Nimbulon opens" test -n "$WIN"
 
+expect "the credit scene loads" e2e_wait_log "$LOG_CREDIT"
 sleep 1.0
 shot credit
 # Side panels: the left one is the panel picture, the right one its mirror image.
@@ -24,6 +25,7 @@ expect "the playfield around the logo is black" \
   test "$(region_mean "$SHOTS/credit.png" 480x150+160+0)" = "0"
 
 press z
+expect "the title scene loads" e2e_wait_log "$LOG_TITLE"
 sleep 1.0
 shot title
 expect "Z moves on to the title: the menu area is drawn" \
@@ -53,7 +55,8 @@ printf '[CONFIG]\nFULL_SCREEN=2\n' >"$WORK/nimbulon.ini"
 GAME="$WORK/nimbulon"
 WIN=""
 e2e_start_game
-sleep 1.5
+e2e_wait_log "$LOG_CREDIT"
+sleep 1.0
 WIN=root shot fullscreen
 expect "full screen covers the desktop" test "$(identify -format '%wx%h' "$SHOTS/fullscreen.png")" = "1280x720"
 # 800 x 600 scaled by 1.2 is 960 x 720: 160-pixel black bars left and right.

@@ -43,11 +43,24 @@ print('%.4f %.3f %.2f' % (rms, spread, sum(l < 0.001 for l in levels) / len(leve
 PY
 }
 
+# Waits (at most 60 s) until the last quarter second written is not silent: the soundfont loads
+# behind the first frames, as long as the machine takes.
+wait_sound() {
+  local i at
+  for ((i = 0; i < 300; i++)); do
+    at=$(written)
+    sleep 0.2
+    [ "$(written)" -gt $((at + 44100)) ] && greater "$(levels "$at" 0.25 /dev/null | cut -d' ' -f1)" 0.001 && return 0
+  done
+  return 1
+}
+
 e2e_start_game
 expect "the window opens" test -n "$WIN"
-sleep 1.0
+e2e_wait_log "$LOG_CREDIT"
 press z            # past the credit: the title scene loads and plays the title song
-sleep 1.5          # the soundfont loads behind the first frames
+e2e_wait_log "$LOG_TITLE"
+expect "the title music starts" wait_sound
 from=$(written)
 sleep 5.0
 read -r rms spread silent <<<"$(levels "$from" 4.5 "$WORK/title.wav")"
@@ -57,7 +70,9 @@ expect "the title music's level changes with the music" greater "$spread" 0.08
 expect "the title music plays without gaps" greater 0.2 "$silent"
 
 press z            # play the first lap: stage 1 plays its song
-sleep 1.5
+e2e_wait_log "$LOG_PLAY"
+sleep 0.5
+expect "the stage 1 music starts" wait_sound
 from=$(written)
 sleep 5.0
 read -r rms spread silent <<<"$(levels "$from" 4.5 "$WORK/stage1.wav")"

@@ -11,11 +11,14 @@ e2e_workdir
 e2e_start_game
 expect "the window titled Nimbulon opens" test -n "$WIN"
 
-sleep 1.0
+e2e_wait_log "$LOG_CREDIT"
+sleep 0.5
 press z          # skip the credit
+e2e_wait_log "$LOG_TITLE"
 sleep 1.0
 shot title
 press z          # the cursor starts on "play 1st lap"
+e2e_wait_log "$LOG_PLAY"
 sleep 0.5
 xdotool keydown z
 sleep 1.0

@@ -13,11 +13,14 @@ e2e_workdir
 e2e_start_game
 expect "the window titled Nimbulon opens" test -n "$WIN"
 
-sleep 1.0
+e2e_wait_log "$LOG_CREDIT"
+sleep 0.5
 press z          # skip the credit
+e2e_wait_log "$LOG_TITLE"
 sleep 1.0
 shot title_before
 press z          # "play 1st lap"
+e2e_wait_log "$LOG_PLAY"
 sleep 0.5
 # Fire and sweep the field so that some items are collected.
 xdotool keydown z
@@ -31,7 +34,8 @@ press c          # pause
 sleep 0.3
 press Down       # "return to title"
 press z
-sleep 1.5
+e2e_wait_log "$LOG_TITLE" 30 2
+sleep 1.0
 shot title_after
 
 # The two lines at playfield (100, 200) and (100, 220): empty before, written after.
@@ -43,6 +47,7 @@ expect "the title shows the high score and \"new recored!\"" greater "$rows_afte
 
 press Down       # "score (1st lap)"
 press z
+e2e_wait_log 'ランキング(の読み出しに失敗|ファイル読み込み)'
 sleep 1.0
 shot records
 expect "the records scene shows its page" greater "$(region_spread "$SHOTS/records.png" 480x400+160+70)" 0.05
@@ -50,6 +55,7 @@ expect "the records scene shows its page" greater "$(region_spread "$SHOTS/recor
 press Down       # "last play"
 press Down       # "best play"
 press z
+e2e_wait_log '入力のリプレイを開始'
 sleep 1.5
 shot replay
 expect "the replay started from the best-play file" grep -q 'スコアファイル読み込み ファイル名：./data/bestplay_1lap_b.rep' "$WORK/data/log.txt"
@@ -64,6 +70,7 @@ sleep 1.5
 shot fast
 xdotool keyup x
 press c          # leave the replay
+e2e_wait_log 'GameMain デストラクタ' 30 2
 sleep 1.0
 shot records_again
 expect "the replay was left" grep -q 'GameMain デストラクタ' "$WORK/data/log.txt"
