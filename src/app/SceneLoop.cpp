@@ -5,11 +5,9 @@
 
 SceneLoop::SceneLoop(Env& env, Screen& screen, Game* first) : env_(env), screen_(screen), current_(first) {}
 
-SceneLoop::~SceneLoop() {
-    // The last scene's destructor does not run at program exit: scenes own surfaces and trees
-    // that the services tear down with themselves, and a scene may still reference them.
-    (void)current_.release();
-}
+// The last scene goes with the loop, so the loop must go before the services the scene uses
+// (the shell ends it before it tears the services down).
+SceneLoop::~SceneLoop() = default;
 
 void SceneLoop::handleEvent(int kind) {
     switch (kind) {

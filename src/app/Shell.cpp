@@ -42,8 +42,11 @@ int RunShell(Platform& platform, Log& log, const EnvOptions& options) {
     Bitmap icon;
     if (loadBitmap(kIconBitmap, icon)) screen.setIcon(icon.pixels.data(), icon.width, icon.height);
 
-    SceneLoop loop(*env, screen, new GameCredit(env.get(), &log));
-    const int status = loop.run();
+    int status = 0;
+    {
+        SceneLoop loop(*env, screen, new GameCredit(env.get(), &log));
+        status = loop.run();
+    }  // the last scene is deleted while the services it holds surfaces and sounds in still exist
     env.reset();  // services in reverse order of construction; the caller's log closes last
     return status;
 }

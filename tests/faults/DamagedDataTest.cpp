@@ -7,6 +7,7 @@
 #include <memory>
 #include "app/Env.h"
 #include "app/SystemSave.h"
+#include "music/BGM.h"
 #include "platform/headless/HeadlessPlatform.h"
 #include "play/GameMain.h"
 #include "records/GameMode.h"
@@ -107,7 +108,10 @@ TEST_P(DamagedData, TheGamePlaysOnAndLogsEveryFileItCannotUse) {
     for (const char* name : {"system.sav", "lastplay_1lap_b.rep", "bestplay_1lap_b.rep", "ranking_1lap_b.dat"})
         damage(name, how);
 
-    env = std::make_unique<Env>(platform, &log, EnvOptions{false, nullptr, true, false});
+    // The game's own music service (without an audio device: the songs are read all the same).
+    EnvOptions options{false, nullptr, true, false};
+    options.music = [](Log* l, Mixer* mixer) { return std::make_unique<BGM>(l, mixer); };
+    env = std::make_unique<Env>(platform, &log, options);
     EXPECT_FALSE(env->save.shortCourseCleared);
 
     // The title, then a play of the first lap, fire held for five seconds.
