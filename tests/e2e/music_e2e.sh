@@ -49,7 +49,7 @@ wait_sound() {
   local i at
   for ((i = 0; i < 300; i++)); do
     at=$(written)
-    sleep 0.2
+    sleep 0.4          # a quarter second of sound is written in real time
     [ "$(written)" -gt $((at + 44100)) ] && greater "$(levels "$at" 0.25 /dev/null | cut -d' ' -f1)" 0.001 && return 0
   done
   return 1
