@@ -1,4 +1,5 @@
 #include "FuzzEntries.h"
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -12,10 +13,18 @@
 #include "records/RankingData.h"
 #include "records/Score.h"
 #include "sound/WaveFile.h"
+#include "UploadForm.h"
+#include "online/RankingProtocol.h"
+#include "online/ServerConfig.h"
+#include "records/GameMode.h"
 
 namespace fuzz {
 
 namespace {
+
+// The header the game's client sends with an upload.
+constexpr const char* kUploadContentType =
+    "multipart/form-data; boundary=\"---------------------------7d44f2d130918\"";
 
 // A private folder for the files the readers open, on a memory file system where there is one:
 // the fuzzer writes one file per input, and the readers must meet real files (fopen, seeking,
@@ -163,11 +172,92 @@ std::string configFile(const std::uint8_t* data, std::size_t size) {
     return "";
 }
 
+// The ranking server's upload form: the body in pieces up to the form's end, then the fields
+// piece by piece as the multipart parser hands them over, then the checks of the form. Input:
+// records of (field byte, length byte, bytes); a field byte with its top bit set starts the field
+// again (a repeated field), and the bytes of all records are also the body seen by the form's end.
+std::string uploadForm(const std::uint8_t* data, std::size_t size) {
+    static const char* const kKeys[] = {"name", "pass", "message", "replay_file", "max_file_size"};
+    const std::string_view body(reinterpret_cast<const char*>(data), size);
+    FormEnd end(FormEnd::boundaryOf(kUploadContentType));
+    std::size_t taken = 0, at = 0;
+    for (std::size_t piece = 1; at < size; piece = piece * 3 % 61 + 1) {
+        const std::string_view part = body.substr(at, piece);
+        const std::size_t n = end.take(part);
+        if (n > part.size()) return "the form's end took more than the piece";
+        taken += n;
+        at += part.size();
+    }
+    const std::string closing = "-----------------------------7d44f2d130918--";
+    if (end.ended() != (body.find(closing) != std::string_view::npos)) return "the form's end missed its delimiter";
+    if (end.ended() && taken != body.find(closing) + closing.size()) return "the form does not end right after its delimiter";
+
+    UploadCollector form;
+    std::uint64_t offsets[5] = {};
+    for (std::size_t i = 0; i + 2 <= size;) {
+        const int key = (data[i] & 0x7F) % 5;
+        const std::size_t length = std::min<std::size_t>(data[i + 1], size - i - 2);
+        if (data[i] & 0x80) offsets[key] = 0;
+        form.add(kKeys[key], offsets[key], body.substr(i + 2, length));
+        offsets[key] += length;
+        i += 2 + length;
+    }
+    const UploadCheck check = checkUpload(form.fields(), 36000);
+    if (!check.ok) return "";
+    Score record(nullptr);
+    std::istringstream in(check.request.replay);
+    if (!record.read(in)) return "an accepted upload holds no replay";
+    const ScoreHeader h = record.getHeader();
+    if (h.version < 104 || h.version > 107 || h.version != replayVersionOf(h.gameMode) || h.stages < 1)
+        return "an accepted upload of an unranked replay";
+    if (h.frames < 1 || h.frames > 36000) return "an accepted upload past the frame bound";
+    return "";
+}
+
+// data/server.txt, read as the records scene's connector reads it, and the host and paths taken
+// apart as a request is prepared.
+std::string serverFile(const std::uint8_t* data, std::size_t size) {
+    const ServerConfig config = ServerConfig::load(scratch().put("server.txt", data, size));
+    for (const std::string* line : {&config.host, &config.listPath, &config.replayPath, &config.uploadPath})
+        if (line->size() > ServerConfig::kMaxLineChars) return "a line longer than 98 characters";
+    ServerAddress address;
+    if (parseServerAddress(config.host, address)) {
+        if (address.host.empty() || address.port < 1 || address.port > 65535) return "a usable host without host or port";
+        for (char c : address.host)
+            if (c == '/' || c == '?' || c == '#' || c == '@' || c == ' ' || static_cast<unsigned char>(c) < 0x21)
+                return "a usable host that can change the request's URL";
+    }
+    for (const std::string* path : {&config.listPath, &config.replayPath, &config.uploadPath})
+        if (isUsableRequestPath(*path) && (path->empty() || path->front() != '/')) return "a usable path not from the root";
+    return "";
+}
+
+// The ranking server's replies as the connector takes them: a replay download (a refused one
+// leaves the record as it was) and the upload's answer.
+std::string connectorReply(const std::uint8_t* data, std::size_t size) {
+    const std::string body(reinterpret_cast<const char*>(data), size);
+    Score record(nullptr);
+    const std::vector<unsigned char> fresh = record.toBytes();
+    if (!ranking::readReplay(body, record)) {
+        if (record.toBytes() != fresh) return "a refused replay reply changed the record";
+    } else if (record.toBytes().empty()) {
+        return "a replay reply that was taken cannot be written";
+    }
+    const ranking::UploadAnswer answer = ranking::uploadAnswer(body);
+    const ranking::UploadAnswer expected = body.empty() ? ranking::UploadAnswer::Stored
+                                           : body[0] == '1' ? ranking::UploadAnswer::NameTakenOrWrongPassword
+                                           : body[0] == '2' ? ranking::UploadAnswer::NotProcessed
+                                                            : ranking::UploadAnswer::Stored;
+    if (answer != expected) return "the upload's answer is not what its first byte says";
+    return "";
+}
+
 }  // namespace
 
 const Target kTargets[] = {
     {"replay", replayFile},  {"midi", midiFile},         {"wave", waveFile},     {"bitmap", bitmap},
-    {"ranking", rankingList}, {"system_save", systemSave}, {"config", configFile}, {nullptr, nullptr},
+    {"ranking", rankingList}, {"system_save", systemSave}, {"config", configFile}, {"upload_form", uploadForm},
+    {"server_txt", serverFile}, {"connector_reply", connectorReply}, {nullptr, nullptr},
 };
 
 const Target* findTarget(const std::string& name) {
