@@ -59,6 +59,7 @@ fight() {  # fight MODE_NAME DOWNS_TO_ENTRY BOSS_ARRIVAL_FRAMES
   local name=$1 downs=$2 arrival=$3
   e2e_workdir
   SHOTS=${E2E_SHOTS:-$REPO/build/shots}
+  mkdir -p "$SHOTS"
   unlocked_save "$WORK/data/system.sav"
   e2e_start_game
   expect "$name: the window opens" test -n "$WIN"
