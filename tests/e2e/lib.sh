@@ -92,7 +92,12 @@ region_spread() {
   convert "$1" -crop "$2" +repage -colorspace Gray -format '%[fx:standard_deviation]' info: 2>/dev/null
 }
 
-greater() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
+# greater A B: whether the number A is above B. A reading that is not a number (a screenshot
+# that was never taken, a tool's error message) is a failure, never a string comparison.
+greater() {
+  awk -v a="$1" -v b="$2" 'function num(x) { return x ~ /^[ \t]*[-+]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][-+]?[0-9]+)?[ \t]*$/ }
+    BEGIN { if (!num(a) || !num(b)) { printf "  (not a number: \"%s\" or \"%s\")\n", a, b; exit 1 } exit !(a + 0 > b + 0) }'
+}
 
 e2e_wait_exit() {  # e2e_wait_exit SECONDS -> GAME_STATUS
   local waited=0

@@ -13,7 +13,7 @@ REPO=$(cd "$(dirname "$0")/../.." && pwd)
 # words, dark when the words' shaded panel covers it.
 BAND=200x20+300+100
 
-panel_shown() { ! greater "$(region_mean "$SHOTS/$1.png" "$BAND")" 0.45; }
+panel_shown() { greater 0.45 "$(region_mean "$SHOTS/$1.png" "$BAND")"; }
 # until SECONDS NAME CHECK...: screenshots NAME until CHECK holds; false if it never does.
 until_shown() {
   local deadline=$((SECONDS + $1)) name=$2; shift 2
