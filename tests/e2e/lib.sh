@@ -52,7 +52,13 @@ e2e_start_game() {
     [ -n "$WIN" ] && break
     sleep 0.1
   done
-  [ -n "$WIN" ] && xdotool windowfocus --sync "$WIN" 2>/dev/null
+  if [ -n "$WIN" ]; then
+    xdotool windowfocus --sync "$WIN" 2>/dev/null
+  else
+    # Say why, so a failure on a CI machine can be understood from its log alone.
+    echo "  (no game window after a minute; the game is $(kill -0 "$GAME_PID" 2>/dev/null && echo running || echo gone))"
+    tail -n 5 "$WORK/stdout.txt" "$WORK/data/log.txt" 2>/dev/null | sed 's/^/    /'
+  fi
   true
 }
 
