@@ -11,45 +11,7 @@ REPO=$(cd "$(dirname "$0")/../.." && pwd)
 
 e2e_start_x
 
-# The system save with the first lap cleared: words 0, 12345, 0 and three empty texts.
-unlocked_save() {
-  printf '\x00\x00\x00\x00\x39\x30\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00' >"$1"
-}
-
-# Menu keys are held for half a second: on a busy machine the game polls less often than the
-# other tests assume, and a short press can fall between two polls (the menus act on presses,
-# not on held keys, so a long press still counts once).
-key() { press "$1" 0.5; sleep 0.3; }
-
-select_stage() {  # select_stage N: pause, "stage select", the N-th stage
-  key c
-  key Up; key z
-  for _ in $(seq 2 "$1"); do key Down; done
-  key z
-}
-
-# Whether the title's yellow cursor arrow stands at the entry drawn at window row Y.
-cursor_at() {
-  shot title
-  greater "$(convert "$SHOTS/title.png" -crop "20x20+234+$(($1 - 10))" +repage \
-    -fx 'r>0.7 && g>0.5 && b<0.4' -format '%[fx:mean]' info: 2>/dev/null)" 0.01
-}
-
-# The title ignores keys while it loads, which can take seconds on a busy machine: wait for its
-# cursor on the first entry (row 300), step down to the wanted entry (20 pixels an entry), then
-# press Button1 until the play scene exists (its constructor writes the log).
-enter_play() {  # enter_play DOWNS_TO_ENTRY
-  local target=$((300 + 20 * $1))
-  for _ in $(seq 30); do cursor_at 300 && break; sleep 1; done
-  for _ in $(seq 1 "$1"); do press Down; sleep 0.3; done
-  for _ in $(seq 10); do cursor_at "$target" && break; press Down; sleep 0.3; done
-  for _ in $(seq 10); do
-    key z
-    sleep 1
-    grep -q 'GameMain コンストラクタ' "$WORK/data/log.txt" 2>/dev/null && return 0
-  done
-  return 1
-}
+. "$REPO/tests/e2e/menus.sh"
 
 # Waits until the play has run at least N frames (a slow machine runs the play slower than real
 # time, never faster), as the log cannot tell.
