@@ -2,7 +2,6 @@
 #include "app/Env.h"
 #include "bosses/CharacterEnemyBoss2.h"
 #include "combat/Attach.h"
-#include "combat/CharacterBonusTimer.h"
 #include "combat/CharacterEffect.h"
 #include "combat/CharacterPlayer.h"
 #include "combat/CharacterShot.h"
@@ -350,6 +349,5 @@ CharacterEnemyBoss2bMiso::CharacterEnemyBoss2bMiso(Env* env, Log* log, GameInfo*
 }
 
 void CharacterEnemyBoss2bMiso::DeathRing() {
-    // What the bonus timer has left, which also stops it.
-    DropItemRing(bonusTimer != nullptr ? bonusTimer->Stop() : 0.0);
+    DropItemRing(StopBonusTimer());
 }

@@ -42,3 +42,5 @@ void CharacterEnemyBoss::StartBonusTimer(double start, double decrement) {
                           toFixed(16));
     if (bonusTimer != nullptr) bonusTimer->holder = &bonusTimer;
 }
+
+double CharacterEnemyBoss::StopBonusTimer() { return bonusTimer != nullptr ? bonusTimer->Stop() : 0.0; }

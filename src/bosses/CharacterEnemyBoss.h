@@ -14,6 +14,10 @@ public:
     void Act() override;
     // Replaces any timer this boss started before with a new one in the top tree.
     void StartBonusTimer(double start, double decrement);
+    // What the bonus timer has left, which also stops it (its display stays a while); none once
+    // the timer is gone. An unspent bonus of 57.3 makes a death ring of 58 items (every k below
+    // it), a spent one none.
+    double StopBonusTimer();
 
     // Lives in the top tree, not owned; null once that timer is gone.
     CharacterBonusTimer* bonusTimer = nullptr;

@@ -1,15 +1,12 @@
 #include "bosses/CharacterEnemyBoss1.h"
 #include "app/Env.h"
 #include "combat/Attach.h"
-#include "combat/CharacterBonusTimer.h"
 #include "combat/CharacterPlayer.h"
 #include "combat/CharacterShot.h"
 #include "play/GameInfo.h"
 #include "play/Random.h"
 
 namespace {
-constexpr std::int32_t kSprite = 0x500;
-constexpr std::int32_t kFlashSprite = 0x501;
 constexpr int kDown = 1024;
 
 constexpr Boss1Rules kOldRules{1400, 1000, 600, 128, 200, 400, false};
@@ -17,37 +14,11 @@ constexpr Boss1Rules kOldRules{1400, 1000, 600, 128, 200, 400, false};
 
 template <class Base>
 Boss1Body<Base>::Boss1Body(Env* env, Log* log, GameInfo* gameInfo, const Boss1Rules& rules)
-    : Base(env, log, gameInfo), rules(rules) {
-    this->hitPoints = rules.hitPoints;
-    this->sprite = kSprite;
-    this->flashSprite = kFlashSprite;
-}
+    : BossBody<Base>(env, log, gameInfo, rules.hitPoints), rules(rules) {}
 
 template <class Base>
-std::int32_t Boss1Body<Base>::Mode() {
-    return this->VersionMode();
-}
-
-template <class Base>
-void Boss1Body<Base>::Act() {
-    // The entry: 96 frames in which the boss only waits where it was placed.
-    if (entryTimer < kEntryFrames) {
-        ++entryTimer;
-        return;
-    }
-    Base::Act();
-    if (phase == 1 && this->hitPoints < rules.phase2Below) {
-        phase = 2;
-        this->frame = 0;
-        this->gameInfo->EraseEnemyShots();
-    }
-    switch (phase) {
-    case 1: Phase1(); break;
-    case 2: Phase2(); break;
-    case 3: Phase3(); break;
-    default: Phase4(); break;
-    }
-    TouchShip();
+std::int32_t Boss1Body<Base>::NextPhase() {
+    return this->phase == 1 && this->hitPoints < rules.phase2Below ? 2 : this->phase;
 }
 
 template <class Base>
@@ -59,26 +30,17 @@ void Boss1Body<Base>::TouchShip() {
 
 template <class Base>
 std::int32_t Boss1Body<Base>::HitByShot(CharacterShot& shot) {
-    if (entryTimer < kEntryFrames || !this->alive) return 0;
+    if (!this->Shootable()) return 0;
     if (squaredDistance(shot.x, shot.y, this->x, this->y + toFixed(48)) >= 2500) return 0;
-    this->flashTimer = 2;
-    --this->hitPoints;
-    if (this->hitPoints >= 1) return 1;
-    this->alive = false;
-    GameInfo* info = this->gameInfo;
-    info->SetFlag(FlagStageCleared, true);
-    info->EraseEnemyShots();
-    this->Burst(this->x, this->y);
-    this->DropItemRing(DeathRingSize());
-    return 1;
+    return this->HitBody();
 }
 
 template <class Base>
 void Boss1Body<Base>::Glide() {
-    this->x += vx;
-    vx = vx * 15 / 16;
-    this->y += vy;
-    vy = vy * 15 / 16;
+    this->x += this->vx;
+    this->vx = this->vx * 15 / 16;
+    this->y += this->vy;
+    this->vy = this->vy * 15 / 16;
 }
 
 template <class Base>
@@ -95,7 +57,7 @@ void Boss1Body<Base>::GunVolley(Fixed16 gx, Fixed16 gy, std::int32_t offset) {
         this->FireBulletLargeA(gx, gy, v.x, v.y);
         v = ScaleVector(u, 600);
         this->FireBulletSmallA(gx, gy, v.x, v.y);
-        if (Mode() != 2) {
+        if (this->Mode() != 2) {
             v = ScaleVector(u, 900);
             this->FireBulletLargeA(gx, gy, v.x, v.y);
         }
@@ -108,18 +70,18 @@ void Boss1Body<Base>::Phase1() {
     const Fixed16 x = this->x, y = this->y;
     // Nudges towards the ship for a few frames every 128.
     if (--turnTimer < 1) {
-        vx += info->GetPlayerPosition().x < x ? -8192 : 8192;
+        this->vx += info->GetPlayerPosition().x < x ? -8192 : 8192;
         if (turnTimer < -7) turnTimer = 120;
     }
     if (y <= toFixed(100) && burstTimer < 1) {
-        burstTimer = Mode() == 2 ? 150 : 100;
+        burstTimer = this->Mode() == 2 ? 150 : 100;
         volleys = 1;
         ++burstCount;
-        if (burstCount % 4 == 0) volleys = Mode() == 2 ? 2 : 3;
+        if (burstCount % 4 == 0) volleys = this->Mode() == 2 ? 2 : 3;
     }
     if (burstTimer >= 0) {
         --burstTimer;
-        vy += 4096;  // sinks during a burst
+        this->vy += 4096;  // sinks during a burst
         if (burstTimer % 16 == 0 && volleys > 0) {
             --volleys;
             GunVolley(x + toFixed(58), y + toFixed(71), volleys * 64);
@@ -131,7 +93,7 @@ void Boss1Body<Base>::Phase1() {
         const Fixed16 ex = this->x, ey = this->y + toFixed(94);
         const Point down = ScaleVector(this->Unit(kDown), 1000);
         this->FireBulletLargeA(ex, ey, down.x, down.y);
-        vy -= toFixed(2);  // recoil
+        this->vy -= toFixed(2);  // recoil
         for (int i = 0; i < 5; ++i) {
             const int angle = 1088 - playrand::rand() % 128;
             const int speed = 1100 - playrand::rand() % 200;
@@ -159,7 +121,7 @@ void Boss1Body<Base>::Phase2() {
     const std::int32_t frame = this->frame;
     if (frame < 30) return;
     if (frame > rules.phase2End) {
-        phase = 3;
+        this->phase = 3;
         this->frame = 0;
         volleys = 0;
         burstTimer = 0;
@@ -181,7 +143,7 @@ void Boss1Body<Base>::Phase2() {
 
 template <class Base>
 void Boss1Body<Base>::CurtainMiddle(Fixed16 ex, Fixed16 ey) {
-    if (Mode() == 2) {
+    if (this->Mode() == 2) {
         FireFan(ex, ey, kDown, rules.phase2SlowSpeed, 1, 0);
         return;
     }
@@ -193,10 +155,12 @@ void Boss1Body<Base>::NewTarget(bool dodgePlayer) {
     burstTimer = 240;
     const int tx = 100 + playrand::rand() % 280;
     const int ty = 50 + playrand::rand() % 200;
-    targetX = toFixed(tx);
-    targetY = toFixed(ty);
+    this->targetX = toFixed(tx);
+    this->targetY = toFixed(ty);
     // With the ship high up, the boss rises above the top edge instead.
-    if (dodgePlayer && this->gameInfo->GetPlayerPosition().y < targetY + toFixed(76)) targetY = toFixed(-71);
+    if (dodgePlayer && this->gameInfo->GetPlayerPosition().y < this->targetY + toFixed(76)) {
+        this->targetY = toFixed(-71);
+    }
     ++volleys;
 }
 
@@ -205,15 +169,15 @@ void Boss1Body<Base>::Wander(bool dodgePlayer, std::int32_t targetsBeforeSwitch,
     if (--burstTimer < 1) {
         NewTarget(dodgePlayer);
         if (volleys > targetsBeforeSwitch) {
-            phase = nextPhase;
+            this->phase = nextPhase;
             this->frame = 0;
             volleys = 0;
         }
     }
-    vx = (targetX - this->x) >> 7;
-    vy = (targetY - this->y) >> 7;
-    this->x += vx;
-    this->y += vy;
+    this->vx = (this->targetX - this->x) >> 7;
+    this->vy = (this->targetY - this->y) >> 7;
+    this->x += this->vx;
+    this->y += this->vy;
 }
 
 template <class Base>
@@ -226,9 +190,9 @@ void Boss1Body<Base>::Phase3() {
     const Fixed16 x = this->x, y = this->y;
     if (frame % 512 == 0) Phase3Fan();
     // Rate gate.
-    if (rules.current && Mode() == 3) {
+    if (rules.current && this->Mode() == 3) {
         if (frame % 2 == 0 || frame % 12 == 1 || frame % 12 == 5) return;
-    } else if (frame % (Mode() == 2 ? 8 : 4) != 0) {
+    } else if (frame % (this->Mode() == 2 ? 8 : 4) != 0) {
         return;
     }
     // Two mirrored sweeping sprays that speed up as they turn.
@@ -255,7 +219,7 @@ void Boss1Body<Base>::BigFan(bool current) {
     this->SpawnFlash(ex, ey);
     if (current) {
         for (int j = -5; j <= 5; j += 2) FireFan(ex, ey, 1024 + 128 * j, 400, 8, 50);
-        if (Mode() == 3) {
+        if (this->Mode() == 3) {
             for (int j = -4; j <= 4; j += 2) FireFan(ex, ey, 1024 + 128 * j, 350, 7, 50);
         }
     } else {
@@ -272,7 +236,7 @@ void Boss1Body<Base>::SprayShot(Fixed16 gx, Fixed16 gy, int angle, std::int32_t 
 
 template <class Base>
 std::int32_t Boss1Body<Base>::Phase4Gate() {
-    return Mode() == 2 ? 16 : 8;
+    return this->Mode() == 2 ? 16 : 8;
 }
 
 template <class Base>
@@ -318,9 +282,4 @@ CharacterEnemyBoss1b::CharacterEnemyBoss1b(Env* env, Log* log, GameInfo* gameInf
     versionShift = 2;
     maxHitPoints = hitPoints;
     StartBonusTimer(gameInfo->GetGameMode() == 5 ? 81.0 : 61.0, 0.01);
-}
-
-double CharacterEnemyBoss1b::DeathRingSize() {
-    // An unspent bonus of 57.3 gives 58 items (every k below it), a spent one none.
-    return bonusTimer != nullptr ? bonusTimer->Stop() : 0.0;
 }

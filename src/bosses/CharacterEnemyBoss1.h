@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include "bosses/BossBody.h"
 #include "bosses/CharacterEnemyBoss.h"
 #include "combat/CharacterEnemy.h"
 
@@ -15,40 +16,28 @@ struct Boss1Rules {
 };
 
 // The first boss: four phases after a 96-frame entry (gliding bursts; curtains; wandering side
-// sprays; twin aimed streams), then a death burst and a ring of items. Base is CharacterEnemy for
-// the old version and CharacterEnemyBoss (gauge, bonus timer) for the current one.
+// sprays; twin aimed streams), then a death burst and a ring of items.
 template <class Base>
-class Boss1Body : public Base {
+class Boss1Body : public BossBody<Base> {
 public:
-    void Act() override;
     std::int32_t HitByShot(CharacterShot& shot) override;
-    virtual void Phase1();
-    virtual void Phase2();
-    virtual void Phase3();
-    virtual void Phase4();
+    void Phase1() override;
+    void Phase2() override;
+    void Phase3() override;
+    void Phase4() override;
 
-    std::int32_t phase = 1;
-    Fixed16 vx = 0;
-    Fixed16 vy = 0;
     std::int32_t turnTimer = 0;
     std::int32_t burstTimer = 0;
-    Fixed16 targetX = 0;
-    Fixed16 targetY = 0;
     std::int32_t volleys = 0;
     std::int32_t burstCount = 0;
-    std::int32_t entryTimer = 0;
-
-    static constexpr std::int32_t kEntryFrames = 96;
 
 protected:
     Boss1Body(Env* env, Log* log, GameInfo* gameInfo, const Boss1Rules& rules);
-    // The ring of items at death: one item for every k below this (the old version a fixed 30,
-    // the current one what the bonus timer has left, which also stops the timer).
-    virtual double DeathRingSize() = 0;
+    std::int32_t NextPhase() override;
 
     // What the bosses built on this one change (the third boss shares phases 2 to 4):
     // touching the body costs a life;
-    virtual void TouchShip();
+    void TouchShip() override;
     // the middle of the phase-2 curtain;
     virtual void CurtainMiddle(Fixed16 ex, Fixed16 ey);
     // the big fan of phase 3 every 512 frames;
@@ -58,7 +47,6 @@ protected:
     // phase 4 fires on frames divisible by this.
     virtual std::int32_t Phase4Gate();
 
-    std::int32_t Mode();  // the game mode shifted to the old version's 2 / 3
     void BigFan(bool current);
     void FireFan(Fixed16 ex, Fixed16 ey, std::int32_t angle, std::int32_t firstSpeed, std::int32_t count,
                  std::int32_t step);
@@ -88,5 +76,5 @@ public:
     CharacterEnemyBoss1b(Env* env, Log* log, GameInfo* gameInfo);
 
 protected:
-    double DeathRingSize() override;
+    double DeathRingSize() override { return StopBonusTimer(); }
 };

@@ -90,7 +90,7 @@ Boss3Body<Base>::Boss3Body(Env* env, Log* log, GameInfo* gameInfo, const Boss1Ru
 template <class Base>
 void Boss3Body<Base>::Act() {
     // The cheeks come with the first move after the entry.
-    if (!cheeksAdded && this->entryTimer >= Boss1Body<Base>::kEntryFrames) {
+    if (!cheeksAdded && this->entryTimer >= this->kEntryFrames) {
         cheeksAdded = true;
         CharacterEnemyBoss3Hoppe* right = MakeCheek();
         right->SetOffset(toFixed(82), toFixed(20));
@@ -111,12 +111,14 @@ void Boss3Body<Base>::TouchShip() {
 
 template <class Base>
 std::int32_t Boss3Body<Base>::HitByShot(CharacterShot& shot) {
-    if (this->entryTimer < Boss1Body<Base>::kEntryFrames || !this->alive) return 0;
+    if (!this->Shootable()) return 0;
     // Away from the face's core the shot may still find a cheek.
     if (squaredDistance(shot.x, shot.y, this->x, this->y + toFixed(48)) >= 2500) return CharacterEnemy::HitByShot(shot);
-    this->flashTimer = 2;
-    if (--this->hitPoints >= 1) return 1;
-    this->alive = false;
+    return this->HitBody();
+}
+
+template <class Base>
+void Boss3Body<Base>::Defeated() {
     GameInfo* info = this->gameInfo;
     info->EraseEnemyShots();
     // Two of these bosses are fielded together: the first defeat only marks itself, the second
@@ -128,7 +130,6 @@ std::int32_t Boss3Body<Base>::HitByShot(CharacterShot& shot) {
     }
     this->Burst(this->x, this->y);
     this->DropItemRing(this->DeathRingSize());
-    return 1;
 }
 
 template <class Base>
@@ -210,8 +211,6 @@ CharacterEnemyBoss3b::CharacterEnemyBoss3b(Env* env, Log* log, GameInfo* gameInf
 }
 
 CharacterEnemyBoss3Hoppe* CharacterEnemyBoss3b::MakeCheek() { return new CharacterEnemyBoss3bHoppe(env, log, gameInfo); }
-
-double CharacterEnemyBoss3b::DeathRingSize() { return bonusTimer != nullptr ? bonusTimer->Stop() : 0.0; }
 
 void CharacterEnemyBoss3b::Phase3Fan() {
     // Only in the longer lap, and then as the first boss's current version fires it.

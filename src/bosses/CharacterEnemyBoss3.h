@@ -43,6 +43,8 @@ public:
 protected:
     Boss3Body(Env* env, Log* log, GameInfo* gameInfo, const Boss1Rules& rules);
     void TouchShip() override;
+    // The first of the pair to die only marks itself; the second clears the stage.
+    void Defeated() override;
     void CurtainMiddle(Fixed16 ex, Fixed16 ey) override;
     void SprayShot(Fixed16 gx, Fixed16 gy, int angle, std::int32_t speed) override;
     std::int32_t Phase4Gate() override;
@@ -69,7 +71,7 @@ public:
     CharacterEnemyBoss3b(Env* env, Log* log, GameInfo* gameInfo);
 
 protected:
-    double DeathRingSize() override;
+    double DeathRingSize() override { return StopBonusTimer(); }
     CharacterEnemyBoss3Hoppe* MakeCheek() override;
     void Phase3Fan() override;
     std::int32_t Phase4Gate() override;

@@ -1,15 +1,12 @@
 #include "bosses/CharacterEnemyBoss4.h"
 #include "app/Env.h"
 #include "combat/Attach.h"
-#include "combat/CharacterBonusTimer.h"
 #include "combat/CharacterPlayer.h"
 #include "combat/CharacterShot.h"
 #include "play/GameInfo.h"
 #include "play/Random.h"
 
 namespace {
-constexpr std::int32_t kSprite = 0x500;
-constexpr std::int32_t kFlashSprite = 0x501;
 constexpr std::int32_t kBubbleSprite = 0x510;
 constexpr int kDown = 1024;
 constexpr std::int32_t kSweepAccel = 1092;  // 1/60 pixel per frame per frame
@@ -24,44 +21,25 @@ constexpr int kBubbleY[4] = {27, 4, 27, 4};
 
 template <class Base>
 Boss4Body<Base>::Boss4Body(Env* env, Log* log, GameInfo* gameInfo, const Boss4Rules& rules)
-    : Base(env, log, gameInfo), rules(rules) {
-    this->hitPoints = rules.hitPoints;
-    this->sprite = kSprite;
-    this->flashSprite = kFlashSprite;
+    : BossBody<Base>(env, log, gameInfo, rules.hitPoints), rules(rules) {}
+
+template <class Base>
+std::int32_t Boss4Body<Base>::NextPhase() {
+    const std::int32_t hp = this->hitPoints, phase = this->phase;
+    if (phase == 1 && hp < rules.phase2Below) return 2;
+    if (phase == 2 && hp < rules.phase3Below) return 3;
+    if (phase == 3 && (hp < 400 || this->frame > 3600)) return 4;
+    return phase;
 }
 
 template <class Base>
-std::int32_t Boss4Body<Base>::Mode() {
-    return this->VersionMode();
+void Boss4Body<Base>::SwitchTo(std::int32_t next) {
+    BossBody<Base>::SwitchTo(next);
+    if (next == 4) this->KillChildren();
 }
 
 template <class Base>
-void Boss4Body<Base>::Act() {
-    // The entry: 96 frames in which the boss only waits where it was placed.
-    if (entryTimer < kEntryFrames) {
-        ++entryTimer;
-        return;
-    }
-    Base::Act();
-    const std::int32_t hp = this->hitPoints;
-    std::int32_t next = phase;
-    if (phase == 1 && hp < rules.phase2Below) next = 2;
-    else if (phase == 2 && hp < rules.phase3Below) next = 3;
-    else if (phase == 3 && (hp < 400 || this->frame > 3600)) next = 4;
-    if (next != phase) {
-        phase = next;
-        this->frame = 0;
-        this->gameInfo->EraseEnemyShots();
-        // The radial sprays fly alone: every bubble still out goes.
-        if (phase == 4) this->KillChildren();
-    }
-    switch (phase) {
-    case 1: Phase1(); break;
-    case 2: Phase2(); break;
-    case 3: Phase3(); break;
-    default: Phase4(); break;
-    }
-    // Touching the wings or the hull costs a life.
+void Boss4Body<Base>::TouchShip() {
     if (CharacterPlayer* player = this->gameInfo->GetPlayer()) {
         for (const auto& r : kRects) {
             const Point min{this->x + toFixed(r[0]), this->y + toFixed(r[1])};
@@ -85,26 +63,17 @@ template <class Base>
 std::int32_t Boss4Body<Base>::HitByShot(CharacterShot& shot) {
     // The bubbles are the body's children and are asked first.
     const std::int32_t bubbleHits = CharacterEnemy::HitByShot(shot);
-    if (entryTimer < kEntryFrames || !this->alive || !InsideBody(shot.x, shot.y)) return bubbleHits;
-    this->flashTimer = 2;
-    --this->hitPoints;
-    if (this->hitPoints >= 1) return bubbleHits + 1;
-    this->alive = false;
-    GameInfo* info = this->gameInfo;
-    info->SetFlag(FlagStageCleared, true);
-    info->EraseEnemyShots();
-    this->Burst(this->x, this->y);
-    this->DropItemRing(DeathRingSize());
-    return bubbleHits + 1;
+    if (!this->Shootable() || !InsideBody(shot.x, shot.y)) return bubbleHits;
+    return bubbleHits + this->HitBody();
 }
 
 template <class Base>
 void Boss4Body<Base>::NextTarget() {
     // An x is drawn as well, though the body's x only follows the sweep.
-    targetX = toFixed(100 + playrand::rand() % 280);
-    targetY = toFixed(50 + playrand::rand() % 200);
+    this->targetX = toFixed(100 + playrand::rand() % 280);
+    this->targetY = toFixed(50 + playrand::rand() % 200);
     // With the ship high up the body keeps to the top of the field.
-    if (this->gameInfo->GetPlayerPosition().y < targetY + toFixed(76)) targetY = toFixed(70);
+    if (this->gameInfo->GetPlayerPosition().y < this->targetY + toFixed(76)) this->targetY = toFixed(70);
 }
 
 template <class Base>
@@ -119,16 +88,16 @@ template <class Base>
 void Boss4Body<Base>::Sweep(int accelRightUpTo, int turnLeftAt, int accelLeftDownTo, int turnRightAt) {
     const Fixed16 x = this->x;
     if (direction == 0) {
-        if (x <= toFixed(accelRightUpTo)) vx += kSweepAccel;
+        if (x <= toFixed(accelRightUpTo)) this->vx += kSweepAccel;
         if (x >= toFixed(turnLeftAt)) direction = 1;
     } else {
-        if (x >= toFixed(accelLeftDownTo)) vx -= kSweepAccel;
+        if (x >= toFixed(accelLeftDownTo)) this->vx -= kSweepAccel;
         if (x <= toFixed(turnRightAt)) direction = 0;
     }
-    this->x += vx;
-    vx = vx * 255 / 256;
-    vy = (targetY - this->y) >> 7;
-    this->y += vy;
+    this->x += this->vx;
+    this->vx = this->vx * 255 / 256;
+    this->vy = (this->targetY - this->y) >> 7;
+    this->y += this->vy;
 }
 
 template <class Base>
@@ -151,7 +120,7 @@ void Boss4Body<Base>::Rows(std::int32_t smallRowWindow, bool leaning) {
             this->FireBulletLargeA(ex, ey, v.x, v.y);
         }
     }
-    if (Mode() == 2) return;
+    if (this->Mode() == 2) return;
     if ((targetTimer - 1) % 4 == 0 && targetTimer % 64 < smallRowWindow) {
         for (int i = 0; i < kEmitters; ++i) {
             const Point v = ScaleVector(down, 500 - 50 * (i % 3));
@@ -180,7 +149,7 @@ void Boss4Body<Base>::Phase2() {
     Sweep(240, 280, 240, 200);
     // Phase 2's large rows fall straight in both versions.
     Rows(rules.smallRowWindow2, false);
-    const std::int32_t aimedBelow = Mode() == 2 ? rules.aimedBelowLap1 : 180;
+    const std::int32_t aimedBelow = this->Mode() == 2 ? rules.aimedBelowLap1 : 180;
     if (targetTimer % 16 != 0 || targetTimer >= aimedBelow) return;
     // An aimed triple from the mouth.
     const Fixed16 gx = this->x, gy = this->y + toFixed(58);
@@ -223,8 +192,8 @@ void Boss4Body<Base>::Phase4() {
     // wing along its mirror image, and both step round the circle from volley to volley.
     const std::int32_t turn = 2 * (sprayOffset + targetTimer);
     std::int32_t left = kDown + turn, right = kDown - turn;
-    const std::int32_t step = rules.current ? (Mode() == 2 ? 3 : 2) : 2;
-    const std::int32_t volleys = rules.current ? (16 + step - 1) / step : (Mode() == 2 ? 4 : 8);
+    const std::int32_t step = rules.current ? (this->Mode() == 2 ? 3 : 2) : 2;
+    const std::int32_t volleys = rules.current ? (16 + step - 1) / step : (this->Mode() == 2 ? 4 : 8);
     const Fixed16 x = this->x, y = this->y;
     for (std::int32_t v = 0; v < volleys; ++v) {
         left += 256 * step;
@@ -266,8 +235,6 @@ CharacterEnemyBoss4b::CharacterEnemyBoss4b(Env* env, Log* log, GameInfo* gameInf
     maxHitPoints = hitPoints;
     StartBonusTimer(gameInfo->GetGameMode() == 5 ? 101.0 : 81.0, 0.01);
 }
-
-double CharacterEnemyBoss4b::DeathRingSize() { return bonusTimer != nullptr ? bonusTimer->Stop() : 0.0; }
 
 void CharacterEnemyBoss4b::ReleaseBubbles() {
     const int firing = playrand::rand() % 4;

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include "bosses/BossBody.h"
 #include "bosses/CharacterEnemyBoss.h"
 #include "combat/CharacterEnemy.h"
 
@@ -16,29 +17,20 @@ struct Boss4Rules {
 };
 
 // The fourth boss: a wide winged body that sweeps across the field firing rows of straight
-// bullets from six wing emitters, then releases bubbles, then turns two radial sprays. Base is
-// CharacterEnemy for the old version and CharacterEnemyBoss (gauge, bonus timer) for the current.
+// bullets from six wing emitters, then releases bubbles, then turns two radial sprays.
 template <class Base>
-class Boss4Body : public Base {
+class Boss4Body : public BossBody<Base> {
 public:
-    void Act() override;
     std::int32_t HitByShot(CharacterShot& shot) override;
-    virtual void Phase1();
-    virtual void Phase2();
-    virtual void Phase3();
-    virtual void Phase4();
+    void Phase1() override;
+    void Phase2() override;
+    void Phase3() override;
+    void Phase4() override;
 
-    std::int32_t phase = 1;
-    Fixed16 vx = 0;
-    Fixed16 vy = 0;
     std::int32_t targetTimer = 0;
-    Fixed16 targetX = 0;
-    Fixed16 targetY = 0;
-    std::int32_t entryTimer = 0;
     std::int32_t direction = 0;    // of the sweep: 0 right, 1 left
     std::int32_t sprayOffset = 0;  // added to the timer in the radial sprays' turn
 
-    static constexpr std::int32_t kEntryFrames = 96;
     static constexpr int kEmitters = 6;
     // The six wing emitters relative to the body's position: left wing from the lowest to the
     // highest, then the right wing the same way.
@@ -50,13 +42,15 @@ public:
 
 protected:
     Boss4Body(Env* env, Log* log, GameInfo* gameInfo, const Boss4Rules& rules);
-    // The ring of items at death (see Boss1Body).
-    virtual double DeathRingSize() = 0;
+    std::int32_t NextPhase() override;
+    // The radial sprays fly alone: entering phase 4 removes every bubble still out.
+    void SwitchTo(std::int32_t next) override;
+    // The wings and the hull.
+    void TouchShip() override;
     // The bubbles of one wave of phase 3, made as the body's children.
     virtual void ReleaseBubbles() = 0;
     // A bubble tilted by the next random draw, moving 3.5 pixels a frame, placed at (bx, by).
     void LaunchBubble(CharacterEnemy* bubble, Fixed16 bx, Fixed16 by);
-    std::int32_t Mode();
 
     Boss4Rules rules;
 
@@ -88,7 +82,7 @@ public:
     CharacterEnemyBoss4b(Env* env, Log* log, GameInfo* gameInfo);
 
 protected:
-    double DeathRingSize() override;
+    double DeathRingSize() override { return StopBonusTimer(); }
     // Four bubbles, one at each point; only one of them, chosen at random, fires.
     void ReleaseBubbles() override;
 };

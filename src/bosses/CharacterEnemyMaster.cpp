@@ -2,7 +2,6 @@
 #include <cstdint>
 #include "app/Env.h"
 #include "combat/Attach.h"
-#include "combat/CharacterBonusTimer.h"
 #include "combat/CharacterEffect.h"
 #include "combat/CharacterShot.h"
 #include "combat/CharacterShotBorn.h"
@@ -322,7 +321,7 @@ void CharacterEnemyMasterb::Phase6() { GreatGrid(); }
 void CharacterEnemyMasterb::Phase7() {
     if (++deathCounter != kDeathItems) return;
     gameInfo->SetFlag(FlagStageCleared, true);
-    const double left = bonusTimer != nullptr ? bonusTimer->Stop() : 0.0;
+    const double left = StopBonusTimer();
     const auto items = static_cast<std::int32_t>(left);
     for (std::int32_t i = 0; i < items; ++i) DropScoreItem(x, y);
 }
