@@ -1,6 +1,5 @@
 #include "stages/Stage1b.h"
 #include "bosses/CharacterEnemyBoss1.h"
-#include "play/GameInfo.h"
 
 namespace {
 // delay, mark, kind, x, y (pixels)
@@ -24,12 +23,6 @@ constexpr ScriptRow kScript[] = {
 };
 static_assert(std::size(kScript) == 48);
 }  // namespace
-
-void Stage1b::Begin(Script& script) {
-    Stage1::Begin(script);
-    // The current version's stages start without drift, whatever a stage before left.
-    gameInfo->SetMarkPosition(0, 0);
-}
 
 CharacterEnemy* Stage1b::CreateBoss() { return new CharacterEnemyBoss1b(env, log, gameInfo); }
 

@@ -2,7 +2,6 @@
 #include "app/Env.h"
 #include "bosses/CharacterEnemyBoss2.h"
 #include "music/BgmId.h"
-#include "play/GameInfo.h"
 
 namespace {
 // delay, mark, kind, x, y (pixels). Entries 1 to 63, the same in both versions.
@@ -69,12 +68,6 @@ void Stage2::LoadImages() {
 std::span<const ScriptRow> Stage2::Entries() const { return kScript; }
 
 int Stage2::Music() const { return Stage2Music; }
-
-void Stage2b::Begin(Script& script) {
-    Stage2::Begin(script);
-    // The current version's stages start without drift, whatever a stage before left.
-    gameInfo->SetMarkPosition(0, 0);
-}
 
 CharacterEnemy* Stage2b::CreateBoss() { return new CharacterEnemyBoss2b(env, log, gameInfo); }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "stages/DriftlessStage.h"
 #include "stages/Stage.h"
 
 // Stage 2 of the old version (game modes 2 and 3): four fighters, then Boss 2 on frame 90 with
@@ -17,10 +18,9 @@ protected:
 
 // Stage 2 of the current version (game modes 4 and 5): the same opening, late fighters joined by
 // divers, the boss of the current parts, and no drift.
-class Stage2b : public Stage2 {
+class Stage2b : public DriftlessStage<Stage2> {
 public:
-    using Stage2::Stage2;
-    void Begin(Script& script) override;
+    using DriftlessStage::DriftlessStage;
     CharacterEnemy* CreateBoss() override;
 
 protected:

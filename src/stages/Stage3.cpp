@@ -2,7 +2,6 @@
 #include "app/Env.h"
 #include "bosses/CharacterEnemyBoss3.h"
 #include "music/BgmId.h"
-#include "play/GameInfo.h"
 
 namespace {
 // delay, mark, kind, x, y (pixels); both versions play the same script.
@@ -61,11 +60,5 @@ void Stage3::LoadImages() {
 std::span<const ScriptRow> Stage3::Entries() const { return kScript; }
 
 int Stage3::Music() const { return Stage3Music; }
-
-void Stage3b::Begin(Script& script) {
-    Stage3::Begin(script);
-    // The current version's stages start without drift, whatever a stage before left.
-    gameInfo->SetMarkPosition(0, 0);
-}
 
 CharacterEnemy* Stage3b::CreateBoss() { return new CharacterEnemyBoss3b(env, log, gameInfo); }

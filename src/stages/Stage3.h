@@ -1,4 +1,5 @@
 #pragma once
+#include "stages/DriftlessStage.h"
 #include "stages/Stage.h"
 
 // Stage 3 of the old version (game modes 2 and 3): sea creatures, pots and fighters, then two
@@ -17,9 +18,8 @@ protected:
 
 // Stage 3 of the current version (game modes 4 and 5): the same script with the current bosses,
 // and no drift.
-class Stage3b : public Stage3 {
+class Stage3b : public DriftlessStage<Stage3> {
 public:
-    using Stage3::Stage3;
-    void Begin(Script& script) override;
+    using DriftlessStage::DriftlessStage;
     CharacterEnemy* CreateBoss() override;
 };

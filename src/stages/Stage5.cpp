@@ -2,7 +2,6 @@
 #include "app/Env.h"
 #include "bosses/CharacterEnemyMaster.h"
 #include "music/BgmId.h"
-#include "play/GameInfo.h"
 
 namespace {
 constexpr std::int32_t kBodySprite = 0x500;
@@ -33,11 +32,6 @@ void Stage5::LoadImages() {
 std::span<const ScriptRow> Stage5::Entries() const { return kScript; }
 
 int Stage5::Music() const { return Stage5Music; }
-
-void Stage5b::Begin(Script& script) {
-    Stage5::Begin(script);
-    gameInfo->SetMarkPosition(0, 0);
-}
 
 CharacterEnemy* Stage5b::CreateBoss() { return new CharacterEnemyMasterb(env, log, gameInfo); }
 

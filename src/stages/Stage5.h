@@ -1,4 +1,5 @@
 #pragma once
+#include "stages/DriftlessStage.h"
 #include "stages/Stage.h"
 
 // Stage 5 of the old version (game mode 3): the final boss alone at frame 60. It leaves the drift
@@ -17,10 +18,9 @@ protected:
 };
 
 // Stage 5 of the current version (game mode 5): the final boss alone at frame 180, no drift.
-class Stage5b : public Stage5 {
+class Stage5b : public DriftlessStage<Stage5> {
 public:
-    using Stage5::Stage5;
-    void Begin(Script& script) override;
+    using DriftlessStage::DriftlessStage;
     CharacterEnemy* CreateBoss() override;
 
 protected:
