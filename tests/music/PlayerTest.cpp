@@ -18,23 +18,41 @@ void add(Score& score, std::int32_t time, Args... args) {
     score.addEvent(e);
 }
 
+// A player on a fake clock that holds its thread at `limitMs`, sending to a recorder that stamps
+// each line with the virtual time of its send (or, unstamped, only the event).
+struct HeldPlayer {
+    explicit HeldPlayer(std::uint32_t limitMs, bool stamped = true, std::uint32_t step = 1)
+        : clock(limitMs, step), recorder(stamped ? &clock : nullptr), player(&clock) {
+        player.addObserver(&recorder);
+    }
+    // Starts `score`; true once the thread is held at the limit.
+    bool start(const Score& score) {
+        player.setScore(&score);
+        player.start();
+        return clock.waitHeld();
+    }
+    // Stops the player, then lets the held thread go and waits for it to end.
+    void finish() {
+        player.stop();
+        clock.release();
+        player.join();
+    }
+
+    FakeClock clock;
+    Recorder recorder;
+    Player player;
+};
+
 // Plays `score` on a fake clock until the clock reaches `limitMs`, then stops the player. Returns
 // what was sent, each line stamped with the virtual time of its send; the closing silence of the
 // thread is left out.
 Lines play(const Score& score, std::uint32_t limitMs, std::uint32_t step = 1, void (*setup)(Player&) = nullptr) {
-    FakeClock clock(limitMs, step);
-    Recorder recorder(&clock);
-    Player player(&clock);
-    player.addObserver(&recorder);
-    if (setup != nullptr) setup(player);
-    player.setScore(&score);
-    player.start();
-    EXPECT_TRUE(clock.waitHeld()) << "the playback thread never slept up to " << limitMs << " ms";
-    Lines sent = recorder.lines();
-    player.stop();
-    clock.release();
-    player.join();
-    player.removeObserver(&recorder);
+    HeldPlayer held(limitMs, true, step);
+    if (setup != nullptr) setup(held.player);
+    EXPECT_TRUE(held.start(score)) << "the playback thread never slept up to " << limitMs << " ms";
+    Lines sent = held.recorder.lines();
+    held.finish();
+    held.player.removeObserver(&held.recorder);
     return sent;
 }
 
@@ -76,16 +94,11 @@ TEST(PlayerTiming, SleepsLongerOnlyWhileNothingIsNear) {
     EventNoteOn note(0x90, 60, 100);
     note.time = 480;  // due at 1000 ms
     score.addEvent(note);
-    FakeClock clock(1200);
-    Player player(&clock);
-    player.setScore(&score);
-    player.start();
-    ASSERT_TRUE(clock.waitHeld());
-    player.stop();
-    clock.release();
-    player.join();
+    HeldPlayer held(1200, /*stamped*/ false);
+    ASSERT_TRUE(held.start(score));
+    held.finish();
     int longNaps = 0;
-    for (const auto& [at, ms] : clock.naps) {
+    for (const auto& [at, ms] : held.clock.naps) {
         if (at >= 1 && at < 1000) {
             EXPECT_LE(ms, 10u) << "at " << at;
             if (ms > 1) {
@@ -184,19 +197,16 @@ TEST(PlayerControl, StopWhenStoppedSilencesAllChannelsInOrder) {
 TEST(PlayerControl, RewindOnARunningPlayerPlaysOnFromTickZero) {
     Score score;
     add<EventNoteOn>(score, 480, 0x90, 60, 100);  // due at 1000 ms
-    FakeClock clock(500);
-    Recorder recorder(&clock);
-    Player player(&clock);
-    player.addObserver(&recorder);
-    player.setScore(&score);
-    player.start();
-    ASSERT_TRUE(clock.waitHeld());
+    HeldPlayer held(500);
+    Player& player = held.player;
+    Recorder& recorder = held.recorder;
+    ASSERT_TRUE(held.start(score));
     recorder.clear();
     player.rewind();
     EXPECT_EQ(player.getPosition(), 0.0);
     EXPECT_TRUE(player.isPlaying());
     EXPECT_EQ(recorder.lines(), allNotesOff("500: "));
-    clock.release();
+    held.clock.release();
     const Lines sent = waitForLines(recorder, 17);
     player.stop();
     player.join();
@@ -213,14 +223,11 @@ TEST(PlayerControl, NewScoreOnARunningPlayerStopsItFirst) {
     Score first, second;
     add<EventNoteOn>(first, 4800, 0x90, 60, 100);
     add<EventNoteOn>(second, 48, 0x90, 72, 100);
-    FakeClock clock(50);
-    Recorder recorder;
-    Player player(&clock);
-    player.addObserver(&recorder);
-    player.setScore(&first);
-    player.start();
-    ASSERT_TRUE(clock.waitHeld());
-    clock.release();
+    HeldPlayer held(50, /*stamped*/ false);
+    Player& player = held.player;
+    Recorder& recorder = held.recorder;
+    ASSERT_TRUE(held.start(first));
+    held.clock.release();
     player.setScore(&second);
     EXPECT_FALSE(player.isPlaying());
     EXPECT_EQ(player.getPosition(), 0.0);
@@ -256,20 +263,15 @@ TEST(PlayerControl, SeekReplaysEverythingButNotesBeforeTheTarget) {
 TEST(PlayerControl, StartOnARunningPlayerDoesNothing) {
     Score score;
     add<EventNoteOn>(score, 4800, 0x90, 60, 100);
-    FakeClock clock(50);
-    Recorder recorder(&clock);
-    Player player(&clock);
-    player.addObserver(&recorder);
-    player.setScore(&score);
-    player.start();
-    ASSERT_TRUE(clock.waitHeld());
+    HeldPlayer held(50);
+    Player& player = held.player;
+    Recorder& recorder = held.recorder;
+    ASSERT_TRUE(held.start(score));
     const Lines before = recorder.lines();
     player.start();
     EXPECT_TRUE(player.isPlaying());
     EXPECT_EQ(recorder.lines(), before);
-    player.stop();
-    clock.release();
-    player.join();
+    held.finish();
     EXPECT_FALSE(player.isPlaying());
     const Lines after = recorder.lines();
     EXPECT_EQ(Lines(after.begin() + static_cast<long>(before.size()), after.end()), allNotesOff("50: "))
