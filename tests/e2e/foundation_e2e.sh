@@ -5,10 +5,7 @@ set -u
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
 . "$REPO/tests/e2e/lib.sh" "$@"
 
-e2e_start_x
-e2e_workdir
-e2e_start_game
-expect "the window titled Nimbulon opens" test -n "$WIN"
+e2e_open_game
 
 expect "the credit scene loads" e2e_wait_log "$LOG_CREDIT"
 sleep 1.0

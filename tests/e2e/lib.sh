@@ -79,6 +79,24 @@ LOG_CREDIT='ID= = 6f$'
 LOG_TITLE='ID= = 70$'
 LOG_PLAY='GameMain コンストラクタ'
 
+# The game in a window of its own: Xvfb, a scratch folder, the game, and the check that its
+# window opened.
+e2e_open_game() {
+  e2e_start_x
+  e2e_workdir
+  e2e_start_game
+  expect "the window titled Nimbulon opens" test -n "$WIN"
+}
+
+# Past the credit (Z) to the title menu, once both scenes have loaded and the title has settled.
+e2e_to_title() {
+  e2e_wait_log "$LOG_CREDIT"
+  sleep 0.5
+  press z
+  e2e_wait_log "$LOG_TITLE"
+  sleep 1.0
+}
+
 # Holds a key for a few frames so that the game's poll sees it down.
 press() {
   xdotool keydown "$1"; sleep "${2:-0.15}"; xdotool keyup "$1"; sleep 0.1

@@ -6,16 +6,8 @@ set -u
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
 . "$REPO/tests/e2e/lib.sh" "$@"
 
-e2e_start_x
-e2e_workdir
-e2e_start_game
-expect "the window titled Nimbulon opens" test -n "$WIN"
-
-e2e_wait_log "$LOG_CREDIT"
-sleep 0.5
-press z          # skip the credit
-e2e_wait_log "$LOG_TITLE"
-sleep 1.0
+e2e_open_game
+e2e_to_title
 shot title
 press z          # the cursor starts on "play 1st lap"
 e2e_wait_log "$LOG_PLAY"
