@@ -1,6 +1,7 @@
 #include "app/SceneLoop.h"
 #include "app/Env.h"
 #include "app/Game.h"
+#include "app/HeapRelease.h"
 #include "platform/Platform.h"
 
 SceneLoop::SceneLoop(Env& env, Screen& screen, Game* first) : env_(env), screen_(screen), current_(first) {}
@@ -37,9 +38,16 @@ bool SceneLoop::step() {
         handleEvent(event.kind);
         return !closing_;
     }
-    if (Game* next = current_->Run()) {
+    Game* next = current_->Run();
+    if (freshScene_) {
+        // The previous scene is gone and this one has loaded: what they freed goes back.
+        freshScene_ = false;
+        releaseFreeHeap();
+    }
+    if (next != nullptr) {
         current_.reset(next);
         env_.input.clearPresses();
+        freshScene_ = true;
     }
     if (current_->WantsQuit()) closing_ = true;
     return !closing_;

@@ -27,4 +27,5 @@ private:
     Screen& screen_;
     std::unique_ptr<Game> current_;
     bool closing_ = false;
+    bool freshScene_ = true;  // the scene has not run its first frame (where it loads) yet
 };

@@ -3,6 +3,7 @@
 #include <memory>
 #include "app/Config.h"
 #include "app/Env.h"
+#include "app/HeapRelease.h"
 #include "app/Log.h"
 #include "app/Shell.h"
 #include "music/BGM.h"
@@ -10,6 +11,7 @@
 #include "platform/Platform.h"
 
 int main() {
+    keepBigBlocksApart();
     std::unique_ptr<Platform> platform = makeSdlPlatform();
     Log log;
     EnvOptions options;

@@ -28,17 +28,23 @@ void BGM::update() {
 }
 
 namespace {
-// The instruments a song selects with its program changes (channel 9 plays drum kits).
+// The instruments a song selects with its program changes (channel 9 plays drum kits), and the
+// General MIDI default (program 0) of a channel that plays before its first program change.
 std::vector<int> instrumentsOf(const midiplayer::Score& score) {
     int bank[16] = {};
+    bool selected[16] = {};
     std::vector<int> keys;
     for (const auto& e : score.list()) {
         const auto* s = dynamic_cast<const midiplayer::EventShort*>(e.get());
         if (s == nullptr) continue;
         const int channel = s->status & 0x0F;
-        if ((s->status & 0xF0) == 0xB0 && s->dataByte1 == 0) bank[channel] = s->dataByte2;
-        if ((s->status & 0xF0) == 0xC0)
-            keys.push_back(midiplayer::PresetWarmer::key(channel == 9 ? 128 : bank[channel], s->dataByte1));
+        const int kind = s->status & 0xF0;
+        if (kind == 0xB0 && s->dataByte1 == 0) bank[channel] = s->dataByte2;
+        const bool sounds = kind == 0x90 && s->dataByte2 > 0 && !selected[channel];
+        if (kind == 0xC0 || sounds) {
+            selected[channel] = true;
+            keys.push_back(midiplayer::PresetWarmer::key(channel == 9 ? 128 : bank[channel], sounds ? 0 : s->dataByte1));
+        }
     }
     return keys;
 }

@@ -1,5 +1,6 @@
 #include "music/Output.h"
 #include <fluidsynth.h>
+#include "app/HeapRelease.h"
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -16,7 +17,10 @@ namespace midiplayer {
 // - gain 0.35: the songs' loudest passages peak a few dB below full scale, leaving room for the
 //   effects mixed on top;
 // - samples loaded on demand (only the programs a song selects), which keeps the resident size
-//   of the 140 MB soundfont small.
+//   of the 140 MB soundfont small; loading it selects no instrument on any channel (a General MIDI
+//   reset would load the piano on fifteen channels and a drum kit, several megabytes none of our
+//   songs plays): a channel that gets a note before any program change takes the General MIDI
+//   default then.
 namespace {
 
 constexpr int kChunkFrames = 1024;
@@ -80,7 +84,7 @@ void Output::load(std::string path) {
         fluid_settings_setint(settings, "synth.cpu-cores", 1);
         synth = new_fluid_synth(settings);
     }
-    if (synth != nullptr && (sfontId_ = fluid_synth_sfload(synth, path.c_str(), 1)) == FLUID_FAILED) {
+    if (synth != nullptr && (sfontId_ = fluid_synth_sfload(synth, path.c_str(), 0)) == FLUID_FAILED) {
         delete_fluid_synth(synth);
         synth = nullptr;
     }
@@ -95,6 +99,7 @@ void Output::load(std::string path) {
         pending_.clear();
         synth_.store(synth);
     }
+    releaseFreeHeap();  // reading the soundfont's tables left megabytes of freed scratch behind
     loadEnded_ = true;
 }
 
@@ -231,7 +236,11 @@ void Output::applyShort(fluid_synth_t* synth, int status, int d1, int d2) {
     const int channel = status & 0x0F;
     switch (status & 0xF0) {
         case 0x80: fluid_synth_noteoff(synth, channel, d1); break;
-        case 0x90: fluid_synth_noteon(synth, channel, d1, d2); break;  // velocity 0 releases
+        case 0x90:  // velocity 0 releases
+            if (d2 > 0 && fluid_synth_get_channel_preset(synth, channel) == nullptr)
+                fluid_synth_program_change(synth, channel, 0);  // piano, or the standard kit on channel 10
+            fluid_synth_noteon(synth, channel, d1, d2);
+            break;
         case 0xA0: fluid_synth_key_pressure(synth, channel, d1, d2); break;
         case 0xB0: fluid_synth_cc(synth, channel, d1, d2); break;
         case 0xC0: fluid_synth_program_change(synth, channel, d1); break;

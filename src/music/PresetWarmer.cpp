@@ -1,4 +1,5 @@
 #include "music/PresetWarmer.h"
+#include "app/HeapRelease.h"
 #include <algorithm>
 #include <chrono>
 #include <utility>
@@ -74,8 +75,23 @@ bool PresetWarmer::waitIdle(int timeoutMs) {
 
 void PresetWarmer::run() {
     std::unique_lock<std::mutex> lock(mutex_);
+    // When to give freed memory back: at once when a song's instruments are in (the scratch of
+    // loading them), and again once the swap has settled: the last song's samples are freed on
+    // the audio thread when the new song's program changes replace them and their voices have
+    // faded, which is after the loading.
+    std::chrono::steady_clock::time_point releaseAt{};
+    bool releaseLater = false;
+    const auto hasWork = [&] { return stop_ || !queue_.empty() || !drop_.empty(); };
     while (true) {
-        cv_.wait(lock, [&] { return stop_ || !queue_.empty() || !drop_.empty(); });
+        if (!releaseLater) {
+            cv_.wait(lock, hasWork);
+        } else if (!cv_.wait_until(lock, releaseAt, hasWork)) {
+            releaseLater = false;
+            lock.unlock();
+            releaseFreeHeap();
+            lock.lock();
+            continue;
+        }
         if (stop_) return;
         const bool pin = !queue_.empty();
         const int k = pin ? queue_.front() : drop_.front();
@@ -91,6 +107,13 @@ void PresetWarmer::run() {
         if (pin && test(requested_, k)) set(warm_, k);
         busy_ = false;
         cv_.notify_all();
+        if (queue_.empty() && drop_.empty()) {
+            releaseAt = std::chrono::steady_clock::now() + kSettle;
+            releaseLater = true;
+            lock.unlock();
+            releaseFreeHeap();
+            lock.lock();
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <chrono>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -41,6 +42,8 @@ public:
 
 private:
     using Bits = std::array<std::atomic<std::uint64_t>, 4>;
+    // How long after a song's instruments are in its swap with the last song's has settled.
+    static constexpr std::chrono::milliseconds kSettle{3000};
     static bool test(const Bits& bits, int key);
     static void set(Bits& bits, int key);
     static void clear(Bits& bits, int key);

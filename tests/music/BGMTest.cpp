@@ -167,11 +167,15 @@ TEST(BGMSound, DestroyedWhilePlayingWithTheSynthesizer) {
 // Playing a song loads the instruments its program changes select, in the background, so that
 // the audio thread does not load them when the song gets there: program 40 on channel 0, program
 // 33 after a bank select of 0 on channel 2, drum kit 16 on channel 9; a bank other than 0 or 128
-// is left to the synthesizer. Playing another song lets them go.
+// is left to the synthesizer. Channels 4 and 9 play before any program change: the piano and the
+// standard kit (channel 1's velocity-0 note-on before its program change releases, it plays nothing).
+// Playing another song lets them go.
 TEST(BGMInstruments, PlayingASongWarmsTheInstrumentsItSelectsAndOnlyThose) {
     if (!std::filesystem::exists(midiplayer::Output::kDefaultSoundFont)) GTEST_SKIP() << "no soundfont";
     TempFile file(cat({header(0, 1, 480), track({0x00, 0xC0, 40, 0x00, 0xB2, 0x00, 0x00, 0x00, 0xC2, 33, 0x00, 0xC9,
                                                  16, 0x00, 0xB3, 0x00, 0x08, 0x00, 0xC3, 50})}));
+    TempFile defaults(cat({header(0, 1, 480), track({0x00, 0x94, 60, 100, 0x00, 0x99, 36, 100, 0x00, 0x91, 62, 0,
+                                                     0x00, 0xC1, 50, 0x00, 0x91, 62, 100})}));
     Mixer mixer;
     BGM bgm(nullptr, &mixer);
     TempFile other(cat({header(0, 1, 480), track({0x00, 0xC0, 41})}));
@@ -193,4 +197,11 @@ TEST(BGMInstruments, PlayingASongWarmsTheInstrumentsItSelectsAndOnlyThose) {
     EXPECT_TRUE(warmer.isWarm(PresetWarmer::key(0, 41)));
     EXPECT_FALSE(warmer.isWarm(PresetWarmer::key(0, 40)));
     EXPECT_FALSE(warmer.isRequested(PresetWarmer::key(128, 16)));
+    EXPECT_FALSE(warmer.isRequested(PresetWarmer::key(0, 0))) << "every channel chose its program";
+
+    ASSERT_TRUE(bgm.load(defaults.path(), 4));
+    bgm.play(4);
+    ASSERT_TRUE(warmer.waitIdle(20000));
+    for (int key : {PresetWarmer::key(0, 0), PresetWarmer::key(128, 0), PresetWarmer::key(0, 50)})
+        EXPECT_TRUE(warmer.isWarm(key)) << key;
 }

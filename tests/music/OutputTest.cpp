@@ -128,6 +128,30 @@ TEST_F(OutputSynth, ShortAndSystemExclusiveMessagesReachTheSynthesizer) {
     EXPECT_EQ(bend, 8192);
 }
 
+// Loading the soundfont selects no instrument (their samples stay on disk until a song asks for
+// them); a channel that gets a note before any program change plays the General MIDI default:
+// the piano, and the standard kit on channel 10. One that is never played keeps nothing.
+TEST_F(OutputSynth, AChannelPlayedWithoutAProgramChangeTakesTheGeneralMidiDefault) {
+    ASSERT_TRUE(out.waitReady(20000));
+    fluid_synth_t* synth = out.synth();
+    for (int channel : {0, 5, 9}) EXPECT_EQ(fluid_synth_get_channel_preset(synth, channel), nullptr) << channel;
+    send(out, 0x90, 60, 110);
+    send(out, 0x99, 38, 110);  // snare
+    EXPECT_GT(renderRms(mixer, 200), 0.005) << "both notes sound";
+    int sfont = -1, bank = -1, program = -1;
+    fluid_synth_get_program(synth, 0, &sfont, &bank, &program);
+    EXPECT_EQ(bank * 1000 + program, 0);
+    fluid_synth_get_program(synth, 9, &sfont, &bank, &program);
+    EXPECT_EQ(bank * 1000 + program, 128000);
+    EXPECT_EQ(fluid_synth_get_channel_preset(synth, 5), nullptr);
+    // A program change still decides: the note after it plays the chosen instrument.
+    send(out, 0xC1, 19, 0);
+    send(out, 0x91, 64, 110);
+    out.flush();
+    fluid_synth_get_program(synth, 1, &sfont, &bank, &program);
+    EXPECT_EQ(program, 19);
+}
+
 TEST_F(OutputSynth, MetaEventsAndEmptySysexAreNotSent) {
     ASSERT_TRUE(out.waitReady(20000));
     out.onEvent(EventTempo(500000));
