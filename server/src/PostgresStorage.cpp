@@ -134,17 +134,19 @@ private:
         return db;
     }
 
-    // A statement without parameters (several may be given at once); rows it returns are dropped.
-    static void run(PGconn* db, const char* sql) {
-        PGresult* r = PQexec(db, sql);
+    // The result of a statement that worked; a failed one is freed and thrown as its message.
+    static Result checked(PGresult* r) {
         const ExecStatusType status = PQresultStatus(r);
         if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
             std::string message = PQresultErrorMessage(r);
             PQclear(r);
             throw StorageError("PostgreSQL: " + message);
         }
-        PQclear(r);
+        return Result(r);
     }
+
+    // A statement without parameters (several may be given at once); rows it returns are dropped.
+    static void run(PGconn* db, const char* sql) { checked(PQexec(db, sql)); }
 
     static Result query(PGconn* db, const char* sql, const Params& p, bool binaryResult = false) {
         std::vector<const char*> values;
@@ -153,15 +155,8 @@ private:
             values.push_back(v.data());
             lengths.push_back(static_cast<int>(v.size()));
         }
-        PGresult* r = PQexecParams(db, sql, static_cast<int>(values.size()), nullptr, values.data(), lengths.data(),
-                                   p.formats.data(), binaryResult ? 1 : 0);
-        const ExecStatusType status = PQresultStatus(r);
-        if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
-            std::string message = PQresultErrorMessage(r);
-            PQclear(r);
-            throw StorageError("PostgreSQL: " + message);
-        }
-        return Result(r);
+        return checked(PQexecParams(db, sql, static_cast<int>(values.size()), nullptr, values.data(), lengths.data(),
+                                    p.formats.data(), binaryResult ? 1 : 0));
     }
 
     static Outcome storeInTransaction(PGconn* db, const Play& play) {
