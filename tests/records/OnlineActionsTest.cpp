@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 #include <memory>
-#include "RecordsFixture.h"
+#include "SceneFixture.h"
 #include "app/Config.h"
 #include "app/Env.h"
 #include "online/MD5.h"
@@ -27,7 +27,7 @@ FormEvent pressed(int code) {
 }
 
 // The records scene of the first lap on a headless game whose requests are answered from a queue.
-class OnlineActionsTest : public RecordsFixture {
+class OnlineActionsTest : public SceneFixture {
 protected:
     OnlineActionsTest() {
         std::ofstream("./data/server.txt") << "127.0.0.1:8080\n/ranking\n/replay\n/upload\n";
@@ -64,16 +64,6 @@ protected:
         for (const auto& r : http.requests) out.push_back(r.method + " " + r.target);
         return out;
     }
-    std::unique_ptr<Game> frame(Game& scene, std::initializer_list<InputDevices::Key> keys = {}) {
-        for (bool& k : platform.inputDevices().keys) k = false;
-        for (auto k : keys) platform.inputDevices().keys[k] = true;
-        return std::unique_ptr<Game>(scene.Run());
-    }
-    std::unique_ptr<Game> choose(GameScore& scene, std::int32_t id) {
-        frame(scene);
-        scene.menu().SetCurrent(id);
-        return frame(scene, {InputDevices::KeyZ});
-    }
     Score bestPlay() {
         Score s(log.get());
         s.setHeader({replayVersionOf(4), 4, 30, 1, 0, 1, 1000, 60});
@@ -83,7 +73,6 @@ protected:
         return s;
     }
 
-    HeadlessPlatform platform;
     ScriptedHttpClient http;
     std::unique_ptr<Env> env;
 };

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <tuple>
-#include "RecordsFixture.h"
+#include "SceneFixture.h"
 #include "app/Env.h"
 #include "character/CharacterString.h"
 #include "platform/headless/HeadlessPlatform.h"
@@ -16,7 +16,7 @@ namespace {
 using Placed = std::tuple<int, int, std::string>;  // x, y, text
 
 // The title and the records scene on a headless service hub, in a folder of their own.
-class ScenesTest : public RecordsFixture {
+class ScenesTest : public SceneFixture {
 protected:
     ScenesTest() : env(std::make_unique<Env>(platform, log.get(), EnvOptions{false, &clock, true, false})) {}
     ~ScenesTest() override { env.reset(); }
@@ -35,18 +35,6 @@ protected:
     }
     static bool has(const std::vector<Placed>& v, const Placed& p) { return std::find(v.begin(), v.end(), p) != v.end(); }
 
-    // One frame of a scene with the given keys down; the scene it hands over, if any.
-    std::unique_ptr<Game> frame(Game& scene, std::initializer_list<InputDevices::Key> keys = {}) {
-        for (bool& k : platform.inputDevices().keys) k = false;
-        for (auto k : keys) platform.inputDevices().keys[k] = true;
-        return std::unique_ptr<Game>(scene.Run());
-    }
-    // Puts the cursor on id and decides it with Button1.
-    std::unique_ptr<Game> choose(GameScore& scene, std::int32_t id) {
-        frame(scene);
-        scene.menu().SetCurrent(id);
-        return frame(scene, {InputDevices::KeyZ});
-    }
     void writeRanking(int entries) {
         std::string text;
         for (int i = 0; i < entries; ++i)
@@ -56,7 +44,6 @@ protected:
         writeText("./data/ranking_1lap_b.dat", text + std::string(1, '\0'));
     }
 
-    HeadlessPlatform platform;
     StillClock clock;
     std::unique_ptr<Env> env;
 };
