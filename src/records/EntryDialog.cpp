@@ -206,11 +206,7 @@ void EntryDialog::keepCaretVisible(Field& field, int index) {
 void EntryDialog::type(const std::string& utf8) {
     if (focus_ >= kFieldCount) return;
     Field& field = fields_[focus_];
-    if (field.allSelected) {
-        field.text.clear();
-        field.caret = 0;
-        field.allSelected = false;
-    }
+    field.dropSelection();
     const std::size_t room = kLimits[focus_] - std::min(kLimits[focus_], field.text.size());
     const std::string insert = fitting(cleaned(utf8), room);
     field.text.insert(field.caret, insert);
@@ -221,16 +217,15 @@ void EntryDialog::type(const std::string& utf8) {
 void EntryDialog::erase(bool forward) {
     if (focus_ >= kFieldCount) return;
     Field& field = fields_[focus_];
-    if (field.allSelected) {
-        field.text.clear();
-        field.caret = 0;
-        field.allSelected = false;
-    } else if (forward) {
-        field.text.erase(field.caret, nextBoundary(field.text, field.caret) - field.caret);
-    } else {
-        const std::size_t from = previousBoundary(field.text, field.caret);
-        field.text.erase(from, field.caret - from);
-        field.caret = from;
+    // A wholly selected text goes as one; otherwise one character beside the caret.
+    if (!field.dropSelection()) {
+        if (forward) {
+            field.text.erase(field.caret, nextBoundary(field.text, field.caret) - field.caret);
+        } else {
+            const std::size_t from = previousBoundary(field.text, field.caret);
+            field.text.erase(from, field.caret - from);
+            field.caret = from;
+        }
     }
     keepCaretVisible(field, focus_);
 }

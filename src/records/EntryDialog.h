@@ -71,6 +71,15 @@ private:
         std::size_t caret = 0;   // byte offset, always on a character boundary
         int scroll = 0;          // pixels of text hidden left of the field
         bool allSelected = false;  // typing replaces the whole text (as on entering by Tab)
+
+        // Removes a wholly selected text before it is typed over or erased; true when it did.
+        bool dropSelection() {
+            if (!allSelected) return false;
+            text.clear();
+            caret = 0;
+            allSelected = false;
+            return true;
+        }
     };
 
     void setFocus(int control);
