@@ -7,14 +7,12 @@
 #include "music/BgmId.h"
 #include "play/GameInfo.h"
 #include "play/Random.h"
+#include "stages/FinalBossSprites.h"
 
 namespace {
-constexpr std::int32_t kMentor = 0x500;
+constexpr std::int32_t kMentor = kFinalBossSprite;
 // The mentor's face by bullet-size mode: 0 normal, 1 small, 2 large.
 constexpr std::int32_t kFaces[] = {0x501, 0x503, 0x502};
-constexpr int kMentorWidth = 320;
-constexpr int kMentorHeight = 310;
-constexpr int kFaceSide = 64;
 constexpr Fixed16 kMentorX = toFixed(240);
 constexpr Fixed16 kMentorY = toFixed(200);
 
@@ -47,11 +45,7 @@ CharacterEnemy* StageTutorial::CreateBoss() { return new CharacterEnemyMaster(en
 
 void StageTutorial::LoadImages() {
     LoadBossBitmap(121);
-    Draw& draw = env->draw;
-    draw.DefineSprite(SpriteDef::cell(5, 0, 0, kMentorWidth, kMentorHeight), kMentor);
-    // The faces stand one above the other right of the mentor: normal, large, small.
-    for (int i = 0; i < 3; ++i)
-        draw.DefineSprite(SpriteDef::cell(5, kMentorWidth, kFaceSide * i, kFaceSide, kFaceSide), kMentor + 1 + i);
+    DefineFinalBossSprites(env->draw);
 }
 
 int StageTutorial::Music() const { return Title; }
