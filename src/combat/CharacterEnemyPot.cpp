@@ -1,7 +1,6 @@
 #include "combat/CharacterEnemyPot.h"
 #include "app/Env.h"
 #include "combat/Attach.h"
-#include "combat/CharacterEffect.h"
 #include "play/GameInfo.h"
 
 CharacterEnemyPot::CharacterEnemyPot(Env* env, Log* log, GameInfo* gameInfo)
@@ -20,8 +19,7 @@ CharacterEnemyPotb::CharacterEnemyPotb(Env* env, Log* log, GameInfo* gameInfo)
 std::int32_t CharacterEnemyPot::HitByShot(CharacterShot& shot) { return HitWithin(shot, 900); }
 
 void CharacterEnemyPot::Die() {
-    env->sound.play(Burst2, false);
-    AttachAt(gameInfo->GetTopTree(), new CharacterEffect(env, log, EffectExplosion), x, y);
+    Explode(x, y);
     DropScoreItem(x, y);
 }
 
