@@ -344,8 +344,7 @@ CharacterEnemyBoss2Miso::CharacterEnemyBoss2Miso(Env* env, Log* log, GameInfo* g
 CharacterEnemyBoss2bMiso::CharacterEnemyBoss2bMiso(Env* env, Log* log, GameInfo* gameInfo)
     : Boss2MisoBody<CharacterEnemyBoss>(env, log, gameInfo, 2, gameInfo->GetGameMode() == 5 ? 800 : 450) {
     phase1End = 1019;
-    maxHitPoints = hitPoints;
-    StartBonusTimer(gameInfo->GetGameMode() == 5 ? 51.0 : 41.0, 0.01);
+    StartCurrentVersion(gameInfo->GetGameMode() == 5 ? 51.0 : 41.0);
 }
 
 void CharacterEnemyBoss2bMiso::DeathRing() {

@@ -43,4 +43,10 @@ void CharacterEnemyBoss::StartBonusTimer(double start, double decrement) {
     if (bonusTimer != nullptr) bonusTimer->holder = &bonusTimer;
 }
 
+void CharacterEnemyBoss::StartCurrentVersion(double bonusStart, double bonusDecrement) {
+    versionShift = 2;
+    maxHitPoints = hitPoints;
+    StartBonusTimer(bonusStart, bonusDecrement);
+}
+
 double CharacterEnemyBoss::StopBonusTimer() { return bonusTimer != nullptr ? bonusTimer->Stop() : 0.0; }

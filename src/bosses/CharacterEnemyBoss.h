@@ -14,6 +14,9 @@ public:
     void Act() override;
     // Replaces any timer this boss started before with a new one in the top tree.
     void StartBonusTimer(double start, double decrement);
+    // How every current-version boss starts, once its hit points are set: game modes 4 and 5 read
+    // as the old version's 2 and 3, the gauge full, and the bonus timer counting down from start.
+    void StartCurrentVersion(double bonusStart, double bonusDecrement = 0.01);
     // What the bonus timer has left, which also stops it (its display stays a while); none once
     // the timer is gone. An unspent bonus of 57.3 makes a death ring of 58 items (every k below
     // it), a spent one none.

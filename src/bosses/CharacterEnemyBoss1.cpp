@@ -279,7 +279,5 @@ Boss1Rules CurrentRules(GameInfo* gameInfo) {
 
 CharacterEnemyBoss1b::CharacterEnemyBoss1b(Env* env, Log* log, GameInfo* gameInfo)
     : Boss1Body<CharacterEnemyBoss>(env, log, gameInfo, CurrentRules(gameInfo)) {
-    versionShift = 2;
-    maxHitPoints = hitPoints;
-    StartBonusTimer(gameInfo->GetGameMode() == 5 ? 81.0 : 61.0, 0.01);
+    StartCurrentVersion(gameInfo->GetGameMode() == 5 ? 81.0 : 61.0);
 }

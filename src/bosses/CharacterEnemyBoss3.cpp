@@ -194,11 +194,9 @@ CharacterEnemyBoss3Hoppe* CharacterEnemyBoss3::MakeCheek() { return new Characte
 
 CharacterEnemyBoss3b::CharacterEnemyBoss3b(Env* env, Log* log, GameInfo* gameInfo)
     : Boss3Body<CharacterEnemyBoss>(env, log, gameInfo, CurrentRules(gameInfo)) {
-    versionShift = 2;
-    maxHitPoints = hitPoints;
     targetXBase = 140;
     targetXRange = 200;
-    StartBonusTimer(gameInfo->GetGameMode() == 5 ? 51.0 : 41.0, 0.01);
+    StartCurrentVersion(gameInfo->GetGameMode() == 5 ? 51.0 : 41.0);
     // Two bosses built one after the other take turns: the first moves its gauge and timer aside
     // so that the two sets do not overlap.
     if (gameInfo->GetFlag(FlagBoss3GaugeMoved)) {

@@ -231,9 +231,7 @@ Boss4Rules CurrentRules(GameInfo* gameInfo) {
 
 CharacterEnemyBoss4b::CharacterEnemyBoss4b(Env* env, Log* log, GameInfo* gameInfo)
     : Boss4Body<CharacterEnemyBoss>(env, log, gameInfo, CurrentRules(gameInfo)) {
-    versionShift = 2;
-    maxHitPoints = hitPoints;
-    StartBonusTimer(gameInfo->GetGameMode() == 5 ? 101.0 : 81.0, 0.01);
+    StartCurrentVersion(gameInfo->GetGameMode() == 5 ? 101.0 : 81.0);
 }
 
 void CharacterEnemyBoss4b::ReleaseBubbles() {

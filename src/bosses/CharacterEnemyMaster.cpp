@@ -270,9 +270,7 @@ void CharacterEnemyMaster::Phase6() {
 
 CharacterEnemyMasterb::CharacterEnemyMasterb(Env* env, Log* log, GameInfo* gameInfo)
     : MasterBody<CharacterEnemyBoss>(env, log, gameInfo, 2700) {
-    versionShift = 2;
-    maxHitPoints = hitPoints;
-    StartBonusTimer(301.0, 0.03);
+    StartCurrentVersion(301.0, 0.03);
 }
 
 std::int32_t CharacterEnemyMasterb::NextPhase() {
