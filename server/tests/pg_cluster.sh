@@ -13,7 +13,9 @@ if [ -z "$bin" ] || [ ! -x "$bin/initdb" ]; then
   exit 3
 fi
 as_owner() {
-  if [ "$(id -u)" = 0 ]; then runuser -u nobody -- "$@"; else "$@"; fi
+  # From /, which every user can enter: started from a folder the cluster's user cannot reach (a
+  # clone under /root), PostgreSQL's tools warn on stderr, and the caller reads that as the URL.
+  if [ "$(id -u)" = 0 ]; then (cd / && runuser -u nobody -- "$@"); else "$@"; fi
 }
 case $cmd in
 start)
