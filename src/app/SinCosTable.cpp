@@ -10,13 +10,6 @@ SinCosTable::SinCosTable() {
     }
 }
 
-std::int32_t squaredDistance(Fixed16 x1, Fixed16 y1, Fixed16 x2, Fixed16 y2) {
-    // 32-bit wrapping arithmetic as the original, without signed-overflow traps.
-    const auto dx = static_cast<std::int32_t>(static_cast<std::uint32_t>(x1) - static_cast<std::uint32_t>(x2)) >> 16;
-    const auto dy = static_cast<std::int32_t>(static_cast<std::uint32_t>(y1) - static_cast<std::uint32_t>(y2)) >> 16;
-    return static_cast<std::int32_t>(static_cast<std::int64_t>(dx) * dx + static_cast<std::int64_t>(dy) * dy);
-}
-
 Point direction(Fixed16 dx, Fixed16 dy) {
     const std::int32_t px = dx >> 16;
     const std::int32_t py = dy >> 16;

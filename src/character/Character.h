@@ -3,6 +3,7 @@
 #include <list>
 #include "app/Fixed16.h"
 
+class CharacterEnemy;
 class Env;
 class Log;
 
@@ -27,6 +28,9 @@ public:
     virtual void SetPosition(Fixed16 x, Fixed16 y);
     virtual Point GetPosition();
     virtual std::list<Character*>& GetChildren();
+    // This object as an enemy, or null when it is none. Every player shot asks each object of
+    // the enemy tree every frame, where a virtual call costs far less than a dynamic_cast.
+    virtual CharacterEnemy* AsEnemy() { return nullptr; }
 
     // Act, then walk the children in order (children appended during the walk act in the same
     // walk); a child whose alive flag is false after its own step is deleted.

@@ -34,7 +34,7 @@ std::int32_t CharacterEnemy::HitByShot(CharacterShot& shot) {
     // Every child is asked, even after one was hit, so one shot can hurt overlapping enemies.
     std::int32_t sum = 0;
     for (Character* child : GetChildren()) {
-        if (auto* enemy = dynamic_cast<CharacterEnemy*>(child)) sum += enemy->HitByShot(shot);
+        if (CharacterEnemy* enemy = child->AsEnemy()) sum += enemy->HitByShot(shot);
     }
     return sum;
 }

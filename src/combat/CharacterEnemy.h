@@ -18,6 +18,7 @@ public:
 
     // The default drawing step (sprite, or the flash while it runs); counts frame up.
     void Act() override;
+    CharacterEnemy* AsEnemy() final { return this; }
 
     // The base asks every child in order and adds up the answers (the enemy root's job).
     virtual std::int32_t HitByShot(CharacterShot& shot);

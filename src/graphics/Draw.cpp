@@ -99,13 +99,13 @@ void Draw::DrawSpriteShaded(Fixed16 x, Fixed16 y, std::int32_t id, std::int32_t 
 
 void Draw::DrawTextBox(Fixed16 x1, Fixed16 y1, Fixed16 x2, Fixed16 y2, const char* text) {
     // Text ignores skip: the few texts are cheap and a menu must never lose its words.
-    if (text_ == nullptr || text == nullptr) return;
+    if (discard_ || text_ == nullptr || text == nullptr) return;
     text_->drawTextBox(back_.pixels.data(), back_.width, back_.height, back_.width, (x1 >> 16) + kPlayfieldLeft,
                        y1 >> 16, (x2 >> 16) + kPlayfieldLeft, y2 >> 16, text);
 }
 
 void Draw::DrawText(Fixed16 x, Fixed16 y, const char* text) {
-    if (text_ == nullptr || text == nullptr) return;
+    if (discard_ || text_ == nullptr || text == nullptr) return;
     text_->drawText(back_.pixels.data(), back_.width, back_.height, back_.width, (x >> 16) + kPlayfieldLeft, y >> 16,
                     text);
 }
@@ -121,6 +121,8 @@ int Draw::CreateSurface(int width, int height, int index) {
         LOG_WRITE(log_, "Draw", "オフスクリーンサーフェスの作成に失敗");
         return kFailed;
     }
+    // Nothing will be drawn into it or from it.
+    if (discard_) return 0;
     surfaces_[index] = std::make_unique<Surface>(width, height);
     surfaces_[index]->keyLow = 0;  // black is transparent until a loader widens the range
     surfaces_[index]->keyHigh = 0;
@@ -159,7 +161,13 @@ void Draw::Clear(int index) {
     }
 }
 
-void Draw::SetSkip(bool skip) { skip_ = skip; }
+// Discarding keeps skip_ set, so the drawing calls need no second test.
+void Draw::SetSkip(bool skip) { skip_ = skip || discard_; }
+
+void Draw::SetDiscard(bool discard) {
+    discard_ = discard;
+    skip_ = skip_ || discard;
+}
 
 Screen* Draw::GetWindow() { return screen_; }
 

@@ -52,6 +52,12 @@ public:
     void DefineSprite(const SpriteDef& def, std::int32_t id);
     virtual void Clear(int index);
     virtual void SetSkip(bool skip);
+    // For a play that no one watches (replays checked without a window): every drawing call, text
+    // included, does nothing whatever the skip flag says, and pictures are not even decoded into
+    // surfaces. Play logic only ever writes into this service, never reads pixels, surfaces or
+    // sprites back, so a play runs alike with or without it.
+    void SetDiscard(bool discard);
+    bool discards() const { return discard_; }
     virtual Screen* GetWindow();
     // Clips dst to the 800 x 600 back buffer (top, bottom, left, right), shifting src alike.
     static void ClipRects(Rect& dst, Rect& src);
@@ -83,6 +89,7 @@ private:
     std::vector<SpriteDef> sprites_;
     int lastResult_ = 0;
     bool skip_ = false;
+    bool discard_ = false;
     bool fullScreen_ = false;
     bool displayOk_ = false;
 };

@@ -16,6 +16,8 @@ bool ImageLoader::Load(int resourceId, Draw* draw, int surfaceIndex) {
         LOG_WRITE(log_, "ImageLoader", "ビットマップリソースをロードできなかった");
         return false;
     }
+    // Pictures that would never be shown are not decoded at all.
+    if (draw != nullptr && draw->discards()) return true;
     // Decoded before the surface is made, so a bad picture leaves the surface table as it was.
     Bitmap bmp;
     if (!decodeBmp(data, size, bmp)) {

@@ -298,6 +298,8 @@ void GameMain::ClearStage() {
 }
 
 void GameMain::DrawStatus() {
+    // A play no one watches has no status line to format.
+    if (env->draw.discards()) return;
     char text[64];
     std::snprintf(text, sizeof text, "%02d Skip %d CPU %03d%%", static_cast<int>(env->timer.measuredFps()),
                   static_cast<int>(env->timer.lastSkipRun()), static_cast<int>(env->timer.cpuLoad()));

@@ -6,6 +6,7 @@
 #include "app/Env.h"
 #include "app/Log.h"
 #include "platform/headless/HeadlessPlatform.h"
+#include "records/Score.h"
 
 class Character;
 class Game;
@@ -65,6 +66,11 @@ public:
     // Objects in a layer (0..7 in walking order), counting every descendant but not the root.
     std::size_t treeSize(int layer);
     const std::vector<Spawn>& spawns() const { return spawns_; }
+    // The buttons of every step so far as a replay: all of them in the first stage's trace, the
+    // way a play that jumps stages through the pause menu is replayed (the game keeps no record
+    // of such a play). The header names the mode with its version and one stage; the result is
+    // left at zero for the caller to fill in.
+    Score inputRecord() const;
 
 private:
     class HarnessEnv;
@@ -75,6 +81,8 @@ private:
     std::unique_ptr<GameMain> game_;
     std::unique_ptr<Game> next_;
     std::vector<Spawn> spawns_;
+    std::vector<std::uint8_t> pressed_;  // the buttons of every step
+    std::int32_t gameMode_;
     std::int32_t framesRun_ = 0;
 };
 

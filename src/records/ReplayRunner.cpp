@@ -14,16 +14,22 @@
 #include "records/GameMode.h"
 
 namespace {
-// Every frame's drawing is skipped, as the frame timer does under load; the logic runs alike.
-// Nothing is shown either: a frame is the input step alone (no present, no pacing).
+// Nothing is shown: a frame is the input step alone (no present, no pacing). Unless drawing is
+// asked for, nothing is drawn either (no pictures decoded, no sprite, text or status line), which
+// the logic never reads back; with drawing every frame is drawn as on screen.
 class ReplayEnv : public Env {
 public:
-    ReplayEnv(Platform& platform, Log* log)
-        : Env(platform, log, EnvOptions{false, nullptr, /*noSleep*/ true, /*openAudio*/ false}) {}
+    ReplayEnv(Platform& platform, Log* log, bool drawing)
+        : Env(platform, log, EnvOptions{false, nullptr, /*noSleep*/ true, /*openAudio*/ false}), drawing_(drawing) {
+        draw.SetDiscard(!drawing);
+    }
     void Tick() override {
         input.update();
-        draw.SetSkip(true);
+        draw.SetSkip(!drawing_);
     }
+
+private:
+    bool drawing_;
 };
 
 std::string quoted(const std::string& s) {
@@ -70,7 +76,8 @@ class ReplayRunner::Impl {
 public:
     // The runner keeps its own copy, logging to its own log: the caller's record and log may go
     // before the run does.
-    explicit Impl(const Score& record) : record_(record, &log_), env_(platform_, &log_), game_(&env_, &log_) {
+    Impl(const Score& record, bool drawing)
+        : record_(record, &log_), env_(platform_, &log_, drawing), game_(&env_, &log_) {
         game_.PlayReplay(record_);
         game_.SetGameMode(record_.getHeader().gameMode);
     }
@@ -194,7 +201,7 @@ private:
     std::int32_t lastStage_ = 0, lastItems_ = 0, lastLives_ = 0, lastStock_ = 0, lastMode_ = 0;
 };
 
-ReplayRunner::ReplayRunner(const Score& record) : impl_(std::make_unique<Impl>(record)) {}
+ReplayRunner::ReplayRunner(const Score& record, bool drawing) : impl_(std::make_unique<Impl>(record, drawing)) {}
 ReplayRunner::~ReplayRunner() = default;
 
 bool ReplayRunner::versionMatches() const {

@@ -23,7 +23,9 @@ public:
     // One line of JSON per event of the play, without the line end.
     using EventSink = std::function<void(const std::string& json)>;
 
-    explicit ReplayRunner(const Score& record);
+    // drawing: draw every frame as the screen would show it; by default nothing is drawn at all,
+    // which gives the same play faster.
+    explicit ReplayRunner(const Score& record, bool drawing = false);
     ~ReplayRunner();
     ReplayRunner(const ReplayRunner&) = delete;
     ReplayRunner& operator=(const ReplayRunner&) = delete;

@@ -1,6 +1,8 @@
 // The service around the pixels: building the display, presenting, the surface and sprite
 // tables, and text placement.
+#include <algorithm>
 #include "DrawFixture.h"
+#include "graphics/ImageLoader.h"
 
 namespace {
 
@@ -156,4 +158,41 @@ TEST_F(DrawService, TextGoesToThePlayfieldPositionOfTheBackBuffer) {
     d.DrawText(0, 0, nullptr);
     EXPECT_EQ(text.calls, (std::vector<PlacedText::Call>{{"comment", 260, 520, -1, -1, 800, 600},
                                                          {"テキスト", 190, 100, 610, 200, 800, 600}}));
+}
+
+TEST_F(DrawService, ADiscardingServiceDrawsShowsAndMakesNothingEvenWithTheSkipLifted) {
+    PlacedText text;
+    Draw d(&platform.screen(), &text, nullptr, &log, false);
+    d.DefineSprite(SpriteDef::cell(3, 0, 0, 2, 2), 9);
+    d.SetDiscard(true);
+    // Loading code lifts the skip to paint its flash copies; a discarding service stays blank.
+    d.SetSkip(false);
+    ASSERT_EQ(d.CreateSurface(2, 2, 3), 0);
+    EXPECT_EQ(d.GetSurface(3), nullptr);
+    ImageLoader loader(&log);
+    EXPECT_TRUE(loader.Load(107, &d, 4));
+    EXPECT_EQ(d.GetSurface(4), nullptr);
+    std::fill(d.backBuffer().pixels.begin(), d.backBuffer().pixels.end(), kMarker);
+    const int presents = platform.screen().presents;
+    d.DrawSprite(toFixed(100), toFixed(100), 9);
+    d.DrawSpriteFlash(toFixed(100), toFixed(100), 9);
+    d.DrawSpriteShaded(toFixed(100), toFixed(100), 9, 50);
+    d.DrawText(toFixed(100), toFixed(520), "comment");
+    d.DrawTextBox(toFixed(30), toFixed(100), toFixed(450), toFixed(200), "box");
+    d.Clear(Draw::kBackBuffer);
+    d.Present();
+    EXPECT_TRUE(std::all_of(d.backBuffer().pixels.begin(), d.backBuffer().pixels.end(),
+                            [](std::uint32_t p) { return p == kMarker; }));
+    EXPECT_TRUE(text.calls.empty());
+    EXPECT_EQ(platform.screen().presents, presents);
+
+    // Once it no longer discards, the same calls draw again.
+    d.SetDiscard(false);
+    d.SetSkip(false);
+    ASSERT_EQ(d.CreateSurface(2, 2, 3), 0);
+    d.GetSurface(3)->pixels.assign(4, 7);
+    d.DrawSprite(toFixed(100), toFixed(100), 9);
+    d.DrawText(toFixed(100), toFixed(520), "comment");
+    EXPECT_EQ(d.backBuffer().at(260, 100), 7u);
+    EXPECT_EQ(text.calls.size(), 1u);
 }

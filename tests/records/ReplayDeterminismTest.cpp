@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <tuple>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -142,6 +144,43 @@ TEST_F(ReplayDeterminismTest, AReplayOfAnotherRecordDoesNotMatch) {
     forged.setHeader(idle.getHeader());
     ReplayRunner runner(forged);
     EXPECT_FALSE(ReplayRunner::matches(forged.getHeader(), runner.run(idle.getHeader().frames + 600)));
+}
+
+TEST_F(ReplayDeterminismTest, AReplayGivesTheSameEventsWhetherItsFramesAreDrawnOrNot) {
+    // A replay checked without a window draws nothing at all: no pictures, sprites, flash copies,
+    // texts or status line. That must not change a single event of the play: a Stage 1 play, and
+    // plays that jump to each later stage of both versions (their pictures and bosses) and fight.
+    std::vector<std::pair<std::string, Score>> plays;
+    plays.emplace_back("stage 1, weaving", record(kScripts[2]));
+    for (std::int32_t mode : {ModeSecondLapOld, ModeSecondLap}) {
+        for (int stage = 2; stage <= 5; ++stage) {
+            PlayHarness play(mode, /*drawing*/ false);
+            play.run(30);
+            ASSERT_TRUE(play.selectStage(stage)) << "mode " << mode << " stage " << stage;
+            for (int f = 0; f < 2400 && !play.ended(); ++f) play.step(weaveAndSize(f));
+            plays.emplace_back("mode " + std::to_string(mode) + " stage " + std::to_string(stage), play.inputRecord());
+        }
+    }
+    for (auto& [name, play] : plays) {
+        SCOPED_TRACE(name);
+        const std::int64_t bound = 60 * 60 * 15;
+        std::vector<std::string> drawn, bare;
+        const ReplayRunner::Result a =
+            ReplayRunner(play, /*drawing*/ true).run(bound, [&](const std::string& e) { drawn.push_back(e); });
+        const ReplayRunner::Result b =
+            ReplayRunner(play, /*drawing*/ false).run(bound, [&](const std::string& e) { bare.push_back(e); });
+        EXPECT_TRUE(a.ended);
+        EXPECT_EQ(std::tie(a.ended, a.score, a.stages, a.lives, a.frames),
+                  std::tie(b.ended, b.score, b.stages, b.lives, b.frames));
+        ASSERT_EQ(drawn.size(), bare.size());
+        for (std::size_t i = 0; i < drawn.size(); ++i) ASSERT_EQ(drawn[i], bare[i]) << "event " << i;
+        // The play did reach what it was meant to: the stage's own enemies came.
+        const std::string stage = name.substr(name.size() - 1);
+        const bool reached = std::any_of(drawn.begin(), drawn.end(), [&](const std::string& e) {
+            return e.find("\"stage\":" + stage + ",\"event\":\"enemy_spawned\"") != std::string::npos;
+        });
+        EXPECT_TRUE(name[0] == 's' || reached);
+    }
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
 #include "bosses/CharacterEnemyBoss2.h"
 #include "combat/CharacterEnemy.h"
 #include "combat/CharacterPlayer.h"
@@ -32,29 +31,12 @@ public:
         if (safeLeft_ < kMargin || then_ != ThenPreferred) plan();
         int m = move_;
         if (planFrame_ >= decision_) m = then_ == ThenPreferred ? preferredMove() : then_ == ThenKeep ? move_ : 0;
-        for (int i = 0; i < decision_ && !play_.ended(); ++i) press(buttons(m));
+        for (int i = 0; i < decision_ && !play_.ended(); ++i) play_.step(buttons(m));
         planFrame_ += decision_;
         safeLeft_ -= decision_;
         return !play_.ended();
     }
 
-    // One frame of the play with these buttons held, kept in the list of every frame's buttons.
-    void press(std::uint8_t buttons) {
-        inputs_.push_back(buttons);
-        play_.step(buttons);
-    }
-    // Pause, "stage select" and the stage's entry, a frame with nothing held after each press.
-    bool selectStage(int stage) {
-        auto tap = [this](std::uint8_t b) { press(b), press(0); };
-        tap(PlayHarness::bit(Button3));
-        tap(PlayHarness::bit(Up));
-        tap(PlayHarness::bit(Button1));
-        for (int i = 1; i < stage; ++i) tap(PlayHarness::bit(Down));
-        tap(PlayHarness::bit(Button1));
-        return !play_.ended() && play_.stage() == stage;
-    }
-    // The buttons of every frame pressed through this pilot, the play's loading frame first.
-    const std::vector<std::uint8_t>& inputs() const { return inputs_; }
     long lookAheads() const { return lookAheads_; }
 
 private:
@@ -167,7 +149,6 @@ private:
     int decision_;
     int horizon_;
     long lookAheads_ = 0;
-    std::vector<std::uint8_t> inputs_;
     int move_ = 0;
     Then then_ = ThenPreferred;
     int planFrame_ = 0;

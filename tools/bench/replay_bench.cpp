@@ -91,62 +91,42 @@ Replayed replay(const std::vector<unsigned char>& bytes) {
     return out;
 }
 
-// A replay file of the play whose every frame's buttons are given (the loading frame first): the
-// whole input as the first stage's trace, as a play that jumps stages through the pause menu is
-// replayed; its result is what re-simulating it gives. The game keeps no record of such a play.
-std::vector<unsigned char> fileOfInputs(std::int32_t mode, const std::vector<std::uint8_t>& inputs) {
-    // A trace opens with a poll of nothing held where the play has its loading frame.
-    std::vector<std::pair<std::int32_t, std::uint8_t>> runs{{0, 0}};  // frames after the first, buttons
-    for (std::size_t i = 1; i < inputs.size(); ++i) {
-        if (runs.back().second == inputs[i]) ++runs.back().first;
-        else runs.emplace_back(0, inputs[i]);
-    }
-    InputTrace trace;
-    for (const auto& [repeat, bits] : runs) trace.append(InputRun::fromBits(repeat, bits));
-    Score score(nullptr);
-    score.storeStage(1, trace, toFixed(240), toFixed(500));
-    ScoreHeader h{};
-    h.version = replayVersionOf(mode);
-    h.gameMode = mode;
-    h.stages = 1;
-    h.valid = 1;
-    score.setHeader(h);
-    std::vector<unsigned char> bytes = score.toBytes();
-    // The file names the result the replay gives.
-    std::istringstream in(std::string(bytes.begin(), bytes.end()));
-    Score read(nullptr);
-    read.read(in);
-    ReplayRunner runner(read);
+// The bytes of a record with the result re-simulating it gives in its header.
+std::vector<unsigned char> withItsResult(Score record) {
+    ReplayRunner runner(record);
     const ReplayRunner::Result r = runner.run(kRecordLimit);
+    ScoreHeader h = record.getHeader();
     h.score = r.score;
     h.stages = r.stages;
     h.lives = r.lives;
     h.frames = r.frames;
-    score.setHeader(h);
-    return score.toBytes();
+    record.setHeader(h);
+    return record.toBytes();
 }
 
 // Plays one whole play with the autopilot and returns its replay file's bytes. Runs in a scratch
 // folder: the play writes its records under ./data when it ends.
 std::vector<unsigned char> record(const PlaySpec& spec) {
     PlayHarness play(spec.mode, false);
-    Autopilot pilot(play);
-    for (int i = 0; i < 30; ++i) pilot.press(0);
-    if (spec.selectStage > 0 && !pilot.selectStage(spec.selectStage)) {
+    play.run(30);
+    if (spec.selectStage > 0 && !play.selectStage(spec.selectStage)) {
         std::fprintf(stderr, "%s: the stage select failed\n", spec.name);
         return {};
     }
+    Autopilot pilot(play);
     while (play.framesRun() < kRecordLimit && pilot.step()) {
     }
     if (!play.ended()) return {};
     if (spec.selectStage == 0) return play.game().record().toBytes();
-    std::vector<unsigned char> bytes = fileOfInputs(spec.mode, pilot.inputs());
-    // The file must give the very play the pilot played.
+    // The game keeps no record of a play that jumped stages: its replay file is made from the
+    // buttons of every frame, and must give the very play the pilot played.
+    const std::vector<unsigned char> bytes = withItsResult(play.inputRecord());
     std::istringstream in(std::string(bytes.begin(), bytes.end()));
     Score read(nullptr);
     read.read(in);
     const ScoreHeader h = read.getHeader();
-    if (h.score != play.items() || h.stages != play.stage() || h.lives != play.lives() || h.frames != play.game().playFrames()) {
+    if (h.score != play.items() || h.stages != play.stage() || h.lives != play.lives() ||
+        h.frames != play.game().playFrames()) {
         std::fprintf(stderr, "%s: the file gives items %d, stage %d, lives %d, frames %d; the play %d, %d, %d, %d\n",
                      spec.name, h.score, h.stages, h.lives, h.frames, play.items(), play.stage(), play.lives(),
                      play.game().playFrames());
