@@ -111,9 +111,13 @@ void FrameScaler::scale(const std::uint32_t* src, int srcW, int srcH, int srcPit
     if (xAxis_.from != srcW || xAxis_.to != r.w || xAxis_.begin.empty()) xAxis_ = makeAxis(srcW, r.w);
     if (yAxis_.from != srcH || yAxis_.to != r.h || yAxis_.begin.empty()) yAxis_ = makeAxis(srcH, r.h);
 
+    // At its own size (a window of the picture's size, the usual one) the picture's rows go
+    // straight into the window: no pass and no 2 MB buffer between.
+    const bool ownSize = r.w == srcW && r.h == srcH;
+    if (ownSize) std::vector<std::uint32_t>().swap(rows_);
     // Horizontal pass: every source row at the picture's output width.
-    rows_.resize(static_cast<std::size_t>(r.w) * static_cast<std::size_t>(srcH));
-    for (int y = 0; y < srcH; ++y) {
+    else rows_.resize(static_cast<std::size_t>(r.w) * static_cast<std::size_t>(srcH));
+    for (int y = 0; y < srcH && !ownSize; ++y) {
         const std::uint32_t* in = src + static_cast<std::ptrdiff_t>(y) * srcPitch;
         std::uint32_t* out = rows_.data() + static_cast<std::ptrdiff_t>(y) * r.w;
         if (!xAxis_.pairs.empty()) {
@@ -150,6 +154,11 @@ void FrameScaler::scale(const std::uint32_t* src, int srcW, int srcH, int srcPit
         std::fill(line, line + r.x, 0u);
         std::fill(line + r.x + r.w, line + dstW, 0u);
         std::uint32_t* out = line + r.x;
+        if (ownSize) {
+            const std::uint32_t* in = src + static_cast<std::ptrdiff_t>(o) * srcPitch;
+            for (int x = 0; x < r.w; ++x) out[x] = in[x] & 0x00FFFFFFu;
+            continue;
+        }
         const int b = yAxis_.begin[o], e = yAxis_.begin[o + 1];
         if (e - b == 1) {
             std::memcpy(out, rows_.data() + static_cast<std::ptrdiff_t>(yAxis_.index[b]) * r.w,

@@ -88,6 +88,26 @@ TEST(FrameScaler, WholeMultiplesReplicatePixelsExactly) {
     }
 }
 
+// At its own size in a wider window (bars left and right), from a picture with a wider pitch
+// and its top bytes set: the rows arrive unchanged but for the top byte, and the same scaler
+// then scales up and back down again without keeping anything stale.
+TEST(FrameScaler, AtItsOwnSizeRowsArriveUnchangedBetweenBars) {
+    Picture wide = noise(48, 30);
+    for (auto& v : wide.px) v |= 0xFF000000u;
+    FrameScaler scaler;
+    for (int w : {60, 120, 60}) {
+        const int h = w == 60 ? 30 : 60, n = h / 30, bar = (w - 40 * n) / 2;
+        Picture out(w, h, 0xDEADBEEFu);
+        scaler.scale(wide.px.data(), 40, 30, 48, out.px.data(), w, h, w);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const bool bars = x < bar || x >= bar + 40 * n;
+                const std::uint32_t want = bars ? 0u : wide.at((x - bar) / n, y / n) & 0x00FFFFFFu;
+                ASSERT_EQ(out.at(x, y), want) << w << " wide, at " << x << "," << y;
+            }
+    }
+}
+
 TEST(FrameScaler, EnlargingBetweenMultiplesBlendsAtMostOneColumnAtAnEdge) {
     // Black left of the edge, white right of it: sharp scaling keeps every column pure but the one
     // that straddles the edge (plain bilinear would smear the edge over two columns at 1.8x).
