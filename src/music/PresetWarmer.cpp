@@ -76,17 +76,17 @@ bool PresetWarmer::waitIdle(int timeoutMs) {
 void PresetWarmer::run() {
     std::unique_lock<std::mutex> lock(mutex_);
     // When to give freed memory back: at once when a song's instruments are in (the scratch of
-    // loading them), and again once the swap has settled: the last song's samples are freed on
-    // the audio thread when the new song's program changes replace them and their voices have
-    // faded, which is after the loading.
-    std::chrono::steady_clock::time_point releaseAt{};
-    bool releaseLater = false;
+    // loading them), and again as the swap settles: the last song's samples are freed on the
+    // audio thread when the new song's program changes replace them (a few blocks after the
+    // loading) and when their last voices have faded (a long release takes seconds).
+    std::chrono::steady_clock::time_point loadedAt{};
+    std::size_t releasesDone = kSettle.size();
     const auto hasWork = [&] { return stop_ || !queue_.empty() || !drop_.empty(); };
     while (true) {
-        if (!releaseLater) {
+        if (releasesDone == kSettle.size()) {
             cv_.wait(lock, hasWork);
-        } else if (!cv_.wait_until(lock, releaseAt, hasWork)) {
-            releaseLater = false;
+        } else if (!cv_.wait_until(lock, loadedAt + kSettle[releasesDone], hasWork)) {
+            ++releasesDone;
             lock.unlock();
             releaseFreeHeap();
             lock.lock();
@@ -108,8 +108,8 @@ void PresetWarmer::run() {
         busy_ = false;
         cv_.notify_all();
         if (queue_.empty() && drop_.empty()) {
-            releaseAt = std::chrono::steady_clock::now() + kSettle;
-            releaseLater = true;
+            loadedAt = std::chrono::steady_clock::now();
+            releasesDone = 0;
             lock.unlock();
             releaseFreeHeap();
             lock.lock();

@@ -42,8 +42,10 @@ public:
 
 private:
     using Bits = std::array<std::atomic<std::uint64_t>, 4>;
-    // How long after a song's instruments are in its swap with the last song's has settled.
-    static constexpr std::chrono::milliseconds kSettle{3000};
+    // When, after a song's instruments are in, the memory its swap with the last song freed is
+    // given back.
+    static constexpr std::array<std::chrono::milliseconds, 2> kSettle{std::chrono::milliseconds(300),
+                                                                      std::chrono::milliseconds(3000)};
     static bool test(const Bits& bits, int key);
     static void set(Bits& bits, int key);
     static void clear(Bits& bits, int key);
