@@ -65,6 +65,9 @@ for _ in $(seq 30); do
   sleep 0.5
 done
 echo "first-lap play with stage music, 15 s: VmRSS now $(rss_kb) kB, highest sample $peak kB, VmHWM $(hwm_kb) kB"
+# What the resident memory is made of: the heaps and buffers (anonymous), the program and its
+# libraries (files), the window's picture shared with the X server.
+awk '/^Rss(Anon|File|Shmem)/ { printf "%s%s %s kB", sep, $1, $2; sep = ", " } END { print "" }' "/proc/$GAME_PID/status"
 grep -a -E 'BGM|オーディオ' "$WORK/data/log.txt" | grep -a -E '失敗|停止' | head -3
 kill "$GAME_PID" 2>/dev/null; wait "$GAME_PID" 2>/dev/null
 rm -rf "$WORK"
