@@ -17,8 +17,8 @@ e2e_start_x
 # time, never faster), as the log cannot tell.
 wait_frames() { sleep "$(awk -v n="$1" 'BEGIN { print n / 60 }')"; }
 
-fight() {  # fight MODE_NAME DOWNS_TO_ENTRY BOSS_ARRIVAL_FRAMES
-  local name=$1 downs=$2 arrival=$3
+fight() {  # fight MODE_NAME TITLE_ENTRY BOSS_ARRIVAL_FRAMES
+  local name=$1 entry=$2 arrival=$3
   e2e_workdir
   SHOTS=${E2E_SHOTS:-$REPO/build/shots}
   mkdir -p "$SHOTS"
@@ -27,7 +27,7 @@ fight() {  # fight MODE_NAME DOWNS_TO_ENTRY BOSS_ARRIVAL_FRAMES
   expect "$name: the window opens" test -n "$WIN"
   sleep 2.0
   key z; sleep 3.0                                 # skip the credit; the title takes a moment
-  expect "$name: the play begins" enter_play "$downs"
+  expect "$name: the play begins" enter_play "$entry"
   sleep 1.0
   shot "$name-stage1"
   select_stage 4

@@ -58,6 +58,9 @@ e2e_start_game() {
     # Say why, so a failure on a CI machine can be understood from its log alone.
     echo "  (no game window after a minute; the game is $(kill -0 "$GAME_PID" 2>/dev/null && echo running || echo gone))"
     tail -n 5 "$WORK/stdout.txt" "$WORK/data/log.txt" 2>/dev/null | sed 's/^/    /'
+    # Where each of its threads waits, when gdb is at hand.
+    command -v gdb >/dev/null && kill -0 "$GAME_PID" 2>/dev/null &&
+      gdb -p "$GAME_PID" -batch -ex 'thread apply all bt 12' 2>/dev/null | grep -E '^(Thread|#)' | sed 's/^/    /'
   fi
   true
 }

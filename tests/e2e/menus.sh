@@ -25,14 +25,32 @@ cursor_at() {
     -fx 'r>0.7 && g>0.5 && b<0.4' -format '%[fx:mean]' info: 2>/dev/null)" 0.01
 }
 
+# The title entry (0 for the first, at row 300; 20 pixels an entry) the cursor stands at, read
+# twice half a second apart until both readings agree: a loaded machine skips drawing frames, so
+# one picture can show the cursor where it was a few frames ago. Empty when no entry has it.
+cursor_entry() {
+  local previous=x entry k
+  for _ in $(seq 10); do
+    entry=""
+    for k in $(seq 0 7); do cursor_at $((300 + 20 * k)) && { entry=$k; break; }; done
+    [ -n "$entry" ] && [ "$entry" = "$previous" ] && { echo "$entry"; return; }
+    previous=$entry
+    sleep 0.5
+  done
+}
+
 # The title ignores keys while it loads, which can take seconds on a busy machine: wait for its
-# cursor on the first entry (row 300), step down to the wanted entry (20 pixels an entry), then
-# press Button1 until the play scene exists (its constructor writes the log).
-enter_play() {  # enter_play DOWNS_TO_ENTRY
-  local target=$((300 + 20 * $1))
+# cursor on the first entry, step to the wanted entry with Down and Up until the settled picture
+# shows it there, then press Button1 until the play scene exists (its constructor writes the log).
+enter_play() {  # enter_play ENTRY
+  local entry
   for _ in $(seq 30); do cursor_at 300 && break; sleep 1; done
-  for _ in $(seq 1 "$1"); do press Down; sleep 0.3; done
-  for _ in $(seq 10); do cursor_at "$target" && break; press Down; sleep 0.3; done
+  for _ in $(seq 20); do
+    entry=$(cursor_entry)
+    [ -z "$entry" ] && continue
+    [ "$entry" -eq "$1" ] && break
+    if [ "$entry" -lt "$1" ]; then press Down; else press Up; fi
+  done
   for _ in $(seq 10); do
     key z
     sleep 1
