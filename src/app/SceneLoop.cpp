@@ -2,6 +2,7 @@
 #include "app/Env.h"
 #include "app/Game.h"
 #include "app/HeapRelease.h"
+#include "graphics/Bitmap.h"
 #include "platform/Platform.h"
 
 SceneLoop::SceneLoop(Env& env, Screen& screen, Game* first) : env_(env), screen_(screen), current_(first) {}
@@ -40,9 +41,11 @@ bool SceneLoop::step() {
     }
     Game* next = current_->Run();
     if (freshScene_) {
-        // The previous scene is gone and this one has loaded: what they freed goes back.
+        // The previous scene is gone and this one has loaded: what they freed goes back, and the
+        // picture files it decoded leave the resident memory.
         freshScene_ = false;
         releaseFreeHeap();
+        releaseBitmapResourcePages();
     }
     if (next != nullptr) {
         current_.reset(next);

@@ -1,4 +1,8 @@
 #include "graphics/Bitmap.h"
+#include <sys/mman.h>
+#include <unistd.h>
+#include <algorithm>
+#include <cstdint>
 #include "graphics/EmbeddedBitmaps.h"
 
 namespace {
@@ -76,4 +80,17 @@ const unsigned char* findBitmapResource(int id, std::size_t& size) {
     }
     size = 0;
     return nullptr;
+}
+
+void releaseBitmapResourcePages() {
+    std::uintptr_t begin = UINTPTR_MAX, end = 0;
+    for (const EmbeddedBitmap* b = kEmbeddedBitmaps; b->data != nullptr; ++b) {
+        begin = std::min(begin, reinterpret_cast<std::uintptr_t>(b->data));
+        end = std::max(end, reinterpret_cast<std::uintptr_t>(b->data) + b->size);
+    }
+    const long page = sysconf(_SC_PAGESIZE);
+    if (page <= 0 || end <= begin) return;
+    // Whole pages inside the files only: a page shared with other constants stays as it is.
+    const std::uintptr_t first = (begin + page - 1) / page * page, last = end / page * page;
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
 }

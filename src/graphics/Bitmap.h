@@ -31,3 +31,8 @@ bool decodeBmp(const unsigned char* data, std::size_t size, Bitmap& out);
 
 // The bytes of bitmap resource id compiled into the program, or null.
 const unsigned char* findBitmapResource(int id, std::size_t& size);
+
+// Takes the pages of the compiled-in bitmap files out of the process's resident memory once a
+// scene has decoded what it needs (6 MB in a play): they are read-only pages of the program file,
+// read again from the system's file cache when the next scene decodes, unchanged.
+void releaseBitmapResourcePages();

@@ -1,17 +1,18 @@
 // Renders a Standard MIDI File to a WAV file the way the game plays it (music service, playback
 // thread, FluidSynth, mixer), faster than real time.
-//   midi_render <song.mid> <out.wav> [seconds=20]
+//   midi_render <song.mid> <out.wav> [seconds=20] [soundfont=the game's]
+// Another soundfont renders the same song for comparison.
 #include <cstdio>
 #include <cstdlib>
 #include "music/OfflineRender.h"
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s song.mid out.wav [seconds]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s song.mid out.wav [seconds] [soundfont]\n", argv[0]);
         return 2;
     }
     const double seconds = argc > 3 ? std::atof(argv[3]) : 20.0;
-    const auto pcm = midiplayer::renderSong(argv[1], seconds);
+    const auto pcm = argc > 4 ? midiplayer::renderSong(argv[1], seconds, argv[4]) : midiplayer::renderSong(argv[1], seconds);
     if (pcm.empty()) {
         std::fprintf(stderr, "cannot render %s (song or soundfont missing)\n", argv[1]);
         return 1;
