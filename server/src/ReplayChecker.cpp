@@ -5,9 +5,11 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <string>
 #include <vector>
 
 extern char** environ;
@@ -19,6 +21,21 @@ bool makePipe(int fds[2]) { return pipe2(fds, O_CLOEXEC) == 0; }
 void closeFd(int& fd) {
     if (fd >= 0) close(fd);
     fd = -1;
+}
+
+// The environment the check starts with: the server's own. A build with AddressSanitizer cannot
+// bound the check's address space (the sanitizer reserves terabytes for its shadow memory), so it
+// asks the sanitizer to end the check when its resident memory passes the limit instead.
+std::vector<std::string> checkEnvironment([[maybe_unused]] int memoryMb) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
+#ifdef __SANITIZE_ADDRESS__
+    const std::string key = "ASAN_OPTIONS=";
+    auto it = std::find_if(env.begin(), env.end(), [&](const std::string& s) { return s.rfind(key, 0) == 0; });
+    if (it == env.end()) it = env.insert(env.end(), key);
+    *it += (it->size() > key.size() ? ":" : "") + std::string("hard_rss_limit_mb=") + std::to_string(memoryMb);
+#endif
+    return env;
 }
 
 ResimVerdict failed(std::string why) {
@@ -60,8 +77,12 @@ ResimVerdict ReplayChecker::check(std::string_view replay) const {
     posix_spawnattr_setsigmask(&attr, &none);
     posix_spawnattr_setsigdefault(&attr, &all);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    std::vector<std::string> env = checkEnvironment(limits_.memoryMb);
+    std::vector<char*> envp;
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
     pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, program_.c_str(), &actions, &attr, argv.data(), environ);
+    const int spawned = posix_spawn(&pid, program_.c_str(), &actions, &attr, argv.data(), envp.data());
     posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
     closeFd(in[0]);

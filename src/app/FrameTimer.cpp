@@ -1,4 +1,5 @@
 #include "app/FrameTimer.h"
+#include <algorithm>
 
 FrameTimer::FrameTimer(Log* log, MsClock* clock) : log_(log), clock_(clock ? clock : &systemClock_) {
     Reset();
@@ -20,13 +21,14 @@ void FrameTimer::Wait() {
     if (elapsed - windowStart_ > 500u) {
         // Close one 500 ms window per call; a longer stall is caught up over the next calls.
         windowStart_ += 500;
-        std::int32_t frames = 0, slept = 0;
+        std::int32_t frames = 0;
+        std::int64_t slept = 0;
         for (int i = 0; i < 4; ++i) {
             frames += frameCounts_[i];
             slept += sleptMs_[i];
         }
         measuredFps_ = frames * 0.5;
-        cpuLoad_ = (slept * 100.0 == 2000.0) ? 0.0 : (2000 - slept) * 0.05;
+        cpuLoad_ = (slept * 100.0 == 2000.0) ? 0.0 : std::clamp((2000 - slept) * 0.05, 0.0, 100.0);
         ringIndex_ = (ringIndex_ + 1) % 4;
         frameCounts_[ringIndex_] = 0;
         sleptMs_[ringIndex_] = 0;

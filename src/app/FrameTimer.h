@@ -39,5 +39,7 @@ private:
     bool skipThisFrame_ = false;
     std::int32_t lastSkipRun_ = 0;
     double cpuLoad_ = 0;
-    std::int32_t sleptMs_[4] = {};
+    // 64 bits: a timer that does not really sleep (a replay run faster than real time) owes
+    // more than a 32-bit sum of its waits can hold.
+    std::int64_t sleptMs_[4] = {};
 };

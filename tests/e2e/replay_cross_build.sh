@@ -4,11 +4,18 @@
 # build and of a Debug build made here, whose event streams must be identical line for line.
 # Also checks the tool's exit status for a broken file (2), a version that does not fit its mode
 # (2) and a result that does not match (1).
+# The Debug build is build-asan (AddressSanitizer + UndefinedBehaviorSanitizer, as the test command
+# makes it) when it is there, else build-replay-debug, or REPLAY_DEBUG_BUILD. A sanitized tool also
+# gets every hostile variant below: any report fails the check.
 # Usage: replay_cross_build.sh [BUILD_DIR]
 set -u
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=$(cd "${1:-$REPO/build}" && pwd)
-DEBUG_BUILD=${REPLAY_DEBUG_BUILD:-$REPO/build-replay-debug}
+sanitized() { grep -q '^NIMBULON_SANITIZE:STRING=.*address' "$1/CMakeCache.txt" 2>/dev/null; }
+if [ -n "${REPLAY_DEBUG_BUILD:-}" ]; then DEBUG_BUILD=$REPLAY_DEBUG_BUILD
+elif sanitized "$REPO/build-asan"; then DEBUG_BUILD=$REPO/build-asan
+else DEBUG_BUILD=$REPO/build-replay-debug
+fi
 . "$REPO/tests/e2e/lib.sh"
 WORK=$(mktemp -d /tmp/nimbulon-replay-XXXXXX)
 trap 'rm -rf "$WORK"; e2e_finish' EXIT
@@ -64,14 +71,27 @@ done
 
 # Hostile files made from a real one: every truncation and two flips of every byte. The tool must
 # answer each with 0, 1 or 2 within a minute and inside 1 GB of address space: no crash, no hang,
-# no allocation that a forged count could blow up.
+# no allocation that a forged count could blow up. The sanitized tool, when there is one, gets each
+# too, with allocations over 1 GB as reports (its shadow memory rules out ulimit -v) and the play
+# cut at 600 frames; a report, a leak included, exits with 86.
 size=$(stat -c %s "$any")
 odd=0
 hostile="$WORK/hostile.rep"
+sanitized "$DEBUG_BUILD" && sanitized_tool="$DEBUG_BUILD/tools/nimbulon-replay" || sanitized_tool=""
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=1:exitcode=86:max_allocation_size_mb=1000:allocator_may_return_null=0"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}print_stacktrace=1:halt_on_error=1:exitcode=86"
 try_hostile() {  # try_hostile DESCRIPTION
   ( ulimit -v 1000000; exec timeout 60 "$tool" verify "$hostile" ) >/dev/null 2>&1
-  local status=$?
+  local status=$? sanitized_status=0
+  if [ -n "$sanitized_tool" ]; then
+    timeout 60 "$sanitized_tool" verify "$hostile" --max-frames 600 >/dev/null 2>"$WORK/sanitized.txt"
+    sanitized_status=$?
+  fi
   case $status in 0|1|2) ;; *) odd=$((odd + 1)); echo "  $1: exit status $status"; cp "$hostile" "$WORK/odd-$odd.rep" ;; esac
+  case $sanitized_status in 0|1|2) ;; *)
+    odd=$((odd + 1)); echo "  $1: the sanitized tool exits with $sanitized_status"; cp "$hostile" "$WORK/odd-$odd.rep"
+    head -n 30 "$WORK/sanitized.txt" ;;
+  esac
 }
 for ((n = 0; n < size; n++)); do
   head -c "$n" "$any" >"$hostile"
@@ -85,7 +105,7 @@ for ((at = 0; at < size; at++)); do
     try_hostile "byte $at xor $mask"
   done
 done
-expect "$((size * 3)) hostile variants of a replay file: no crash, hang or runaway allocation ($odd odd)" test "$odd" = 0
+expect "$((size * 3)) hostile variants of a replay file: no crash, hang or runaway allocation${sanitized_tool:+ (also sanitized)} ($odd odd)" test "$odd" = 0
 
 "$tool" verify "$any" >"$WORK/plain.txt" 2>&1
 expect "the summary shows the recorded and replayed results" \
