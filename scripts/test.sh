@@ -18,15 +18,20 @@ run() {  # run NAME COMMAND...
 
 run "unit tests" ctest --test-dir build --output-on-failure -j2 --timeout 600
 
-# Sanitizer builds of the tests in folders of their own, Debug with -O1: the music and sound tests,
-# whose player thread, audio callback and main thread share state, with ThreadSanitizer. A report
-# fails the run (status 86).
+# Sanitizer builds of the tests in folders of their own, Debug with -O1: every unit test with
+# AddressSanitizer and UndefinedBehaviorSanitizer (build-asan, also used by the replay cross-build
+# check), and the music and sound tests, whose player thread, audio callback and main thread share
+# state, with ThreadSanitizer. A report fails the run (status 86); so does a leak.
 export TSAN_OPTIONS=exitcode=86:second_deadlock_stack=1
 sanitized_build() {  # sanitized_build DIR SANITIZERS [TARGET...]
   local dir=$1 sanitizers=$2; shift 2
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DNIMBULON_SANITIZE="$sanitizers" >/dev/null &&
     cmake --build "$dir" -j"$(nproc)" ${1:+--target "$@"} >"$dir/build.log" 2>&1 || { tail -n 40 "$dir/build.log"; return 1; }
 }
+export ASAN_OPTIONS=detect_leaks=1:exitcode=86:strict_string_checks=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:exitcode=86
+run "AddressSanitizer + UndefinedBehaviorSanitizer build" sanitized_build build-asan address,undefined
+run "unit tests (AddressSanitizer + UndefinedBehaviorSanitizer)" ctest --test-dir build-asan --output-on-failure -j2 --timeout 900
 run "ThreadSanitizer build" sanitized_build build-tsan thread test_music test_sound
 run "music and sound tests (ThreadSanitizer)" bash -c 'cd build-tsan && tests/test_music --gtest_brief=1 && tests/test_sound --gtest_brief=1'
 for t in tests/assets/test_*.py; do
