@@ -15,7 +15,8 @@ Env::Env(Platform& platform, Log* log, const EnvOptions& options)
     : platform_(platform),
       ranking_(options.ranking),
       log_(log),
-      draw(&platform.screen(), &platform.textRenderer(), &platform.dialogs(), log, options.fullScreen),
+      draw(&platform.screen(), &platform.textRenderer(), &platform.dialogs(), log, options.fullScreen,
+           options.discardDrawing),
       input(&platform.inputDevices(), log),
       // Without a window the program is about to end: the audio device is not even opened, so
       // its library's complaints cannot bury the one line that says why.

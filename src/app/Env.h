@@ -28,6 +28,7 @@ struct EnvOptions {
     int musicVolume = 100;        // percent of full level
     int effectVolume = 100;       // percent of full level
     std::vector<std::pair<std::string, std::string>> keys{};  // the configuration's key section
+    bool discardDrawing = false;  // nothing drawn is ever looked at (Draw::SetDiscard)
 };
 
 // The service hub: built once, in this order, and torn down in reverse (system save, timer,

@@ -2,12 +2,18 @@
 #include <cmath>
 
 SinCosTable::SinCosTable() {
-    // 2*pi/4096 rounded down; the products are truncated toward zero, so entry 1024 is (0, 65535).
-    const double step = 0.0015339794921875;
-    for (int i = 0; i < kSize; ++i) {
-        table_[i].cos = static_cast<std::int32_t>(std::cos(i * step) * 65536.0);
-        table_[i].sin = static_cast<std::int32_t>(std::sin(i * step) * 65536.0);
-    }
+    // Worked out once per process: every replay checked builds its own services.
+    static const std::array<Entry, kSize> kTable = [] {
+        std::array<Entry, kSize> t{};
+        // 2*pi/4096 rounded down; the products are truncated toward zero, so entry 1024 is (0, 65535).
+        const double step = 0.0015339794921875;
+        for (int i = 0; i < kSize; ++i) {
+            t[i].cos = static_cast<std::int32_t>(std::cos(i * step) * 65536.0);
+            t[i].sin = static_cast<std::int32_t>(std::sin(i * step) * 65536.0);
+        }
+        return t;
+    }();
+    table_ = kTable;
 }
 
 Point direction(Fixed16 dx, Fixed16 dy) {

@@ -7,8 +7,9 @@ namespace {
 const char* const kNoDisplayModeText = "DisplayMode\n800x600x16 and 800x600x32\nis not available.\n";
 }
 
-Draw::Draw(Screen* screen, TextRenderer* text, Dialogs* dialogs, Log* log, bool fullScreen)
-    : screen_(screen), text_(text), dialogs_(dialogs), log_(log) {
+Draw::Draw(Screen* screen, TextRenderer* text, Dialogs* dialogs, Log* log, bool fullScreen, bool discard)
+    : screen_(screen), text_(text), dialogs_(dialogs), log_(log), back_(kBackWidth, discard ? 0 : kBackHeight) {
+    SetDiscard(discard);
     // Without any display device there is nothing to initialise: the service stays without a
     // display, quietly, and never claims that a display mode is missing.
     if (screen_ == nullptr) {
@@ -167,6 +168,7 @@ void Draw::SetSkip(bool skip) { skip_ = skip || discard_; }
 void Draw::SetDiscard(bool discard) {
     discard_ = discard;
     skip_ = skip_ || discard;
+    if (!discard && back_.height == 0) back_ = Surface(kBackWidth, kBackHeight);
 }
 
 Screen* Draw::GetWindow() { return screen_; }

@@ -31,7 +31,9 @@ public:
 
     // screen, text and dialogs are not owned and may be null (then nothing is shown; without a
     // screen the display is never initialised).
-    Draw(Screen* screen, TextRenderer* text, Dialogs* dialogs, Log* log, bool fullScreen);
+    // discard: start discarding (see SetDiscard); the back buffer then gets its pixels only if
+    // discarding ends.
+    Draw(Screen* screen, TextRenderer* text, Dialogs* dialogs, Log* log, bool fullScreen, bool discard = false);
     virtual ~Draw();
     Draw(const Draw&) = delete;
     Draw& operator=(const Draw&) = delete;

@@ -19,16 +19,18 @@ namespace {
 // the logic never reads back; with drawing every frame is drawn as on screen.
 class ReplayEnv : public Env {
 public:
-    ReplayEnv(Platform& platform, Log* log, bool drawing)
-        : Env(platform, log, EnvOptions{false, nullptr, /*noSleep*/ true, /*openAudio*/ false}), drawing_(drawing) {
-        draw.SetDiscard(!drawing);
-    }
+    ReplayEnv(Platform& platform, Log* log, bool drawing) : Env(platform, log, options(drawing)), drawing_(drawing) {}
     void Tick() override {
         input.update();
         draw.SetSkip(!drawing_);
     }
 
 private:
+    static EnvOptions options(bool drawing) {
+        EnvOptions o{false, nullptr, /*noSleep*/ true, /*openAudio*/ false};
+        o.discardDrawing = !drawing;
+        return o;
+    }
     bool drawing_;
 };
 

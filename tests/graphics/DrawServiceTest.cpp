@@ -186,13 +186,19 @@ TEST_F(DrawService, ADiscardingServiceDrawsShowsAndMakesNothingEvenWithTheSkipLi
     EXPECT_TRUE(text.calls.empty());
     EXPECT_EQ(platform.screen().presents, presents);
 
-    // Once it no longer discards, the same calls draw again.
-    d.SetDiscard(false);
-    d.SetSkip(false);
-    ASSERT_EQ(d.CreateSurface(2, 2, 3), 0);
-    d.GetSurface(3)->pixels.assign(4, 7);
-    d.DrawSprite(toFixed(100), toFixed(100), 9);
-    d.DrawText(toFixed(100), toFixed(520), "comment");
-    EXPECT_EQ(d.backBuffer().at(260, 100), 7u);
-    EXPECT_EQ(text.calls.size(), 1u);
+    // Once it no longer discards, the same calls draw again; also for a service that discarded
+    // from the start, whose back buffer only then gets its pixels.
+    Draw fromStart(&platform.screen(), &text, nullptr, &log, false, /*discard*/ true);
+    fromStart.DefineSprite(SpriteDef::cell(3, 0, 0, 2, 2), 9);
+    for (Draw* each : {&d, &fromStart}) {
+        each->SetDiscard(false);
+        each->SetSkip(false);
+        ASSERT_EQ(each->CreateSurface(2, 2, 3), 0);
+        each->GetSurface(3)->pixels.assign(4, 7);
+        each->DrawSprite(toFixed(100), toFixed(100), 9);
+        each->DrawText(toFixed(100), toFixed(520), "comment");
+        ASSERT_EQ(each->backBuffer().pixels.size(), 800u * 600u);
+        EXPECT_EQ(each->backBuffer().at(260, 100), 7u);
+    }
+    EXPECT_EQ(text.calls.size(), 2u);
 }
