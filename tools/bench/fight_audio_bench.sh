@@ -4,7 +4,8 @@
 # every block time, as a card does), the second lap, the pause menu's stage select to stage 5 and
 # the final boss with fire held, for SECONDS (default 30). At exit the game logs its audio device's
 # figures: blocks rendered, late blocks (a render longer than a block, or more than two blocks
-# between requests: an underrun on a real card), the longest gap and the longest render.
+# between requests: an underrun on a real card), the longest gap and the longest render; the
+# script also reads the game's resident memory during the fight.
 # Prints figures, asserts nothing.
 #   tools/bench/fight_audio_bench.sh [BUILD_DIR] [SECONDS]
 set -u
@@ -26,10 +27,13 @@ enter_play 0 || { echo "the play did not start"; exit 1; }
 sleep 1
 select_stage 5
 xdotool keydown z
+peak=0
 for _ in $(seq "$SECONDS_OF_FIGHT"); do
   sleep 1
-  echo "  load $(cut -d' ' -f1 /proc/loadavg), game CPU $(ps -o %cpu= -p "$GAME_PID" | tr -d ' ')%"
-done | tail -n 1
+  rss=$(awk '/^VmRSS/ { print $2 }' "/proc/$GAME_PID/status" 2>/dev/null)
+  [ "${rss:-0}" -gt "$peak" ] && peak=$rss
+done
+echo "game CPU $(ps -o %cpu= -p "$GAME_PID" | tr -d ' ')%, resident memory during the fight (stage 5 with its music): $((rss / 1024)) MB, peak $((peak / 1024)) MB"
 xdotool keyup z
 press Escape
 e2e_wait_exit 10
