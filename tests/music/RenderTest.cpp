@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <cmath>
 #include <filesystem>
+#include "music/GameSoundFont.h"
 #include "music/OfflineRender.h"
 #include "music/Output.h"
 
@@ -70,4 +71,30 @@ TEST(SongRender, RenderIsRepeatable) {
     const std::string path = kSource + "/data/title.mid";
     if (!std::filesystem::exists(path)) GTEST_SKIP() << "no title song";
     EXPECT_EQ(midiplayer::renderSong(path, 3.0), midiplayer::renderSong(path, 3.0));
+}
+
+// The build cuts the soundfont down to the zones the songs play. Each whole song, with its last
+// notes' release, must come out sample for sample as with the full soundfont: a zone cut that a
+// note needed would silence or change it.
+TEST(GameSoundFont, EverySongRendersExactlyAsWithTheFullSoundFont) {
+    if (!std::filesystem::exists(midiplayer::Output::kDefaultSoundFont)) GTEST_SKIP() << "no soundfont";
+    const std::string cut = std::string(NIMBULON_BINARY_DIR) + "/" + midiplayer::kGameSoundFontName;
+    ASSERT_TRUE(std::filesystem::exists(cut)) << cut;
+    EXPECT_LT(std::filesystem::file_size(cut), std::filesystem::file_size(midiplayer::Output::kDefaultSoundFont) / 4);
+    for (const char* name : {"title", "stage1", "stage2", "stage3", "stage4", "stage5"}) {
+        SCOPED_TRACE(name);
+        const std::string path = kSource + "/data/" + name + ".mid";
+        const double seconds = 92.0;  // the longest song (the title) lasts 87 s
+        const auto full = midiplayer::renderSong(path, seconds);
+        const auto small = midiplayer::renderSong(path, seconds, cut);
+        ASSERT_EQ(full.size(), small.size());
+        std::size_t differing = 0, first = full.size();
+        for (std::size_t i = 0; i < full.size(); ++i)
+            if (full[i] != small[i]) {
+                ++differing;
+                first = std::min(first, i);
+            }
+        EXPECT_EQ(differing, 0u) << "first at " << first / 2 / 44100.0 << " s";
+        EXPECT_GT(measure(full).rms, 0.02);
+    }
 }

@@ -1,0 +1,35 @@
+#include "music/GameSoundFont.h"
+#include <unistd.h>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include "music/Output.h"
+
+namespace midiplayer {
+namespace {
+
+bool startsAsSoundFont(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char head[12] = {};
+    return in.read(head, sizeof head) && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "sfbk", 4) == 0;
+}
+
+std::string programFolder() {
+    char buffer[4096];
+    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) return "";
+    const std::string path(buffer, static_cast<std::size_t>(n));
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+std::string gameSoundFont() {
+    if (const char* chosen = std::getenv("NIMBULON_SOUNDFONT"); chosen != nullptr && *chosen != '\0') return chosen;
+    const std::string folder = programFolder();
+    if (!folder.empty() && startsAsSoundFont(folder + kGameSoundFontName)) return folder + kGameSoundFontName;
+    return Output::kDefaultSoundFont;
+}
+
+}  // namespace midiplayer
