@@ -1,5 +1,5 @@
 // Costs of the music: prints figures, asserts nothing.
-//   music_bench [song.mid]   (default: data/title.mid)
+//   music_bench [--full-soundfont] [song.mid]   (default: data/title.mid, with the game's cut-down soundfont)
 // 1. how long the main thread is held by building the music service and starting the title song
 //    (the first frame waits for this), and how long the soundfont takes to load behind it;
 // 2. how late the playback thread sends events against their due time, with the synthesizer and
@@ -19,12 +19,16 @@
 #include <vector>
 #include "app/Clock.h"
 #include "music/BGM.h"
+#include "music/GameSoundFont.h"
 #include "sound/Mixer.h"
 
 using Steady = std::chrono::steady_clock;
 using namespace midiplayer;
 
 namespace {
+
+// The soundfont the game plays with: the build's cut-down one (the full one with --full-soundfont).
+std::string gSoundFont = Output::kDefaultSoundFont;
 
 const std::string kSource = NIMBULON_SOURCE_DIR;
 
@@ -109,7 +113,7 @@ void firstFrame(const std::string& song) {
     Mixer mixer;
     AudioThread audio(mixer);
     const auto t0 = Steady::now();
-    BGM bgm(nullptr, &mixer);
+    BGM bgm(nullptr, &mixer, gSoundFont);
     const double built = msSince(t0);
     bgm.load(song, 0);
     bgm.play(0);
@@ -127,7 +131,7 @@ void lateness(const std::string& song, int seconds) {
     Mixer mixer;
     AudioThread audio(mixer);
     FirstReading clock;
-    BGM bgm(nullptr, &mixer, Output::kDefaultSoundFont, &clock);
+    BGM bgm(nullptr, &mixer, gSoundFont, &clock);
     bgm.output().waitReady(60000);
     SendTimes sent(std::this_thread::get_id());
     bgm.player().addObserver(&sent);
@@ -201,7 +205,7 @@ void memory(int secondsEach) {
     std::printf("before the service: VmRSS %ld kB\n", statusKb("VmRSS:"));
     Mixer mixer;
     AudioThread audio(mixer);
-    BGM bgm(nullptr, &mixer);
+    BGM bgm(nullptr, &mixer, gSoundFont);
     bgm.output().waitReady(60000);
     std::printf("soundfont loaded: VmRSS %ld kB\n", statusKb("VmRSS:"));
     const char* names[] = {"title", "stage1", "stage2", "stage3", "stage4", "stage5"};
@@ -243,11 +247,17 @@ void idleCpu(int seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string song = argc > 1 ? argv[1] : kSource + "/data/title.mid";
-    if (!std::ifstream(Output::kDefaultSoundFont)) {
-        std::printf("no soundfont at %s\n", Output::kDefaultSoundFont);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const auto full = std::find(args.begin(), args.end(), "--full-soundfont");
+    const std::string cut = std::string(NIMBULON_BINARY_DIR) + "/" + midiplayer::kGameSoundFontName;
+    if (full != args.end()) args.erase(full);
+    else if (std::ifstream(cut)) gSoundFont = cut;
+    const std::string song = !args.empty() ? args[0] : kSource + "/data/title.mid";
+    if (!std::ifstream(gSoundFont)) {
+        std::printf("no soundfont at %s\n", gSoundFont.c_str());
         return 1;
     }
+    std::printf("soundfont: %s\n", gSoundFont.c_str());
     // Each part in a fresh process, so that one part's memory does not show in the next.
     auto part = [](auto&& body) {
         std::fflush(stdout);

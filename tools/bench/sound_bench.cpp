@@ -73,7 +73,8 @@ public:
     }
     const std::vector<std::int16_t>& pcm() const { return pcm_; }
     const std::vector<Block>& blocks() const { return blocks_; }
-    // Blocks rendered after a device with two of them queued would have run dry.
+    // Blocks a card holding two of them would have run dry for, counted as the game's audio device
+    // counts them: a render longer than a block, or more than two blocks between two requests.
     int underruns() const { return underruns_; }
     double worstRenderMs() const { return worstRender_; }
     bool raised() const { return raised_; }
@@ -85,22 +86,18 @@ private:
         std::vector<std::int16_t> block(static_cast<std::size_t>(gFrames) * 2);
         const auto period = std::chrono::nanoseconds(static_cast<std::int64_t>(gFrames * 1e9 / Mixer::kRate));
         auto next = std::chrono::steady_clock::now();
-        double deadline = -1;
+        double previousAsk = -1;
         while (!stop_) {
             const double asked = clockMsPrecise();
             if (gAtBlockStart) mixer_.render(block.data(), gFrames);
             else mixer_.renderLive(block.data(), gFrames, asked);
             const double ready = clockMsPrecise();
             const double blockMs = gFrames * 1000.0 / Mixer::kRate;
-            // The device starts playing the first block at once and holds one more: block k must be
-            // there when block k - 1 has played out.
-            if (deadline < 0) deadline = ready + blockMs;
-            else if (ready > deadline) {
-                ++underruns_;
-                deadline = ready + blockMs;  // the device waited, and the gap is heard
-            } else {
-                deadline += blockMs;
-            }
+            // The thread asks on a steady grid, so a request comes a whole block before the one
+            // still queued has played out: only a render longer than a block, or a request more than
+            // two blocks after the last (the thread kept waiting), lets the card run dry.
+            if (ready - asked > blockMs || (previousAsk >= 0 && asked - previousAsk > 2 * blockMs)) ++underruns_;
+            previousAsk = asked;
             worstRender_ = std::max(worstRender_, ready - asked);
             blocks_.push_back({asked, ready});
             pcm_.insert(pcm_.end(), block.begin(), block.end());
