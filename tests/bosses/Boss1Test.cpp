@@ -109,7 +109,9 @@ TEST_F(Boss1Test, PhaseTwoBeginsBelowTheVersionsThreshold) {
         enemyRoot.ClearChildren();
         int* phase;
         CharacterEnemy* boss = MakeEither(c.current, c.gameMode, [&](auto* b) { phase = &b->phase; });
-        if (c.current) EXPECT_EQ(static_cast<CharacterEnemyBoss*>(boss)->maxHitPoints, c.hitPoints);
+        if (c.current) {
+            EXPECT_EQ(static_cast<CharacterEnemyBoss*>(boss)->maxHitPoints, c.hitPoints);
+        }
         EXPECT_EQ(boss->hitPoints, c.hitPoints);
         boss->hitPoints = c.threshold;
         boss->Act();

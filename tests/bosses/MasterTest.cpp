@@ -178,7 +178,9 @@ TEST_F(MasterTest, SpiralsDoubleTheirArmsThenFreeze) {
         SCOPED_TRACE(c.frame);
         while (boss->frame < c.frame - 1) {
             boss->Act();
-            if (boss->frame % 8 != 0) EXPECT_EQ(lower.GetChildren().size(), 0u) << boss->frame;
+            if (boss->frame % 8 != 0) {
+                EXPECT_EQ(lower.GetChildren().size(), 0u) << boss->frame;
+            }
             ClearShots();
         }
         boss->Act();

@@ -104,7 +104,9 @@ TEST_F(RegularEnemyTest, DeathsDropTheirItemsAndHitPointsFollowTheMode) {
         CharacterEnemy* e = Spawn(c.make(&env, &log, &info), 200, 200);
         EXPECT_EQ(Shoot(e, c.hitPoints - 1), c.hitPoints - 1) << c.name;
         EXPECT_TRUE(e->alive) << c.name;
-        if (c.hitPoints > 1) EXPECT_EQ(e->flashTimer, 2) << c.name;
+        if (c.hitPoints > 1) {
+            EXPECT_EQ(e->flashTimer, 2) << c.name;
+        }
         EXPECT_EQ(Shoot(e, 1), 1) << c.name;
         EXPECT_FALSE(e->alive) << c.name;
         EXPECT_EQ(Count<CharacterItemScore>(middle), c.items) << c.name;

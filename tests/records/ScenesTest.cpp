@@ -262,7 +262,9 @@ TEST_F(ScenesTest, AReplayThatCannotRunReturnsToItsPageAndEntry) {
         EXPECT_EQ(placed(records->menu())[5], (Placed{110, 300, "  11st"}));
         const bool refused = entry == GameScore::WatchBestPlay;
         ASSERT_EQ(platform.dialogs().shown.size(), refused ? 1u : 0u);
-        if (refused) EXPECT_EQ(platform.dialogs().shown[0].text, "アプリケーションのバージョンが違うため、リプレイを再生できません。");
+        if (refused) {
+            EXPECT_EQ(platform.dialogs().shown[0].text, "アプリケーションのバージョンが違うため、リプレイを再生できません。");
+        }
     }
     EXPECT_NE(logText().find("スコアの読み出しに失敗。ファイル名：./data/lastplay_1lap_b.rep"), std::string::npos);
 }

@@ -124,7 +124,9 @@ TEST(Stage45Script, IslandDrawsIntervalThenChoiceThenX) {
             EXPECT_EQ(playrand::state(), before) << f;
             continue;
         }
-        if (islands == 0) EXPECT_EQ(f, 119) << "the stage's 120th frame";
+        if (islands == 0) {
+            EXPECT_EQ(f, 119) << "the stage's 120th frame";
+        }
         ++islands;
         const std::uint32_t after = playrand::state();
         auto* island = static_cast<CharacterShima*>(back.GetChildren().back());
