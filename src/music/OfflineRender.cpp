@@ -21,18 +21,35 @@ void LockstepClock::sleep(std::uint32_t ms) {
     asleep_ = false;
 }
 
+void LockstepClock::watch(std::function<bool()> running) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    running_ = std::move(running);
+}
+
+template <class Done>
+void LockstepClock::waitUntil(std::unique_lock<std::mutex>& lock, std::chrono::milliseconds limit, Done done) {
+    // An ending thread does not wake us, so whether it still runs is looked at every 10 ms.
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (running_ && !running_()) return;
+        const auto next = std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(10));
+        if (cv_.wait_until(lock, next, done)) return;
+        if (std::chrono::steady_clock::now() >= deadline) return;
+    }
+}
+
 void LockstepClock::advance(std::uint32_t ms) {
     std::unique_lock<std::mutex> lock(mutex_);
     time_ += ms;
     cv_.notify_all();
     // caught up: asleep again, waiting for a later time
-    cv_.wait_for(lock, std::chrono::seconds(1),
-                 [&] { return released_ || (asleep_ && static_cast<std::int32_t>(wakeAt_ - time_) > 0); });
+    waitUntil(lock, std::chrono::seconds(1),
+              [&] { return released_ || (asleep_ && static_cast<std::int32_t>(wakeAt_ - time_) > 0); });
 }
 
 void LockstepClock::waitAsleep() {
     std::unique_lock<std::mutex> lock(mutex_);
-    cv_.wait_for(lock, std::chrono::seconds(5), [&] { return released_ || asleep_; });
+    waitUntil(lock, std::chrono::seconds(5), [&] { return released_ || asleep_; });
 }
 
 void LockstepClock::release() {
@@ -56,6 +73,7 @@ std::vector<std::int16_t> renderSong(const std::string& path, double seconds, co
         bgm.prepare(0);
         bgm.output().warmer().waitIdle(30000);
         bgm.play(0);
+        clock.watch([&bgm] { return bgm.player().isPlaying(); });
         clock.waitAsleep();  // the song starts at time 0, however late its thread gets going
         const int totalMs = static_cast<int>(seconds * 1000);
         pcm.reserve(static_cast<std::size_t>(seconds * Mixer::kRate + 2) * 2);

@@ -1,5 +1,7 @@
 #pragma once
+#include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -21,8 +23,15 @@ public:
     void waitAsleep();
     // Lets every sleep return at once from now on.
     void release();
+    // Tells the waits whether the playback thread still runs: one that has ended (a song it
+    // could not play) never sleeps again, and the render goes on without waiting for it.
+    void watch(std::function<bool()> running);
 
 private:
+    template <class Done>
+    void waitUntil(std::unique_lock<std::mutex>& lock, std::chrono::milliseconds limit, Done done);
+
+    std::function<bool()> running_;
     std::mutex mutex_;
     std::condition_variable cv_;
     std::uint32_t time_ = 0;

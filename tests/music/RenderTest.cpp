@@ -3,6 +3,7 @@
 // the same on every run). Each is written to music_<song>.wav in the working folder for listening.
 #include <gtest/gtest.h>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include "music/GameSoundFont.h"
 #include "music/OfflineRender.h"
@@ -97,4 +98,24 @@ TEST(GameSoundFont, EverySongRendersExactlyAsWithTheFullSoundFont) {
         EXPECT_EQ(differing, 0u) << "first at " << first / 2 / 44100.0 << " s";
         EXPECT_GT(measure(full).rms, 0.02);
     }
+}
+
+TEST(SongRender, ASongThePlayerCannotPlayRendersSilenceAndEnds) {
+    // No tempo anywhere: the playback thread ends at once. The render must not wait for it to
+    // sleep again at every 10 ms step (two minutes of song would take more than three hours).
+    if (!std::filesystem::exists(midiplayer::Output::kDefaultSoundFont)) GTEST_SKIP() << "no soundfont";
+    const std::string path = (std::filesystem::temp_directory_path() / "nimbulon_no_tempo.mid").string();
+    {
+        const unsigned char song[] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0,
+                                      'M', 'T', 'r', 'k', 0, 0, 0, 12, 0x00, 0x90, 0x3C, 0x64,
+                                      0x60, 0x80, 0x3C, 0x00, 0x00, 0xFF, 0x2F, 0x00};
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(song, 1, sizeof song, f);
+        std::fclose(f);
+    }
+    const auto pcm = midiplayer::renderSong(path, 120.0);
+    std::filesystem::remove(path);
+    ASSERT_EQ(pcm.size(), 120u * 44100 * 2);
+    EXPECT_EQ(measure(pcm).peak, 0) << "no note was played";
 }
