@@ -59,6 +59,8 @@ void LockstepClock::release() {
 }
 
 std::vector<std::int16_t> renderSong(const std::string& path, double seconds, const std::string& soundFont) {
+    // Written so that a NaN is refused too.
+    if (!(seconds > 0.0 && seconds <= kMaxRenderSeconds)) return {};
     Mixer mixer;
     LockstepClock clock;
     std::vector<std::int16_t> pcm;

@@ -40,9 +40,12 @@ private:
     bool released_ = false;
 };
 
+// The longest render: an hour, well inside what a WAV file's 32-bit sizes can hold.
+constexpr double kMaxRenderSeconds = 3600.0;
+
 // Renders `seconds` of a Standard MIDI File as the game plays it (the music service, its player
 // and synthesizer, the game's mixer), 44100 Hz interleaved stereo. Empty when the song or the
-// soundfont cannot be loaded.
+// soundfont cannot be loaded, or when seconds is not above 0 and at most kMaxRenderSeconds.
 std::vector<std::int16_t> renderSong(const std::string& path, double seconds,
                                      const std::string& soundFont = "/usr/share/sounds/sf2/default-GM.sf2");
 

@@ -119,3 +119,12 @@ TEST(SongRender, ASongThePlayerCannotPlayRendersSilenceAndEnds) {
     ASSERT_EQ(pcm.size(), 120u * 44100 * 2);
     EXPECT_EQ(measure(pcm).peak, 0) << "no note was played";
 }
+
+TEST(SongRender, ALengthOutsideTheRangeRendersNothing) {
+    // A negative or enormous length must not reach the allocation of the samples.
+    const std::string path = kSource + "/data/title.mid";
+    for (double seconds : {-5.0, 0.0, std::nan(""), midiplayer::kMaxRenderSeconds + 1, 1e30}) {
+        SCOPED_TRACE(seconds);
+        EXPECT_TRUE(midiplayer::renderSong(path, seconds).empty());
+    }
+}

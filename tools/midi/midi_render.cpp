@@ -11,7 +11,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s song.mid out.wav [seconds] [soundfont]\n", argv[0]);
         return 2;
     }
-    const double seconds = argc > 3 ? std::atof(argv[3]) : 20.0;
+    double seconds = 20.0;
+    if (argc > 3) {
+        char* end = nullptr;
+        seconds = std::strtod(argv[3], &end);
+        if (end == argv[3] || *end != '\0' || !(seconds > 0.0 && seconds <= midiplayer::kMaxRenderSeconds)) {
+            std::fprintf(stderr, "%s: seconds must be a number above 0 and at most %.0f\n", argv[0],
+                         midiplayer::kMaxRenderSeconds);
+            return 2;
+        }
+    }
     const auto pcm = argc > 4 ? midiplayer::renderSong(argv[1], seconds, argv[4]) : midiplayer::renderSong(argv[1], seconds);
     if (pcm.empty()) {
         std::fprintf(stderr, "cannot render %s (song or soundfont missing)\n", argv[1]);
