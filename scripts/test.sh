@@ -30,6 +30,7 @@ sanitized_build() {  # sanitized_build DIR SANITIZERS [TARGET...]
 }
 export ASAN_OPTIONS=detect_leaks=1:exitcode=86:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:exitcode=86
+export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
 run "AddressSanitizer + UndefinedBehaviorSanitizer build" sanitized_build build-asan address,undefined
 run "unit tests (AddressSanitizer + UndefinedBehaviorSanitizer)" ctest --test-dir build-asan --output-on-failure -j2 --timeout 900
 run "ThreadSanitizer build" sanitized_build build-tsan thread test_music test_sound
