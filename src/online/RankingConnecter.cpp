@@ -90,20 +90,22 @@ bool RankingConnecter::readResponse(std::ostream& out) {
     return true;
 }
 
-void RankingConnecter::updateRanking(std::ostream& out, std::int32_t version) {
+bool RankingConnecter::updateRanking(std::ostream& out, std::int32_t version) {
     if (!open("GET", ranking::listTarget(config_.listPath, version))) {
         message(kConnectFailed, kCaptionUpdate);
-        return;
+        return false;
     }
     request_.maxReplyBytes = ranking::kMaxListBytes;
     // An error page is no ranking list: it is refused like a server that does not answer.
     if (!send() || !ranking::isSuccess(reply_.status)) {
         message(kUpdateFailed, kCaptionSend);
         closeHandles();
-        return;
+        return false;
     }
-    if (!readResponse(out)) message(kUpdateReadFailed, kCaptionSend);
+    const bool whole = readResponse(out);
+    if (!whole) message(kUpdateReadFailed, kCaptionSend);
     closeHandles();
+    return whole;
 }
 
 void RankingConnecter::fetchReplay(Score& record, std::int32_t id) {

@@ -41,7 +41,7 @@ public:
 
     // The ranking list of a replay version (104..107) into out, followed by one zero byte; out
     // receives nothing when the download fails.
-    void updateRanking(std::ostream& out, std::int32_t version) override;
+    bool updateRanking(std::ostream& out, std::int32_t version) override;
     // The stored replay with this id into record; record is unchanged (its version stays 0 for a
     // new record) when anything fails.
     void fetchReplay(Score& record, std::int32_t id) override;

@@ -2,8 +2,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
+#include <vector>
 #include "app/Config.h"
 #include "app/Env.h"
+#include "app/AtomicFile.h"
 #include "app/Log.h"
 #include "character/CharacterString.h"
 #include "graphics/ImageLoader.h"
@@ -186,9 +189,15 @@ std::unique_ptr<RankingClient> GameScore::connect(const char* caption) {
 
 void GameScore::refreshRanking(RankingClient& connecter) {
     const std::string file = rankingFileOf(mode_);
-    {
-        std::ofstream out(file, std::ios::trunc);
-        connecter.updateRanking(out, replayVersionOf(mode_));
+    // The list replaces the file only once all of it has come: a failed download keeps the list
+    // downloaded last (the connector has told the player), instead of leaving an empty one.
+    std::ostringstream list;
+    if (connecter.updateRanking(list, replayVersionOf(mode_))) {
+        const std::string text = list.str();
+        if (!writeFileAtomically(file, std::vector<unsigned char>(text.begin(), text.end())))
+            LOG_WRITE(log, kSource, "ランキングファイルの書き出しに失敗。前のリストはそのまま。ファイル名：" + file);
+    } else {
+        LOG_WRITE(log, kSource, "ランキングの取得に失敗。前のリストはそのまま。ファイル名：" + file);
     }
     ranking_.load(file);
 }

@@ -15,8 +15,9 @@ class Score;
 class RankingClient {
 public:
     virtual ~RankingClient() = default;
-    // Writes the list of one replay version to out (the reply body, then one zero byte).
-    virtual void updateRanking(std::ostream& out, std::int32_t version) = 0;
+    // Writes the list of one replay version to out (the reply body, then one zero byte); false,
+    // with out left empty, when no whole list came.
+    virtual bool updateRanking(std::ostream& out, std::int32_t version) = 0;
     // Reads the stored replay id into record; its version stays 0 when none came.
     virtual void fetchReplay(Score& record, std::int32_t id) = 0;
     // Uploads the play; false when it was refused or could not be sent.

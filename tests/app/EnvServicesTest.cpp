@@ -55,7 +55,7 @@ TEST(EnvServices, TheMusicFactoryGetsTheMixerOnlyWhenTheAudioDeviceOpened) {
 
 TEST(EnvServices, TheRankingFactoryBuildsOneClientPerCall) {
     struct NullClient : RankingClient {
-        void updateRanking(std::ostream&, std::int32_t) override {}
+        bool updateRanking(std::ostream&, std::int32_t) override { return false; }
         void fetchReplay(Score&, std::int32_t) override {}
         bool sendPlay(const Score&, const std::string&, const std::string&, const std::string&) override { return false; }
     };

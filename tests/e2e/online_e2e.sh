@@ -157,11 +157,13 @@ xdotool type --delay 60 'not-it'
 key Return
 expect "a wrong password shows the server's refusal" answer_box 'スコア送信' wrong_password
 
-# The server goes away: downloading the list shows the failure box, and the game goes on.
+# The server goes away: downloading the list shows the failure box, the list downloaded last
+# stays, and the game goes on.
 stop_server
 key Down                   # "get the ranking list"
 key z
 expect "a stopped server shows the failure box" answer_box 'スコア送信' server_stopped
+expect "the failed download keeps the list downloaded last" grep -q 'username' "$WORK/data/ranking_1lap_b.dat"
 sleep 0.5
 key Up; key Up
 sleep 0.5

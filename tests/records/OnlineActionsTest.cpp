@@ -97,12 +97,20 @@ TEST_F(OnlineActionsTest, GettingTheListAsksFirstThenRefreshesTheFileAndThePage)
     EXPECT_EQ(scene.pageStart(), 0);
     EXPECT_EQ(scene.menu().GetCurrent(), GameScore::ReturnToTitle);
 
-    // A failed download leaves an empty list (the file is emptied before the request).
+    // A failed download, or one cut off, keeps the list downloaded last, file and page.
     askFirst(false);
-    platform.dialogs().shown.clear();
-    choose(scene, GameScore::GetRankingList);
-    EXPECT_EQ(boxTexts(), (std::vector<std::string>{"更新は失敗しました。\nランキングシステムが停止している可能性があります。 / スコア送信"}));
-    EXPECT_EQ(scene.ranking().size(), 0u);
+    for (const bool cutOff : {false, true}) {
+        SCOPED_TRACE(cutOff);
+        platform.dialogs().shown.clear();
+        if (cutOff) http.answer(list(5), 200, false);
+        choose(scene, GameScore::GetRankingList);
+        EXPECT_EQ(boxTexts().size(), 1u);
+        const auto kept = readFile("./data/ranking_1lap_b.dat");
+        EXPECT_EQ(std::string(kept.begin(), kept.end()), list(12) + '\0');
+        EXPECT_EQ(scene.ranking().size(), 12u);
+    }
+    EXPECT_EQ(boxTexts(), (std::vector<std::string>{"更新は失敗しました。 / スコア送信"}));
+    EXPECT_NE(logText().find("ランキングの取得に失敗。前のリストはそのまま。"), std::string::npos);
 }
 
 TEST_F(OnlineActionsTest, SendingTheBestPlayShowsTheOwnEntryOnItsPage) {
