@@ -1,18 +1,10 @@
 #include "music/GameSoundFont.h"
 #include <unistd.h>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include "music/Output.h"
 
 namespace midiplayer {
 namespace {
-
-bool startsAsSoundFont(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    char head[12] = {};
-    return in.read(head, sizeof head) && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "sfbk", 4) == 0;
-}
 
 std::string programFolder() {
     char buffer[4096];
@@ -28,7 +20,7 @@ std::string programFolder() {
 std::string gameSoundFont() {
     if (const char* chosen = std::getenv("NIMBULON_SOUNDFONT"); chosen != nullptr && *chosen != '\0') return chosen;
     const std::string folder = programFolder();
-    if (!folder.empty() && startsAsSoundFont(folder + kGameSoundFontName)) return folder + kGameSoundFontName;
+    if (!folder.empty() && looksLikeSoundFont(folder + kGameSoundFontName)) return folder + kGameSoundFontName;
     return Output::kDefaultSoundFont;
 }
 

@@ -36,7 +36,8 @@ void quietLibrary() {
     });
 }
 
-// A readable file that starts as a SoundFont 2 does ("RIFF" .... "sfbk").
+}  // namespace
+
 bool looksLikeSoundFont(const std::string& path) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (f == nullptr) return false;
@@ -46,8 +47,6 @@ bool looksLikeSoundFont(const std::string& path) {
     std::fclose(f);
     return ok;
 }
-
-}  // namespace
 
 Output::Output(Mixer* mixer, std::string soundFont, MsClock* clock)
     : mixer_(mixer),

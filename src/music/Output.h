@@ -15,6 +15,9 @@ typedef struct _fluid_synth_t fluid_synth_t;
 
 namespace midiplayer {
 
+// A readable file that starts as a SoundFont 2 does ("RIFF" .... "sfbk").
+bool looksLikeSoundFont(const std::string& path);
+
 // The built-in synthesizer: FluidSynth with a General MIDI soundfont, mixed into the game's one
 // audio device. Short and system-exclusive messages from the player go to the synthesizer.
 //

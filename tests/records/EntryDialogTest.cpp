@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include "FormEvents.h"
 #include "app/Env.h"
 #include "platform/headless/HeadlessPlatform.h"
 #include "records/EntryDialog.h"
@@ -6,19 +7,6 @@
 
 namespace {
 
-FormEvent text(const std::string& utf8) {
-    FormEvent e;
-    e.kind = FormEvent::Text;
-    e.text = utf8;
-    return e;
-}
-FormEvent key(int code, bool shift = false) {
-    FormEvent e;
-    e.kind = FormEvent::Key;
-    e.key = code;
-    e.shift = shift;
-    return e;
-}
 FormEvent closing() {
     FormEvent e;
     e.kind = FormEvent::Close;

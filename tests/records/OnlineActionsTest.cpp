@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <memory>
+#include "FormEvents.h"
 #include "SceneFixture.h"
 #include "app/Config.h"
 #include "app/Env.h"
@@ -13,18 +14,6 @@
 
 namespace {
 
-FormEvent typed(const std::string& utf8) {
-    FormEvent e;
-    e.kind = FormEvent::Text;
-    e.text = utf8;
-    return e;
-}
-FormEvent pressed(int code) {
-    FormEvent e;
-    e.kind = FormEvent::Key;
-    e.key = code;
-    return e;
-}
 
 // The records scene of the first lap on a headless game whose requests are answered from a queue.
 class OnlineActionsTest : public SceneFixture {
@@ -122,8 +111,8 @@ TEST_F(OnlineActionsTest, SendingTheBestPlayShowsTheOwnEntryOnItsPage) {
     env->save.comment = "old words";
     GameScore scene(env.get(), log.get(), 4);
 
-    typeIntoDialog({typed("ace"), pressed(FormEvent::Tab), typed("hunter2"), pressed(FormEvent::Tab), typed("gg 日本"),
-                    pressed(FormEvent::Enter)});
+    typeIntoDialog({text("ace"), key(FormEvent::Tab), text("hunter2"), key(FormEvent::Tab), text("gg 日本"),
+                    key(FormEvent::Enter)});
     answer("0");
     answer(list(15, "ace", 12));  // the 13th entry
     choose(scene, GameScore::SendBestPlay);
@@ -155,10 +144,10 @@ TEST_F(OnlineActionsTest, EntriesAreCheckedAndTheDialogComesBackWithTheSavedValu
     env->save.Write();
     GameScore scene(env.get(), log.get(), 4);
     typeIntoDialog({
-        pressed(FormEvent::Backspace), pressed(FormEvent::Tab), typed("pw"), pressed(FormEvent::Enter),  // no name
-        pressed(FormEvent::Enter),                     // the saved name again, but no password
-        typed("名前"), pressed(FormEvent::Tab), typed("pw"), pressed(FormEvent::Enter),  // not ASCII
-        pressed(FormEvent::Escape),
+        key(FormEvent::Backspace), key(FormEvent::Tab), text("pw"), key(FormEvent::Enter),  // no name
+        key(FormEvent::Enter),                     // the saved name again, but no password
+        text("名前"), key(FormEvent::Tab), text("pw"), key(FormEvent::Enter),  // not ASCII
+        key(FormEvent::Escape),
     });
     choose(scene, GameScore::SendBestPlay);
     EXPECT_EQ(boxTexts(), (std::vector<std::string>{"お名前が入力されていません / スコア送信失敗",
@@ -178,7 +167,7 @@ TEST_F(OnlineActionsTest, RefusedUploadShowsTheServersAnswerAndKeepsThePage) {
     askFirst(true);
     writeText("./data/ranking_1lap_b.dat", list(3) + '\0');
     GameScore scene(env.get(), log.get(), 4);
-    typeIntoDialog({typed("ace"), pressed(FormEvent::Tab), typed("wrong"), pressed(FormEvent::Enter)});
+    typeIntoDialog({text("ace"), key(FormEvent::Tab), text("wrong"), key(FormEvent::Enter)});
     answer("1");
     choose(scene, GameScore::SendBestPlay);
     EXPECT_EQ(boxTexts(), (std::vector<std::string>{

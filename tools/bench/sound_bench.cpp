@@ -195,19 +195,33 @@ private:
     PlayHarness play_;
 };
 
+// The busiest boss frames on a thread of their own beside a measurement, when asked for.
+class BusyFight {
+public:
+    explicit BusyFight(bool busy) {
+        if (!busy) return;
+        fight_ = std::make_unique<BossFight>(false);
+        thread_ = std::thread([this] { fight_->run(1 << 30, &stop_); });
+    }
+    ~BusyFight() { stop(); }
+    void stop() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::unique_ptr<BossFight> fight_;
+    std::thread thread_;
+};
+
 void effects(const std::string& dir, bool busy) {
     std::printf("== effects: Sound::play to the click's onset\n");
     Mixer mixer;
     Log log("");
     Sound sound(&mixer, &log);
     sound.load(writeClick(dir), 0);
-    std::atomic<bool> stop{false};
-    std::unique_ptr<BossFight> fight;
-    std::thread fightThread;
-    if (busy) {
-        fight = std::make_unique<BossFight>(false);
-        fightThread = std::thread([&] { fight->run(1 << 30, &stop); });
-    }
+    BusyFight fight(busy);
     std::vector<double> calls;
     {
         Device device(mixer);
@@ -221,8 +235,7 @@ void effects(const std::string& dir, bool busy) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         device.stop();
-        stop = true;
-        if (fightThread.joinable()) fightThread.join();
+        fight.stop();
         const auto found = onsets(device.pcm(), 2000, 441);
         // Each call is matched with the first onset heard after it.
         std::vector<double> late;
@@ -300,13 +313,7 @@ void notes(bool busy) {
     DueTimes due;
     bgm.player().addObserver(&due);
     bgm.player().setLoop(false);
-    std::atomic<bool> stop{false};
-    std::unique_ptr<BossFight> fight;
-    std::thread fightThread;
-    if (busy) {
-        fight = std::make_unique<BossFight>(false);
-        fightThread = std::thread([&] { fight->run(1 << 30, &stop); });
-    }
+    BusyFight fight(busy);
     Device device(mixer);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     bgm.player().setScore(&score);
@@ -315,8 +322,7 @@ void notes(bool busy) {
     bgm.player().stop();
     bgm.player().join();
     device.stop();
-    stop = true;
-    if (fightThread.joinable()) fightThread.join();
+    fight.stop();
     bgm.player().removeObserver(&due);
 
     const auto found = onsets(device.pcm(), 600, 1764);
