@@ -1,5 +1,6 @@
 # Writes OUT: a C++ table of every <id>.bmp in DIR as (id, bytes, size), the bytes pulled in
-# by the assembler's .incbin so that large pictures cost nothing to compile.
+# by the assembler's .incbin so that large pictures cost nothing to compile. WASM=1 writes the
+# WebAssembly assembler's form of the same (a data section per picture, its symbol sized).
 file(GLOB files ${DIR}/*.bmp)
 list(SORT files)
 set(body "// Generated from assets/bitmaps at build time. Do not edit.\n#include \"graphics/EmbeddedBitmaps.h\"\n\n")
@@ -10,7 +11,11 @@ foreach(f ${files})
     continue()
   endif()
   file(SIZE ${f} size)
-  string(APPEND body "asm(\".section .rodata\\n.balign 16\\nnimbulon_bmp${name}:\\n.incbin \\\"${f}\\\"\\n.previous\\n\");\n")
+  if(WASM)
+    string(APPEND body "asm(\".section .rodata.nimbulon_bmp${name},\\\"\\\",@\\n.p2align 4\\nnimbulon_bmp${name}:\\n.incbin \\\"${f}\\\"\\n.size nimbulon_bmp${name}, ${size}\\n\");\n")
+  else()
+    string(APPEND body "asm(\".section .rodata\\n.balign 16\\nnimbulon_bmp${name}:\\n.incbin \\\"${f}\\\"\\n.previous\\n\");\n")
+  endif()
   string(APPEND body "extern \"C\" const unsigned char nimbulon_bmp${name}[];\n")
   string(APPEND table "  {${name}, nimbulon_bmp${name}, ${size}},\n")
 endforeach()

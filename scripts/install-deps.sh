@@ -12,6 +12,7 @@ PACKAGES=(
   libgtest-dev
   xvfb xdotool imagemagick x11-utils xfonts-base
   python3 python3-mido python3-pil python3-numpy abcmidi sox
+  emscripten chromium
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -13,6 +13,7 @@
 #include "Storage.h"
 #include "UploadForm.h"
 #include "UploadService.h"
+#include "WatchPage.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -101,7 +102,7 @@ void onLibraryError(void*, const char* format, va_list ap) {
 }  // namespace
 
 struct HttpServer::Request {
-    enum class Route { Ranking, Replay, Upload, NotFound, BadMethod };
+    enum class Route { Ranking, Replay, Upload, Watch, NotFound, BadMethod };
     Route route = Route::NotFound;
     Clock::time_point start = Clock::now();
     std::string method, target, client;
@@ -270,6 +271,7 @@ int HttpServer::handle(MHD_Connection* c, const char* url, const char* method, c
         const bool post = r->method == MHD_HTTP_METHOD_POST;
         if (path == "/ranking" || path == "/replay") r->route = get ? (path == "/ranking" ? Request::Route::Ranking : Request::Route::Replay) : Request::Route::BadMethod;
         else if (path == "/upload") r->route = post ? Request::Route::Upload : Request::Route::BadMethod;
+        else if (path.rfind("/watch/", 0) == 0) r->route = get ? Request::Route::Watch : Request::Route::BadMethod;
         else r->route = Request::Route::NotFound;
     }
     switch (r->route) {
@@ -296,6 +298,19 @@ int HttpServer::handle(MHD_Connection* c, const char* url, const char* method, c
     switch (r->route) {
         case Request::Route::Ranking: return ranking(c, *r);
         case Request::Route::Replay: return replay(c, *r);
+        case Request::Route::Watch: {
+            const WatchReply w = watchReply(r->target.substr(0, r->target.find('?')));
+            MHD_Response* response = w.body ? MHD_create_response_from_buffer(w.body->size(), const_cast<char*>(w.body->data()),
+                                                                              MHD_RESPMEM_PERSISTENT)
+                                             : bufferResponse("", nullptr);
+            if (response) {
+                if (w.type) MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, w.type);
+                if (w.cacheControl) MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, w.cacheControl);
+                MHD_add_response_header(response, "Content-Security-Policy", kWatchSecurityPolicy);
+                MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
+            }
+            return respond(c, *r, w.status, response, w.body ? w.body->size() : 0);
+        }
         case Request::Route::BadMethod: {
             MHD_Response* response = bufferResponse("", nullptr);
             if (response)

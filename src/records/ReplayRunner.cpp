@@ -34,7 +34,7 @@ private:
     bool drawing_;
 };
 
-std::string quoted(const std::string& s) {
+std::string jsonText(const std::string& s) {
     std::string out = "\"";
     for (char c : s) {
         if (c == '"' || c == '\\') out += '\\';
@@ -85,37 +85,48 @@ public:
     }
 
     Result run(std::int64_t maxFrames, const EventSink& sink) {
-        Result result;
-        sink_ = &sink;
-        if (sink) {
+        for (std::int64_t i = 0; i < maxFrames && !ended_; ++i) step(sink);
+        return result();
+    }
+
+    bool step(const EventSink& sink) {
+        if (ended_) return true;
+        if (sink && !observing_) {
+            observing_ = true;
             game_.schedule().setObserver([this](std::int32_t, const ScriptEntry& entry, Character* object) {
                 // A portal names the enemy it carries: "CharacterEnemyBorn(CharacterEnemy2b)".
                 std::string name = ClassNameOf(*object);
                 if (auto* portal = dynamic_cast<CharacterEnemyBorn*>(object); portal && portal->child)
                     name += "(" + ClassNameOf(*portal->child) + ")";
                 char line[256];
-                std::snprintf(line, sizeof line, ",\"class\":%s,\"kind\":%d,\"x\":%d,\"y\":%d", quoted(name).c_str(),
+                std::snprintf(line, sizeof line, ",\"class\":%s,\"kind\":%d,\"x\":%d,\"y\":%d", jsonText(name).c_str(),
                               entry.kind, toPixel(entry.x), toPixel(entry.y));
                 pendingSpawns_.push_back(line);
             });
         }
-        for (std::int64_t i = 0; i < maxFrames; ++i) {
-            std::unique_ptr<Game> next(game_.Run());
-            if (sink) watch();
-            if (next) {
-                result.ended = true;
-                break;
-            }
+        sink_ = &sink;
+        std::unique_ptr<Game> next(game_.Run());
+        if (sink) watch();
+        if (next) {
+            ended_ = true;
+            const Result r = result();
+            if (sink) emit("play_ended", ",\"score\":" + std::to_string(r.score) + ",\"lives\":" + std::to_string(r.lives));
         }
-        CharacterPlayer& player = game_.player();
+        sink_ = nullptr;
+        return ended_;
+    }
+
+    Result result() {
+        Result result;
+        result.ended = ended_;
         result.score = game_.info().GetItemCount();
         result.stages = game_.info().GetStage();
-        result.lives = player.GetLives();
+        result.lives = game_.player().GetLives();
         result.frames = game_.playFrames();
-        if (sink && result.ended) emit("play_ended", ",\"score\":" + std::to_string(result.score) + ",\"lives\":" +
-                                                         std::to_string(result.lives));
         return result;
     }
+
+    const Surface& picture() { return env_.draw.backBuffer(); }
 
     ScoreHeader header() { return record_.getHeader(); }
 
@@ -153,7 +164,7 @@ private:
             if (now && now->counter >= was.counter && now->className == was.className) continue;
             const int px = toPixel(was.x), py = toPixel(was.y);
             if (px >= 0 && px < 480 && py >= 0 && py < 600)
-                emit("enemy_destroyed", ",\"class\":" + quoted(was.className) + ",\"x\":" + std::to_string(px) +
+                emit("enemy_destroyed", ",\"class\":" + jsonText(was.className) + ",\"x\":" + std::to_string(px) +
                                             ",\"y\":" + std::to_string(py));
         }
         lastEnemies_ = std::move(enemies);
@@ -200,6 +211,8 @@ private:
     std::vector<std::string> pendingSpawns_;
     Tracked lastEnemies_, lastItemObjects_;
     bool primed_ = false;
+    bool ended_ = false;
+    bool observing_ = false;
     std::int32_t lastStage_ = 0, lastItems_ = 0, lastLives_ = 0, lastStock_ = 0, lastMode_ = 0;
 };
 
@@ -212,6 +225,9 @@ bool ReplayRunner::versionMatches() const {
 }
 
 ReplayRunner::Result ReplayRunner::run(std::int64_t maxFrames, const EventSink& sink) { return impl_->run(maxFrames, sink); }
+bool ReplayRunner::step(const EventSink& sink) { return impl_->step(sink); }
+ReplayRunner::Result ReplayRunner::result() { return impl_->result(); }
+const Surface& ReplayRunner::picture() { return impl_->picture(); }
 
 bool ReplayRunner::matches(const ScoreHeader& recorded, const Result& r) {
     return r.ended && recorded.score == r.score && recorded.stages == r.stages && recorded.lives == r.lives &&

@@ -6,6 +6,7 @@
 #include "records/Score.h"
 
 class GameMain;
+struct Surface;
 
 // Re-simulates a recorded play without window, sound or sleeping, exactly as the play scene
 // replays it from the records scene: the same scene, the same first-frame seeding, the stage
@@ -34,6 +35,14 @@ public:
     bool versionMatches() const;
     // Runs until the play scene ends the play or maxFrames have run. Events go to sink when set.
     Result run(std::int64_t maxFrames, const EventSink& sink = {});
+    // One frame of the play, for a caller that paces the play itself (the browser's player): true
+    // once the play scene has ended the play (later calls then do nothing). Events go to sink.
+    bool step(const EventSink& sink = {});
+    // The play as it stands: score, stages, lives and frames run (ended once step said so).
+    Result result();
+    // The 800 x 600 back buffer as the last step drew it (playfield columns 160..639); only
+    // meaningful when the runner was built drawing.
+    const Surface& picture();
     // The recorded result agrees with a re-simulated one (score, stages, lives and frames).
     static bool matches(const ScoreHeader& recorded, const Result& result);
 

@@ -2,6 +2,7 @@
 // reproduces the result recorded in it.
 //
 //   nimbulon-replay verify FILE... [--max-frames N] [--events] [--jobs N] [--json]
+//   nimbulon-replay frames FILE --at N[,N...] --out PREFIX   (pictures of chosen frames, FrameDump.cpp)
 //
 // One result line per file (MATCH, MISMATCH, STOPPED, UNREADABLE, VERSION or CRASHED, the file,
 // the recorded result and where the replay differs); with a single file the recorded and
@@ -26,6 +27,7 @@
 #include <map>
 #include <string>
 #include <vector>
+#include "FrameDump.h"
 #include "app/Log.h"
 #include "records/GameMode.h"
 #include "records/ReplayRunner.h"
@@ -241,6 +243,7 @@ std::vector<Outcome> verifyInChildren(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "frames") == 0) return framesCommand(argc, argv);
     if (argc < 3 || std::strcmp(argv[1], "verify") != 0) return usage();
     Options o;
     for (int i = 2; i < argc; ++i) {

@@ -1,0 +1,24 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+// The browser's replay player under /watch/: the page for an entry (/watch/ID) and the files it
+// loads (the simulation module, its script, the page's script and style sheet), read once from
+// the folder the emscripten build writes (build/web/player). The module's files are fetched
+// under a query naming their version, so they are sent with a year's cache lifetime; the page
+// itself is checked again every time.
+struct WatchReply {
+    unsigned status = 404;
+    const std::string* body = nullptr;  // lives as long as the process; null: an empty body
+    const char* type = nullptr;
+    const char* cacheControl = nullptr;
+};
+
+// What answers GET path (path without the query), or 404 for a path under /watch/ that is not
+// one of the player's.
+WatchReply watchReply(const std::string& path);
+
+// The headers every reply under /watch/ carries: the script may compile the WebAssembly module
+// and fetch from this server, nothing else.
+extern const char* const kWatchSecurityPolicy;

@@ -1,0 +1,170 @@
+#!/usr/bin/env bash
+# The browser's replay player against the native game: hand-written replays of both versions are
+# uploaded to our server on loopback, watched at /watch/ID in headless Chromium at full speed,
+# and the page's final result, its event log and its canvas at three frames are compared with
+# the server's ranking and with `nimbulon-replay verify --events` / `nimbulon-replay frames`.
+# Also the serving: MIME types, cache lifetimes, the security policy, paths that are not the
+# player's. Needs the emscripten build (build/web/player); without it the test says so and fails.
+# Usage: web_player_e2e.sh [BUILD_DIR]
+set -u
+REPO=$(cd "$(dirname "$0")/../.." && pwd)
+. "$REPO/tests/e2e/lib.sh" "$@"
+SERVER="$BUILD/server/nimbulon-server"
+REPLAY="$BUILD/tools/nimbulon-replay"
+PLAYER="$BUILD/web/player"
+T=$(mktemp -d /tmp/nimbulon-web-e2e-XXXXXX)
+cleanup() {
+  local job
+  for job in $(jobs -p); do kill "$job" 2>/dev/null; wait "$job" 2>/dev/null; done
+  rm -rf "$T"
+  e2e_finish
+}
+trap cleanup EXIT
+
+if [ ! -f "$PLAYER/nimbulon-web.wasm" ] || ! command -v chromium >/dev/null; then
+  expect "the browser player is built (NIMBULON_WEB, Debian's emscripten) and chromium is installed" false
+  exit 1
+fi
+
+# write_play OUT MODE RUNS...: a hand-written replay whose header holds what the play gives.
+write_play() {
+  local out=$1 mode=$2; shift 2
+  python3 "$REPO/tools/replay/write_replay.py" "$out" "$mode" "$@" || return 1
+  local r
+  r=$("$REPLAY" verify "$out" --json 2>/dev/null | python3 -c '
+import json, sys
+p = json.load(sys.stdin)["files"][0]["replayed"]
+print(p["score"], p["stages"], p["lives"], p["frames"])')
+  python3 "$REPO/tools/replay/write_replay.py" "$out" "$mode" "$@" --result $r
+}
+
+# Current version (first lap) and old version (first lap [old]): firing, weaving, a bullet-size
+# charge and its use, then standing still until the ship is lost.
+write_play "$T/new.rep" 4 40*- 200*ZR 90*ZLX 1*- 1*X 200*ZLU 300*ZR 300*ZL 200*ZRD 150*ZX 1*- 1*X 400*ZLR 60*- || exit 1
+write_play "$T/old.rep" 2 40*- 250*ZL 80*ZRX 1*- 1*X 300*ZRU 250*ZL 300*ZR 150*ZX 1*- 1*X 300*ZLD 60*- || exit 1
+for f in new old; do
+  expect "$f: the hand-written replay verifies natively" "$REPLAY" verify "$T/$f.rep" >/dev/null 2>&1
+done
+
+: >"$T/server.log"
+"$SERVER" --listen 127.0.0.1:0 --db "$T/ranking.sqlite" 2>>"$T/server.log" &
+port=""
+for _ in $(seq 100); do
+  port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$T/server.log")
+  [ -n "$port" ] && break
+  sleep 0.1
+done
+URL="http://127.0.0.1:$port"
+expect "the server starts" test -n "$port"
+
+BOUNDARY='---------------------------7d44f2d130918'
+upload() {  # upload NAME REPLAY: the reply's first byte
+  local field
+  {
+    for field in "name:$1" "pass:0123456789abcdef0123456789abcdef" "message:web" "max_file_size:1000000"; do
+      printf -- '--%s\r\nContent-Disposition: form-data; name="%s"\r\n\r\n%s\r\n' "$BOUNDARY" "${field%%:*}" "${field#*:}"
+    done
+    printf -- '--%s\r\nContent-Disposition: form-data; name="replay_file"; filename="replay_file"\r\n' "$BOUNDARY"
+    printf 'Content-Type: application/octet-stream\r\n\r\n'
+    cat "$2"
+    printf '\r\n--%s--\r\n' "$BOUNDARY"
+  } >"$T/body"
+  curl -s -0 --max-time 300 -H "Content-Type: multipart/form-data; boundary=\"$BOUNDARY\"" --data-binary @"$T/body" \
+    "$URL/upload" | head -c 1
+}
+
+# The served files: types, cache lifetimes, the policy; nothing else under /watch/.
+headers() { curl -s -o /dev/null -D - "$URL$1" | tr -d '\r'; }
+headers /watch/nimbulon-web.wasm >"$T/h.wasm"
+headers /watch/nimbulon-web.js >"$T/h.js"
+headers /watch/7 >"$T/h.page"
+expect "the module is application/wasm" grep -qx 'Content-Type: application/wasm' "$T/h.wasm"
+expect "the module is cached for a year" grep -qx 'Cache-Control: public, max-age=31536000, immutable' "$T/h.wasm"
+expect "its script is JavaScript, cached for a year" \
+  sh -c "grep -qx 'Content-Type: text/javascript; charset=utf-8' '$T/h.js' && grep -q 'max-age=31536000' '$T/h.js'"
+expect "the page is HTML, checked again each time, with its policy" \
+  sh -c "grep -qx 'Content-Type: text/html; charset=utf-8' '$T/h.page' && grep -qx 'Cache-Control: no-cache' '$T/h.page' \
+         && grep -q \"^Content-Security-Policy: default-src 'none'; script-src 'self' 'wasm-unsafe-eval'\" '$T/h.page'"
+expect "the page names its files by the build's version" \
+  sh -c "curl -s '$URL/watch/7' | grep -q 'nimbulon-web.js?v=[0-9a-f]\{16\}'"
+for path in /watch/ /watch/x /watch/../ranking.sqlite /watch/%2e%2e/%2e%2e/etc/passwd /watch/watch.html \
+            /watch/-1 /watch/1234567890123456789 /watch/7/nimbulon-web.wasm; do
+  code=$(curl -s --path-as-is -o /dev/null -w '%{http_code}' "$URL$path")
+  expect "$path is not served ($code)" test "$code" = 404
+done
+expect "a POST to the page is refused (405)" test "$(curl -s -o /dev/null -w '%{http_code}' -d x "$URL/watch/7")" = 405
+
+# watch ID FRAMES: the page's test run as JSON in $T/page-ID.json.
+watch() {
+  timeout 300 chromium --headless --no-sandbox --disable-gpu --user-data-dir="$T/chromium" --no-first-run \
+    --virtual-time-budget=600000 --dump-dom "$URL/watch/$1?test=1&at=$2" 2>"$T/chromium.log" >"$T/dom-$1.html"
+  python3 - "$T/dom-$1.html" >"$T/page-$1.json" <<'PY'
+import html, re, sys
+m = re.search(r'<pre id="test-result"[^>]*>(.*?)</pre>', open(sys.argv[1], encoding='utf-8').read(), re.S)
+print(html.unescape(m.group(1)) if m else '{"error": "no result in the page"}')
+PY
+}
+
+for f in new old; do
+  expect "$f: the server ranks the upload" test "$(upload "web$f" "$T/$f.rep")" = 0
+  mode=$(python3 -c "import struct,sys; print(struct.unpack_from('<i', open(sys.argv[1],'rb').read(), 26)[0])" "$T/$f.rep")
+  version=$((mode == 4 ? 106 : 104))
+  curl -s "$URL/ranking?version=$version" >"$T/list-$f.txt"
+  id=$(awk 'p=="id"{print; exit} {p=$0}' "$T/list-$f.txt")
+  frames=$(python3 -c "import struct,sys; print(struct.unpack_from('<i', open(sys.argv[1],'rb').read(), 50)[0])" "$T/$f.rep")
+  # Three frames: early in the stage, the middle of the play, just before its end.
+  at="120,$((frames / 2)),$((frames - 5))"
+  "$REPLAY" verify "$T/$f.rep" --events >"$T/native-$f.events" 2>/dev/null
+  "$REPLAY" frames "$T/$f.rep" --at "$at" --out "$T/native-$f"
+  watch "$id" "$at"
+  expect "$f: the page played the replay to its end" python3 -c '
+import json, sys
+r = json.load(open(sys.argv[1]))
+sys.exit(0 if r.get("result", {}).get("ended") else (print(r) or 1))' "$T/page-$id.json"
+  expect "$f: the page's final score and stage are the server's" python3 - "$T/page-$id.json" "$T/list-$f.txt" <<'PY'
+import json, sys
+r = json.load(open(sys.argv[1]))["result"]
+lines = open(sys.argv[2]).read().split("\n")
+server = {k: lines[i + 1] for i, k in enumerate(lines[:-1]) if k in ("score", "stage")}
+ok = str(r["score"]) == server["score"] and str(r["stage"]) == server["stage"]
+print("   page score %d stage %d, server score %s stage %s" % (r["score"], r["stage"], server["score"], server["stage"]))
+sys.exit(0 if ok else 1)
+PY
+  expect "$f: the page's lives and frames are the ranked header's (which the server re-simulated)" \
+    python3 - "$T/page-$id.json" "$T/$f.rep" <<'PY'
+import json, struct, sys
+r = json.load(open(sys.argv[1]))["result"]
+h = struct.unpack_from("<8i", open(sys.argv[2], "rb").read(), 22)
+sys.exit(0 if (r["score"], r["stage"], r["lives"], r["frames"]) == (h[2], h[3], h[4], h[7]) else 1)
+PY
+  expect "$f: the page's events are nimbulon-replay's, event for event" python3 - "$T/page-$id.json" "$T/native-$f.events" <<'PY'
+import json, sys
+page = json.load(open(sys.argv[1]))["events"].splitlines()
+native = open(sys.argv[2]).read().splitlines()
+print("   %d events in the page, %d natively" % (len(page), len(native)))
+for i, (a, b) in enumerate(zip(page, native)):
+    if a != b:
+        print("   first difference, line %d:\n   page   %s\n   native %s" % (i + 1, a, b))
+        sys.exit(1)
+sys.exit(0 if len(page) == len(native) and len(native) > 10 else 1)
+PY
+  expect "$f: the canvas at frames $at is the native picture pixel for pixel" \
+    python3 - "$T/page-$id.json" "$T/native-$f" "$at" <<'PY'
+import base64, json, sys
+page = json.load(open(sys.argv[1]))["pictures"]
+seen = set()
+for n in sys.argv[3].split(","):
+    ppm = open("%s-%s.ppm" % (sys.argv[2], n), "rb").read()
+    native = ppm[len(b"P6\n480 600\n255\n"):]
+    rgba = base64.b64decode(page.get(n, ""))
+    shown = bytes(b for i, b in enumerate(rgba) if i % 4 != 3)
+    if len(shown) != len(native):
+        print("   frame %s: no picture from the page" % n); sys.exit(1)
+    differ = sum(1 for i in range(0, len(native), 3) if native[i:i + 3] != shown[i:i + 3])
+    colours = len(set(native[i:i + 3] for i in range(0, len(native), 3 * 97)))
+    print("   frame %s: %d pixels differ, %d colours sampled" % (n, differ, colours))
+    # A blank or repeated picture would prove nothing.
+    if differ or colours < 8 or native in seen: sys.exit(1)
+    seen.add(native)
+PY
+done

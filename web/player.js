@@ -1,0 +1,180 @@
+// The player page: fetches the entry's replay, re-simulates it with the game's own simulation
+// (nimbulon-web.wasm) and shows every frame on the canvas at 60 frames a second, times the speed.
+//
+// For the exactness test, ?test=1&at=N,N,N runs the play at full speed to its end, keeps the
+// play's event lines and the canvas pictures after the given steps, and writes them as JSON
+// into #test-result (the page title becomes "done" or "failed").
+'use strict';
+
+const WIDTH = 480, HEIGHT = 600;
+
+// The simulation module with the page's calls over it.
+class Simulation {
+  constructor(module) {
+    this.m = module;
+  }
+
+  // 0 ready; 1 not a replay file; 2 made for another version of its mode.
+  load(bytes, keepEvents) {
+    const ptr = this.m._malloc(Math.max(1, bytes.length));
+    this.m.HEAPU8.set(bytes, ptr);
+    const rc = this.m._nw_load(ptr, bytes.length, keepEvents ? 1 : 0);
+    this.m._free(ptr);
+    return rc;
+  }
+
+  // Runs up to n frames; true once the play has ended.
+  step(n) { return this.m._nw_step(n) === 1; }
+
+  result() {
+    const p = this.m._nw_result() >> 2;
+    const v = this.m.HEAP32.subarray(p, p + 5);
+    return { ended: v[0] === 1, score: v[1], stage: v[2], lives: v[3], frames: v[4] };
+  }
+
+  // Copies the last frame's playfield into an ImageData.
+  picture(image) {
+    const p = this.m._nw_pixels();
+    image.data.set(this.m.HEAPU8.subarray(p, p + WIDTH * HEIGHT * 4));
+  }
+
+  // Event lines since the last call.
+  takeEvents() {
+    const text = this.m.UTF8ToString(this.m._nw_events());
+    this.m._nw_clear_events();
+    return text;
+  }
+}
+
+const $ = (id) => document.getElementById(id);
+
+// The build's files are cached for a year under their version (see the server's WatchPage).
+function startModule() {
+  const meta = document.querySelector('meta[name="nimbulon-version"]');
+  const version = meta ? meta.content : '';
+  return NimbulonWeb({ locateFile: (file) => file + (version ? '?v=' + version : '') });
+}
+
+// The play's figures as the game shows them: the score as its item counter "x%04d".
+function showFigures(r, steps) {
+  $('score').textContent = 'x' + String(r.score).padStart(4, '0');
+  $('lives').textContent = String(r.lives);
+  $('stage-number').textContent = String(r.stage);
+  $('frame').textContent = String(steps);
+}
+
+function say(text, isError) {
+  $('message').textContent = text;
+  $('message').className = isError ? 'error' : '';
+}
+
+const LOAD_ERRORS = {
+  1: 'This entry is not a replay file.',
+  2: 'This replay was made for another version of the game.',
+};
+
+async function fetchReplay(id) {
+  const reply = await fetch('/replay?id=' + id, { cache: 'no-store' });
+  if (reply.status === 404) throw new Error('There is no entry ' + id + '.');
+  if (!reply.ok) throw new Error('The replay could not be fetched (HTTP ' + reply.status + ').');
+  return new Uint8Array(await reply.arrayBuffer());
+}
+
+// Watching: 60 steps a second times the speed, drawn once per display frame.
+function watch(sim, context, image) {
+  let speed = 1, paused = false, ended = false, steps = 0, owed = 0, last = null;
+  const pauseButton = $('pause');
+  pauseButton.addEventListener('click', () => {
+    if (ended) return;
+    paused = !paused;
+    pauseButton.textContent = paused ? 'Play' : 'Pause';
+    last = null;
+  });
+  for (const button of document.querySelectorAll('button.speed')) {
+    button.addEventListener('click', () => {
+      speed = Number(button.dataset.speed);
+      for (const b of document.querySelectorAll('button.speed')) b.setAttribute('aria-pressed', String(b === button));
+    });
+  }
+  say('Playing.');
+  const tick = (now) => {
+    if (!paused && !ended) {
+      if (last !== null) owed += Math.min(now - last, 250) * 60 * speed / 1000;
+      last = now;
+      const n = Math.floor(owed);
+      if (n > 0) {
+        owed -= n;
+        for (let i = 0; i < n && !ended; ++i, ++steps) ended = sim.step(1);
+        sim.picture(image);
+        context.putImageData(image, 0, 0);
+        const r = sim.result();
+        showFigures(r, steps);
+        if (ended) {
+          say('Final result: score ' + r.score + ', stage ' + r.stage + ', lives ' + r.lives + '.');
+          pauseButton.disabled = true;
+        }
+      }
+    }
+    if (!ended) requestAnimationFrame(tick);
+  };
+  requestAnimationFrame(tick);
+}
+
+// The test run: full speed to the end, the pictures after the chosen steps, every event line.
+async function testRun(sim, context, image, wanted) {
+  const out = { pictures: {}, events: '' };
+  let steps = 0, ended = false;
+  const targets = [...wanted].sort((a, b) => a - b);
+  while (!ended) {
+    const next = targets.find((t) => t > steps);
+    const n = next === undefined ? 600 : Math.min(600, next - steps);
+    for (let i = 0; i < n && !ended; ++i, ++steps) ended = sim.step(1);
+    if (wanted.has(steps)) {
+      sim.picture(image);
+      context.putImageData(image, 0, 0);
+      // What the canvas holds, read back, not what was put into it.
+      const shown = context.getImageData(0, 0, WIDTH, HEIGHT).data;
+      let bin = '';
+      for (let i = 0; i < shown.length; i += 0x8000) bin += String.fromCharCode.apply(null, shown.subarray(i, i + 0x8000));
+      out.pictures[steps] = btoa(bin);
+    }
+    out.events += sim.takeEvents();
+    await new Promise((resolve) => setTimeout(resolve, 0));
+  }
+  const r = sim.result();
+  showFigures(r, steps);
+  out.result = r;
+  out.steps = steps;
+  return out;
+}
+
+async function main() {
+  const match = /^\/watch\/([0-9]{1,18})$/.exec(location.pathname);
+  const params = new URLSearchParams(location.search);
+  const testing = params.get('test') === '1';
+  try {
+    if (!match) throw new Error('No entry was given.');
+    const id = match[1];
+    $('entry').textContent = '#' + id;
+    $('back').href = '/play/' + id;
+    const [module, bytes] = await Promise.all([startModule(), fetchReplay(id)]);
+    const sim = new Simulation(module);
+    const rc = sim.load(bytes, testing);
+    if (rc !== 0) throw new Error(LOAD_ERRORS[rc] || 'The replay could not be read.');
+    const context = $('screen').getContext('2d', { alpha: false });
+    const image = context.createImageData(WIDTH, HEIGHT);
+    if (!testing) return watch(sim, context, image);
+    const wanted = new Set((params.get('at') || '').split(',').filter((s) => /^[0-9]+$/.test(s)).map(Number));
+    const out = await testRun(sim, context, image, wanted);
+    $('test-result').textContent = JSON.stringify(out);
+    document.title = 'done';
+  } catch (e) {
+    say(e.message || String(e), true);
+    if (testing) {
+      $('test-result').textContent = JSON.stringify({ error: e.message || String(e) });
+      document.title = 'failed';
+    }
+  }
+}
+
+main();
