@@ -9,6 +9,7 @@
 set -u
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
 . "$REPO/tests/e2e/lib.sh" "$@"
+. "$REPO/tests/e2e/server_start.sh"
 SERVER="$BUILD/server/nimbulon-server"
 REPLAY="$BUILD/tools/nimbulon-replay"
 PLAYER="$BUILD/web/player"
@@ -46,16 +47,8 @@ for f in new old; do
   expect "$f: the hand-written replay verifies natively" "$REPLAY" verify "$T/$f.rep" >/dev/null 2>&1
 done
 
-: >"$T/server.log"
-"$SERVER" --listen 127.0.0.1:0 --db "$T/ranking.sqlite" 2>>"$T/server.log" &
-port=""
-for _ in $(seq 100); do
-  port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$T/server.log")
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-URL="http://127.0.0.1:$port"
-expect "the server starts" test -n "$port"
+start_nimbulon_server "$SERVER" "$T/ranking.sqlite" "$T/server.log"
+expect "the server starts" test -n "$URL"
 
 BOUNDARY='---------------------------7d44f2d130918'
 upload() {  # upload NAME REPLAY: the reply's first byte

@@ -23,18 +23,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
-"$BUILD/server/nimbulon-server" --listen 127.0.0.1:0 --db "$T/ranking.sqlite" --quiet 2>"$T/server.log" &
-SERVER_PID=$!
-port=""
-for _ in $(seq 100); do
-  port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$T/server.log")
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-[ -n "$port" ] || { echo "the server did not start" >&2; exit 1; }
+. "$REPO/tests/e2e/server_start.sh"
+start_nimbulon_server "$BUILD/server/nimbulon-server" "$T/ranking.sqlite" "$T/server.log" --quiet
+[ -n "$URL" ] || { echo "the server did not start" >&2; exit 1; }
 
 # Real time, not virtual: the page prints its figures to the console, read from Chromium's log.
-url="http://127.0.0.1:$port/watch/bench.html#$(base64 -w0 "$PLAY")"
+url="$URL/watch/bench.html#$(base64 -w0 "$PLAY")"
 chromium --headless --no-sandbox --disable-gpu --user-data-dir="$T/chromium" --no-first-run \
   --enable-logging=stderr --v=0 "$url" 2>"$T/chromium.log" >/dev/null &
 BROWSER_PID=$!
