@@ -12,7 +12,11 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
+#include "ConfigFile.h"
 #include "HttpServer.h"
+#include "Metrics.h"
+#include "MetricsServer.h"
 #include "Passwords.h"
 #include "RankingList.h"
 #include "ReplayChecker.h"
@@ -35,6 +39,17 @@ int checkProcess(int argc, char** argv) {
     if (argc != 5) return 2;
     return runResimulationChild(std::atoll(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
 }
+Metrics::Gauges metricGauges(Storage& storage, UploadService& uploads) {
+    Metrics::Gauges g;
+    g.checksRunning = [&uploads] { return uploads.running(); };
+    g.checksQueued = [&uploads] { return static_cast<int>(uploads.queued()); };
+    g.storedPlays = [&storage] {
+        std::int64_t n = 0;
+        for (std::int32_t version = 104; version <= 107; ++version) n += static_cast<std::int64_t>(storage.ranking(version).size());
+        return n;
+    };
+    return g;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -43,7 +58,14 @@ int main(int argc, char** argv) {
     ServerOptions options;
     bool help = false;
     std::string error;
-    if (!parseServerOptions(argc - 1, argv + 1, options, help, error)) {
+    std::vector<std::string> args;
+    if (!expandServerConfig(std::vector<std::string>(argv + 1, argv + argc), args, error)) {
+        std::fprintf(stderr, "nimbulon-server: %s\n", error.c_str());
+        return 2;
+    }
+    std::vector<char*> expanded;
+    for (std::string& a : args) expanded.push_back(a.data());
+    if (!parseServerOptions(static_cast<int>(expanded.size()), expanded.data(), options, help, error)) {
         std::fprintf(stderr, "nimbulon-server: %s\n%s", error.c_str(), serverUsage().c_str());
         return 2;
     }
@@ -76,10 +98,21 @@ int main(int argc, char** argv) {
                                 {options.maxFrames, options.checkCpuSeconds, options.checkMemoryMb});
     RankingCache cache(*storage, std::chrono::milliseconds(options.listCacheMs));
     UploadService uploads(*storage, checker, &cache, options.checkers, options.queueLimit);
+    serverMetrics().setGauges(metricGauges(*storage, uploads));
     HttpServer server(options, *storage, cache, uploads);
     if (!server.start(error)) {
         std::fprintf(stderr, "nimbulon-server: %s\n", error.c_str());
         return 1;
+    }
+    std::unique_ptr<MetricsServer> metrics;
+    if (!options.metricsHost.empty()) {
+        metrics = std::make_unique<MetricsServer>(options.metricsHost, options.metricsPort, *storage);
+        if (!metrics->start(error)) {
+            std::fprintf(stderr, "nimbulon-server: %s\n", error.c_str());
+            server.shutdown(std::chrono::seconds(0));
+            return 1;
+        }
+        std::fprintf(stderr, "nimbulon-server: metrics on %s:%u\n", options.metricsHost.c_str(), metrics->port());
     }
     const bool postgres = options.db.find("://") != std::string::npos;
     const bool v6 = options.host.find(':') != std::string::npos;
@@ -90,6 +123,7 @@ int main(int argc, char** argv) {
     sigwait(&endSignals, &received);
     std::fprintf(stderr, "nimbulon-server: %s: finishing the requests in flight\n", strsignal(received));
     server.shutdown(std::chrono::seconds(30));
+    if (metrics) metrics->stop();
     std::fprintf(stderr, "nimbulon-server: stopped\n");
     return 0;
 }

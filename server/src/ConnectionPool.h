@@ -1,11 +1,15 @@
 #pragma once
+#include <chrono>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <vector>
+#include "Metrics.h"
 
 // Database connections kept open between requests, one per concurrent caller: a caller leases
 // an idle one (or a new one) and gives it back when done. A connection found broken is closed
-// and replaced.
+// and replaced. Each lease is one database operation for the metrics: how long it held its
+// connection, and whether it ended by an exception (or could not get a connection at all).
 template <class Handle>
 class ConnectionPool {
 public:
@@ -24,13 +28,27 @@ public:
 
     class Lease {
     public:
-        explicit Lease(ConnectionPool& pool) : pool_(pool), handle(pool.acquire()) {}
-        ~Lease() { pool_.release(handle); }
+        explicit Lease(ConnectionPool& pool) : pool_(pool), handle(acquireCounted(pool)) {}
+        ~Lease() {
+            pool_.release(handle);
+            serverMetrics().database(std::chrono::duration<double>(std::chrono::steady_clock::now() - since_).count(),
+                                     std::uncaught_exceptions() > exceptions_);
+        }
         Lease(const Lease&) = delete;
         Lease& operator=(const Lease&) = delete;
 
     private:
+        static Handle acquireCounted(ConnectionPool& pool) {
+            try {
+                return pool.acquire();
+            } catch (...) {
+                serverMetrics().database(0, true);
+                throw;
+            }
+        }
         ConnectionPool& pool_;
+        const std::chrono::steady_clock::time_point since_ = std::chrono::steady_clock::now();
+        const int exceptions_ = std::uncaught_exceptions();
 
     public:
         const Handle handle;

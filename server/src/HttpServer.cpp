@@ -9,6 +9,9 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include "Health.h"
+#include "ListenAddress.h"
+#include "Metrics.h"
 #include "RankingList.h"
 #include "Storage.h"
 #include "UploadForm.h"
@@ -102,10 +105,10 @@ void onLibraryError(void*, const char* format, va_list ap) {
 }  // namespace
 
 struct HttpServer::Request {
-    enum class Route { Ranking, Replay, Upload, Watch, NotFound, BadMethod };
+    enum class Route { Ranking, Replay, Upload, Watch, Health, NotFound, BadMethod };
     Route route = Route::NotFound;
     Clock::time_point start = Clock::now();
-    std::string method, target, client;
+    std::string method, path, target, client;
     unsigned status = 0;
     std::size_t bytes = 0;
     std::string note;  // what became of an upload, for the log
@@ -147,20 +150,10 @@ HttpServer::HttpServer(const ServerOptions& options, Storage& storage, RankingCa
 HttpServer::~HttpServer() { shutdown(std::chrono::seconds(0)); }
 
 bool HttpServer::start(std::string& error) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
-    addrinfo* found = nullptr;
-    const std::string port = std::to_string(options_.port);
-    if (const int rc = getaddrinfo(options_.host.c_str(), port.c_str(), &hints, &found); rc != 0) {
-        error = "cannot resolve " + options_.host + ": " + gai_strerror(rc);
-        return false;
-    }
     sockaddr_storage address{};
-    std::memcpy(&address, found->ai_addr, found->ai_addrlen);
-    const bool v6 = found->ai_family == AF_INET6;
-    freeaddrinfo(found);
+    bool v6 = false;
+    if (!resolveListenAddress(options_.host, options_.port, address, v6, error)) return false;
+    const std::string port = std::to_string(options_.port);
 
     unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ITC |
                      MHD_USE_ERROR_LOG;
@@ -272,7 +265,10 @@ int HttpServer::handle(MHD_Connection* c, const char* url, const char* method, c
         if (path == "/ranking" || path == "/replay") r->route = get ? (path == "/ranking" ? Request::Route::Ranking : Request::Route::Replay) : Request::Route::BadMethod;
         else if (path == "/upload") r->route = post ? Request::Route::Upload : Request::Route::BadMethod;
         else if (path.rfind("/watch/", 0) == 0) r->route = get ? Request::Route::Watch : Request::Route::BadMethod;
+        else if (path == "/healthz") r->route = get ? Request::Route::Health : Request::Route::BadMethod;
         else r->route = Request::Route::NotFound;
+        // The metrics' path label: one per route, whatever the play or file a watch page names.
+        r->path = r->route == Request::Route::NotFound ? "other" : path.rfind("/watch/", 0) == 0 ? "/watch/" : path;
     }
     switch (r->route) {
         case Request::Route::Upload:
@@ -311,11 +307,16 @@ int HttpServer::handle(MHD_Connection* c, const char* url, const char* method, c
             }
             return respond(c, *r, w.status, response, w.body ? w.body->size() : 0);
         }
+        case Request::Route::Health: {
+            const bool up = databaseAnswers(storage_);
+            return respondText(c, *r, up ? MHD_HTTP_OK : MHD_HTTP_SERVICE_UNAVAILABLE, up ? "ok\n" : "database down\n",
+                               "text/plain");
+        }
         case Request::Route::BadMethod: {
             MHD_Response* response = bufferResponse("", nullptr);
             if (response)
                 MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW,
-                                        r->target.rfind("/upload", 0) == 0 ? "POST" : "GET, HEAD");
+                                        r->path == "/upload" ? "POST" : "GET, HEAD");
             return respond(c, *r, MHD_HTTP_METHOD_NOT_ALLOWED, response, 0);
         }
         default: return respondText(c, *r, MHD_HTTP_NOT_FOUND, "", nullptr);
@@ -358,6 +359,7 @@ int HttpServer::upload(MHD_Connection* c, Request& r, const char* data, std::siz
         const char* announced = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
         if (announced && (!strictNumber(announced, 0, INT64_MAX, length) || length > static_cast<std::int64_t>(kMaxUploadBody))) {
             r.note = "refused: body over 1 MiB";
+            serverMetrics().upload('2', "too_large");
             return respondText(c, r, 413, "2\n", "text/plain");
         }
         r.parser = MHD_create_post_processor(c, kPostBuffer, &onField, &r);
@@ -393,12 +395,14 @@ void HttpServer::finishUpload(MHD_Connection* c, Request& r) {
     if (!r.parseFailed && !r.end->ended()) r.parseFailed = true;  // the form was never closed
     if (r.parseFailed || r.collector.spoilt()) {
         r.note = "refused: " + (r.collector.spoilt() ? r.collector.problem() : std::string("malformed form"));
+        serverMetrics().upload('2', "form");
         respondText(c, r, MHD_HTTP_OK, "2\n", "text/plain");
         return;
     }
     UploadCheck check = checkUpload(r.collector.fields(), options_.maxFrames);
     if (!check.ok) {
         r.note = "refused: " + check.problem;
+        serverMetrics().upload('2', "form");
         respondText(c, r, MHD_HTTP_OK, "2\n", "text/plain");
         return;
     }
@@ -412,11 +416,13 @@ void HttpServer::finishUpload(MHD_Connection* c, Request& r) {
     Request* request = &r;
     const bool queued = uploads_.submit(std::move(check.request), [this, c, request](UploadService::Reply reply) {
         request->note += std::string(" result=") + reply.code + " " + reply.detail;
+        serverMetrics().upload(reply.code, uploadReason(reply.code, reply.detail));
         respondText(c, *request, MHD_HTTP_OK, std::string(1, reply.code) + "\n", "text/plain");
         MHD_resume_connection(c);
     });
     if (!queued) {
         r.note += " result=2 busy: too many uploads waiting";
+        serverMetrics().upload('2', "busy");
         respondText(c, r, MHD_HTTP_OK, "2\n", "text/plain");
         MHD_resume_connection(c);
     }
@@ -434,6 +440,7 @@ void HttpServer::completed(MHD_Connection* c, void** context) {
     if (!r) return;
     *context = nullptr;
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - r->start).count();
+    serverMetrics().request(r->path, r->status, ms / 1000);
     if (!options_.quiet) {
         char figures[96];
         std::snprintf(figures, sizeof figures, " %u %zu %.1fms", r->status, r->bytes, ms);

@@ -46,6 +46,11 @@ std::string serverUsage() {
            "  --max-frames N            longest play accepted, in frames (default 2160000, ten hours)\n"
            "  --list-cache-ms N         how long a list may be served before it is read again (default 1000)\n"
            "  --quiet                   no log line per request\n"
+           "  --metrics-listen HOST:PORT  serve /metrics (Prometheus) and /healthz on this address too\n"
+           "                            (default: none; /healthz is also on the main address)\n"
+           "  --config FILE             read options from FILE: one \"key = value\" a line, the keys\n"
+           "                            being the option names without \"--\" (quiet = true); the\n"
+           "                            options after it on the command line win\n"
            "  --help                    this text\n";
 }
 
@@ -75,6 +80,12 @@ bool parseServerOptions(int argc, char** argv, ServerOptions& o, bool& help, std
         } else if (arg == "--listen") {
             if (!value || !parseListen(value, o.host, o.port)) {
                 error = "--listen needs HOST:PORT";
+                return false;
+            }
+            ++i;
+        } else if (arg == "--metrics-listen") {
+            if (!value || !parseListen(value, o.metricsHost, o.metricsPort)) {
+                error = "--metrics-listen needs HOST:PORT";
                 return false;
             }
             ++i;

@@ -20,6 +20,8 @@ struct ServerOptions {
     std::int64_t maxFrames = kDefaultMaxFrames;
     int listCacheMs = 1000;
     bool quiet = false;  // no line per request
+    std::string metricsHost;     // empty: no /metrics listener
+    std::uint16_t metricsPort = 0;
 };
 
 // Parses argv (without the program name). False with a message in error when it is wrong;

@@ -90,6 +90,11 @@ void UploadService::stop() {
         if (t.joinable()) t.join();
 }
 
+std::size_t UploadService::queued() {
+    std::lock_guard lock(mutex_);
+    return queue_.size();
+}
+
 void UploadService::work() {
     for (;;) {
         std::unique_lock lock(mutex_);
@@ -97,7 +102,10 @@ void UploadService::work() {
         if (queue_.empty()) return;  // stopping, and nothing left to finish
         auto job = std::move(queue_.front());
         queue_.pop_front();
+        ++running_;
         lock.unlock();
-        job.second(decide(job.first));
+        Reply r = decide(job.first);
+        --running_;
+        job.second(std::move(r));
     }
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -40,6 +41,9 @@ public:
     bool submit(UploadRequest request, std::function<void(Reply)> done);
     // Finishes the queued uploads and stops the workers.
     void stop();
+    // For the metrics: uploads being decided on the workers, and waiting for one.
+    int running() const { return running_.load(); }
+    std::size_t queued();
 
 private:
     void work();
@@ -52,5 +56,6 @@ private:
     std::condition_variable wake_;
     std::deque<std::pair<UploadRequest, std::function<void(Reply)>>> queue_;
     bool stopping_ = false;
+    std::atomic<int> running_{0};
     std::vector<std::thread> workers_;
 };

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <cstdio>
+#include <fstream>
+#include "ConfigFile.h"
+#include "ServerOptions.h"
+
+namespace {
+class ConfigFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char name[] = "/tmp/nimbulon-config-XXXXXX";
+        const int fd = mkstemp(name);
+        ASSERT_GE(fd, 0);
+        close(fd);
+        path_ = name;
+    }
+    void TearDown() override { std::remove(path_.c_str()); }
+
+    // The options a command line gives once the file holding `text` is read in its place.
+    bool parse(const std::string& text, std::vector<std::string> args, ServerOptions& o, std::string& error) {
+        std::ofstream(path_) << text;
+        for (std::string& a : args)
+            if (a == "FILE") a = path_;
+        std::vector<std::string> expanded;
+        if (!expandServerConfig(args, expanded, error)) return false;
+        std::vector<char*> argv;
+        for (std::string& a : expanded) argv.push_back(a.data());
+        bool help = false;
+        return parseServerOptions(static_cast<int>(argv.size()), argv.data(), o, help, error);
+    }
+    std::string path_;
+};
+
+TEST_F(ConfigFileTest, EveryOptionIsAKeyAndTheCommandLineAfterTheFileWins) {
+    ServerOptions o;
+    std::string error;
+    ASSERT_TRUE(parse("# the ranking server\n"
+                      "listen = 0.0.0.0:8090\n"
+                      "  db=  postgresql://u@h/n  \n"
+                      "\n"
+                      "threads = 3\n"
+                      "quiet = true\n"
+                      "metrics-listen = 127.0.0.1:9100\n"
+                      "list-cache-ms = 50\n",
+                      {"--threads", "1", "--config", "FILE", "--list-cache-ms", "70"}, o, error))
+        << error;
+    EXPECT_EQ(o.host, "0.0.0.0");
+    EXPECT_EQ(o.port, 8090);
+    EXPECT_EQ(o.db, "postgresql://u@h/n");
+    EXPECT_EQ(o.threads, 3);  // the file comes after --threads 1
+    EXPECT_TRUE(o.quiet);
+    EXPECT_EQ(o.metricsHost, "127.0.0.1");
+    EXPECT_EQ(o.metricsPort, 9100);
+    EXPECT_EQ(o.listCacheMs, 70);  // the command line after the file
+
+    ServerOptions off;
+    ASSERT_TRUE(parse("quiet = false\n", {"--config", "FILE"}, off, error)) << error;
+    EXPECT_FALSE(off.quiet);
+}
+
+TEST_F(ConfigFileTest, EveryBadLineIsRefusedNamingItsLineAndKey) {
+    const struct {
+        const char* text;
+        const char* says;
+    } cases[] = {
+        {"listen = 127.0.0.1:8080\nthreads = many\n", ":2: key \"threads\": needs a whole number from 1 to 256"},
+        {"threads = 0\n", "key \"threads\""},
+        {"threads =\n", "key \"threads\""},
+        {"listen = localhost\n", ":1: key \"listen\": needs HOST:PORT"},
+        {"db =\n", "key \"db\""},
+        {"quiet = yes please\n", "key \"quiet\": takes true or false"},
+        {"thread = 2\n", ":1: unknown key \"thread\""},
+        {"help = true\n", "unknown key \"help\""},
+        {"config = /etc/other\n", "unknown key \"config\""},
+        {"# fine\nlisten 127.0.0.1:8080\n", ":2: not a \"key = value\" line"},
+        {"= 3\n", "not a \"key = value\" line"},
+        {"threads = 2\nthreads = 3\n", ":2: key \"threads\" was already given on line 1"},
+    };
+    for (const auto& c : cases) {
+        ServerOptions o;
+        std::string error;
+        EXPECT_FALSE(parse(c.text, {"--config", "FILE"}, o, error)) << c.text;
+        EXPECT_NE(error.find(path_), std::string::npos) << error;
+        EXPECT_NE(error.find(c.says), std::string::npos) << c.text << " gave: " << error;
+    }
+    ServerOptions o;
+    std::string error;
+    EXPECT_FALSE(parse("", {"--config", "/nonexistent/server.conf"}, o, error));
+    EXPECT_NE(error.find("/nonexistent/server.conf"), std::string::npos);
+    EXPECT_FALSE(parse("", {"--config"}, o, error));
+}
+}  // namespace
