@@ -13,9 +13,13 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include "AdminCommand.h"
+#include "AuditFollower.h"
 #include "ConfigFile.h"
 #include "HttpServer.h"
+#include "ListRefresher.h"
 #include "Metrics.h"
+#include "Moderation.h"
 #include "MetricsServer.h"
 #include "Passwords.h"
 #include "RankingList.h"
@@ -39,21 +43,20 @@ int checkProcess(int argc, char** argv) {
     if (argc != 5) return 2;
     return runResimulationChild(std::atoll(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
 }
-Metrics::Gauges metricGauges(Storage& storage, UploadService& uploads) {
+Metrics::Gauges metricGauges(const std::string& where, UploadService& uploads) {
     Metrics::Gauges g;
     g.checksRunning = [&uploads] { return uploads.running(); };
     g.checksQueued = [&uploads] { return static_cast<int>(uploads.queued()); };
-    g.storedPlays = [&storage] {
-        std::int64_t n = 0;
-        for (std::int32_t version = 104; version <= 107; ++version) n += static_cast<std::int64_t>(storage.ranking(version).size());
-        return n;
-    };
+    // A connection of their own for each scrape (every few seconds at most).
+    g.storedPlays = [where] { return openModeration(where)->playCount(); };
+    g.bannedNames = [where] { return openModeration(where)->bannedCount(); };
     return g;
 }
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], ReplayChecker::kChildFlag) == 0) return checkProcess(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], "admin") == 0) return runAdminCommand(argc - 2, argv + 2);
 
     ServerOptions options;
     bool help = false;
@@ -97,8 +100,17 @@ int main(int argc, char** argv) {
     const ReplayChecker checker(ownProgram(argv[0]),
                                 {options.maxFrames, options.checkCpuSeconds, options.checkMemoryMb});
     RankingCache cache(*storage, std::chrono::milliseconds(options.listCacheMs));
+    std::unique_ptr<ListRefresher> refresher;
+    try {
+        auto audit = std::make_shared<AuditFollower>(
+            options.db, [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
+        refresher = std::make_unique<ListRefresher>(openChangeListener(options.db), cache, [audit] { audit->poll(); });
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "nimbulon-server: %s\n", e.what());
+        return 1;
+    }
     UploadService uploads(*storage, checker, &cache, options.checkers, options.queueLimit);
-    serverMetrics().setGauges(metricGauges(*storage, uploads));
+    serverMetrics().setGauges(metricGauges(options.db, uploads));
     HttpServer server(options, *storage, cache, uploads);
     if (!server.start(error)) {
         std::fprintf(stderr, "nimbulon-server: %s\n", error.c_str());

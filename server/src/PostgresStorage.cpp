@@ -4,9 +4,11 @@
 #include <libpq-fe.h>
 #include <vector>
 #include "ConnectionPool.h"
+#include "PostgresQuery.h"
 #include "Storage.h"
 
 namespace {
+using namespace pgdb;
 constexpr const char* kSchema = R"(
 CREATE TABLE IF NOT EXISTS players (
   id BIGSERIAL PRIMARY KEY,
@@ -27,40 +29,18 @@ CREATE TABLE IF NOT EXISTS plays (
   replay BYTEA NOT NULL,
   UNIQUE (player_id, mode));
 CREATE INDEX IF NOT EXISTS plays_by_version ON plays (version, score DESC, id);
+ALTER TABLE players ADD COLUMN IF NOT EXISTS banned INTEGER NOT NULL DEFAULT 0;
+CREATE TABLE IF NOT EXISTS audit (
+  id BIGSERIAL PRIMARY KEY,
+  at BIGINT NOT NULL,
+  actor TEXT NOT NULL,
+  action TEXT NOT NULL,
+  target TEXT NOT NULL,
+  detail TEXT NOT NULL);
 )";
 // Held while the tables are made, so that servers starting together do not trip over each other.
 constexpr const char* kSchemaLock = "SELECT pg_advisory_lock(715230412)";
 constexpr const char* kSchemaUnlock = "SELECT pg_advisory_unlock(715230412)";
-
-// A result that frees itself.
-class Result {
-public:
-    explicit Result(PGresult* r) : r_(r) {}
-    ~Result() { PQclear(r_); }
-    Result(const Result&) = delete;
-    Result& operator=(const Result&) = delete;
-    Result(Result&& other) noexcept : r_(other.r_) { other.r_ = nullptr; }
-    int rows() const { return PQntuples(r_); }
-    std::string text(int row, int col) const {
-        return std::string(PQgetvalue(r_, row, col), static_cast<std::size_t>(PQgetlength(r_, row, col)));
-    }
-    std::int64_t integer(int row, int col) const { return std::stoll(text(row, col)); }
-
-private:
-    PGresult* r_;
-};
-
-// Parameters as text, except those marked binary (the replay's bytes).
-struct Params {
-    std::vector<std::string> values;
-    std::vector<int> formats;
-    Params& add(const std::string& v, bool binary = false) {
-        values.push_back(v);
-        formats.push_back(binary ? 1 : 0);
-        return *this;
-    }
-    Params& add(std::int64_t v) { return add(std::to_string(v)); }
-};
 
 class PostgresStorage : public Storage {
 public:
@@ -82,7 +62,7 @@ public:
 
     std::optional<std::string> passwordHashOf(const std::string& name) override {
         Connection c(pool_);
-        Result r = query(c.handle, "SELECT pass_hash FROM players WHERE name = $1", Params().add(name));
+        Result r = query(c.handle, "SELECT CASE WHEN banned <> 0 THEN '!banned' ELSE pass_hash END FROM players WHERE name = $1", Params().add(name));
         if (r.rows() == 0) return std::nullopt;
         return r.text(0, 0);
     }
@@ -104,7 +84,8 @@ public:
         Connection c(pool_);
         Result r = query(c.handle,
                          "SELECT plays.id, players.name, score, stage, uploaded_at, comment FROM plays "
-                         "JOIN players ON players.id = plays.player_id WHERE version = $1 ORDER BY score DESC, plays.id",
+                         "JOIN players ON players.id = plays.player_id WHERE version = $1 AND players.banned = 0 "
+                         "ORDER BY score DESC, plays.id",
                          Params().add(version));
         std::vector<Entry> out;
         for (int i = 0; i < r.rows(); ++i)
@@ -134,40 +115,20 @@ private:
         return db;
     }
 
-    // The result of a statement that worked; a failed one is freed and thrown as its message.
-    static Result checked(PGresult* r) {
-        const ExecStatusType status = PQresultStatus(r);
-        if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
-            std::string message = PQresultErrorMessage(r);
-            PQclear(r);
-            throw StorageError("PostgreSQL: " + message);
-        }
-        return Result(r);
-    }
-
-    // A statement without parameters (several may be given at once); rows it returns are dropped.
-    static void run(PGconn* db, const char* sql) { checked(PQexec(db, sql)); }
-
-    static Result query(PGconn* db, const char* sql, const Params& p, bool binaryResult = false) {
-        std::vector<const char*> values;
-        std::vector<int> lengths;
-        for (const std::string& v : p.values) {
-            values.push_back(v.data());
-            lengths.push_back(static_cast<int>(v.size()));
-        }
-        return checked(PQexecParams(db, sql, static_cast<int>(values.size()), nullptr, values.data(), lengths.data(),
-                                    p.formats.data(), binaryResult ? 1 : 0));
-    }
-
     static Outcome storeInTransaction(PGconn* db, const Play& play) {
         query(db, "INSERT INTO players (name, pass_hash, registered_at) VALUES ($1, $2, $3) ON CONFLICT (name) DO NOTHING",
               Params().add(play.name).add(play.passwordHash).add(play.uploadedAt));
         std::int64_t playerId = 0;
         {
-            Result r = query(db, "SELECT id, pass_hash FROM players WHERE name = $1 FOR UPDATE", Params().add(play.name));
+            Result r = query(db, "SELECT id, pass_hash, banned FROM players WHERE name = $1 FOR UPDATE",
+                             Params().add(play.name));
             if (r.rows() != 1) throw StorageError("PostgreSQL: the player row vanished");
-            if (r.text(0, 1) != play.passwordHash) return Outcome::Conflict;
+            if (r.integer(0, 2) != 0) return Outcome::Conflict;
             playerId = r.integer(0, 0);
+            if (r.text(0, 1).empty())  // the password was reset: this upload registers its own
+                query(db, "UPDATE players SET pass_hash = $1 WHERE id = $2", Params().add(play.passwordHash).add(playerId));
+            else if (r.text(0, 1) != play.passwordHash)
+                return Outcome::Conflict;
         }
         {
             Result r = query(db, "SELECT id, score FROM plays WHERE player_id = $1 AND mode = $2",
@@ -191,6 +152,8 @@ private:
                   .add(play.comment)
                   .add(play.uploadedAt)
                   .add(play.replay, /*binary*/ true));
+        // Every server listening drops its cached lists when this commits.
+        run(db, "NOTIFY nimbulon_lists");
         return Outcome::Stored;
     }
 

@@ -3,9 +3,11 @@
 #include <sqlite3.h>
 #include <vector>
 #include "ConnectionPool.h"
+#include "SqliteStatement.h"
 #include "Storage.h"
 
 namespace {
+using namespace sqlitedb;
 constexpr const char* kSchema = R"(
 CREATE TABLE IF NOT EXISTS players (
   id INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -26,63 +28,14 @@ CREATE TABLE IF NOT EXISTS plays (
   replay BLOB NOT NULL,
   UNIQUE (player_id, mode));
 CREATE INDEX IF NOT EXISTS plays_by_version ON plays (version, score DESC, id);
+CREATE TABLE IF NOT EXISTS audit (
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  at INTEGER NOT NULL,
+  actor TEXT NOT NULL,
+  action TEXT NOT NULL,
+  target TEXT NOT NULL,
+  detail TEXT NOT NULL);
 )";
-
-class Statement {
-public:
-    Statement(sqlite3* db, const char* sql) : db_(db) {
-        if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) fail("prepare");
-    }
-    ~Statement() { sqlite3_finalize(stmt_); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    Statement& bind(int i, std::int64_t v) {
-        check(sqlite3_bind_int64(stmt_, i, v));
-        return *this;
-    }
-    Statement& bind(int i, const std::string& v) {
-        check(sqlite3_bind_text(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT));
-        return *this;
-    }
-    Statement& bindBlob(int i, const std::string& v) {
-        check(sqlite3_bind_blob(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT));
-        return *this;
-    }
-    // True while a row is there.
-    bool step() {
-        const int rc = sqlite3_step(stmt_);
-        if (rc == SQLITE_ROW) return true;
-        if (rc == SQLITE_DONE) return false;
-        fail("step");
-        return false;
-    }
-    std::int64_t integer(int col) { return sqlite3_column_int64(stmt_, col); }
-    std::string text(int col) {
-        const void* p = sqlite3_column_blob(stmt_, col);
-        const int n = sqlite3_column_bytes(stmt_, col);
-        return p ? std::string(static_cast<const char*>(p), static_cast<std::size_t>(n)) : std::string();
-    }
-
-private:
-    void check(int rc) {
-        if (rc != SQLITE_OK) fail("bind");
-    }
-    [[noreturn]] void fail(const char* what) {
-        throw StorageError(std::string("sqlite ") + what + ": " + sqlite3_errmsg(db_));
-    }
-    sqlite3* db_;
-    sqlite3_stmt* stmt_ = nullptr;
-};
-
-void exec(sqlite3* db, const char* sql) {
-    char* error = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-        std::string message = error ? error : "unknown error";
-        sqlite3_free(error);
-        throw StorageError(std::string("sqlite: ") + message);
-    }
-}
 
 class SqliteStorage : public Storage {
 public:
@@ -90,12 +43,23 @@ public:
         : path_(std::move(path)),
           pool_({[this] { return open(); }, [](sqlite3* db) { sqlite3_close(db); }, [](sqlite3*) { return true; }}) {
         Connection c(pool_);
-        exec(c.handle, kSchema);
+        exec(c.handle, "BEGIN IMMEDIATE");
+        try {
+            exec(c.handle, kSchema);
+            // Databases made before names could be banned.
+            Statement column(c.handle, "SELECT count(*) FROM pragma_table_info('players') WHERE name = 'banned'");
+            if (column.step() && column.integer(0) == 0)
+                exec(c.handle, "ALTER TABLE players ADD COLUMN banned INTEGER NOT NULL DEFAULT 0");
+            exec(c.handle, "COMMIT");
+        } catch (...) {
+            sqlite3_exec(c.handle, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
     }
 
     std::optional<std::string> passwordHashOf(const std::string& name) override {
         Connection c(pool_);
-        Statement s(c.handle, "SELECT pass_hash FROM players WHERE name = ?");
+        Statement s(c.handle, "SELECT CASE WHEN banned <> 0 THEN '!banned' ELSE pass_hash END FROM players WHERE name = ?");
         s.bind(1, name);
         if (!s.step()) return std::nullopt;
         return s.text(0);
@@ -118,7 +82,8 @@ public:
         Connection c(pool_);
         Statement s(c.handle,
                     "SELECT plays.id, players.name, score, stage, uploaded_at, comment FROM plays "
-                    "JOIN players ON players.id = plays.player_id WHERE version = ? ORDER BY score DESC, plays.id");
+                    "JOIN players ON players.id = plays.player_id WHERE version = ? AND players.banned = 0 "
+                    "ORDER BY score DESC, plays.id");
         s.bind(1, version);
         std::vector<Entry> out;
         while (s.step())
@@ -163,11 +128,18 @@ private:
     static Outcome storeInTransaction(sqlite3* db, const Play& play) {
         std::int64_t playerId = 0;
         {
-            Statement s(db, "SELECT id, pass_hash FROM players WHERE name = ?");
+            Statement s(db, "SELECT id, pass_hash, banned FROM players WHERE name = ?");
             s.bind(1, play.name);
             if (s.step()) {
-                if (s.text(1) != play.passwordHash) return Outcome::Conflict;
+                if (s.integer(2) != 0) return Outcome::Conflict;
                 playerId = s.integer(0);
+                if (s.text(1).empty()) {  // the password was reset: this upload registers its own
+                    Statement u(db, "UPDATE players SET pass_hash = ? WHERE id = ?");
+                    u.bind(1, play.passwordHash).bind(2, playerId);
+                    u.step();
+                } else if (s.text(1) != play.passwordHash) {
+                    return Outcome::Conflict;
+                }
             }
         }
         if (playerId == 0) {

@@ -51,6 +51,7 @@ class StorageError : public std::runtime_error {
 };
 
 // A "postgresql://" or "postgres://" URL opens PostgreSQL; anything else is an SQLite file.
+bool isPostgresUrl(const std::string& where);
 // Creates the tables when they are missing. Throws StorageError.
 std::unique_ptr<Storage> openStorage(const std::string& where);
 std::unique_ptr<Storage> openSqliteStorage(const std::string& path);

@@ -1,5 +1,6 @@
 #include "UploadService.h"
 #include <ctime>
+#include "Moderation.h"
 #include "Passwords.h"
 #include "RankingList.h"
 #include "Storage.h"
@@ -19,8 +20,17 @@ UploadService::~UploadService() { stop(); }
 UploadService::Reply UploadService::decide(const UploadRequest& request) {
     try {
         // The password first: it is cheaper than the simulation and settles most refusals.
-        std::optional<std::string> registered = storage_.passwordHashOf(request.name);
-        if (registered && !passwords::matches(*registered, request.digest)) return reply('1', "password differs");
+        std::optional<std::string> registered;
+        // The name's registration: '1' when it is banned or the password differs. A password
+        // reset by the operator counts as no registration: this upload sets the new one.
+        auto refusal = [&]() -> const char* {
+            registered = storage_.passwordHashOf(request.name);
+            if (registered && *registered == kBannedHash) return "banned name";
+            if (registered && registered->empty()) registered.reset();
+            if (registered && !passwords::matches(*registered, request.digest)) return "password differs";
+            return nullptr;
+        };
+        if (const char* why = refusal()) return reply('1', why);
 
         const ResimVerdict verdict = checker_.check(request.replay);
         if (!verdict.matches()) {
@@ -58,9 +68,7 @@ UploadService::Reply UploadService::decide(const UploadRequest& request) {
                 case Storage::Outcome::KeptEarlier:
                     return reply('0', "an earlier play scores as much or more", play.score);
                 case Storage::Outcome::Conflict:
-                    registered = storage_.passwordHashOf(request.name);
-                    if (registered && !passwords::matches(*registered, request.digest))
-                        return reply('1', "password differs");
+                    if (const char* why = refusal()) return reply('1', why);
                     break;
             }
         }

@@ -1,0 +1,42 @@
+#include "ChangeListener.h"
+#include "Moderation.h"
+#include "PostgresQuery.h"
+#include "SqlSession.h"
+
+namespace {
+class PostgresSession : public SqlSession {
+public:
+    explicit PostgresSession(const std::string& url) : db_(PQconnectdb(url.c_str())) {
+        if (PQstatus(db_) != CONNECTION_OK) {
+            const std::string message = PQerrorMessage(db_);
+            PQfinish(db_);
+            throw StorageError("cannot connect to PostgreSQL: " + message);
+        }
+    }
+    ~PostgresSession() override { PQfinish(db_); }
+
+    std::vector<Row> query(const char* sql, const std::vector<std::string>& params) override {
+        pgdb::Params p;
+        for (const std::string& v : params) p.add(v);
+        pgdb::Result r = pgdb::query(db_, sql, p);
+        std::vector<Row> rows;
+        for (int i = 0; i < r.rows(); ++i) {
+            Row row;
+            for (int c = 0; c < PQnfields(r.get()); ++c) row.push_back(r.text(i, c));
+            rows.push_back(std::move(row));
+        }
+        return rows;
+    }
+    void begin() override { pgdb::run(db_, "BEGIN"); }
+    void commit() override { pgdb::run(db_, "COMMIT"); }
+    void rollback() override { PQclear(PQexec(db_, "ROLLBACK")); }
+    void announceChange() override { pgdb::run(db_, (std::string("NOTIFY ") + kListsChannel).c_str()); }
+
+private:
+    PGconn* db_;
+};
+}  // namespace
+
+std::unique_ptr<Moderation> openPostgresModeration(const std::string& url) {
+    return openModerationOver(std::make_unique<PostgresSession>(url));
+}
