@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include "Moderation.h"
 #include "Passwords.h"
 #include "RankingList.h"
 #include "ServerTestSupport.h"
@@ -70,6 +71,21 @@ TEST_F(UploadDecisions, RegisterThenTheSamePasswordOnlyAndTheListFollows) {
     EXPECT_NE(list().find("score\n" + std::to_string(testplays::field(*high_, 2)) + "\n"), std::string::npos);
     EXPECT_EQ(service_->decide(request("abc", kDigest, *low_)).code, '0') << "accepted; the better play stands";
     EXPECT_NE(list().find("score\n" + std::to_string(testplays::field(*high_, 2)) + "\n"), std::string::npos);
+}
+
+TEST_F(UploadDecisions, ABannedNameIsAnswered1AndAResetPasswordIsSetByTheNextUpload) {
+    ASSERT_EQ(service_->decide(request("abc", kDigest, *low_)).code, '0');
+    auto admin = openModeration(dir_ + "/r.sqlite");
+    admin->setBanned("abc", true, "ops");
+    const UploadService::Reply banned = service_->decide(request("abc", kDigest, *high_));
+    EXPECT_EQ(banned.code, '1');
+    EXPECT_EQ(banned.detail, "banned name");
+    admin->setBanned("abc", false, "ops");
+    admin->resetPassword("abc", "ops");
+    const std::string other = "ffffffffffffffffffffffffffffffff";
+    EXPECT_EQ(service_->decide(request("abc", other, *high_)).code, '0') << "the new password registers";
+    EXPECT_EQ(service_->decide(request("abc", kDigest, *high_)).code, '1') << "the old one no longer works";
+    EXPECT_TRUE(passwords::matches(*storage_->passwordHashOf("abc"), other));
 }
 
 TEST_F(UploadDecisions, ALyingReplayIsRefusedAndStoresNothingNotEvenTheName) {

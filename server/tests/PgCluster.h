@@ -1,0 +1,75 @@
+#pragma once
+// A throwaway PostgreSQL cluster for the tests of both backends, started once per test program by
+// server/tests/pg_cluster.sh (and not at all when PostgreSQL is not installed); each test gets a
+// database of its own.
+#include <libpq-fe.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace testpg {
+inline std::string runScript(const std::string& command, int& status) {
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) return out;
+    std::array<char, 256> buffer{};
+    while (fgets(buffer.data(), buffer.size(), p)) out += buffer.data();
+    status = pclose(p);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return out;
+}
+
+inline const std::string kClusterScript = std::string(NIMBULON_SOURCE_DIR) + "/server/tests/pg_cluster.sh";
+
+// The cluster lives for the whole test program; each test gets a database of its own.
+class Cluster {
+public:
+    static Cluster& get() {
+        static Cluster cluster;
+        return cluster;
+    }
+    bool ready() const { return !url_.empty(); }
+    const std::string& problem() const { return problem_; }
+    // A fresh database's URL.
+    std::string freshDatabase() {
+        const std::string name = "t" + std::to_string(++count_);
+        const std::string base = url_.substr(0, url_.rfind('/') + 1);
+        createDatabase(name);
+        return base + name;
+    }
+    ~Cluster() {
+        if (!dir_.empty()) {
+            int status = 0;
+            runScript(kClusterScript + " stop " + dir_ + "/cluster", status);
+            std::filesystem::remove_all(dir_);
+        }
+    }
+
+private:
+    Cluster() {
+        char tmpl[] = "/tmp/nimbulon-pg-XXXXXX";
+        if (!mkdtemp(tmpl)) return;
+        dir_ = tmpl;
+        chmod(tmpl, 0755);  // the cluster's own user must reach its folder inside
+        int status = 0;
+        url_ = runScript(kClusterScript + " start " + dir_ + "/cluster 2>&1", status);
+        if (status != 0) {
+            problem_ = url_;
+            url_.clear();
+        }
+    }
+    void createDatabase(const std::string& name);
+
+    std::string dir_, url_, problem_;
+    int count_ = 0;
+};
+inline void Cluster::createDatabase(const std::string& name) {
+    PGconn* c = PQconnectdb(url_.c_str());
+    PQclear(PQexec(c, ("CREATE DATABASE " + name).c_str()));
+    PQfinish(c);
+}
+}  // namespace testpg
+
