@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# An operator's day with the ranking server on loopback: a server started from a configuration
+# file (and one refused for a bad value); plays removed, a name banned, renamed and its password
+# reset with the admin command while the server runs, the lists following at once (their cache
+# is set to an hour, so only the database's change announcements can refresh them); the audit
+# table and the server's log; /metrics and /healthz; a backup taken during an upload storm,
+# started as it is and restored, holding every play answered 0 before it.
+# Usage: server_operator_e2e.sh [BUILD_DIR]
+set -u
+REPO=$(cd "$(dirname "$0")/../.." && pwd)
+. "$REPO/tests/e2e/lib.sh" "$@"
+T=$(mktemp -d /tmp/nimbulon-operator-e2e-XXXXXX)
+cleanup() {
+  local job
+  for job in $(jobs -p); do kill -9 "$job" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$T"
+  e2e_finish
+}
+trap cleanup EXIT
+. "$REPO/tests/e2e/server_lib.sh"
+record_plays
+P300="$T/plays/mode4_quit300.rep"; P600="$T/plays/mode4_quit600.rep"; P1500="$T/plays/mode4_quit1500.rep"
+M5="$T/plays/mode5_quit700.rep"
+admin() { "$SERVER" admin --db "$T/live.sqlite" --by ops "$@" 2>>"$T/admin.log"; }
+
+echo "--- the configuration file"
+printf 'listen = 127.0.0.1:0\n# the checks\nthreads = lots\n' >"$T/bad.conf"
+out=$("$SERVER" --config "$T/bad.conf" 2>&1); status=$?
+expect "a bad value stops the server before it starts (exit 2)" test "$status" = 2
+expect "... naming the file, the line and the key ($out)" grep -qF "bad.conf:3: key \"threads\"" <<<"$out"
+cat >"$T/server.conf" <<CONF
+db = $T/live.sqlite
+metrics-listen = 127.0.0.1:0
+# an hour: only the database's announcements refresh the lists
+list-cache-ms = 3600000
+CONF
+expect "a server starts from a configuration file" start_named live --config "$T/server.conf"
+expect "... with the metrics listener it asks for" test "$METRICS_live" != "http://127.0.0.1:"
+expect "/healthz answers 200 on the players' address" test "$(curl -s -o /dev/null -w '%{http_code}' "$URL_live/healthz")" = 200
+expect "... and on the metrics address" test "$(curl -s "$METRICS_live/healthz")" = ok
+expect "/metrics is not on the players' address" test "$(curl -s -o /dev/null -w '%{http_code}' "$URL_live/metrics")" = 404
+start_named plain --db "$T/plain.sqlite"
+expect "without the option there is no metrics listener" bash -c "! grep -q 'metrics on' '$T/plain.log'"
+stop_named plain
+
+echo "--- moderation while the server runs"
+expect "a cheat uploads (0)" test "$(upload_to "$URL_live" cheat "$DIGEST" "$P1500")" = 0
+expect "a fair player uploads (0)" test "$(upload_to "$URL_live" fair "$DIGEST" "$P600")" = 0
+expect "a rude player uploads in mode 5 (0)" test "$(upload_to "$URL_live" rude "$DIGEST" "$M5")" = 0
+expect "both mode 4 plays are listed" test "$(names_listed "$URL_live" 106 | paste -sd,)" = "cheat,fair"
+admin plays --mode 4 >"$T/plays.txt"
+expect "admin plays --mode 4 lists the two" test "$(grep -cE ' (cheat|fair) ' "$T/plays.txt")" = 2
+expect "... and not the mode 5 play" bash -c "! grep -q ' rude ' '$T/plays.txt'"
+cheat_id=$(admin plays --name cheat | awk 'NR == 2 { print $1 }')
+expect "the cheat's play is removed" admin remove-play "$cheat_id"
+not_listed() { ! names_listed "$1" "$2" | grep -qx "$3"; }
+expect "... and leaves the running server's list" eventually 10 not_listed "$URL_live" 106 cheat
+expect "... and its replay is no longer served (404)" \
+  test "$(curl -s -o /dev/null -w '%{http_code}' "$URL_live/replay?id=$cheat_id")" = 404
+expect "the rude name is banned" admin ban rude
+expect "... and its play leaves the list" eventually 10 not_listed "$URL_live" 107 rude
+expect "... and its uploads are answered 1" test "$(upload_to "$URL_live" rude "$DIGEST" "$M5")" = 1
+expect "the fair player is renamed" admin rename fair fine
+listed_as() { names_listed "$1" "$2" | grep -qx "$3"; }
+expect "... and listed under the new name" eventually 10 listed_as "$URL_live" 106 fine
+expect "... keeping the password (0)" test "$(upload_to "$URL_live" fine "$DIGEST" "$P300")" = 0
+expect "its password is reset" admin reset-password fine
+expect "... and the next upload sets a new one (0)" test "$(upload_to "$URL_live" fine "$OTHER" "$P300")" = 0
+expect "... after which the old one is refused (1)" test "$(upload_to "$URL_live" fine "$DIGEST" "$P300")" = 1
+admin players >"$T/players.txt"
+expect "admin players shows the ban" grep -qE ' rude .* banned' "$T/players.txt"
+expect "an unknown play is refused (exit 1)" bash -c "! '$SERVER' admin --db '$T/live.sqlite' remove-play 99999 2>/dev/null"
+expect "an unknown command is wrong usage (exit 2)" \
+  bash -c "'$SERVER' admin --db '$T/live.sqlite' purge 2>/dev/null; test \$? = 2"
+admin audit >"$T/audit.txt"
+expect "the audit table holds the four changes in order, by ops" \
+  test "$(awk '{ print $4 "-" $5 }' "$T/audit.txt" | paste -sd' ')" = "ops-remove-play ops-ban ops-rename ops-reset-password"
+expect "the command's log line tells who, what and when" \
+  grep -qE '^nimbulon-server admin: [0-9-]{10} [0-9:]{8} UTC by ops: ban "rude"' "$T/admin.log"
+expect "the server's log tells of the ban too" grep -q 'admin ops: ban "rude"' "$T/live.log"
+
+echo "--- metrics"
+curl -s "$METRICS_live/metrics" >"$T/metrics.txt"
+expect "uploads are counted by result and reason" grep -qx 'nimbulon_uploads_total{result="1",reason="banned"} 1' "$T/metrics.txt"
+expect "... the stored ones too" grep -qE '^nimbulon_uploads_total\{result="0",reason="stored"\} [1-9]' "$T/metrics.txt"
+expect "requests by path and status" grep -qE '^nimbulon_http_requests_total\{path="/ranking",status="200"\} [1-9]' "$T/metrics.txt"
+expect "a latency histogram per path" grep -q '^nimbulon_http_request_seconds_bucket{path="/upload",le="+Inf"}' "$T/metrics.txt"
+expect "the database's time" grep -qE '^nimbulon_database_seconds_count [1-9]' "$T/metrics.txt"
+expect "the banned and stored counts" \
+  bash -c "grep -qx 'nimbulon_banned_names 1' '$T/metrics.txt' && grep -qx 'nimbulon_stored_plays 2' '$T/metrics.txt'"
+expect "the checks' CPU time" grep -qE '^nimbulon_check_cpu_seconds_total [0-9.]*[1-9]' "$T/metrics.txt"
+
+echo "--- a backup during an upload storm"
+for i in $(seq 1 24); do (upload_to "$URL_live" "b$i" "$DIGEST" "$P300" >"$T/storm-$i.txt") & done
+# The backup comes once a few uploads have been answered, whatever the machine's speed.
+answered() { [ "$(cat "$T"/storm-*.txt 2>/dev/null | tr -cd 0 | wc -c)" -ge 4 ]; }
+eventually 120 answered
+before=$(grep -lx 0 "$T"/storm-*.txt | sed 's/.*storm-\([0-9]*\)\.txt/b\1/' | sort)
+expect "a backup is taken while the uploads run" admin backup "$T/copy.sqlite"
+wait_storm() { [ "$(cat "$T"/storm-*.txt | wc -c)" -ge 24 ]; }
+expect "the storm ends" eventually 300 wait_storm
+answered0=$(grep -lx 0 "$T"/storm-*.txt | sed 's/.*storm-\([0-9]*\)\.txt/b\1/' | sort)
+expect "a server starts on the copy as it is" start_named copy --db "$T/copy.sqlite"
+names_listed "$URL_copy" 106 | grep '^b' >"$T/copy-names.txt"
+expect "every upload answered 0 before the backup is in the copy ($(echo $before | wc -w))" \
+  test -z "$(comm -23 <(echo "$before") "$T/copy-names.txt")"
+expect "... and nothing that was not answered 0" test -z "$(comm -13 <(echo "$answered0") "$T/copy-names.txt")"
+expect "the copy is restored into a new database" \
+  "$SERVER" admin --db "$T/restored.sqlite" restore "$T/copy.sqlite" 2>>"$T/admin.log"
+start_named restored --db "$T/restored.sqlite"
+expect "... which lists what the copy lists" \
+  test "$(names_listed "$URL_restored" 106)" = "$(names_listed "$URL_copy" 106)"
+stop_named copy; stop_named restored
+expect "the copy is restored into the live database while its server runs" admin restore "$T/copy.sqlite"
+same_as_copy() { test "$(names_listed "$URL_live" 106 | grep '^b')" = "$(cat "$T/copy-names.txt")"; }
+expect "... whose lists follow at once" eventually 10 same_as_copy
+out=$("$SERVER" admin --db postgresql://nobody@127.0.0.1:1/x backup "$T/x" 2>&1); status=$?
+expect "a PostgreSQL database is sent to pg_dump (exit $status)" bash -c "test $status = 1 && grep -q pg_dump <<<'$out'"
+stop_named live
