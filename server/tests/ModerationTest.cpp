@@ -32,17 +32,7 @@ protected:
     }
 
     static Storage::Play play(const std::string& name, std::int32_t score, std::int32_t mode = 4, std::string hash = "H") {
-        Storage::Play p;
-        p.name = name;
-        p.passwordHash = std::move(hash);
-        p.mode = mode;
-        p.version = 102 + mode;
-        p.score = score;
-        p.stage = 1;
-        p.frames = 600;
-        p.replay = "replay of " + name;
-        p.uploadedAt = 1700000000;
-        return p;
+        return testpg::samplePlay(name, score, mode, std::move(hash));
     }
     std::string listed(std::int32_t version = 106) {
         std::string out;

@@ -1,7 +1,7 @@
 #pragma once
 // A throwaway PostgreSQL cluster for the tests of both backends, started once per test program by
 // server/tests/pg_cluster.sh (and not at all when PostgreSQL is not installed); each test gets a
-// database of its own.
+// database of its own. Beside it, the made-up plays the suites of both backends store.
 #include <libpq-fe.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include "Storage.h"
 
 namespace testpg {
 inline std::string runScript(const std::string& command, int& status) {
@@ -70,6 +71,23 @@ inline void Cluster::createDatabase(const std::string& name) {
     PGconn* c = PQconnectdb(url_.c_str());
     PQclear(PQexec(c, ("CREATE DATABASE " + name).c_str()));
     PQfinish(c);
+}
+
+// A play as the upload service would store it, made up for the storage tests.
+inline Storage::Play samplePlay(const std::string& name, std::int32_t score, std::int32_t mode = 4, std::string hash = "H") {
+    Storage::Play p;
+    p.name = name;
+    p.passwordHash = std::move(hash);
+    p.mode = mode;
+    p.version = 102 + mode;
+    p.score = score;
+    p.stage = 2;
+    p.lives = 1;
+    p.frames = 1000 + score;
+    p.comment = "c " + name;
+    p.replay = std::string("NimbulonScoreFile\0\x01\xff", 20) + name;
+    p.uploadedAt = 1700000000 + score;
+    return p;
 }
 }  // namespace testpg
 

@@ -35,19 +35,7 @@ protected:
     }
 
     static Storage::Play play(const std::string& name, std::int32_t score, std::int32_t mode = 4, std::string hash = "H") {
-        Storage::Play p;
-        p.name = name;
-        p.passwordHash = std::move(hash);
-        p.mode = mode;
-        p.version = 102 + mode;
-        p.score = score;
-        p.stage = 2;
-        p.lives = 1;
-        p.frames = 1000 + score;
-        p.comment = "c " + name;
-        p.replay = std::string("NimbulonScoreFile\0\x01\xff", 20) + name;
-        p.uploadedAt = 1700000000 + score;
-        return p;
+        return testpg::samplePlay(name, score, mode, std::move(hash));
     }
     std::vector<std::string> names(std::int32_t version) {
         std::vector<std::string> out;
