@@ -9,6 +9,7 @@
 #include "app/AtomicFile.h"
 #include "app/Log.h"
 #include "character/CharacterString.h"
+#include "character/GameFont.h"
 #include "graphics/ImageLoader.h"
 #include "online/MD5.h"
 #include "platform/Platform.h"
@@ -19,7 +20,6 @@
 
 namespace {
 constexpr const char* kSource = "GameScore";
-constexpr int kFontSurface = 0;
 constexpr const char* kGoingOnline = "インターネットに接続します";
 constexpr const char* kSendFailedCaption = "スコア送信失敗";
 constexpr int kBackgroundSurface = 3;
@@ -104,8 +104,7 @@ void GameScore::Load() {
     ImageLoader loader(log);
     // The same font and background as the title; the cursor sprites and the music are still the
     // title's.
-    loader.Load(107, &draw, kFontSurface);
-    for (int c = 0; c < 128; ++c) draw.DefineSprite(SpriteDef::cell(kFontSurface, (c % 16) * 8, (c / 16) * 16, 8, 16), c);
+    LoadGameFont(draw, loader);
     loader.Load(109, &draw, kBackgroundSurface);
     for (int i = 0; i < 3; ++i) draw.DefineSprite(SpriteDef::cell(kBackgroundSurface, 0, 600 * i, 480, 600), 768 + i);
     env->sound.load("./data/se_click.wav", Click);

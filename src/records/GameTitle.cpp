@@ -1,6 +1,7 @@
 #include "records/GameTitle.h"
 #include <cstdio>
 #include "app/Env.h"
+#include "character/GameFont.h"
 #include "graphics/ImageLoader.h"
 #include "music/BgmId.h"
 #include "play/GameMain.h"
@@ -8,7 +9,6 @@
 #include "records/GameScore.h"
 
 namespace {
-constexpr int kFontSurface = 0;
 constexpr int kTitleSurface = 1;
 constexpr int kBackgroundSurface = 3;
 
@@ -49,8 +49,7 @@ void GameTitle::Load() {
     started = true;
     Draw& draw = env->draw;
     ImageLoader loader(log);
-    loader.Load(107, &draw, kFontSurface);
-    for (int c = 0; c < 128; ++c) draw.DefineSprite(SpriteDef::cell(kFontSurface, (c % 16) * 8, (c / 16) * 16, 8, 16), c);
+    LoadGameFont(draw, loader);
     for (int i = 0; i < 4; ++i) draw.DefineSprite(SpriteDef::cell(kFontSurface, i * 16, 128, 16, 16), 128 + i);
     draw.DefineSprite(SpriteDef::cell(kFontSurface, 64, 128, 64, 16), 132);
     loader.Load(112, &draw, kTitleSurface);

@@ -4,10 +4,12 @@
 #include <vector>
 #include "app/Env.h"
 #include "app/Log.h"
+#include "character/GameFont.h"
 #include "combat/CharacterEnemy.h"
 #include "combat/CharacterEnemyBorn.h"
 #include "combat/CharacterItem.h"
 #include "combat/CharacterPlayer.h"
+#include "graphics/ImageLoader.h"
 #include "platform/headless/HeadlessPlatform.h"
 #include "play/GameMain.h"
 #include "play/PlayHarness.h"
@@ -82,6 +84,12 @@ public:
         : record_(record, &log_), env_(platform_, &log_, drawing), game_(&env_, &log_) {
         game_.PlayReplay(record_);
         game_.SetGameMode(record_.getHeader().gameMode);
+        if (drawing) {
+            // The records scene the game watches replays from has loaded the font the play's
+            // texts are drawn with.
+            ImageLoader loader(&log_);
+            LoadGameFont(env_.draw, loader);
+        }
     }
 
     Result run(std::int64_t maxFrames, const EventSink& sink) {
