@@ -13,7 +13,11 @@ public:
             throw StorageError("cannot connect to PostgreSQL: " + message);
         }
     }
-    ~PostgresSession() override { PQfinish(db_); }
+    // Borrows a connection that stays its owner's.
+    explicit PostgresSession(PGconn* borrowed) : db_(borrowed), owned_(false) {}
+    ~PostgresSession() override {
+        if (owned_) PQfinish(db_);
+    }
 
     std::vector<Row> query(const char* sql, const std::vector<std::string>& params) override {
         pgdb::Params p;
@@ -34,8 +38,11 @@ public:
 
 private:
     PGconn* db_;
+    bool owned_ = true;
 };
 }  // namespace
+
+std::unique_ptr<SqlSession> postgresSessionOver(PGconn* db) { return std::make_unique<PostgresSession>(db); }
 
 std::unique_ptr<Moderation> openPostgresModeration(const std::string& url) {
     return openModerationOver(std::make_unique<PostgresSession>(url));

@@ -2,8 +2,11 @@
 // sharing one database. Registration races are settled by the unique name, uploads of one player
 // are serialised by locking the player's row.
 #include <libpq-fe.h>
+#include <cstdio>
 #include <vector>
 #include "ConnectionPool.h"
+#include "SchemaMigrations.h"
+#include "SqlSession.h"
 #include "PostgresQuery.h"
 #include "Storage.h"
 
@@ -29,7 +32,6 @@ CREATE TABLE IF NOT EXISTS plays (
   replay BYTEA NOT NULL,
   UNIQUE (player_id, mode));
 CREATE INDEX IF NOT EXISTS plays_by_version ON plays (version, score DESC, id);
-ALTER TABLE players ADD COLUMN IF NOT EXISTS banned INTEGER NOT NULL DEFAULT 0;
 CREATE TABLE IF NOT EXISTS audit (
   id BIGSERIAL PRIMARY KEY,
   at BIGINT NOT NULL,
@@ -53,6 +55,8 @@ public:
         run(c.handle, kSchemaLock);
         try {
             run(c.handle, kSchema);
+            for (const std::string& step : schema::migrate(*postgresSessionOver(c.handle), schema::Dialect::Postgres))
+                std::fprintf(stderr, "nimbulon-server: PostgreSQL: %s\n", step.c_str());
         } catch (...) {
             run(c.handle, kSchemaUnlock);
             throw;
@@ -67,12 +71,12 @@ public:
         return r.text(0, 0);
     }
 
-    Outcome store(const Play& play) override {
+    Outcome store(const Play& play, std::int64_t* copied) override {
         Connection c(pool_);
         run(c.handle, "BEGIN");
         try {
-            const Outcome outcome = storeInTransaction(c.handle, play);
-            run(c.handle, outcome == Outcome::Conflict ? "ROLLBACK" : "COMMIT");
+            const Outcome outcome = storeInTransaction(c.handle, play, copied);
+            run(c.handle, outcome == Outcome::Conflict || outcome == Outcome::Copy ? "ROLLBACK" : "COMMIT");
             return outcome;
         } catch (...) {
             PQclear(PQexec(c.handle, "ROLLBACK"));
@@ -115,7 +119,7 @@ private:
         return db;
     }
 
-    static Outcome storeInTransaction(PGconn* db, const Play& play) {
+    static Outcome storeInTransaction(PGconn* db, const Play& play, std::int64_t* copied) {
         query(db, "INSERT INTO players (name, pass_hash, registered_at) VALUES ($1, $2, $3) ON CONFLICT (name) DO NOTHING",
               Params().add(play.name).add(play.passwordHash).add(play.uploadedAt));
         std::int64_t playerId = 0;
@@ -130,6 +134,15 @@ private:
             else if (r.text(0, 1) != play.passwordHash)
                 return Outcome::Conflict;
         }
+        auto owner = [&](const Result& r) {
+            if (r.integer(0, 0) == playerId) return Outcome::KeptEarlier;  // the same play again
+            if (copied) *copied = r.integer(0, 1);
+            return Outcome::Copy;
+        };
+        if (!play.inputKey.empty()) {
+            Result r = query(db, "SELECT player_id, play_id FROM play_inputs WHERE input_key = $1", Params().add(play.inputKey));
+            if (r.rows() > 0) return owner(r);
+        }
         {
             Result r = query(db, "SELECT id, score FROM plays WHERE player_id = $1 AND mode = $2",
                              Params().add(playerId).add(play.mode));
@@ -138,9 +151,9 @@ private:
                 query(db, "DELETE FROM plays WHERE id = $1", Params().add(r.integer(0, 0)));
             }
         }
-        query(db,
+        Result inserted = query(db,
               "INSERT INTO plays (player_id, mode, version, score, stage, lives, frames, comment, uploaded_at, replay) "
-              "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10)",
+              "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10) RETURNING id",
               Params()
                   .add(playerId)
                   .add(play.mode)
@@ -152,6 +165,16 @@ private:
                   .add(play.comment)
                   .add(play.uploadedAt)
                   .add(play.replay, /*binary*/ true));
+        if (!play.inputKey.empty()) {
+            // Another name's upload of the same input may have committed since the look-up above.
+            Result r = query(db,
+                             "INSERT INTO play_inputs (input_key, player_id, play_id) VALUES ($1, $2, $3) "
+                             "ON CONFLICT (input_key) DO NOTHING RETURNING player_id",
+                             Params().add(play.inputKey).add(playerId).add(inserted.integer(0, 0)));
+            if (r.rows() == 0)
+                return owner(query(db, "SELECT player_id, play_id FROM play_inputs WHERE input_key = $1",
+                                   Params().add(play.inputKey)));
+        }
         // Every server listening drops its cached lists when this commits.
         run(db, "NOTIFY nimbulon_lists");
         return Outcome::Stored;

@@ -21,6 +21,12 @@ public:
     virtual void announceChange() = 0;
 };
 
+struct sqlite3;
+struct pg_conn;
+// A session over a connection its caller keeps (and closes): the storage's own, for the schema.
+std::unique_ptr<SqlSession> sqliteSessionOver(sqlite3* db);
+std::unique_ptr<SqlSession> postgresSessionOver(pg_conn* db);
+
 class Moderation;
 // The operator's commands over a session (ModerationSql.cpp).
 std::unique_ptr<Moderation> openModerationOver(std::unique_ptr<SqlSession> session);

@@ -14,7 +14,11 @@ public:
         }
         sqlite3_busy_timeout(db_, 30000);
     }
-    ~SqliteSession() override { sqlite3_close(db_); }
+    // Borrows a connection that stays its owner's.
+    explicit SqliteSession(sqlite3* borrowed) : db_(borrowed), owned_(false) {}
+    ~SqliteSession() override {
+        if (owned_) sqlite3_close(db_);
+    }
 
     std::vector<Row> query(const char* sql, const std::vector<std::string>& params) override {
         sqlitedb::Statement s(db_, sql);
@@ -34,8 +38,11 @@ public:
 
 private:
     sqlite3* db_ = nullptr;
+    bool owned_ = true;
 };
 }  // namespace
+
+std::unique_ptr<SqlSession> sqliteSessionOver(sqlite3* db) { return std::make_unique<SqliteSession>(db); }
 
 std::unique_ptr<Moderation> openSqliteModeration(const std::string& path) {
     return openModerationOver(std::make_unique<SqliteSession>(path));

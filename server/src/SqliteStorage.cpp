@@ -1,8 +1,11 @@
 // The embedded backend: one SQLite file in WAL mode, a connection per concurrent caller, and
 // BEGIN IMMEDIATE transactions so that writers queue up instead of failing half-way.
 #include <sqlite3.h>
+#include <cstdio>
 #include <vector>
 #include "ConnectionPool.h"
+#include "SchemaMigrations.h"
+#include "SqlSession.h"
 #include "SqliteStatement.h"
 #include "Storage.h"
 
@@ -46,15 +49,13 @@ public:
         exec(c.handle, "BEGIN IMMEDIATE");
         try {
             exec(c.handle, kSchema);
-            // Databases made before names could be banned.
-            Statement column(c.handle, "SELECT count(*) FROM pragma_table_info('players') WHERE name = 'banned'");
-            if (column.step() && column.integer(0) == 0)
-                exec(c.handle, "ALTER TABLE players ADD COLUMN banned INTEGER NOT NULL DEFAULT 0");
             exec(c.handle, "COMMIT");
         } catch (...) {
             sqlite3_exec(c.handle, "ROLLBACK", nullptr, nullptr, nullptr);
             throw;
         }
+        for (const std::string& step : schema::migrate(*sqliteSessionOver(c.handle), schema::Dialect::Sqlite))
+            std::fprintf(stderr, "nimbulon-server: %s: %s\n", path_.c_str(), step.c_str());
     }
 
     std::optional<std::string> passwordHashOf(const std::string& name) override {
@@ -65,12 +66,12 @@ public:
         return s.text(0);
     }
 
-    Outcome store(const Play& play) override {
+    Outcome store(const Play& play, std::int64_t* copied) override {
         Connection c(pool_);
         exec(c.handle, "BEGIN IMMEDIATE");
         try {
-            const Outcome outcome = storeInTransaction(c.handle, play);
-            exec(c.handle, outcome == Outcome::Conflict ? "ROLLBACK" : "COMMIT");
+            const Outcome outcome = storeInTransaction(c.handle, play, copied);
+            exec(c.handle, outcome == Outcome::Conflict || outcome == Outcome::Copy ? "ROLLBACK" : "COMMIT");
             return outcome;
         } catch (...) {
             sqlite3_exec(c.handle, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -125,7 +126,7 @@ private:
         return db;
     }
 
-    static Outcome storeInTransaction(sqlite3* db, const Play& play) {
+    static Outcome storeInTransaction(sqlite3* db, const Play& play, std::int64_t* copied) {
         std::int64_t playerId = 0;
         {
             Statement s(db, "SELECT id, pass_hash, banned FROM players WHERE name = ?");
@@ -148,6 +149,15 @@ private:
             s.step();
             playerId = sqlite3_last_insert_rowid(db);
         }
+        if (!play.inputKey.empty()) {
+            Statement s(db, "SELECT player_id, play_id FROM play_inputs WHERE input_key = ?");
+            s.bind(1, play.inputKey);
+            if (s.step()) {
+                if (s.integer(0) == playerId) return Outcome::KeptEarlier;  // the same play again
+                if (copied) *copied = s.integer(1);
+                return Outcome::Copy;
+            }
+        }
         {
             Statement s(db, "SELECT id, score FROM plays WHERE player_id = ? AND mode = ?");
             s.bind(1, playerId).bind(2, play.mode);
@@ -164,6 +174,11 @@ private:
         s.bind(1, playerId).bind(2, play.mode).bind(3, play.version).bind(4, play.score).bind(5, play.stage);
         s.bind(6, play.lives).bind(7, play.frames).bind(8, play.comment).bind(9, play.uploadedAt).bindBlob(10, play.replay);
         s.step();
+        if (!play.inputKey.empty()) {
+            Statement o(db, "INSERT INTO play_inputs (input_key, player_id, play_id) VALUES (?, ?, ?)");
+            o.bind(1, play.inputKey).bind(2, playerId).bind(3, sqlite3_last_insert_rowid(db));
+            o.step();
+        }
         return Outcome::Stored;
     }
 

@@ -18,6 +18,7 @@ public:
         std::int32_t score = 0, stage = 0, lives = 0, frames = 0;  // the re-simulated result
         std::string comment;
         std::string replay;           // the uploaded file's bytes
+        std::string inputKey;         // playInputKey of the replay: one owner per key (empty: none)
         std::int64_t uploadedAt = 0;  // seconds since the epoch
     };
     struct Entry {
@@ -31,6 +32,7 @@ public:
         Stored,       // the play is the player's new best for its mode
         KeptEarlier,  // the player's earlier play of the mode scores as much or more and stands
         Conflict,     // the name's password hash is not the one given (registered meanwhile)
+        Copy,         // the play's input is already stored under another name
     };
 
     virtual ~Storage() = default;
@@ -38,8 +40,10 @@ public:
     virtual std::optional<std::string> passwordHashOf(const std::string& name) = 0;
     // In one transaction: registers the name with play.passwordHash when it is new (Conflict when
     // it exists with another hash), then keeps the play when it beats the player's best of its
-    // mode (ties keep the earlier play).
-    virtual Outcome store(const Play& play) = 0;
+    // mode (ties keep the earlier play). A play whose input key another player owns is a Copy
+    // (copied, when given, is set to the play that first brought it); the owner sending it again
+    // is KeptEarlier. Each stored play makes its player the owner of its input for good.
+    virtual Outcome store(const Play& play, std::int64_t* copied = nullptr) = 0;
     // The best play of every player for a replay version, best score first, equal scores in the
     // order they were stored.
     virtual std::vector<Entry> ranking(std::int32_t version) = 0;

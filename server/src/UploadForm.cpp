@@ -1,5 +1,6 @@
 #include "UploadForm.h"
 #include <sstream>
+#include "PlayInput.h"
 #include "TextRules.h"
 #include "records/GameMode.h"
 #include "records/Score.h"
@@ -93,8 +94,9 @@ UploadCheck checkUpload(const UploadFields& fields, std::int64_t maxFrames) {
     std::int64_t polls = 0;
     for (int i = 0; i < h.stages; ++i) polls += record.trace(i).polls();
     if (polls > maxFrames) return refuse("input runs longer than the frame bound");
+    if (polls > h.frames) return refuse("input runs past the play's last frame");
 
     check.ok = true;
-    check.request = {fields.name, fields.pass, fields.message, fields.replay, h};
+    check.request = {fields.name, fields.pass, fields.message, fields.replay, h, playInputKey(record, h.frames)};
     return check;
 }

@@ -56,7 +56,8 @@ private:
 // A form that passed every check that needs no database and no simulation.
 struct UploadRequest {
     std::string name, digest, comment, replay;
-    ScoreHeader header;  // as claimed by the replay file
+    ScoreHeader header;    // as claimed by the replay file
+    std::string inputKey;  // playInputKey of the replay, for the claimed frame count
 };
 
 struct UploadCheck {
@@ -68,5 +69,6 @@ struct UploadCheck {
 // Names, digest and comment by the text rules; the replay must be a whole replay file of a ranked
 // mode (version 104..107 matching its mode), at least one stage, and claim and hold no more than
 // maxFrames frames (the stage traces are counted, so a file whose runs add up to more is refused
-// without simulating it).
+// without simulating it). Input past the claimed last frame is refused too: the play never reads
+// it, and it would only dress a known play up as another.
 UploadCheck checkUpload(const UploadFields& fields, std::int64_t maxFrames = kDefaultMaxFrames);

@@ -51,6 +51,7 @@ UploadService::Reply UploadService::decide(const UploadRequest& request) {
         play.frames = verdict.frames;
         play.comment = request.comment;
         play.replay = request.replay;
+        play.inputKey = request.inputKey;
         play.uploadedAt = static_cast<std::int64_t>(std::time(nullptr));
         // A name registered by someone else between the look-up and the transaction shows up as
         // a conflict; then the password is checked against that registration.
@@ -61,7 +62,10 @@ UploadService::Reply UploadService::decide(const UploadRequest& request) {
                 play.passwordHash = passwords::hash(request.digest);
                 if (play.passwordHash.empty()) return reply('2', "password hashing failed");
             }
-            switch (storage_.store(play)) {
+            std::int64_t original = 0;
+            switch (storage_.store(play, &original)) {
+                case Storage::Outcome::Copy:
+                    return reply('2', "a copy of play " + std::to_string(original) + ", stored under another name");
                 case Storage::Outcome::Stored:
                     if (cache_) cache_->invalidate(play.version);
                     return reply('0', "stored", play.score);

@@ -56,6 +56,26 @@ TEST_P(StorageSuite, RegistersOnFirstStoreAndRefusesAnotherHash) {
     EXPECT_FALSE(storage->passwordHashOf("ABC")) << "names are compared byte for byte";
 }
 
+TEST_P(StorageSuite, APlaysInputHasOneOwnerForGood) {
+    auto keyed = [&](const std::string& name, std::int32_t score, const std::string& key) {
+        Storage::Play p = play(name, score);
+        p.inputKey = key;
+        return p;
+    };
+    ASSERT_EQ(storage->store(keyed("alice", 10, "k1")), Storage::Outcome::Stored);
+    const std::int64_t original = storage->ranking(106).at(0).id;
+    std::int64_t copied = 0;
+    EXPECT_EQ(storage->store(keyed("mallory", 10, "k1"), &copied), Storage::Outcome::Copy);
+    EXPECT_EQ(copied, original);
+    EXPECT_FALSE(storage->passwordHashOf("mallory")) << "a refused copy registers nothing";
+    EXPECT_EQ(storage->store(keyed("alice", 10, "k1")), Storage::Outcome::KeptEarlier) << "the owner again";
+    // Alice's better play replaces the first; the first stays hers all the same.
+    ASSERT_EQ(storage->store(keyed("alice", 20, "k2")), Storage::Outcome::Stored);
+    EXPECT_EQ(storage->store(keyed("mallory", 30, "k1")), Storage::Outcome::Copy);
+    EXPECT_EQ(storage->store(keyed("mallory", 5, "k3")), Storage::Outcome::Stored);
+    EXPECT_EQ(names(106), (std::vector<std::string>{"alice:20", "mallory:5"}));
+}
+
 TEST_P(StorageSuite, KeepsEachPlayersBestPerModeAndTiesKeepTheEarlierPlay) {
     ASSERT_EQ(storage->store(play("abc", 10)), Storage::Outcome::Stored);
     const std::int64_t first = storage->ranking(106).at(0).id;

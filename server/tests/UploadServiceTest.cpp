@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -88,6 +89,49 @@ TEST_F(UploadDecisions, ABannedNameIsAnswered1AndAResetPasswordIsSetByTheNextUpl
     EXPECT_TRUE(passwords::matches(*storage_->passwordHashOf("abc"), other));
 }
 
+TEST_F(UploadDecisions, AStoredPlayIsNobodyElsesWhateverItsHeaderOrComment) {
+    ASSERT_EQ(service_->decide(request("alice", kDigest, *low_)).code, '0');
+    const std::string before = list();
+    const struct {
+        const char* what;
+        std::string replay;
+    } disguises[] = {
+        {"as downloaded", *low_},
+        {"another elapsed time", testplays::withField(*low_, 6, testplays::field(*low_, 6) + 12345)},
+        {"another valid flag", testplays::withField(*low_, 5, 0)},
+    };
+    for (const auto& d : disguises) {
+        const UploadService::Reply r = service_->decide(request("mallory", kDigest, d.replay));
+        EXPECT_EQ(r.code, '2') << d.what;
+        EXPECT_NE(r.detail.find("a copy of play "), std::string::npos) << d.what << ": " << r.detail;
+    }
+    EXPECT_FALSE(storage_->passwordHashOf("mallory"));
+    const UploadService::Reply again = service_->decide(request("alice", kDigest, *low_));
+    EXPECT_EQ(again.code, '0') << "the owner sending it again";
+    EXPECT_EQ(list(), before) << "changes nothing";
+}
+
+TEST_F(UploadDecisions, PaddedInputIsRefusedBeforeTheCheck) {
+    // One more run after the last frame: the play is the same, the file is not.
+    std::string padded = *low_;
+    const std::int32_t runs = [&] {
+        std::int32_t v;
+        std::memcpy(&v, padded.data() + 22 + 32 + 8, 4);
+        return v;
+    }();
+    const std::int32_t more = runs + 1, run = 5 | 1 << 16;
+    padded.replace(22 + 32 + 8, 4, reinterpret_cast<const char*>(&more), 4);
+    padded.append(reinterpret_cast<const char*>(&run), 4);
+    UploadFields f;
+    f.name = "mallory";
+    f.pass = kDigest;
+    f.replay = padded;
+    f.hasName = f.hasPass = f.hasReplay = true;
+    const UploadCheck check = checkUpload(f);
+    EXPECT_FALSE(check.ok);
+    EXPECT_EQ(check.problem, "input runs past the play's last frame");
+}
+
 TEST_F(UploadDecisions, ALyingReplayIsRefusedAndStoresNothingNotEvenTheName) {
     const std::string lie = testplays::withField(*low_, 2, testplays::field(*low_, 2) + 500);
     EXPECT_EQ(service_->decide(request("liar", kDigest, lie)).code, '2');
@@ -121,8 +165,11 @@ TEST_F(UploadDecisions, QueuedUploadsAreAnsweredOnTheWorkersAndAFullQueueRefuses
         codes.push_back(r.code);
         cv.notify_all();
     };
+    // Six players, six plays: one play has one owner.
+    std::vector<UploadRequest> requests;
+    for (int i = 0; i < 6; ++i) requests.push_back(request("p" + std::to_string(i), kDigest, testplays::honest(ModeFirstLap, 100 + 10 * i)));
     int accepted = 0;
-    for (int i = 0; i < 6; ++i) accepted += small.submit(request("p" + std::to_string(i), kDigest, *low_), done);
+    for (UploadRequest& r : requests) accepted += small.submit(std::move(r), done);
     EXPECT_GE(accepted, 1);
     EXPECT_LT(accepted, 6) << "one worker and a queue of one cannot take six at once";
     std::unique_lock lock(m);
