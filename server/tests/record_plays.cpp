@@ -2,10 +2,15 @@
 // play weaves and fires, and leaves through the pause menu at a given frame (or plays on until
 // the ship is lost).
 //
-//   nimbulon-record-plays OUTDIR
+//   nimbulon-record-plays OUTDIR [MANY]
 //
-// Prints one line per file: name, mode, score, stages, lives, frames.
+// Prints one line per file: name, mode, score, stages, lives, frames. With MANY, also writes
+// OUTDIR/many/1.rep .. MANY.rep: short plays of mode 4 that each quit a frame later than the one
+// before, so that every one is a play of its own (one play has one owner).
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iterator>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -30,11 +35,16 @@ const Plan kPlans[] = {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: nimbulon-record-plays OUTDIR\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: nimbulon-record-plays OUTDIR [MANY]\n");
         return 2;
     }
-    for (const Plan& plan : kPlans) {
+    std::vector<Plan> plans(std::begin(kPlans), std::end(kPlans));
+    const int many = argc == 3 ? std::atoi(argv[2]) : 0;
+    if (many > 0) std::filesystem::create_directories(std::string(argv[1]) + "/many");
+    for (int i = 1; i <= many; ++i) plans.push_back({ModeFirstLap, 200 + i});
+    for (std::size_t p = 0; p < plans.size(); ++p) {
+        const Plan& plan = plans[p];
         PlayHarness play(plan.mode, /*drawing*/ false);
         for (int f = 0; f < 60 * 60 * 30 && !play.ended(); ++f) play.step(weaveThenQuit(f, plan.quitAt));
         if (!play.ended()) {
@@ -44,7 +54,9 @@ int main(int argc, char** argv) {
         const std::vector<unsigned char> bytes = play.game().record().toBytes();
         const ScoreHeader h = play.game().record().getHeader();
         const std::string name =
-            "mode" + std::to_string(plan.mode) + "_" + (plan.quitAt ? "quit" + std::to_string(plan.quitAt) : "lost");
+            p >= std::size(kPlans) ? "many/" + std::to_string(p - std::size(kPlans) + 1)
+                                   : "mode" + std::to_string(plan.mode) + "_" +
+                                         (plan.quitAt ? "quit" + std::to_string(plan.quitAt) : "lost");
         std::ofstream(std::string(argv[1]) + "/" + name + ".rep", std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         std::printf("%s mode %d score %d stages %d lives %d frames %d\n", name.c_str(), h.gameMode, h.score, h.stages,

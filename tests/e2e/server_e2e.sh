@@ -78,7 +78,9 @@ field_of() { od -An -t d4 -j $((22 + 4 * $2)) -N4 "$1" | tr -d ' '; }
 patched() { cp "$1" "$4"; printf "$3" | dd of="$4" bs=1 seek="$2" conv=notrunc 2>/dev/null; }
 
 mkdir -p "$T/plays"
-"$BUILD/server/nimbulon-record-plays" "$T/plays" >"$T/plays.txt"
+"$BUILD/server/nimbulon-record-plays" "$T/plays" 80 >"$T/plays.txt"
+# One play has one owner: each player below who needs a play of their own takes one of these.
+M="$T/plays/many"
 expect "honest plays recorded" test -s "$T/plays/mode4_quit600.rep"
 P600="$T/plays/mode4_quit600.rep"
 P300="$T/plays/mode4_quit300.rep"
@@ -132,9 +134,9 @@ expect "a nine-byte name is refused (2)" test "$(upload 123456789 "$DIGEST" "" "
 expect "an empty name is refused (2)" test "$(upload "" "$DIGEST" "" "$P300")" = 2
 expect "a comment with a control character is refused (2)" test "$(upload ctl "$DIGEST" "$(printf 'a\tb')" "$P300")" = 2
 expect "an 81-byte comment is refused (2)" test "$(upload long "$DIGEST" "$(printf '%081d' 0)" "$P300")" = 2
-expect "a name with quotes and semicolons is stored (0)" test "$(upload "q\"u;o'" "$DIGEST" "a;b" "$P300")" = 0
+expect "a name with quotes and semicolons is stored (0)" test "$(upload "q\"u;o'" "$DIGEST" "a;b" "$M/70.rep")" = 0
 expect "... and listed as it is" listed 106 "q\"u;o'"
-expect "a Japanese comment is stored (0)" test "$(upload jp "$DIGEST" "$(printf '\xe6\x97\xa5\xe6\x9c\xac')" "$P300")" = 0
+expect "a Japanese comment is stored (0)" test "$(upload jp "$DIGEST" "$(printf '\xe6\x97\xa5\xe6\x9c\xac')" "$M/71.rep")" = 0
 
 printf 'this is not a form' >"$T/garbage"
 expect "a malformed multipart body is refused (2)" test "$(post_body "$T/garbage" | head -c1)" = 2
@@ -144,7 +146,7 @@ expect "a form without a boundary is refused (2)" \
   test "$(curl -s -H 'Content-Type: multipart/form-data' --data-binary @"$T/garbage" "$URL/upload" | head -c1)" = 2
 expect "a url-encoded form is refused (2)" test "$(curl -s -d 'name=a&pass=b' "$URL/upload" | head -c1)" = 2
 expect "curl's own multipart form works too (0)" \
-  test "$(curl -s -F name=curl -F pass=$DIGEST -F message=hi -F "replay_file=@$P300" "$URL/upload" | head -c1)" = 0
+  test "$(curl -s -F name=curl -F pass=$DIGEST -F message=hi -F "replay_file=@$M/72.rep" "$URL/upload" | head -c1)" = 0
 game_body dup "$DIGEST" "" "$P300" >"$T/dup"
 printf -- '--%s\r\nContent-Disposition: form-data; name="name"\r\n\r\nother\r\n' "$BOUNDARY" | cat - "$T/dup" >"$T/dup2"
 expect "a form naming the player twice is refused (2)" test "$(post_body "$T/dup2" | head -c1)" = 2
@@ -197,14 +199,17 @@ echo "--- 64 players at once"
 start_server "$T/many.sqlite" --request-deadline 120
 jobs_=()
 for i in $(seq 1 64); do
-  (upload "p$i" "$DIGEST" "player $i" "$P300" >"$T/many-$i.txt") &
+  (upload "p$i" "$DIGEST" "player $i" "$M/$i.rep" >"$T/many-$i.txt") &
   jobs_+=($!)
 done
 wait "${jobs_[@]}"
 zeros=$(cat "$T"/many-*.txt | tr -cd 0 | wc -c)
 expect "64 parallel uploads all answered 0 ($zeros)" test "$zeros" = 64
 expect "all 64 are listed" test "$(ranking 106 | grep -c '^username$')" = 64
-expect "with one shared rank" test "$(ranking 106 | sed -n '/^rank$/{n;p}' | sort -u)" = 1
+# rank and score of each entry; equal scores share a rank, which is one more than the better entries.
+ranking 106 | awk '/^rank$/{getline; r=$0} /^score$/{getline; print r, $0}' >"$T/ranks.txt"
+expect "equal scores share a rank, one past the better entries" \
+  awk '{ r[NR]=$1; s[NR]=$2 } END { for (i = 1; i <= NR; i++) { b = 0; for (j = 1; j <= NR; j++) if (s[j] > s[i]) b++; if (r[i] != b + 1) exit 1 } }' "$T/ranks.txt"
 
 echo "--- SIGTERM finishes the upload in flight"
 # The body goes out at 300 bytes a second, so the request is still arriving when the signal comes.
@@ -225,7 +230,7 @@ echo "--- SIGKILL during an upload storm"
 start_server "$T/storm.sqlite" --request-deadline 120
 jobs_=()
 for i in $(seq 1 40); do
-  if [ $((i % 5)) = 0 ]; then replay="$T/lying.rep"; else replay="$P300"; fi
+  if [ $((i % 5)) = 0 ]; then replay="$T/lying.rep"; else replay="$M/$i.rep"; fi
   (upload "s$i" "$DIGEST" "" "$replay" >"$T/storm-$i.txt") &
   jobs_+=($!)
 done
@@ -255,7 +260,7 @@ expect "every upload answered 0 is listed after the restart" test "$lost" = 0
 expect "no refused upload is listed" test "$wrong" = 0
 expect "the list is whole: every record has its seven fields" \
   test "$(grep -c '^comment$' "$T/storm-list.txt")" = "$(grep -c '^rank$' "$T/storm-list.txt")"
-expect "the server answers uploads again after the restart" test "$(upload after "$DIGEST" "" "$P300")" = 0
+expect "the server answers uploads again after the restart" test "$(upload after "$DIGEST" "" "$M/73.rep")" = 0
 
 echo "--- two servers sharing one PostgreSQL database"
 chmod 755 "$T"
@@ -270,7 +275,7 @@ else
   jobs_=()
   for i in $(seq 1 16); do
     if [ $((i % 2)) = 0 ]; then URL=$URL_A; else URL=$URL_B; fi
-    (upload "g$i" "$DIGEST" "" "$P300" >"$T/pg-$i.txt") &
+    (upload "g$i" "$DIGEST" "" "$M/$i.rep" >"$T/pg-$i.txt") &
     jobs_+=($!)
   done
   # The same new name at both servers at once, with different passwords: one registration wins.
@@ -285,7 +290,7 @@ else
     test "$( (cat "$T/twin-a.txt"; echo; cat "$T/twin-b.txt"; echo) | sort | tr -d '\n')" = 01
   URL=$URL_B
   expect "a replay stored through one server comes from the other" \
-    cmp -s <(curl -s "$URL_B/replay?id=$(ranking 106 | sed -n '/^id$/{n;p;q}')") "$P300"
+    cmp -s <(curl -s "$URL_B/replay?id=$(ranking 106 | awk '/^username$/{getline; u=$0} /^id$/{getline; if (u=="twin") print}')") "$P300"
   kill -TERM "$PID_A" "$PID_B"; wait "$PID_A" "$PID_B"; SERVER_PID=""
   "$REPO/server/tests/pg_cluster.sh" stop "$T/pg"
 fi

@@ -54,5 +54,5 @@ eventually() {
 # The honest plays of the loopback tests.
 record_plays() {
   mkdir -p "$T/plays"
-  "$BUILD/server/nimbulon-record-plays" "$T/plays" >/dev/null
+  "$BUILD/server/nimbulon-record-plays" "$T/plays" 40 >/dev/null
 }

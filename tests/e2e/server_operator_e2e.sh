@@ -92,7 +92,7 @@ expect "the banned and stored counts" \
 expect "the checks' CPU time" grep -qE '^nimbulon_check_cpu_seconds_total [0-9.]*[1-9]' "$T/metrics.txt"
 
 echo "--- a backup during an upload storm"
-for i in $(seq 1 24); do (upload_to "$URL_live" "b$i" "$DIGEST" "$P300" >"$T/storm-$i.txt") & done
+for i in $(seq 1 24); do (upload_to "$URL_live" "b$i" "$DIGEST" "$T/plays/many/$i.rep" >"$T/storm-$i.txt") & done
 # The backup comes once a few uploads have been answered, whatever the machine's speed.
 answered() { [ "$(cat "$T"/storm-*.txt 2>/dev/null | tr -cd 0 | wc -c)" -ge 4 ]; }
 eventually 120 answered

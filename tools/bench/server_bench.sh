@@ -43,33 +43,34 @@ for _ in $(seq 100); do
 done
 URL="http://127.0.0.1:$PORT"
 mkdir -p "$T/plays"
-"$BUILD/server/nimbulon-record-plays" "$T/plays" >/dev/null
-PLAY="$T/plays/mode4_quit1500.rep"
-frames=$(od -An -t d4 -j 50 -N4 "$PLAY" | tr -d ' ')
+# One play has one owner: every player uploads a play of their own (short plays of mode 4).
+total=$((UPLOADS > PLAYERS ? UPLOADS : PLAYERS))
+"$BUILD/server/nimbulon-record-plays" "$T/plays" "$total" >/dev/null
+frames=$(for i in $(seq 1 "$UPLOADS"); do od -An -t d4 -j 50 -N4 "$T/plays/many/$i.rep"; done | awk '{ s += $1 } END { printf "%d", s / NR }')
 
-upload() {  # upload NAME -> prints the reply
+upload() {  # upload NAME N -> prints the reply (N: which play)
   curl -s -F "name=$1" -F pass=0123456789abcdef0123456789abcdef -F message=bench \
-    -F "replay_file=@$PLAY;filename=replay_file" "$URL/upload" | head -c1
+    -F "replay_file=@$T/plays/many/$2.rep;filename=replay_file" "$URL/upload" | head -c1
 }
 
 echo "nimbulon-server benchmark on $(nproc) processors, database: $([ "$POSTGRES" = 1 ] && echo PostgreSQL || echo SQLite)"
 echo
 start=$(date +%s.%N)
 jobs_=()
-for i in $(seq 1 "$UPLOADS"); do (upload "u$i" >"$T/up-$i") & jobs_+=($!); done
+for i in $(seq 1 "$UPLOADS"); do (upload "u$i" "$i" >"$T/up-$i") & jobs_+=($!); done
 wait "${jobs_[@]}"
 end=$(date +%s.%N)
 ok=$(cat "$T"/up-* | tr -cd 0 | wc -c)
 awk -v n="$UPLOADS" -v ok="$ok" -v s="$start" -v e="$end" -v f="$frames" 'BEGIN {
   t = e - s
-  printf "uploads:  %d at once, %d stored, %.2f s: %.1f uploads/s (each re-simulates %d frames and hashes a password)\n", n, ok, t, n / t, f }'
+  printf "uploads:  %d at once, %d stored, %.2f s: %.1f uploads/s (each re-simulates %d frames on average and hashes a password)\n", n, ok, t, n / t, f }'
 
 # Fill the list up to PLAYERS entries for the list benchmark.
 extra=$((PLAYERS - UPLOADS))
 if [ "$extra" -gt 0 ]; then
   jobs_=()
   for i in $(seq 1 "$extra"); do
-    (upload "l$i" >/dev/null) &
+    (upload "l$i" $((UPLOADS + i)) >/dev/null) &
     jobs_+=($!)
     if [ $((i % 16)) = 0 ]; then wait "${jobs_[@]}"; jobs_=(); fi
   done
