@@ -183,4 +183,28 @@ TEST_F(ReplayDeterminismTest, AReplayGivesTheSameEventsWhetherItsFramesAreDrawnO
     }
 }
 
+TEST_F(ReplayDeterminismTest, AReplayStepsFrameByFrameToTheSamePlayAsARunWhole) {
+    // The browser's player paces a replay itself, one step at a time with every frame drawn; it
+    // must give the very play the replay tool checks, and stand still once the play has ended.
+    for (const Script* s : {&kScripts[2], &kScripts[3]}) {
+        SCOPED_TRACE(s->name);
+        const Score play = record(*s);
+        std::vector<std::string> whole, stepped;
+        const ReplayRunner::Result a =
+            ReplayRunner(play).run(kMaxFrames, [&](const std::string& e) { whole.push_back(e); });
+        ReplayRunner runner(play, /*drawing*/ true);
+        const auto sink = [&](const std::string& e) { stepped.push_back(e); };
+        int steps = 1;
+        while (!runner.step(sink) && steps < kMaxFrames) ++steps;
+        const ReplayRunner::Result b = runner.result();
+        EXPECT_TRUE(b.ended);
+        EXPECT_EQ(std::tie(a.ended, a.score, a.stages, a.lives, a.frames),
+                  std::tie(b.ended, b.score, b.stages, b.lives, b.frames));
+        EXPECT_EQ(stepped, whole);
+        EXPECT_TRUE(runner.step(sink));
+        EXPECT_EQ(runner.result().frames, b.frames);
+        EXPECT_EQ(stepped.size(), whole.size());
+    }
+}
+
 }  // namespace
