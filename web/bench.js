@@ -1,11 +1,12 @@
 // The player's benchmark (tools/bench/web_bench.sh opens it in headless Chromium): the replay
-// given in the address's fragment (base64) is stepped frame by frame with drawing, timed in
-// blocks of 60 frames. Prints to the console and the page: the whole play's frames per second,
-// the slowest stretch of 300 frames (the busiest, in a final boss play its great grid) and the
-// cost of copying one frame to the canvas.
+// given in the address's fragment (base64) is stepped frame by frame with drawing and its
+// effects mixed, timed in blocks of 60 frames, three times over (each block's best time counts).
+// Prints to the console and the page: the whole play's frames per second, the slowest stretch of
+// 300 frames (the busiest, in a final boss play its great grid) and the cost of copying one
+// frame to the canvas.
 'use strict';
 
-const BLOCK = 60, WINDOW_BLOCKS = 5;
+const BLOCK = 60, WINDOW_BLOCKS = 5, ROUNDS = 3;
 
 function report(text) {
   document.getElementById('bench-result').textContent = text;
@@ -18,21 +19,31 @@ async function bench() {
   const m = await NimbulonWeb({ locateFile: (file) => file });
   const ptr = m._malloc(bytes.length);
   m.HEAPU8.set(bytes, ptr);
-  const rc = m._nw_load(ptr, bytes.length, 0);
-  m._free(ptr);
-  if (rc !== 0) throw new Error('the replay cannot be played (' + rc + ')');
 
-  const blocks = [];
-  let ended = false, frames = 0;
-  const start = performance.now();
-  while (!ended) {
-    const t0 = performance.now();
-    let n = 0;
-    for (; n < BLOCK && !ended; ++n) ended = m._nw_step(1) === 1;
-    blocks.push({ from: frames, frames: n, ms: performance.now() - t0 });
-    frames += n;
+  // Each block's time is the least of several rounds: on a shared machine a block is slowed by
+  // whatever else runs, never sped up.
+  let blocks = null, frames = 0, total = Infinity;
+  for (let round = 0; round < ROUNDS; ++round) {
+    const rc = m._nw_load(ptr, bytes.length, 0);
+    if (rc !== 0) throw new Error('the replay cannot be played (' + rc + ')');
+    const times = [];
+    let ended = false;
+    frames = 0;
+    const start = performance.now();
+    while (!ended) {
+      const t0 = performance.now();
+      let n = 0;
+      for (; n < BLOCK && !ended; ++n) {
+        ended = m._nw_step(1) === 1;
+        m._nw_sound(735);  // the effects are mixed as the page mixes them
+      }
+      times.push({ from: frames, frames: n, ms: performance.now() - t0 });
+      frames += n;
+    }
+    total = Math.min(total, performance.now() - start);
+    blocks = blocks ? blocks.map((b, i) => ({ ...b, ms: Math.min(b.ms, times[i].ms) })) : times;
   }
-  const total = performance.now() - start;
+  m._free(ptr);
 
   let worst = null;
   for (let i = 0; i + WINDOW_BLOCKS <= blocks.length; ++i) {

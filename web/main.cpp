@@ -1,7 +1,8 @@
 // The browser's replay player: the play simulation driven one frame at a time by the page, the
 // same play step as the replay tool's (ReplayRunner), with every frame drawn by our software
 // drawing. The page hands over a replay file's bytes, steps the play at its own pace, copies
-// the playfield out as RGBA for its <canvas> and may read the play's events.
+// the playfield out as RGBA for its <canvas>, pulls the sound effects for Web Audio and may read
+// the play's events. The effects' WAV files are packed into the module at ./data (no music).
 #include <emscripten/emscripten.h>
 #include <cstdint>
 #include <memory>
@@ -15,6 +16,8 @@
 
 namespace {
 constexpr int kLeft = 160, kWidth = 480, kHeight = 600;
+// The most sound one call hands over: a second of 44100 Hz stereo.
+constexpr int kMaxSoundFrames = 44100;
 
 struct Player {
     Log log{""};
@@ -23,6 +26,7 @@ struct Player {
     std::string events;  // JSON lines since the page last took them
     std::uint8_t rgba[kWidth * kHeight * 4];
     std::int32_t result[5];
+    std::int16_t sound[kMaxSoundFrames * 2];
 };
 Player* player = nullptr;
 }  // namespace
@@ -42,7 +46,7 @@ EMSCRIPTEN_KEEPALIVE int nw_load(const char* bytes, int size, int events) {
     if (!record.read(in)) return 1;
     const ScoreHeader h = record.getHeader();
     if (h.version != replayVersionOf(h.gameMode)) return 2;
-    player->runner = std::make_unique<ReplayRunner>(record, /*drawing*/ true);
+    player->runner = std::make_unique<ReplayRunner>(record, /*drawing*/ true, /*sound*/ true);
     return 0;
 }
 
@@ -85,6 +89,15 @@ EMSCRIPTEN_KEEPALIVE const std::uint8_t* nw_pixels() {
         }
     }
     return player->rgba;
+}
+
+// The effects of the frames stepped since the last call, `frames` interleaved 44100 Hz stereo
+// 16-bit frames (735 a frame of play, at most a second); null with no play. The page pulls them
+// even when it plays no sound, so that nothing waits in the mixer.
+EMSCRIPTEN_KEEPALIVE const std::int16_t* nw_sound(int frames) {
+    if (!player || !player->runner || frames < 0 || frames > kMaxSoundFrames) return nullptr;
+    player->runner->renderSound(player->sound, frames);
+    return player->sound;
 }
 
 // The event lines kept since the last nw_clear_events, one JSON object a line.

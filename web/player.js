@@ -2,11 +2,14 @@
 // (nimbulon-web.wasm) and shows every frame on the canvas at 60 frames a second, times the speed.
 //
 // For the exactness test, ?test=1&at=N,N,N runs the play at full speed to its end, keeps the
-// play's event lines and the canvas pictures after the given steps, and writes them as JSON
+// play's event lines, the canvas pictures after the given steps and the loudest sample of the
+// effects, and writes them as JSON
 // into #test-result (the page title becomes "done" or "failed").
 'use strict';
 
 const WIDTH = 480, HEIGHT = 600;
+// The mixer's rate and what one frame of play sounds for.
+const RATE = 44100, SOUND_PER_FRAME = RATE / 60, MAX_SOUND = RATE;
 
 // The simulation module with the page's calls over it.
 class Simulation {
@@ -36,6 +39,16 @@ class Simulation {
   picture(image) {
     const p = this.m._nw_pixels();
     image.data.set(this.m.HEAPU8.subarray(p, p + WIDTH * HEIGHT * 4));
+  }
+
+  // The effects of the last n frames: calls back with each piece as interleaved 16-bit stereo.
+  drainSound(n, use) {
+    for (let left = n * SOUND_PER_FRAME; left > 0;) {
+      const k = Math.min(left, MAX_SOUND);
+      const p = this.m._nw_sound(k) >> 1;
+      if (use) use(this.m.HEAP16.subarray(p, p + 2 * k), k);
+      left -= k;
+    }
   }
 
   // Event lines since the last call.
@@ -80,9 +93,50 @@ async function fetchReplay(id) {
   return new Uint8Array(await reply.arrayBuffer());
 }
 
+// Web Audio for the effects, once the viewer switches them on (browsers start sound only on a
+// click): each frame's sound is queued right after the last.
+class EffectsOut {
+  constructor() {
+    this.ctx = null;
+    this.on = false;
+    this.at = 0;
+  }
+
+  toggle() {
+    if (!this.ctx) this.ctx = new AudioContext({ sampleRate: RATE });
+    this.on = !this.on;
+    if (this.on) this.ctx.resume();
+    return this.on;
+  }
+
+  play(samples, frames) {
+    const buffer = this.ctx.createBuffer(2, frames, RATE);
+    const l = buffer.getChannelData(0), r = buffer.getChannelData(1);
+    for (let i = 0; i < frames; ++i) {
+      l[i] = samples[2 * i] / 32768;
+      r[i] = samples[2 * i + 1] / 32768;
+    }
+    const source = this.ctx.createBufferSource();
+    source.buffer = buffer;
+    source.connect(this.ctx.destination);
+    // A little ahead of the clock; after a stall, start again from now.
+    this.at = Math.max(this.at, this.ctx.currentTime + 0.05);
+    if (this.at > this.ctx.currentTime + 0.25) this.at = this.ctx.currentTime + 0.05;
+    source.start(this.at);
+    this.at += frames / RATE;
+  }
+}
+
 // Watching: 60 steps a second times the speed, drawn once per display frame.
 function watch(sim, context, image) {
   let speed = 1, paused = false, ended = false, steps = 0, owed = 0, last = null;
+  const effects = new EffectsOut();
+  const soundButton = $('sound');
+  soundButton.addEventListener('click', () => {
+    const on = effects.toggle();
+    soundButton.textContent = on ? 'Effects on' : 'Effects off';
+    soundButton.setAttribute('aria-pressed', String(on));
+  });
   const pauseButton = $('pause');
   pauseButton.addEventListener('click', () => {
     if (ended) return;
@@ -104,7 +158,10 @@ function watch(sim, context, image) {
       const n = Math.floor(owed);
       if (n > 0) {
         owed -= n;
-        for (let i = 0; i < n && !ended; ++i, ++steps) ended = sim.step(1);
+        let ran = 0;
+        for (; ran < n && !ended; ++ran, ++steps) ended = sim.step(1);
+        // Sped up, the effects would only clatter: they are heard at normal speed.
+        sim.drainSound(ran, effects.on && speed === 1 ? (s, k) => effects.play(s, k) : null);
         sim.picture(image);
         context.putImageData(image, 0, 0);
         const r = sim.result();
@@ -122,13 +179,17 @@ function watch(sim, context, image) {
 
 // The test run: full speed to the end, the pictures after the chosen steps, every event line.
 async function testRun(sim, context, image, wanted) {
-  const out = { pictures: {}, events: '' };
+  const out = { pictures: {}, events: '', soundPeak: 0 };
   let steps = 0, ended = false;
   const targets = [...wanted].sort((a, b) => a - b);
   while (!ended) {
     const next = targets.find((t) => t > steps);
     const n = next === undefined ? 600 : Math.min(600, next - steps);
-    for (let i = 0; i < n && !ended; ++i, ++steps) ended = sim.step(1);
+    let ran = 0;
+    for (; ran < n && !ended; ++ran, ++steps) ended = sim.step(1);
+    sim.drainSound(ran, (samples) => {
+      for (const v of samples) if (Math.abs(v) > out.soundPeak) out.soundPeak = Math.abs(v);
+    });
     if (wanted.has(steps)) {
       sim.picture(image);
       context.putImageData(image, 0, 0);

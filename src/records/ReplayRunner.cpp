@@ -21,15 +21,16 @@ namespace {
 // the logic never reads back; with drawing every frame is drawn as on screen.
 class ReplayEnv : public Env {
 public:
-    ReplayEnv(Platform& platform, Log* log, bool drawing) : Env(platform, log, options(drawing)), drawing_(drawing) {}
+    ReplayEnv(Platform& platform, Log* log, bool drawing, bool sound)
+        : Env(platform, log, options(drawing, sound)), drawing_(drawing) {}
     void Tick() override {
         input.update();
         draw.SetSkip(!drawing_);
     }
 
 private:
-    static EnvOptions options(bool drawing) {
-        EnvOptions o{false, nullptr, /*noSleep*/ true, /*openAudio*/ false};
+    static EnvOptions options(bool drawing, bool sound) {
+        EnvOptions o{false, nullptr, /*noSleep*/ true, /*openAudio*/ sound};
         o.discardDrawing = !drawing;
         return o;
     }
@@ -80,8 +81,8 @@ class ReplayRunner::Impl {
 public:
     // The runner keeps its own copy, logging to its own log: the caller's record and log may go
     // before the run does.
-    Impl(const Score& record, bool drawing)
-        : record_(record, &log_), env_(platform_, &log_, drawing), game_(&env_, &log_) {
+    Impl(const Score& record, bool drawing, bool sound)
+        : record_(record, &log_), env_(withAudio(platform_, sound), &log_, drawing, sound), game_(&env_, &log_) {
         game_.PlayReplay(record_);
         game_.SetGameMode(record_.getHeader().gameMode);
         if (drawing) {
@@ -105,7 +106,7 @@ public:
                 // A portal names the enemy it carries: "CharacterEnemyBorn(CharacterEnemy2b)".
                 std::string name = ClassNameOf(*object);
                 if (auto* portal = dynamic_cast<CharacterEnemyBorn*>(object); portal && portal->child)
-                    name += "(" + ClassNameOf(*portal->child) + ")";
+                    name.append("(").append(ClassNameOf(*portal->child)).append(")");
                 char line[256];
                 std::snprintf(line, sizeof line, ",\"class\":%s,\"kind\":%d,\"x\":%d,\"y\":%d", jsonText(name).c_str(),
                               entry.kind, toPixel(entry.x), toPixel(entry.y));
@@ -136,9 +137,21 @@ public:
 
     const Surface& picture() { return env_.draw.backBuffer(); }
 
+    void renderSound(std::int16_t* out, int frames) { env_.mixer.render(out, frames); }
+
     ScoreHeader header() { return record_.getHeader(); }
 
 private:
+    // The effects sound only into a device that is open, and only with a screen: a headless one
+    // of each, which nobody pulls from but the caller.
+    static Platform& withAudio(HeadlessPlatform& platform, bool sound) {
+        if (sound) {
+            platform.audioDevice().available = true;
+            platform.screen().open(false);
+        }
+        return platform;
+    }
+
     void emit(const char* event, const std::string& fields) {
         (*sink_)("{\"frame\":" + std::to_string(game_.playFrames()) + ",\"stage\":" + std::to_string(lastStage_) +
                  ",\"event\":\"" + event + "\"" + fields + "}");
@@ -224,7 +237,8 @@ private:
     std::int32_t lastStage_ = 0, lastItems_ = 0, lastLives_ = 0, lastStock_ = 0, lastMode_ = 0;
 };
 
-ReplayRunner::ReplayRunner(const Score& record, bool drawing) : impl_(std::make_unique<Impl>(record, drawing)) {}
+ReplayRunner::ReplayRunner(const Score& record, bool drawing, bool sound)
+    : impl_(std::make_unique<Impl>(record, drawing, sound)) {}
 ReplayRunner::~ReplayRunner() = default;
 
 bool ReplayRunner::versionMatches() const {
@@ -236,6 +250,7 @@ ReplayRunner::Result ReplayRunner::run(std::int64_t maxFrames, const EventSink& 
 bool ReplayRunner::step(const EventSink& sink) { return impl_->step(sink); }
 ReplayRunner::Result ReplayRunner::result() { return impl_->result(); }
 const Surface& ReplayRunner::picture() { return impl_->picture(); }
+void ReplayRunner::renderSound(std::int16_t* out, int frames) { impl_->renderSound(out, frames); }
 
 bool ReplayRunner::matches(const ScoreHeader& recorded, const Result& r) {
     return r.ended && recorded.score == r.score && recorded.stages == r.stages && recorded.lives == r.lives &&

@@ -25,8 +25,9 @@ public:
     using EventSink = std::function<void(const std::string& json)>;
 
     // drawing: draw every frame as the screen would show it; by default nothing is drawn at all,
-    // which gives the same play faster.
-    explicit ReplayRunner(const Score& record, bool drawing = false);
+    // which gives the same play faster. sound: the effects play into the mixer, which the caller
+    // pulls with renderSound (no music).
+    explicit ReplayRunner(const Score& record, bool drawing = false, bool sound = false);
     ~ReplayRunner();
     ReplayRunner(const ReplayRunner&) = delete;
     ReplayRunner& operator=(const ReplayRunner&) = delete;
@@ -43,6 +44,9 @@ public:
     // The 800 x 600 back buffer as the last step drew it (playfield columns 160..639); only
     // meaningful when the runner was built drawing.
     const Surface& picture();
+    // The effects of the frames since the last call, as interleaved 44100 Hz stereo 16-bit
+    // frames (735 a frame of play); silence unless built with sound.
+    void renderSound(std::int16_t* out, int frames);
     // The recorded result agrees with a re-simulated one (score, stages, lives and frames).
     static bool matches(const ScoreHeader& recorded, const Result& result);
 

@@ -114,6 +114,9 @@ for f in new old; do
 import json, sys
 r = json.load(open(sys.argv[1]))
 sys.exit(0 if r.get("result", {}).get("ended") else (print(r) or 1))' "$T/page-$id.json"
+  expect "$f: the page sounds the play's effects" python3 -c '
+import json, sys
+sys.exit(0 if json.load(open(sys.argv[1])).get("soundPeak", 0) > 1000 else 1)' "$T/page-$id.json"
   expect "$f: the page's final score and stage are the server's" python3 - "$T/page-$id.json" "$T/list-$f.txt" <<'PY'
 import json, sys
 r = json.load(open(sys.argv[1]))["result"]

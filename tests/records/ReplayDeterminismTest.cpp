@@ -184,18 +184,27 @@ TEST_F(ReplayDeterminismTest, AReplayGivesTheSameEventsWhetherItsFramesAreDrawnO
 }
 
 TEST_F(ReplayDeterminismTest, AReplayStepsFrameByFrameToTheSamePlayAsARunWhole) {
-    // The browser's player paces a replay itself, one step at a time with every frame drawn; it
-    // must give the very play the replay tool checks, and stand still once the play has ended.
+    // The browser's player paces a replay itself, one step at a time with every frame drawn and
+    // the effects mixed; it must give the very play the replay tool checks, sound its effects,
+    // and stand still once the play has ended.
+    for (const auto& effect : std::filesystem::directory_iterator(NIMBULON_SOURCE_DIR "/data"))
+        if (effect.path().extension() == ".wav") std::filesystem::copy_file(effect.path(), "./data" / effect.path().filename());
     for (const Script* s : {&kScripts[2], &kScripts[3]}) {
         SCOPED_TRACE(s->name);
         const Score play = record(*s);
         std::vector<std::string> whole, stepped;
         const ReplayRunner::Result a =
             ReplayRunner(play).run(kMaxFrames, [&](const std::string& e) { whole.push_back(e); });
-        ReplayRunner runner(play, /*drawing*/ true);
+        ReplayRunner runner(play, /*drawing*/ true, /*sound*/ true);
         const auto sink = [&](const std::string& e) { stepped.push_back(e); };
-        int steps = 1;
-        while (!runner.step(sink) && steps < kMaxFrames) ++steps;
+        std::vector<std::int16_t> sound(735 * 2);
+        int steps = 0, peak = 0;
+        for (bool ended = false; !ended && steps < kMaxFrames; ++steps) {
+            ended = runner.step(sink);
+            runner.renderSound(sound.data(), 735);
+            for (std::int16_t v : sound) peak = std::max(peak, std::abs(static_cast<int>(v)));
+        }
+        EXPECT_GT(peak, 1000) << "the shots and bursts were not heard";
         const ReplayRunner::Result b = runner.result();
         EXPECT_TRUE(b.ended);
         EXPECT_EQ(std::tie(a.ended, a.score, a.stages, a.lives, a.frames),
