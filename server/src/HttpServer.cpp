@@ -176,7 +176,10 @@ bool HttpServer::start(std::string& error) {
 
 void HttpServer::shutdown(std::chrono::seconds grace) {
     if (!daemon_) return;
+    // The listening socket is closed at once: a connection made now would wait in its backlog
+    // and be reset at the end, where refused at once a load balancer sends it to another server.
     const MHD_socket listener = MHD_quiesce_daemon(daemon_);
+    if (listener != MHD_INVALID_SOCKET) close(listener);
     // Requests in flight finish, uploads among them (their decisions still run) ...
     const auto until = Clock::now() + grace;
     while (active_.load() > 0 && Clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -193,7 +196,6 @@ void HttpServer::shutdown(std::chrono::seconds grace) {
     if (sweeper_.joinable()) sweeper_.join();
     MHD_stop_daemon(daemon_);
     daemon_ = nullptr;
-    if (listener != MHD_INVALID_SOCKET) close(listener);
 }
 
 void HttpServer::log(const std::string& line) {

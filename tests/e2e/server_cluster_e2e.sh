@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Three ranking servers on one throwaway PostgreSQL database behind Debian's haproxy, which
+# health-checks their /healthz. An upload storm goes through haproxy; meanwhile one server is
+# SIGKILLed and another restarted. Afterwards every upload answered 0 is listed by every server,
+# nothing that was refused is, and no client got a wrong answer (a failure, from the balancer's
+# error page or a lost connection, is not one). The lists are cached for an hour here, so a play
+# stored through one server shows on the others only through PostgreSQL's notifications; the
+# time it takes is printed. An operator's ban through the database reaches all three; /healthz
+# fails once the database is gone.
+# Usage: server_cluster_e2e.sh [BUILD_DIR]
+set -u
+REPO=$(cd "$(dirname "$0")/../.." && pwd)
+. "$REPO/tests/e2e/lib.sh" "$@"
+T=$(mktemp -d /tmp/nimbulon-cluster-e2e-XXXXXX)
+chmod 755 "$T"
+cleanup() {
+  local job
+  for job in $(jobs -p); do kill -9 "$job" 2>/dev/null; done
+  wait 2>/dev/null
+  [ -d "$T/pg" ] && "$REPO/server/tests/pg_cluster.sh" stop "$T/pg"
+  rm -rf "$T"
+  e2e_finish
+}
+trap cleanup EXIT
+. "$REPO/tests/e2e/server_lib.sh"
+. "$REPO/tests/e2e/haproxy_lib.sh"
+command -v haproxy >/dev/null || { echo "  FAIL haproxy is not installed (scripts/install-deps.sh)"; exit 1; }
+record_plays
+P300="$T/plays/mode4_quit300.rep"
+
+DB=$("$REPO/server/tests/pg_cluster.sh" start "$T/pg") || { echo "  FAIL no PostgreSQL cluster"; exit 1; }
+PORTS=("$(free_port)" "$(free_port)" "$(free_port)")
+FRONT=$(free_port)
+start_server() {  # start_server N
+  start_named "s$1" --db "$DB" --listen "127.0.0.1:${PORTS[$1 - 1]}" --list-cache-ms 3600000 --checkers 1 --quiet
+}
+for n in 1 2 3; do expect "server $n starts on the shared database" start_server "$n"; done
+expect "haproxy starts in front of them" start_haproxy "$T" "$FRONT" "${PORTS[@]}"
+LB="http://127.0.0.1:$FRONT"
+
+echo "--- an upload through one server, the lists of the others"
+for n in 2 3; do url_var="URL_s$n"; names_listed "${!url_var}" 106 >/dev/null; done  # their lists are cached now
+expect "an upload through server 1 (0)" test "$(upload_to "$URL_s1" first "$DIGEST" "$P300")" = 0
+listed_on() { names_listed "$1" 106 | grep -qx "$2"; }
+start=$(date +%s%N)
+expect "... is listed by server 2" eventually 10 listed_on "$URL_s2" first
+expect "... and by server 3" eventually 10 listed_on "$URL_s3" first
+echo "  (on the other servers' lists $(( ($(date +%s%N) - start) / 1000000 )) ms after the reply, polling every 50 ms)"
+
+echo "--- an upload storm through haproxy; server 1 killed, server 2 restarted"
+N=48
+storm_one() {  # storm_one I: HTTP status and first byte of the reply, "000" when the connection failed
+  curl -s --max-time 120 -o "$T/reply-$1" -w '%{http_code}' -F "name=c$1" -F "pass=$DIGEST" -F message=storm \
+    -F "replay_file=@$P300;filename=replay_file" "$LB/upload" >"$T/status-$1"
+  head -c1 "$T/reply-$1" >"$T/answer-$1"
+}
+for i in $(seq 1 "$N"); do
+  storm_one "$i" &
+  [ $((i % 8)) = 0 ] && sleep 0.3
+done
+answered_at_least() { [ "$(cat "$T"/answer-* 2>/dev/null | tr -cd 0 | wc -c)" -ge "$1" ]; }
+eventually 120 answered_at_least 6
+kill -9 "$PID_s1"; wait "$PID_s1" 2>/dev/null; PID_s1=""
+eventually 120 answered_at_least 14
+stop_named s2
+expect "server 2 starts again during the storm" start_server 2
+wait_storm() { local j; for j in $(jobs -p); do [ "$j" = "$HAPROXY_PID" ] || [ "$j" = "$PID_s2" ] || [ "$j" = "$PID_s3" ] || wait "$j"; done; }
+wait_storm
+expect "server 1 starts again after the storm" start_server 1
+
+ok=(); failed=(); wrong=()
+for i in $(seq 1 "$N"); do
+  status=$(cat "$T/status-$i"); answer=$(cat "$T/answer-$i")
+  case "$status:$answer" in
+    200:0) ok+=("c$i") ;;
+    000:*|502:2|503:2|504:2) failed+=("c$i") ;;   # the connection failed, or haproxy said so
+    *) wrong+=("c$i:$status:$answer") ;;
+  esac
+done
+echo "  ${#ok[@]} answered 0, ${#failed[@]} failed (connection or balancer), ${#wrong[@]} other"
+expect "most uploads were answered 0" test "${#ok[@]}" -ge $((N / 2))
+expect "no client got anything but 0 or a failure (${wrong[*]:-})" test "${#wrong[@]}" = 0
+for n in 1 2 3; do
+  url_var="URL_s$n"
+  names_listed "${!url_var}" 106 | grep '^c' >"$T/listed-$n"
+  expect "server $n lists every upload answered 0" test -z "$(comm -23 <(printf '%s\n' "${ok[@]}" | sort) "$T/listed-$n")"
+  # A play whose server was killed between its commit and its reply is stored though its client
+  # saw a failure; anything else listed would be a wrong answer.
+  expect "server $n lists nothing else" \
+    test -z "$(comm -13 <(printf '%s\n' "${ok[@]}" "${failed[@]}" | sort) "$T/listed-$n")"
+done
+expect "the three lists are the same" bash -c "cmp -s '$T/listed-1' '$T/listed-2' && cmp -s '$T/listed-2' '$T/listed-3'"
+
+echo "--- moderation reaches every server"
+expect "an operator bans the first player" "$SERVER" admin --db "$DB" --by ops ban first 2>/dev/null
+not_listed_on() { ! listed_on "$1" "$2"; }
+for n in 1 2 3; do
+  url_var="URL_s$n"
+  expect "... and server $n's list drops it" eventually 10 not_listed_on "${!url_var}" first
+done
+
+echo "--- the database goes away"
+"$REPO/server/tests/pg_cluster.sh" stop "$T/pg"
+expect "/healthz answers 503" test "$(curl -s -o /dev/null -w '%{http_code}' "$URL_s3/healthz")" = 503
+stop_named s1; stop_named s2; stop_named s3
+kill "$HAPROXY_PID" 2>/dev/null; wait "$HAPROXY_PID" 2>/dev/null
