@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# List requests per second through Debian's haproxy with one, two and three ranking servers on
+# one throwaway PostgreSQL database, next to the same list as a static file served by Debian's
+# nginx-light and to one server without a balancer, all in one run; then how long a play stored
+# through one server takes to reach another server's list (PostgreSQL notifications). Figures
+# printed, nothing asserted.
+#   tools/bench/cluster_bench.sh [BUILD_DIR] [--players N] [--seconds S]
+# Each figure is wrk with 2 threads and 64 connections, kept alive ("keep-alive") and with a new
+# connection per request as the game makes them ("new conn.", Connection: close).
+set -u
+REPO=$(cd "$(dirname "$0")/../.." && pwd)
+BUILD="$REPO/build"
+PLAYERS=60; SECONDS_=10
+while [ $# -gt 0 ]; do
+  case $1 in
+    --players) PLAYERS=$2; shift ;;
+    --seconds) SECONDS_=$2; shift ;;
+    *) BUILD=$(cd "$1" && pwd) ;;
+  esac
+  shift
+done
+for tool in wrk haproxy nginx; do
+  command -v "$tool" >/dev/null || { echo "$tool is not installed (scripts/install-deps.sh)"; exit 2; }
+done
+T=$(mktemp -d /tmp/nimbulon-cluster-bench-XXXXXX)
+chmod 755 "$T"
+expect() { shift; "$@"; }  # server_lib.sh's helpers report through it in the tests
+cleanup() {
+  local job
+  for job in $(jobs -p); do kill -TERM "$job" 2>/dev/null; done
+  wait 2>/dev/null
+  "$REPO/server/tests/pg_cluster.sh" stop "$T/pg"
+  rm -rf "$T"
+}
+trap cleanup EXIT
+. "$REPO/tests/e2e/server_lib.sh"
+. "$REPO/tests/e2e/haproxy_lib.sh"
+[ -x "$SERVER" ] || { echo "build nimbulon-server first (scripts/build.sh Release)"; exit 2; }
+record_plays
+DB=$("$REPO/server/tests/pg_cluster.sh" start "$T/pg") || exit 1
+PORTS=("$(free_port)" "$(free_port)" "$(free_port)")
+for n in 1 2 3; do
+  start_named "s$n" --db "$DB" --listen "127.0.0.1:${PORTS[$n - 1]}" --quiet || { cat "$T/s$n.log"; exit 1; }
+done
+
+# The list: PLAYERS honest plays, 16 uploads at a time.
+uploads=()
+for i in $(seq 1 "$PLAYERS"); do
+  (upload_to "$URL_s1" "p$i" "$DIGEST" "$T/plays/mode4_quit300.rep" >/dev/null) &
+  uploads+=($!)
+  if [ ${#uploads[@]} = 16 ]; then wait "${uploads[@]}"; uploads=(); fi
+done
+[ ${#uploads[@]} = 0 ] || wait "${uploads[@]}"
+PATH_=/ranking?version=106
+curl -s "$URL_s1$PATH_" >"$T/list.txt"
+echo "nimbulon-server behind haproxy on $(nproc) processors: a list of $(grep -c '^rank$' "$T/list.txt") entries," \
+  "$(wc -c <"$T/list.txt") bytes; wrk 2 threads, 64 connections, ${SECONDS_} s each"
+
+# nginx-light serving the same bytes as a file.
+mkdir -p "$T/www"
+cp "$T/list.txt" "$T/www/ranking"
+NGINX_PORT=$(free_port)
+cat >"$T/nginx.conf" <<CONF
+worker_processes 2;
+pid $T/nginx.pid;
+error_log $T/nginx-error.log;
+events { worker_connections 4096; }
+http {
+  access_log off;
+  keepalive_requests 1000000;
+  server {
+    listen 127.0.0.1:$NGINX_PORT;
+    root $T/www;
+    location / { default_type text/plain; }
+  }
+}
+CONF
+nginx -c "$T/nginx.conf" -g 'daemon off;' &
+
+measure() {  # measure LABEL URL: one line, kept-alive and new-connection figures
+  local keep close
+  keep=$(wrk -t2 -c64 -d"${SECONDS_}s" "$2" 2>&1 | awk '/Requests\/sec/ { print $2 } /Non-2xx/ { print "(" $0 ")" }' | paste -sd' ')
+  close=$(wrk -t2 -c64 -d"${SECONDS_}s" -H 'Connection: close' "$2" 2>&1 | awk '/Requests\/sec/ { print $2 } /Non-2xx/ { print "(" $0 ")" }' | paste -sd' ')
+  printf '  %-34s %12s keep-alive  %12s new conn.\n' "$1" "$keep" "$close"
+}
+sleep 0.5
+measure "nginx-light, static file" "http://127.0.0.1:$NGINX_PORT/ranking"
+measure "one server, no balancer" "$URL_s1$PATH_"
+for servers in 1 2 3; do
+  FRONT=$(free_port)
+  mkdir -p "$T/lb$servers"
+  start_haproxy "$T/lb$servers" "$FRONT" "${PORTS[@]:0:$servers}" || exit 1
+  measure "haproxy + $servers server(s)" "http://127.0.0.1:$FRONT$PATH_"
+  kill -TERM "$HAPROXY_PID"; wait "$HAPROXY_PID" 2>/dev/null
+done
+
+# From a play's reply on server 1 to its first appearance on server 2's list, which is read in
+# a loop (its cache would otherwise keep the list for a second).
+python3 - "$URL_s1" "$URL_s2" "$T/plays/mode4_quit600.rep" "$DIGEST" <<'PY'
+import sys, time, urllib.request, uuid
+one, two, replay, digest = sys.argv[1:]
+data = open(replay, 'rb').read()
+def upload(name):
+    b = uuid.uuid4().hex
+    parts = []
+    for k, v in (('name', name), ('pass', digest), ('message', 'lag')):
+        parts.append(f'--{b}\r\nContent-Disposition: form-data; name="{k}"\r\n\r\n{v}\r\n'.encode())
+    parts.append(f'--{b}\r\nContent-Disposition: form-data; name="replay_file"; filename="replay_file"\r\n'
+                 'Content-Type: application/octet-stream\r\n\r\n'.encode() + data + b'\r\n')
+    parts.append(f'--{b}--\r\n'.encode())
+    req = urllib.request.Request(one + '/upload', b''.join(parts),
+                                 {'Content-Type': f'multipart/form-data; boundary={b}'})
+    return urllib.request.urlopen(req).read()[:1]
+lags = []
+for i in range(10):
+    urllib.request.urlopen(two + '/ranking?version=106').read()  # cached on server 2 now
+    name = f'lag{i}'
+    assert upload(name) == b'0'
+    t0 = time.monotonic()
+    while f'\n{name}\n'.encode() not in urllib.request.urlopen(two + '/ranking?version=106').read():
+        if time.monotonic() - t0 > 5: break
+    lags.append((time.monotonic() - t0) * 1000)
+lags.sort()
+print(f'  a stored play on another server\'s list: median {lags[len(lags)//2]:.1f} ms, worst {lags[-1]:.1f} ms (10 plays)')
+PY
