@@ -5,8 +5,9 @@
 # nothing that was refused is, and no client got a wrong answer (a failure, from the balancer's
 # error page or a lost connection, is not one). The lists are cached for an hour here, so a play
 # stored through one server shows on the others only through PostgreSQL's notifications; the
-# time it takes is printed. An operator's ban through the database reaches all three; /healthz
-# fails once the database is gone.
+# time it takes is printed. An operator's ban through the database reaches all three; the
+# database is copied with pg_dump and restored with pg_restore; /healthz fails once the database
+# is gone.
 # Usage: server_cluster_e2e.sh [BUILD_DIR]
 set -u
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
@@ -98,6 +99,18 @@ for n in 1 2 3; do
   url_var="URL_s$n"
   expect "... and server $n's list drops it" eventually 10 not_listed_on "${!url_var}" first
 done
+
+echo "--- pg_dump and pg_restore, as the README shows them"
+expect "pg_dump writes a copy while the servers run" pg_dump --format=custom --file="$T/ranking.dump" "$DB"
+RESTORED=${DB%/*}/restored
+expect "a new database is made" psql -q -d "$DB" -c "CREATE DATABASE restored"
+expect "pg_restore fills it" pg_restore --no-owner --dbname="$RESTORED" "$T/ranking.dump"
+expect "a server starts on the restored database" start_named r --db "$RESTORED" --quiet
+names_listed "$URL_r" 106 >"$T/listed-r"
+names_listed "$URL_s3" 106 >"$T/listed-3"
+expect "... and lists what the others list" cmp -s "$T/listed-r" "$T/listed-3"
+expect "... with the ban restored too" bash -c "! grep -qx first '$T/listed-r'"
+stop_named r
 
 echo "--- the database goes away"
 "$REPO/server/tests/pg_cluster.sh" stop "$T/pg"
