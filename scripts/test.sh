@@ -3,6 +3,9 @@
 # end-to-end tests (each starts its own Xvfb).
 set -uo pipefail
 cd "$(dirname "$0")/.."
+# Compiler cache keys relative to the checkout, so a fresh clone in another folder (as CI makes)
+# reuses what an earlier build of the same sources compiled.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 scripts/install-deps.sh || exit 1
 scripts/build.sh Release || exit 1
 mkdir -p data
