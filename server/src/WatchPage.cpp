@@ -1,10 +1,13 @@
 #include "WatchPage.h"
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <sstream>
+#include <vector>
 
 #ifndef NIMBULON_WEB_DIR
 #define NIMBULON_WEB_DIR "web/player"
@@ -55,12 +58,16 @@ struct Files {
             std::string body;
             if (!readFile(dir + "/" + a.name, body)) {
                 std::fprintf(stderr, "nimbulon-server: the browser player is not built (%s/%s missing)\n", dir.c_str(), a.name);
+                assets.clear();
                 return;
             }
             for (unsigned char c : body) digest = (digest ^ c) * 1099511628211ULL;
             assets[a.name] = {std::move(body), a.type};
         }
-        if (!readFile(dir + "/watch.html", page)) return;
+        if (!readFile(dir + "/watch.html", page)) {
+            assets.clear();
+            return;
+        }
         char version[24];
         std::snprintf(version, sizeof version, "%016llx", static_cast<unsigned long long>(digest));
         for (std::string* text : {&page, &assets["bench.html"].first}) {
@@ -70,9 +77,20 @@ struct Files {
     }
 };
 
+// Read again, at most every ten seconds, while they are missing (the player may be built after
+// the server started). Every read is kept for the life of the process, since replies and other
+// threads may still point into it; a failed one holds no file.
 const Files& files() {
-    static const Files f;  // thread-safe once
-    return f;
+    static std::mutex guard;
+    static std::vector<std::unique_ptr<const Files>> reads;
+    static std::chrono::steady_clock::time_point lastTry;
+    std::lock_guard lock(guard);
+    const auto now = std::chrono::steady_clock::now();
+    if (reads.empty() || (!reads.back()->ready && now - lastTry >= std::chrono::seconds(10))) {
+        lastTry = now;
+        reads.push_back(std::make_unique<const Files>());
+    }
+    return *reads.back();
 }
 
 // /watch/ID: a whole decimal number of at most 18 digits.

@@ -4,8 +4,8 @@
 #include <vector>
 
 // The browser's replay player under /watch/: the page for an entry (/watch/ID) and the files it
-// loads (the simulation module, its script, the page's script and style sheet), read once from
-// the folder the emscripten build writes (build/web/player). The module's files are fetched
+// loads (the simulation module, its script, the page's script and style sheet), read from the
+// folder the emscripten build writes (build/web/player) at the first request that finds them all. The module's files are fetched
 // under a query naming their version, so they are sent with a year's cache lifetime; the page
 // itself is checked again every time.
 struct WatchReply {
