@@ -61,10 +61,11 @@ bool Boss4Body<Base>::InsideBody(Fixed16 px, Fixed16 py) {
 
 template <class Base>
 std::int32_t Boss4Body<Base>::HitByShot(CharacterShot& shot) {
-    // The bubbles are the body's children and are asked first.
-    const std::int32_t bubbleHits = CharacterEnemy::HitByShot(shot);
-    if (!this->Shootable() || !InsideBody(shot.x, shot.y)) return bubbleHits;
-    return bubbleHits + this->HitBody();
+    if (!this->Shootable()) return 0;
+    // The body takes a shot first; only one that misses the wings and the hull may find a
+    // bubble (they leave from inside the wings, and one shot must not strike both).
+    if (!InsideBody(shot.x, shot.y)) return CharacterEnemy::HitByShot(shot);
+    return this->HitBody();
 }
 
 template <class Base>
@@ -255,8 +256,8 @@ void CharacterEnemyBoss4Awa::SetVelocity(Fixed16 nvx, Fixed16 nvy) {
 }
 
 void CharacterEnemyBoss4Awa::Act() {
-    // A bubble removed by its body (or shot) this frame neither shows nor fires again.
-    if (!alive) return;
+    // No test of the alive flag: a bubble shot down, or removed as phase 4 begins, still moves,
+    // shows and fires once more before its parent deletes it, as every other character does.
     sprite = kBubbleSprite + ((frame >> 2) & 3);
     CharacterEnemy::Act();
     x += vx;

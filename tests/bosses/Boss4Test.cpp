@@ -399,6 +399,68 @@ TEST_F(Boss4Test, BubbleLifeHitsAndFire) {
     EXPECT_TRUE(Bullets().empty()) << "an interval of 0 never fires";
 }
 
+// Bubbles leave from inside the wings: a shot there strikes the body only; a bubble is hit only
+// by a shot that misses the body.
+TEST_F(Boss4Test, ShotStrikesTheBodyBeforeItsBubbles) {
+    auto* boss = MakeReady<CharacterEnemyBoss4b>(5);
+    auto* inWing = new CharacterEnemyBoss4bAwa(&env, &log, &info);
+    auto* below = new CharacterEnemyBoss4bAwa(&env, &log, &info);
+    boss->AddChildren(inWing);
+    boss->AddChildren(below);
+    inWing->SetPosition(boss->x + toFixed(-167), boss->y + toFixed(27));  // inside the second rectangle
+    below->SetPosition(boss->x + toFixed(-167), boss->y + toFixed(150));
+    struct Case {
+        int dx, dy, result, body, wing, low;
+    };
+    const Case cases[] = {{-167, 27, 1, 1, 0, 0}, {-167, 150, 1, 0, 0, 1}, {-167, 300, 0, 0, 0, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dy);
+        const std::int32_t body = boss->hitPoints, wing = inWing->hitPoints, low = below->hitPoints;
+        EXPECT_EQ(ShootAt(boss, c.dx, c.dy), c.result);
+        EXPECT_EQ(body - boss->hitPoints, c.body);
+        EXPECT_EQ(wing - inWing->hitPoints, c.wing);
+        EXPECT_EQ(low - below->hitPoints, c.low);
+    }
+}
+
+// A bubble shot down, or removed as phase 4 begins, moves and fires its pair once more on the walk
+// that deletes it.
+TEST_F(Boss4Test, KilledBubbleActsOnceMore) {
+    for (const bool byPhase4 : {false, true}) {
+        SCOPED_TRACE(byPhase4 ? "phase 4" : "shot down");
+        enemyRoot.ClearChildren();
+        ClearShots();
+        auto* boss = MakeReady<CharacterEnemyBoss4b>(5);
+        boss->hitPoints = 700;
+        boss->phase = 3;
+        boss->frame = 1;  // no wave of its own on the next walk
+        auto* b = new CharacterEnemyBoss4bAwa(&env, &log, &info);
+        boss->AddChildren(b);
+        b->SetPosition(toFixed(240), toFixed(400));
+        b->SetVelocity(0, toFixed(2));
+        b->frame = 7;  // the next step is its 8th frame: a firing one in mode 5
+        if (byPhase4) {
+            boss->hitPoints = 399;
+        } else {
+            CharacterShotPlayer shot(&env, &log, &info, 0x118, 8, 1);
+            shot.SetPosition(b->x, b->y);
+            for (int i = 0; i < 7; ++i) EXPECT_EQ(b->HitByShot(shot), 1);
+            EXPECT_FALSE(b->alive);
+        }
+        ClearShots();
+        enemyRoot.UpdateTree();
+        EXPECT_EQ(boss->phase, byPhase4 ? 4 : 3);
+        EXPECT_TRUE(Bubbles(boss).empty());
+        const auto pair = Bullets();
+        ASSERT_EQ(pair.size(), 2u) << "the last frame's pair";
+        for (const auto* bullet : pair) {
+            EXPECT_EQ(bullet->y, toFixed(402)) << "fired from where its last move took it";
+            EXPECT_EQ(bullet->vy, 0);
+        }
+        EXPECT_EQ(pair[0]->vx, -pair[1]->vx);
+    }
+}
+
 TEST_F(Boss4Test, PhaseThreeEndsAfter3600FramesWithoutDamage) {
     auto* boss = MakeReady<CharacterEnemyBoss4>(3);
     boss->hitPoints = 700;
