@@ -28,6 +28,13 @@ struct FlashCopy {
 
 enum class Drift { Keeps, Stops, Sinks };
 
+// One entry of a stage's script as the stage tables of the design list it, written out by hand
+// so that a wrong kind or point in the game's own tables cannot pass.
+struct Spot {
+    int entry;  // numbered from 1
+    int delay, kind, x, y;
+};
+
 struct StageTable {
     const char* stageClass;
     std::int32_t mode;  // a game mode that runs it
@@ -39,6 +46,7 @@ struct StageTable {
     Drift drift;                   // what Begin does to the drift left by the stage before
     std::vector<SpriteCut> sprites;
     std::vector<FlashCopy> copies;
+    std::vector<Spot> spots;
 };
 
 const std::vector<SpriteCut> kStage1Sprites = {{0x500, 5, 0, 0, 128, 192}, {0x501, 6, 0, 0, 128, 192}};
@@ -59,16 +67,26 @@ const std::vector<SpriteCut> kStage5Sprites = {{0x500, 5, 0, 0, 320, 310},  {0x5
                                                {0x510, 6, 0, 0, 320, 310}};
 
 const std::vector<StageTable> kTables = {
-    {"Stage1", 2, 1, 25, "CharacterEnemyBoss1", {1100}, 1, Drift::Keeps, kStage1Sprites, {{0x501, 0x500}}},
-    {"Stage1b", 4, 1, 48, "CharacterEnemyBoss1b", {1130}, 1, Drift::Stops, kStage1Sprites, {{0x501, 0x500}}},
-    {"Stage2", 2, 2, 66, "CharacterEnemyBoss2", {90}, 2, Drift::Keeps, kStage2Sprites, {{0x508, 0x507}}},
-    {"Stage2b", 5, 2, 69, "CharacterEnemyBoss2b", {90}, 2, Drift::Stops, kStage2Sprites, {{0x508, 0x507}}},
-    {"Stage3", 3, 3, 90, "CharacterEnemyBoss3", {1550, 1550}, 3, Drift::Keeps, kStage3Sprites, {{0x501, 0x500}, {0x511, 0x510}, {0x521, 0x520}}},
-    {"Stage3b", 4, 3, 90, "CharacterEnemyBoss3b", {1550, 1550}, 3, Drift::Stops, kStage3Sprites, {{0x501, 0x500}, {0x511, 0x510}, {0x521, 0x520}}},
-    {"Stage4", 2, 4, 116, "CharacterEnemyBoss4", {2670}, 4, Drift::Sinks, kStage4Sprites, {{0x501, 0x500}}},
-    {"Stage4b", 5, 4, 120, "CharacterEnemyBoss4b", {2610}, 4, Drift::Sinks, kStage4Sprites, {{0x501, 0x500}}},
-    {"Stage5", 3, 5, 1, "CharacterEnemyMaster", {60}, 5, Drift::Keeps, kStage5Sprites, {{0x510, 0x500}}},
-    {"Stage5b", 5, 5, 1, "CharacterEnemyMasterb", {180}, 5, Drift::Stops, kStage5Sprites, {{0x510, 0x500}}},
+    {"Stage1", 2, 1, 25, "CharacterEnemyBoss1", {1100}, 1, Drift::Keeps, kStage1Sprites, {{0x501, 0x500}},
+     {{1, 60, 1, 30, 30}, {5, 180, 2, 240, 50}, {17, 300, 7, 240, 200}, {19, 2, 6, 200, 230}}},
+    {"Stage1b", 4, 1, 48, "CharacterEnemyBoss1b", {1130}, 1, Drift::Stops, kStage1Sprites, {{0x501, 0x500}},
+     {{1, 60, 8, 240, 30}, {21, 1, 1, 300, 400}, {40, 300, 7, 240, 200}, {48, 0, 6, 240, 150}}},
+    {"Stage2", 2, 2, 66, "CharacterEnemyBoss2", {90}, 2, Drift::Keeps, kStage2Sprites, {{0x508, 0x507}},
+     {{1, 60, 2, 30, 30}, {5, 0, 7, 240, 200}, {56, 0, 6, 480, 580}, {61, 600, 2, 450, 500}, {66, 30, 2, 380, 100}}},
+    {"Stage2b", 5, 2, 69, "CharacterEnemyBoss2b", {90}, 2, Drift::Stops, kStage2Sprites, {{0x508, 0x507}},
+     {{6, 0, 6, 0, 20}, {64, 300, 8, 240, 50}, {65, 0, 2, 240, 50}, {69, 0, 2, 380, 100}}},
+    {"Stage3", 3, 3, 90, "CharacterEnemyBoss3", {1550, 1550}, 3, Drift::Keeps, kStage3Sprites, {{0x501, 0x500}, {0x511, 0x510}, {0x521, 0x520}},
+     {{6, 10, 4, 50, 130}, {21, 60, 4, 10, 100}, {55, 20, 4, 200, 120}, {73, 600, 7, 240, 220}, {74, 0, 7, 240, 220}, {90, 0, 6, 280, 162}}},
+    {"Stage3b", 4, 3, 90, "CharacterEnemyBoss3b", {1550, 1550}, 3, Drift::Stops, kStage3Sprites, {{0x501, 0x500}, {0x511, 0x510}, {0x521, 0x520}},
+     {{8, 30, 1, 180, 60}, {21, 60, 4, 10, 100}, {72, 0, 3, 200, 120}, {76, 2, 6, 200, 230}}},
+    {"Stage4", 2, 4, 116, "CharacterEnemyBoss4", {2670}, 4, Drift::Sinks, kStage4Sprites, {{0x501, 0x500}},
+     {{1, 60, 5, 240, -60}, {16, 10, 1, 420, -70}, {40, 240, 1, 80, -60}, {62, 780, 7, 240, 200}, {63, 0, 6, -20, 270}, {116, 0, 6, 340, 122}}},
+    {"Stage4b", 5, 4, 120, "CharacterEnemyBoss4b", {2610}, 4, Drift::Sinks, kStage4Sprites, {{0x501, 0x500}},
+     {{16, 10, 1, 420, -70}, {47, 0, 1, 440, -70}, {48, 20, 1, 410, -60}, {66, 720, 7, 240, 200}, {67, 0, 6, -20, 270}, {120, 0, 6, 340, 122}}},
+    {"Stage5", 3, 5, 1, "CharacterEnemyMaster", {60}, 5, Drift::Keeps, kStage5Sprites, {{0x510, 0x500}},
+     {{1, 60, 7, 240, 200}}},
+    {"Stage5b", 5, 5, 1, "CharacterEnemyMasterb", {180}, 5, Drift::Stops, kStage5Sprites, {{0x510, 0x500}},
+     {{1, 180, 7, 240, 200}}},
 };
 
 // The stage frame of each entry: the first entry's delay, then each delay added to the last.
@@ -263,6 +281,16 @@ TEST(StageScripts, EveryStagePlaysItsWholeScriptAfterTheStagesBefore) {
             } else if (e.kind != SpawnEmptyPortal) {
                 EXPECT_EQ(isCurrentClass(s.className), !IsOldVersion(t.mode)) << s.className;
             }
+        }
+        ASSERT_FALSE(t.spots.empty());
+        for (const Spot& spot : t.spots) {
+            SCOPED_TRACE(testing::Message() << "entry " << spot.entry);
+            ASSERT_LE(static_cast<std::size_t>(spot.entry), script.size());
+            const int i = spot.entry - 1;
+            EXPECT_EQ(script[i].delay, spot.delay);
+            EXPECT_EQ(spawns[i].kind, spot.kind);
+            EXPECT_EQ(spawns[i].x, spot.x);
+            EXPECT_EQ(spawns[i].y, spot.y);
         }
     }
 }
