@@ -81,6 +81,10 @@ function say(text, isError) {
   $('message').className = isError ? 'error' : '';
 }
 
+function sayResult(r) {
+  say('Final result: score ' + r.score + ', stage ' + r.stage + ', lives ' + r.lives + '.');
+}
+
 const LOAD_ERRORS = {
   1: 'This entry is not a replay file.',
   2: 'This replay was made for another version of the game.',
@@ -167,7 +171,7 @@ function watch(sim, context, image) {
         const r = sim.result();
         showFigures(r, steps);
         if (ended) {
-          say('Final result: score ' + r.score + ', stage ' + r.stage + ', lives ' + r.lives + '.');
+          sayResult(r);
           pauseButton.disabled = true;
         }
       }
@@ -226,7 +230,9 @@ async function main() {
     const image = context.createImageData(WIDTH, HEIGHT);
     if (!testing) return watch(sim, context, image);
     const wanted = new Set((params.get('at') || '').split(',').filter((s) => /^[0-9]+$/.test(s)).map(Number));
+    say('Playing at full speed for the test.');
     const out = await testRun(sim, context, image, wanted);
+    sayResult(out.result);
     $('test-result').textContent = JSON.stringify(out);
     document.title = 'done';
   } catch (e) {
