@@ -169,6 +169,8 @@ int runAdminCommand(int argc, char** argv) {
             if (arg == "--db") {
                 in.db = value;
             } else if (arg == "--by") {
+                for (char ch : value)
+                    if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) return usage("--by takes a name on one line");
                 in.actor = value;
             } else if (arg == "--config") {
                 std::vector<ConfigEntry> entries;

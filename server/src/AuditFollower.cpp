@@ -2,6 +2,17 @@
 #include <ctime>
 #include "Moderation.h"
 
+namespace {
+// The rows were written by an operator's command, or by hand: a line end or other control
+// character in them must not make a line of the log of its own.
+std::string oneLine(const std::string& s) {
+    std::string out = s;
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return out;
+}
+}  // namespace
+
 AuditFollower::AuditFollower(std::string where, std::function<void(const std::string&)> log)
     : where_(std::move(where)), log_(std::move(log)) {
     poll();
@@ -20,7 +31,8 @@ void AuditFollower::poll() {
                 gmtime_r(&t, &tm);
                 char when[32];
                 std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%SZ", &tm);
-                log_(std::string(when) + " admin " + e.actor + ": " + e.action + " \"" + e.target + "\" (" + e.detail + ")");
+                log_(std::string(when) + " admin " + oneLine(e.actor) + ": " + oneLine(e.action) + " \"" +
+                     oneLine(e.target) + "\" (" + oneLine(e.detail) + ")");
             }
             last_ = e.id;
         }

@@ -49,10 +49,10 @@ expect "... and by server 3" eventually 10 listed_on "$URL_s3" first
 echo "  (on the other servers' lists $(( ($(date +%s%N) - start) / 1000000 )) ms after the reply, polling every 50 ms)"
 
 echo "--- an upload storm through haproxy; server 1 killed, server 2 restarted"
-N=48
+N=40   # record_plays makes 40 plays of their own: a play is owned by the first name storing it
 storm_one() {  # storm_one I: HTTP status and first byte of the reply, "000" when the connection failed
   curl -s --max-time 120 -o "$T/reply-$1" -w '%{http_code}' -F "name=c$1" -F "pass=$DIGEST" -F message=storm \
-    -F "replay_file=@$P300;filename=replay_file" "$LB/upload" >"$T/status-$1"
+    -F "replay_file=@$T/plays/many/$1.rep;filename=replay_file" "$LB/upload" >"$T/status-$1"
   head -c1 "$T/reply-$1" >"$T/answer-$1"
 }
 for i in $(seq 1 "$N"); do

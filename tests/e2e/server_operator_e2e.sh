@@ -101,6 +101,7 @@ expect "a backup is taken while the uploads run" admin backup "$T/copy.sqlite"
 wait_storm() { [ "$(cat "$T"/storm-*.txt | wc -c)" -ge 24 ]; }
 expect "the storm ends" eventually 300 wait_storm
 answered0=$(grep -lx 0 "$T"/storm-*.txt | sed 's/.*storm-\([0-9]*\)\.txt/b\1/' | sort)
+expect "most of the storm was answered 0 ($(echo $answered0 | wc -w) of 24)" test "$(echo $answered0 | wc -w)" -ge 12
 expect "a server starts on the copy as it is" start_named copy --db "$T/copy.sqlite"
 names_listed "$URL_copy" 106 | grep '^b' >"$T/copy-names.txt"
 expect "every upload answered 0 before the backup is in the copy ($(echo $before | wc -w))" \

@@ -36,7 +36,10 @@ trap cleanup EXIT
 . "$REPO/tests/e2e/server_lib.sh"
 . "$REPO/tests/e2e/haproxy_lib.sh"
 [ -x "$SERVER" ] || { echo "build nimbulon-server first (scripts/build.sh Release)"; exit 2; }
-record_plays
+mkdir -p "$T/plays"
+# A play of its own for each player (a play belongs to the first name storing it), ten more for
+# the notification delays.
+"$BUILD/server/nimbulon-record-plays" "$T/plays" $((PLAYERS + 10)) >/dev/null
 DB=$("$REPO/server/tests/pg_cluster.sh" start "$T/pg") || exit 1
 PORTS=("$(free_port)" "$(free_port)" "$(free_port)")
 for n in 1 2 3; do
@@ -46,7 +49,7 @@ done
 # The list: PLAYERS honest plays, 16 uploads at a time.
 uploads=()
 for i in $(seq 1 "$PLAYERS"); do
-  (upload_to "$URL_s1" "p$i" "$DIGEST" "$T/plays/mode4_quit300.rep" >/dev/null) &
+  (upload_to "$URL_s1" "p$i" "$DIGEST" "$T/plays/many/$i.rep" >/dev/null) &
   uploads+=($!)
   if [ ${#uploads[@]} = 16 ]; then wait "${uploads[@]}"; uploads=(); fi
 done
@@ -96,11 +99,10 @@ done
 
 # From a play's reply on server 1 to its first appearance on server 2's list, which is read in
 # a loop (its cache would otherwise keep the list for a second).
-python3 - "$URL_s1" "$URL_s2" "$T/plays/mode4_quit600.rep" "$DIGEST" <<'PY'
+python3 - "$URL_s1" "$URL_s2" "$T/plays/many" "$PLAYERS" "$DIGEST" <<'PY'
 import sys, time, urllib.request, uuid
-one, two, replay, digest = sys.argv[1:]
-data = open(replay, 'rb').read()
-def upload(name):
+one, two, plays, first, digest = sys.argv[1:]
+def upload(name, data):
     b = uuid.uuid4().hex
     parts = []
     for k, v in (('name', name), ('pass', digest), ('message', 'lag')):
@@ -115,7 +117,7 @@ lags = []
 for i in range(10):
     urllib.request.urlopen(two + '/ranking?version=106').read()  # cached on server 2 now
     name = f'lag{i}'
-    assert upload(name) == b'0'
+    assert upload(name, open(f'{plays}/{int(first) + i + 1}.rep', 'rb').read()) == b'0'
     t0 = time.monotonic()
     while f'\n{name}\n'.encode() not in urllib.request.urlopen(two + '/ranking?version=106').read():
         if time.monotonic() - t0 > 5: break
