@@ -37,3 +37,11 @@ start_haproxy() {
   cat "$dir/haproxy.log" >&2
   return 1
 }
+
+# stop_haproxy: ends the haproxy start_haproxy started.
+stop_haproxy() {
+  [ -n "${HAPROXY_PID:-}" ] || return 0
+  kill -TERM "$HAPROXY_PID" 2>/dev/null
+  wait "$HAPROXY_PID" 2>/dev/null
+  HAPROXY_PID=""
+}

@@ -116,4 +116,4 @@ echo "--- the database goes away"
 "$REPO/server/tests/pg_cluster.sh" stop "$T/pg"
 expect "/healthz answers 503" test "$(curl -s -o /dev/null -w '%{http_code}' "$URL_s3/healthz")" = 503
 stop_named s1; stop_named s2; stop_named s3
-kill "$HAPROXY_PID" 2>/dev/null; wait "$HAPROXY_PID" 2>/dev/null
+stop_haproxy

@@ -94,7 +94,7 @@ for servers in 1 2 3; do
   mkdir -p "$T/lb$servers"
   start_haproxy "$T/lb$servers" "$FRONT" "${PORTS[@]:0:$servers}" || exit 1
   measure "haproxy + $servers server(s)" "http://127.0.0.1:$FRONT$PATH_"
-  kill -TERM "$HAPROXY_PID"; wait "$HAPROXY_PID" 2>/dev/null
+  stop_haproxy
 done
 
 # From a play's reply on server 1 to its first appearance on server 2's list, which is read in
