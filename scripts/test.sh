@@ -10,6 +10,10 @@ scripts/install-deps.sh || exit 1
 scripts/build.sh Release || exit 1
 mkdir -p data
 
+# Every process the suites start inherits this mark, however it is started (in the background, by
+# pg_ctl, as a daemon): after the last suite, any process still carrying it was left behind.
+export NIMBULON_TEST_RUN="$$-$(date +%s%N)"
+
 passed=0
 failed=0
 failures=()
@@ -44,6 +48,43 @@ done
 for t in tests/e2e/*_e2e.sh tests/e2e/*_build.sh; do
   [ -f "$t" ] && run "$t" bash "$t" build
 done
+
+# After the last suite nothing that carries the run's mark may still run, other than this script
+# and what it is running right now (its descendants). Leftovers are named and stopped, and fail the
+# run.
+no_leftovers() {
+  /usr/bin/python3 - "$$" "$NIMBULON_TEST_RUN" <<'PY'
+import os, signal, sys
+me, mark = int(sys.argv[1]), ("NIMBULON_TEST_RUN=" + sys.argv[2]).encode()
+parent = {}
+for p in filter(str.isdigit, os.listdir("/proc")):
+    try:
+        parent[int(p)] = int(open(f"/proc/{p}/stat").read().rsplit(")", 1)[1].split()[1])
+    except (OSError, IndexError, ValueError):
+        pass
+def mine(pid):
+    while pid > 1:
+        if pid == me:
+            return True
+        pid = parent.get(pid, 0)
+    return False
+left = []
+for pid in parent:
+    try:
+        if mark in open(f"/proc/{pid}/environ", "rb").read().split(b"\0") and not mine(pid):
+            left.append((pid, open(f"/proc/{pid}/cmdline", "rb").read().replace(b"\0", b" ").decode(errors="replace")))
+    except OSError:
+        pass
+for pid, cmd in left:
+    print(f"  left running: {pid} {cmd}")
+    try:
+        os.kill(pid, signal.SIGKILL)
+    except OSError:
+        pass
+sys.exit(1 if left else 0)
+PY
+}
+run "no process left behind" no_leftovers
 
 echo
 [ ${#failures[@]} -eq 0 ] || printf 'failed: %s\n' "${failures[@]}"

@@ -19,7 +19,10 @@ e2e_start_x() {  # e2e_start_x [WIDTHxHEIGHT]
   local fifo
   fifo=$(mktemp -u /tmp/nimbulon-xvfb-XXXXXX)
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  # -noreset: an X server whose last client leaves resets itself and drops the connections that
+  # arrive meanwhile; the checks here come and go (xdpyinfo, xdotool, import), and each of them
+  # leaving would open such a window for the next one or for the game.
+  Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
   XVFB_PID=$!
   local number=""
   read -r -t 60 number <"$fifo" || true
@@ -132,9 +135,21 @@ e2e_wait_exit() {  # e2e_wait_exit SECONDS -> GAME_STATUS
   if kill -0 "$GAME_PID" 2>/dev/null; then kill -9 "$GAME_PID"; GAME_STATUS=timeout; else wait "$GAME_PID"; GAME_STATUS=$?; fi
 }
 
+# Stops a process this script started and waits until it has ended, so that nothing outlives the
+# test (and the next Xvfb never meets a display that is still closing).
+e2e_stop() {  # e2e_stop PID [SIGNAL]
+  [ -n "$1" ] || return 0
+  kill "-${2:-TERM}" "$1" 2>/dev/null || return 0
+  wait "$1" 2>/dev/null
+  # Not a child of this shell (wait returned at once): poll until it is gone.
+  local i
+  for ((i = 0; i < 100; i++)); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.05; done
+  kill -9 "$1" 2>/dev/null
+}
+
 e2e_finish() {
-  [ -n "${GAME_PID:-}" ] && kill -9 "$GAME_PID" 2>/dev/null
-  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
+  e2e_stop "${GAME_PID:-}" KILL
+  e2e_stop "${XVFB_PID:-}"
   echo "$E2E_PASSED passed, $E2E_FAILED failed"
   # This runs as the EXIT trap: only an explicit exit sets the script's status there, whatever
   # the script's own last command returned.
