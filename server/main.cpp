@@ -15,6 +15,7 @@
 #include <vector>
 #include "AdminCommand.h"
 #include "AuditFollower.h"
+#include "ChartBackfill.h"
 #include "ConfigFile.h"
 #include "HttpServer.h"
 #include "ListRefresher.h"
@@ -126,6 +127,10 @@ int main(int argc, char** argv) {
         }
         std::fprintf(stderr, "nimbulon-server: metrics on %s:%u\n", options.metricsHost.c_str(), metrics->port());
     }
+    // Plays stored before the server drew charts get theirs, once, while it serves.
+    ChartBackfill charts(*storage, checker, [](const std::string& line) {
+        std::fprintf(stderr, "nimbulon-server: %s\n", line.c_str());
+    });
     const bool postgres = options.db.find("://") != std::string::npos;
     const bool v6 = options.host.find(':') != std::string::npos;
     std::fprintf(stderr, "nimbulon-server: listening on %s%s%s:%u, database %s\n", v6 ? "[" : "", options.host.c_str(),

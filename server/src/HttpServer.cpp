@@ -17,6 +17,8 @@
 #include "UploadForm.h"
 #include "UploadService.h"
 #include "WatchPage.h"
+#include "WebSite.h"
+#include "WebText.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -105,7 +107,7 @@ void onLibraryError(void*, const char* format, va_list ap) {
 }  // namespace
 
 struct HttpServer::Request {
-    enum class Route { Ranking, Replay, Upload, Watch, Health, NotFound, BadMethod };
+    enum class Route { Ranking, Replay, Upload, Watch, Web, Health, NotFound, BadMethod };
     Route route = Route::NotFound;
     Clock::time_point start = Clock::now();
     std::string method, path, target, client;
@@ -145,7 +147,7 @@ enum MHD_Result addArgument(void* cls, enum MHD_ValueKind, const char* key, cons
 }  // namespace
 
 HttpServer::HttpServer(const ServerOptions& options, Storage& storage, RankingCache& cache, UploadService& uploads)
-    : options_(options), storage_(storage), cache_(cache), uploads_(uploads) {}
+    : options_(options), storage_(storage), cache_(cache), uploads_(uploads), web_(storage, cache) {}
 
 HttpServer::~HttpServer() { shutdown(std::chrono::seconds(0)); }
 
@@ -268,9 +270,13 @@ int HttpServer::handle(MHD_Connection* c, const char* url, const char* method, c
         else if (path == "/upload") r->route = post ? Request::Route::Upload : Request::Route::BadMethod;
         else if (path.rfind("/watch/", 0) == 0) r->route = get ? Request::Route::Watch : Request::Route::BadMethod;
         else if (path == "/healthz") r->route = get ? Request::Route::Health : Request::Route::BadMethod;
+        else if (WebSite::serves(path)) r->route = get ? Request::Route::Web : Request::Route::BadMethod;
         else r->route = Request::Route::NotFound;
         // The metrics' path label: one per route, whatever the play or file a watch page names.
-        r->path = r->route == Request::Route::NotFound ? "other" : path.rfind("/watch/", 0) == 0 ? "/watch/" : path;
+        r->path = r->route == Request::Route::NotFound ? "other"
+                  : path.rfind("/watch/", 0) == 0      ? "/watch/"
+                  : WebSite::serves(path)              ? WebSite::label(path)
+                                                       : path;
     }
     switch (r->route) {
         case Request::Route::Upload:
@@ -309,6 +315,7 @@ int HttpServer::handle(MHD_Connection* c, const char* url, const char* method, c
             }
             return respond(c, *r, w.status, response, w.body ? w.body->size() : 0);
         }
+        case Request::Route::Web: return web(c, *r, url ? url : "");
         case Request::Route::Health: {
             const bool up = databaseAnswers(storage_);
             return respondText(c, *r, up ? MHD_HTTP_OK : MHD_HTTP_SERVICE_UNAVAILABLE, up ? "ok\n" : "database down\n",
@@ -346,11 +353,44 @@ int HttpServer::replay(MHD_Connection* c, Request& r) {
     try {
         const std::optional<std::string> bytes = storage_.replay(id);
         if (!bytes) return respondText(c, r, MHD_HTTP_NOT_FOUND, "", nullptr);
-        return respondText(c, r, MHD_HTTP_OK, *bytes, "application/octet-stream");
+        MHD_Response* response = bufferResponse(*bytes, "application/octet-stream");
+        // Saved from a browser under a name of its own; the game reads the body alone.
+        if (response)
+            MHD_add_response_header(response, "Content-Disposition",
+                                    ("attachment; filename=\"nimbulon-" + std::to_string(id) + ".rep\"").c_str());
+        return respond(c, r, MHD_HTTP_OK, response, bytes->size());
     } catch (const std::exception& e) {
         r.note = std::string("storage: ") + e.what();
         return respondText(c, r, MHD_HTTP_SERVICE_UNAVAILABLE, "", nullptr);
     }
+}
+
+int HttpServer::web(MHD_Connection* c, Request& r, const std::string& path) {
+    const WebReply w = web_.get(path, [c](const char* key) { return MHD_lookup_connection_value(c, MHD_GET_ARGUMENT_KIND, key); });
+    const bool unchanged = w.status == MHD_HTTP_OK &&
+                           etagMatches(MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_IF_NONE_MATCH), w.etag);
+    MHD_Response* response;
+    std::size_t bytes = 0;
+    if (unchanged || !w.body) {
+        response = MHD_create_response_from_buffer(0, nullptr, MHD_RESPMEM_PERSISTENT);
+    } else {
+        // The body is shared with the page cache: kept alive until the library has sent it.
+        auto* keep = new std::shared_ptr<const std::string>(w.body);
+        response = MHD_create_response_from_buffer_with_free_callback_cls(
+            w.body->size(), const_cast<char*>(w.body->data()),
+            [](void* cls) { delete static_cast<std::shared_ptr<const std::string>*>(cls); }, keep);
+        if (!response) delete keep;
+        bytes = w.body->size();
+    }
+    if (!response) return MHD_NO;
+    if (!unchanged) MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, w.type);
+    MHD_add_response_header(response, MHD_HTTP_HEADER_ETAG, w.etag.c_str());
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, w.cacheControl);
+    MHD_add_response_header(response, "Content-Security-Policy", WebSite::kSecurityPolicy);
+    MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
+    MHD_add_response_header(response, "Referrer-Policy", "no-referrer");
+    MHD_add_response_header(response, "X-Frame-Options", "DENY");
+    return respond(c, r, unchanged ? MHD_HTTP_NOT_MODIFIED : w.status, response, bytes);
 }
 
 int HttpServer::upload(MHD_Connection* c, Request& r, const char* data, std::size_t* size) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 #include "ServerOptions.h"
+#include "WebSite.h"
 
 struct MHD_Daemon;
 struct MHD_Connection;
@@ -20,6 +21,8 @@ class UploadService;
 //   GET /ranking?version=N   the list of replay version N (104..107) as ranking text
 //   GET /replay?id=N         a stored replay file's bytes (404 and an empty body when unknown)
 //   POST /upload             the multipart form; the reply's first byte is the result
+// and, for browsers and other tools, the ranking's pages and JSON (WebSite) and the replay
+// player (/watch/).
 // A pool of threads serves the connections; uploads wait for their check with the connection
 // suspended, so no HTTP thread ever waits for a simulation. One log line per request goes to
 // standard error.
@@ -50,6 +53,7 @@ private:
     int respondText(MHD_Connection* c, Request& r, unsigned status, const std::string& body, const char* type);
     int ranking(MHD_Connection* c, Request& r);
     int replay(MHD_Connection* c, Request& r);
+    int web(MHD_Connection* c, Request& r, const std::string& path);
     int upload(MHD_Connection* c, Request& r, const char* data, std::size_t* size);
     void finishUpload(MHD_Connection* c, Request& r);
     void sweep();
@@ -58,6 +62,7 @@ private:
     Storage& storage_;
     RankingCache& cache_;
     UploadService& uploads_;
+    WebSite web_;
     MHD_Daemon* daemon_ = nullptr;
     std::uint16_t port_ = 0;
 

@@ -105,6 +105,42 @@ public:
         return r.text(0, 0);
     }
 
+    std::optional<Play> play(std::int64_t id) override {
+        Connection c(pool_);
+        Result r = query(c.handle,
+                         "SELECT players.name, mode, version, score, stage, lives, frames, comment, uploaded_at, "
+                         "coalesce(chart, '') FROM plays JOIN players ON players.id = plays.player_id "
+                         "WHERE plays.id = $1",
+                         Params().add(id));
+        if (r.rows() == 0) return std::nullopt;
+        Play p;
+        p.id = id;
+        p.name = r.text(0, 0);
+        p.mode = static_cast<std::int32_t>(r.integer(0, 1));
+        p.version = static_cast<std::int32_t>(r.integer(0, 2));
+        p.score = static_cast<std::int32_t>(r.integer(0, 3));
+        p.stage = static_cast<std::int32_t>(r.integer(0, 4));
+        p.lives = static_cast<std::int32_t>(r.integer(0, 5));
+        p.frames = static_cast<std::int32_t>(r.integer(0, 6));
+        p.comment = r.text(0, 7);
+        p.uploadedAt = r.integer(0, 8);
+        p.chart = r.text(0, 9);
+        return p;
+    }
+
+    std::vector<std::int64_t> playsWithoutChart() override {
+        Connection c(pool_);
+        Result r = query(c.handle, "SELECT id FROM plays WHERE chart IS NULL ORDER BY id", Params());
+        std::vector<std::int64_t> out;
+        for (int i = 0; i < r.rows(); ++i) out.push_back(r.integer(i, 0));
+        return out;
+    }
+
+    void setChart(std::int64_t id, const std::string& chart) override {
+        Connection c(pool_);
+        query(c.handle, "UPDATE plays SET chart = $1 WHERE id = $2 AND chart IS NULL", Params().add(chart).add(id));
+    }
+
 private:
     using Connection = ConnectionPool<PGconn*>::Lease;
 
@@ -152,8 +188,8 @@ private:
             }
         }
         Result inserted = query(db,
-              "INSERT INTO plays (player_id, mode, version, score, stage, lives, frames, comment, uploaded_at, replay) "
-              "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10) RETURNING id",
+              "INSERT INTO plays (player_id, mode, version, score, stage, lives, frames, comment, uploaded_at, replay, "
+              "chart) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11) RETURNING id",
               Params()
                   .add(playerId)
                   .add(play.mode)
@@ -164,7 +200,8 @@ private:
                   .add(play.frames)
                   .add(play.comment)
                   .add(play.uploadedAt)
-                  .add(play.replay, /*binary*/ true));
+                  .add(play.replay, /*binary*/ true)
+                  .add(play.chart));
         if (!play.inputKey.empty()) {
             // Another name's upload of the same input may have committed since the look-up above.
             Result r = query(db,

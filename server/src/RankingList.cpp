@@ -1,8 +1,7 @@
 #include "RankingList.h"
 #include <ctime>
 
-namespace {
-std::string date(std::int64_t seconds) {
+std::string registDate(std::int64_t seconds) {
     const std::time_t t = static_cast<std::time_t>(seconds);
     std::tm tm{};
     localtime_r(&t, &tm);
@@ -11,6 +10,7 @@ std::string date(std::int64_t seconds) {
     return out;
 }
 
+namespace {
 void pair(std::string& out, const char* key, const std::string& value) {
     out += key;
     out += '\n';
@@ -21,18 +21,24 @@ void pair(std::string& out, const char* key, const std::string& value) {
 
 bool rankedVersion(std::int64_t version) { return version >= 104 && version <= 107; }
 
+std::vector<std::int32_t> ranksOf(const std::vector<Storage::Entry>& entries) {
+    std::vector<std::int32_t> ranks(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        ranks[i] = i > 0 && entries[i - 1].score == entries[i].score ? ranks[i - 1] : static_cast<std::int32_t>(i + 1);
+    return ranks;
+}
+
 std::string formatRanking(const std::vector<Storage::Entry>& entries) {
     std::string out;
     out.reserve(entries.size() * 128);
-    std::size_t rank = 0;
+    const std::vector<std::int32_t> ranks = ranksOf(entries);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const Storage::Entry& e = entries[i];
-        if (i == 0 || entries[i - 1].score != e.score) rank = i + 1;
-        pair(out, "rank", std::to_string(rank));
+        pair(out, "rank", std::to_string(ranks[i]));
         pair(out, "username", e.name);
         pair(out, "score", std::to_string(e.score));
         pair(out, "stage", std::to_string(e.stage));
-        pair(out, "regist_date", date(e.uploadedAt));
+        pair(out, "regist_date", registDate(e.uploadedAt));
         pair(out, "id", std::to_string(e.id));
         pair(out, "comment", e.comment);
         out += '\n';
@@ -41,28 +47,37 @@ std::string formatRanking(const std::vector<Storage::Entry>& entries) {
 }
 
 std::shared_ptr<const std::string> RankingCache::text(std::int32_t version) {
+    std::shared_ptr<const RankedList> l = list(version);
+    return std::shared_ptr<const std::string>(l, &l->text);
+}
+
+std::shared_ptr<const RankedList> RankingCache::list(std::int32_t version) {
     Slot& slot = slots_[version - kFirstVersion];
     const auto now = std::chrono::steady_clock::now();
     {
         std::lock_guard lock(guard_);
-        if (slot.text && slot.builtGeneration == slot.generation && now - slot.builtAt < maxAge_) return slot.text;
+        if (slot.list && slot.builtGeneration == slot.generation && now - slot.builtAt < maxAge_) return slot.list;
     }
     std::lock_guard rebuilding(slot.mutex);
     std::uint64_t generation;
     {
         // Another caller may have rebuilt it while this one waited.
         std::lock_guard lock(guard_);
-        if (slot.text && slot.builtGeneration == slot.generation && std::chrono::steady_clock::now() - slot.builtAt < maxAge_)
-            return slot.text;
+        if (slot.list && slot.builtGeneration == slot.generation && std::chrono::steady_clock::now() - slot.builtAt < maxAge_)
+            return slot.list;
         generation = slot.generation;
     }
     const auto readAt = std::chrono::steady_clock::now();
-    auto text = std::make_shared<const std::string>(formatRanking(storage_.ranking(version)));
+    auto built = std::make_shared<RankedList>();
+    built->version = version;
+    built->entries = storage_.ranking(version);
+    built->ranks = ranksOf(built->entries);
+    built->text = formatRanking(built->entries);
     std::lock_guard lock(guard_);
-    slot.text = text;
+    slot.list = built;
     slot.builtAt = readAt;
     slot.builtGeneration = generation;
-    return text;
+    return built;
 }
 
 void RankingCache::invalidate(std::int32_t version) {

@@ -12,6 +12,19 @@
 // line; LF line ends. Ranks are 1-based by score, equal scores sharing a rank (the entries come
 // best first, equal scores earlier first).
 std::string formatRanking(const std::vector<Storage::Entry>& entries);
+// "YYYY/MM/DD hh:mm" in the server's local time, the list's regist_date.
+std::string registDate(std::int64_t seconds);
+// The rank of each entry, as formatRanking writes it.
+std::vector<std::int32_t> ranksOf(const std::vector<Storage::Entry>& entries);
+
+// One version's list as read from the storage, with its ranks and the text the game reads. The
+// web pages are made from the same object, so they show exactly what the game's list shows.
+struct RankedList {
+    std::int32_t version = 0;
+    std::vector<Storage::Entry> entries;
+    std::vector<std::int32_t> ranks;
+    std::string text;
+};
 
 // The game mode's replay version 104..107 is the only list there is; anything else is not.
 bool rankedVersion(std::int64_t version);
@@ -23,12 +36,14 @@ public:
     RankingCache(Storage& storage, std::chrono::milliseconds maxAge) : storage_(storage), maxAge_(maxAge) {}
     // The list of a ranked version. Throws StorageError.
     std::shared_ptr<const std::string> text(std::int32_t version);
+    // The same list with its entries; the same object until the list is built again.
+    std::shared_ptr<const RankedList> list(std::int32_t version);
     void invalidate(std::int32_t version);
 
 private:
     struct Slot {
         std::mutex mutex;  // one rebuild at a time
-        std::shared_ptr<const std::string> text;
+        std::shared_ptr<const RankedList> list;
         std::chrono::steady_clock::time_point builtAt;
         std::uint64_t generation = 0, builtGeneration = 0;
     };

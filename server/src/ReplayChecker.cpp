@@ -117,9 +117,10 @@ ResimVerdict ReplayChecker::check(std::string_view replay) const {
             else if (n < 0 && errno != EAGAIN && errno != EINTR) closeFd(in[1]);  // the child stopped reading
         }
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
-            char buffer[256];
+            char buffer[4096];
             const ssize_t n = read(out[0], buffer, sizeof buffer);
-            if (n > 0 && reply.size() < 256) reply.append(buffer, static_cast<std::size_t>(n));
+            // The verdict and the play's chart (a few kilobytes at most).
+            if (n > 0 && reply.size() < 64 * 1024) reply.append(buffer, static_cast<std::size_t>(n));
             else if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) closeFd(out[0]);
         }
     }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <sstream>
 #include <vector>
+#include "PlayChart.h"
 #include "UploadForm.h"
 #include "records/ReplayRunner.h"
 #include "records/Score.h"
@@ -27,8 +28,8 @@ void limit(int resource, rlim_t value) {
 
 std::string ResimVerdict::toLine() const {
     char line[96];
-    std::snprintf(line, sizeof line, "%s %d %d %d %d\n", kindName(kind), score, stages, lives, frames);
-    return line;
+    std::snprintf(line, sizeof line, "%s %d %d %d %d", kindName(kind), score, stages, lives, frames);
+    return line + (chart.empty() ? "" : " " + chart) + "\n";
 }
 
 ResimVerdict ResimVerdict::fromLine(std::string_view text) {
@@ -46,7 +47,14 @@ ResimVerdict ResimVerdict::fromLine(std::string_view text) {
     if (!(in >> v.score >> v.stages >> v.lives >> v.frames)) {
         v.kind = Failed;
         v.detail = "the check's verdict is cut short";
+        return v;
     }
+    // The chart is only a picture of the play: one the check could not have written is dropped,
+    // the verdict stands.
+    std::string rest;
+    std::getline(in, rest);
+    rest.erase(0, rest.find_first_not_of(' '));
+    if (PlayChart::fromText(rest)) v.chart = rest;
     return v;
 }
 
@@ -69,7 +77,16 @@ ResimVerdict resimulate(std::string_view replay, std::int64_t maxFrames) {
     std::int64_t budget = static_cast<std::int64_t>(claimed.frames) + 1;
     if (budget > maxFrames) budget = maxFrames;
     if (budget < 1) budget = 1;
-    const ReplayRunner::Result r = runner.run(budget);
+    // Frame by frame, so that the chart sees the play as it goes.
+    PlayChartRecorder chart;
+    for (std::int64_t i = 0; i < budget; ++i) {
+        const bool ended = runner.step();
+        const ReplayRunner::Result now = runner.result();
+        chart.frame(now.frames, now.stages, now.score, now.lives);
+        if (ended) break;
+    }
+    const ReplayRunner::Result r = runner.result();
+    v.chart = chart.finish().toText();
     v.score = r.score;
     v.stages = r.stages;
     v.lives = r.lives;

@@ -10,9 +10,11 @@ struct ResimVerdict {
     Kind kind = Failed;
     std::int32_t score = 0, stages = 0, lives = 0, frames = 0;  // the re-simulated result
     std::string detail;                                          // for the log
+    std::string chart;  // PlayChart::toText of the re-simulated play (empty: none)
 
     bool matches() const { return kind == Match; }
-    // One line, as the check process reports it: "match 12 3 0 4021" and the like.
+    // One line, as the check process reports it: "match 12 3 0 4021" and the like, followed by
+    // the play's chart when there is one.
     std::string toLine() const;
     static ResimVerdict fromLine(std::string_view line);
 };

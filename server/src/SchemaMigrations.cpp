@@ -62,9 +62,14 @@ void playOwners(SqlSession& db, Dialect dialect) {
     }
 }
 
+// 3: the chart of each play, drawn from its re-simulation. Plays stored before have none (NULL)
+// until the server re-simulates them once; an empty text is a play that gave no chart.
+void playCharts(SqlSession& db, Dialect) { db.query("ALTER TABLE plays ADD COLUMN chart TEXT"); }
+
 const std::vector<Migration> kMigrations = {
     {1, "players can be banned", &bannedColumn},
     {2, "one owner for each play's input", &playOwners},
+    {3, "a chart for each play", &playCharts},
 };
 }  // namespace
 

@@ -101,6 +101,43 @@ public:
         return s.text(0);
     }
 
+    std::optional<Play> play(std::int64_t id) override {
+        Connection c(pool_);
+        Statement s(c.handle,
+                    "SELECT players.name, mode, version, score, stage, lives, frames, comment, uploaded_at, "
+                    "coalesce(chart, '') FROM plays JOIN players ON players.id = plays.player_id WHERE plays.id = ?");
+        s.bind(1, id);
+        if (!s.step()) return std::nullopt;
+        Play p;
+        p.id = id;
+        p.name = s.text(0);
+        p.mode = static_cast<std::int32_t>(s.integer(1));
+        p.version = static_cast<std::int32_t>(s.integer(2));
+        p.score = static_cast<std::int32_t>(s.integer(3));
+        p.stage = static_cast<std::int32_t>(s.integer(4));
+        p.lives = static_cast<std::int32_t>(s.integer(5));
+        p.frames = static_cast<std::int32_t>(s.integer(6));
+        p.comment = s.text(7);
+        p.uploadedAt = s.integer(8);
+        p.chart = s.text(9);
+        return p;
+    }
+
+    std::vector<std::int64_t> playsWithoutChart() override {
+        Connection c(pool_);
+        Statement s(c.handle, "SELECT id FROM plays WHERE chart IS NULL ORDER BY id");
+        std::vector<std::int64_t> out;
+        while (s.step()) out.push_back(s.integer(0));
+        return out;
+    }
+
+    void setChart(std::int64_t id, const std::string& chart) override {
+        Connection c(pool_);
+        Statement s(c.handle, "UPDATE plays SET chart = ? WHERE id = ? AND chart IS NULL");
+        s.bind(1, chart).bind(2, id);
+        s.step();
+    }
+
 private:
     using Connection = ConnectionPool<sqlite3*>::Lease;
 
@@ -170,9 +207,10 @@ private:
         }
         Statement s(db,
                     "INSERT INTO plays (player_id, mode, version, score, stage, lives, frames, comment, uploaded_at, "
-                    "replay) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                    "replay, chart) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
         s.bind(1, playerId).bind(2, play.mode).bind(3, play.version).bind(4, play.score).bind(5, play.stage);
         s.bind(6, play.lives).bind(7, play.frames).bind(8, play.comment).bind(9, play.uploadedAt).bindBlob(10, play.replay);
+        s.bind(11, play.chart);
         s.step();
         if (!play.inputKey.empty()) {
             Statement o(db, "INSERT INTO play_inputs (input_key, player_id, play_id) VALUES (?, ?, ?)");

@@ -20,6 +20,8 @@ public:
         std::string replay;           // the uploaded file's bytes
         std::string inputKey;         // playInputKey of the replay: one owner per key (empty: none)
         std::int64_t uploadedAt = 0;  // seconds since the epoch
+        std::string chart;            // PlayChart::toText of the re-simulation (empty: none)
+        std::int64_t id = 0;          // set by play(); ignored by store()
     };
     struct Entry {
         std::int64_t id = 0;  // the play's number, which fetches its replay
@@ -48,6 +50,12 @@ public:
     // order they were stored.
     virtual std::vector<Entry> ranking(std::int32_t version) = 0;
     virtual std::optional<std::string> replay(std::int64_t id) = 0;
+    // A stored play with everything but its replay bytes and input key, whoever its player is.
+    virtual std::optional<Play> play(std::int64_t id) = 0;
+    // The plays stored before the server drew charts, which have none yet, and the chart one of
+    // them gets (empty when its re-simulation gave none); a play that has one keeps it.
+    virtual std::vector<std::int64_t> playsWithoutChart() = 0;
+    virtual void setChart(std::int64_t id, const std::string& chart) = 0;
 };
 
 class StorageError : public std::runtime_error {

@@ -52,6 +52,7 @@ UploadService::Reply UploadService::decide(const UploadRequest& request) {
         play.comment = request.comment;
         play.replay = request.replay;
         play.inputKey = request.inputKey;
+        play.chart = verdict.chart;
         play.uploadedAt = static_cast<std::int64_t>(std::time(nullptr));
         // A name registered by someone else between the look-up and the transaction shows up as
         // a conflict; then the password is checked against that registration.

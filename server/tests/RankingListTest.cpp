@@ -13,6 +13,9 @@ struct CountingStorage : Storage {
         return {{reads, "v" + std::to_string(version), 1, 1, 0, ""}};
     }
     std::optional<std::string> replay(std::int64_t) override { return std::nullopt; }
+    std::optional<Play> play(std::int64_t) override { return std::nullopt; }
+    std::vector<std::int64_t> playsWithoutChart() override { return {}; }
+    void setChart(std::int64_t, const std::string&) override {}
     std::int64_t reads = 0;
 };
 
