@@ -20,7 +20,7 @@ bool wholeNumber(const char* text, std::int64_t low, std::int64_t high, std::int
         if (*p < '0' || *p > '9' || v > (high - (*p - '0')) / 10) return false;
         v = v * 10 + (*p - '0');
     }
-    if (v < low) return false;
+    if (v < low || v > high) return false;
     out = v;
     return true;
 }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 #include <thread>
+#include <tuple>
 #include "PgCluster.h"
 #include "Storage.h"
 
@@ -140,6 +141,31 @@ TEST_P(StorageSuite, ReopeningKeepsEverything) {
     storage = openStorage(where_);
     EXPECT_EQ(storage->passwordHashOf("abc"), "hash-1");
     EXPECT_EQ(names(106), std::vector<std::string>{"abc:10"});
+}
+
+TEST_P(StorageSuite, APlayComesBackWithItsChartAndAChartIsSetOnlyOnce) {
+    Storage::Play p = play("ann", 40);
+    p.chart = "S 100/40 L 50/10 P 60 20";
+    ASSERT_EQ(storage->store(p), Storage::Outcome::Stored);
+    Storage::Play old = play("ben", 30);
+    old.chart.clear();
+    ASSERT_EQ(storage->store(old), Storage::Outcome::Stored);
+    const std::int64_t annId = storage->ranking(106).at(0).id, benId = storage->ranking(106).at(1).id;
+    const std::optional<Storage::Play> got = storage->play(annId);
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->id, annId);
+    EXPECT_EQ(got->name, "ann");
+    EXPECT_EQ(std::tie(got->mode, got->version, got->score, got->stage, got->lives, got->frames),
+              std::tie(p.mode, p.version, p.score, p.stage, p.lives, p.frames));
+    EXPECT_EQ(got->comment, p.comment);
+    EXPECT_EQ(got->uploadedAt, p.uploadedAt);
+    EXPECT_EQ(got->chart, p.chart);
+    EXPECT_TRUE(got->replay.empty()) << "the bytes are fetched by replay() alone";
+    EXPECT_FALSE(storage->play(benId + 100));
+    // A stored play always has its chart (empty: none), so nothing waits for one.
+    EXPECT_TRUE(storage->playsWithoutChart().empty());
+    storage->setChart(annId, "S 1/1 L P 60");
+    EXPECT_EQ(storage->play(annId)->chart, p.chart) << "a play that has a chart keeps it";
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, StorageSuite, ::testing::Values("sqlite", "postgresql"),

@@ -1,0 +1,293 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include "ChartBackfill.h"
+#include "Moderation.h"
+#include "PgCluster.h"
+#include "PlayChart.h"
+#include "RankingList.h"
+#include "ReplayChecker.h"
+#include "Resimulation.h"
+#include "Storage.h"
+#include "WebChart.h"
+#include "WebSite.h"
+#include "WebText.h"
+
+namespace {
+namespace fs = std::filesystem;
+
+std::size_t count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size()) ++n;
+    return n;
+}
+
+TEST(WebText, PlayersTextIsShownAsSentAndCannotBecomeMarkupOrScript) {
+    struct Case {
+        const char* typed;
+        const char* html;
+        const char* json;
+    };
+    const Case cases[] = {
+        {"<script>alert(1)</script>", "&lt;script&gt;alert(1)&lt;/script&gt;",
+         "\"\\u003cscript\\u003ealert(1)\\u003c/script\\u003e\""},
+        {"\"><img src=x onerror=alert(1)>", "&quot;&gt;&lt;img src=x onerror=alert(1)&gt;",
+         "\"\\\"\\u003e\\u003cimg src=x onerror=alert(1)\\u003e\""},
+        {"a'b&c\\d", "a&#39;b&amp;c\\d", "\"a'b\\u0026c\\\\d\""},
+        {"\xe6\x97\xa5\xe6\x9c\xac", "\xe6\x97\xa5\xe6\x9c\xac", "\"\xe6\x97\xa5\xe6\x9c\xac\""},  // kept as UTF-8
+        // Bytes that are not UTF-8 (a stray continuation, an overlong '<', a surrogate) and a
+        // control character: each one a replacement character, never what a decoder might guess.
+        {"x\x80y\xc0\xbcz\xed\xa0\x80\x01", "x\xef\xbf\xbdy\xef\xbf\xbd\xef\xbf\xbdz\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd",
+         "\"x\xef\xbf\xbdy\xef\xbf\xbd\xef\xbf\xbdz\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\\u0001\""},
+        {"\xe2\x80\xa8", "\xe2\x80\xa8", "\"\\u2028\""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(webtext::html(c.typed), c.html) << c.typed;
+        EXPECT_EQ(webtext::json(c.typed), c.json) << c.typed;
+    }
+    EXPECT_EQ(webtext::percentEncode("a b/<%"), "a%20b%2F%3C%25");
+    EXPECT_EQ(webtext::fileSafe("../x\"y z"), "xyz");
+}
+
+TEST(PlayChartText, RoundTripsAndRefusesWhatTheCheckCouldNotHaveWritten) {
+    const PlayChart chart{{{3600, 40}, {7300, 95}, {7400, 95}}, {{1000, 12}, {5000, 60}}, 120, {0, 7, 40}};
+    EXPECT_EQ(chart.toText(), "S 3600/40 7300/95 7400/95 L 1000/12 5000/60 P 120 0 7 40");
+    EXPECT_EQ(PlayChart::fromText(chart.toText()), chart);
+    EXPECT_TRUE(PlayChart::fromText("S L P 60"));
+    for (const char* bad : {"", "S 10/1 L P 0", "S 10/1 L P", "S 10/-1 L P 60", "S 20/1 10/1 L P 60", "S 1/1 L 5/1 P 60 x",
+                            "S 1x/1 L P 60", "S 1/1 L 9/1 3/1 P 60", "Q 1/1 L P 60", "S 1/1 L P 60 99999999999"})
+        EXPECT_FALSE(PlayChart::fromText(bad)) << bad;
+    std::string many = "S L P 60";
+    for (int i = 0; i <= 512; ++i) many += " 1";
+    EXPECT_FALSE(PlayChart::fromText(many)) << "more samples than a recorder keeps";
+}
+
+TEST(PlayChartRecorder, MarksStageEndsAndLivesLostAndKeepsALongPlayBounded) {
+    PlayChartRecorder r;
+    // Three stages; a life lost in the first, an extend, then two lost in the second.
+    const int kFrames = 200000;
+    for (int f = 1; f <= kFrames; ++f) {
+        const int stage = f <= 50000 ? 1 : f <= 150000 ? 2 : 3;
+        const int lives = f < 20000 ? 3 : f < 60000 ? 2 : f < 70000 ? 3 : f < 90000 ? 2 : 1;
+        r.frame(f, stage, f / 100, lives);
+    }
+    const PlayChart c = r.finish();
+    EXPECT_EQ(c.stageEnds, (std::vector<PlayChart::Point>{{50001, 500}, {150001, 1500}, {kFrames, kFrames / 100}}));
+    EXPECT_EQ(c.livesLost, (std::vector<PlayChart::Point>{{20000, 200}, {70000, 700}, {90000, 900}}))
+        << "the extend at 60000 is no loss";
+    ASSERT_LE(c.samples.size(), PlayChart::kMaxSamples);
+    ASSERT_GE(c.samples.size(), PlayChart::kMaxSamples / 2);
+    for (std::size_t k = 0; k < c.samples.size(); ++k)
+        ASSERT_EQ(c.samples[k], static_cast<std::int32_t>((k + 1) * c.step / 100)) << "sample " << k << " step " << c.step;
+    EXPECT_TRUE(PlayChart::fromText(c.toText()));
+}
+
+TEST(WebChart, DrawsEveryStageBoundaryAndEveryLifeLost) {
+    const PlayChart chart{{{3600, 40}, {7200, 95}, {9000, 120}}, {{1000, 12}, {5000, 60}}, 60, {}};
+    const std::string svg = chartSvg(chart, /*lastStage*/ 2);
+    EXPECT_EQ(svg.rfind("<svg", 0), 0u);
+    EXPECT_EQ(count(svg, "class=\"life-lost\""), 2u);
+    EXPECT_NE(svg.find("data-frame=\"1000\""), std::string::npos);
+    EXPECT_NE(svg.find("data-frame=\"5000\""), std::string::npos);
+    EXPECT_EQ(count(svg, "class=\"stage-boundary\""), 2u) << "between three stages";
+    EXPECT_NE(svg.find(">end</text>"), std::string::npos) << "the time after the last stage is the ending";
+    EXPECT_EQ(svg.find("nan"), std::string::npos);
+    // A play that ended on its first frame draws without dividing by zero.
+    EXPECT_EQ(chartSvg(PlayChart{{{0, 0}}, {}, 60, {}}, 4).find("nan"), std::string::npos);
+    EXPECT_EQ(playTime(3 * 3600 + 59 * 60 + 59), "3:59");
+}
+
+TEST(ResimVerdictLine, CarriesTheChartAndDropsOneTheCheckCouldNotHaveWritten) {
+    ResimVerdict v;
+    v.kind = ResimVerdict::Match;
+    v.score = 12;
+    v.stages = 2;
+    v.lives = 1;
+    v.frames = 4021;
+    v.chart = "S 3000/10 4021/12 L 2000/9 P 60 1 2";
+    const ResimVerdict back = ResimVerdict::fromLine(v.toLine());
+    EXPECT_TRUE(back.matches());
+    EXPECT_EQ(back.chart, v.chart);
+    EXPECT_EQ(back.frames, 4021);
+    // A check without a chart, and one with a spoilt chart: the verdict stands, the chart is none.
+    EXPECT_TRUE(ResimVerdict::fromLine("match 12 2 1 4021\n").matches());
+    const ResimVerdict spoilt = ResimVerdict::fromLine("match 12 2 1 4021 S <script> L P 60\n");
+    EXPECT_TRUE(spoilt.matches());
+    EXPECT_EQ(spoilt.chart, "");
+}
+
+// The site over a real SQLite file and the lists' cache.
+class Site : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("TZ", "UTC", 1);
+        tzset();
+        char tmpl[] = "/tmp/nimbulon-web-XXXXXX";
+        dir_ = mkdtemp(tmpl);
+        storage_ = openStorage(dir_ + "/ranking.sqlite");
+        lists_ = std::make_unique<RankingCache>(*storage_, std::chrono::hours(1));
+        site_ = std::make_unique<WebSite>(*storage_, *lists_);
+    }
+    void TearDown() override {
+        site_.reset();
+        lists_.reset();
+        storage_.reset();
+        fs::remove_all(dir_);
+    }
+    void store(const std::string& name, std::int32_t score, std::int32_t mode = 4, const std::string& comment = "hi",
+               const std::string& chart = "") {
+        Storage::Play p = testpg::samplePlay(name, score, mode);
+        p.comment = comment;
+        p.chart = chart;
+        p.stage = mode == 4 ? 5 : 3;  // past the first lap's last stage: "ALL"
+        ASSERT_EQ(storage_->store(p), Storage::Outcome::Stored);
+        lists_->invalidate(p.version);
+    }
+    WebReply get(const std::string& path, std::map<std::string, std::string> query = {}) {
+        return site_->get(path, [query](const char* key) -> const char* {
+            const auto it = query.find(key);
+            return it == query.end() ? nullptr : it->second.c_str();
+        });
+    }
+
+    std::string dir_;
+    std::unique_ptr<Storage> storage_;
+    std::unique_ptr<RankingCache> lists_;
+    std::unique_ptr<WebSite> site_;
+};
+
+TEST_F(Site, TheFrontPageShowsEachModesTopEntriesEscapedAndIsKeptUntilAListChanges) {
+    store("a<b>", 30, 4, "<script>alert(1)</script>");
+    store("bob", 30, 4, "\"><img src=x onerror=alert(1)>");
+    store("carl", 10, 5, "second lap");
+    const WebReply front = get("/");
+    ASSERT_EQ(front.status, 200u);
+    const std::string& html = *front.body;
+    EXPECT_EQ(html.find("<script"), std::string::npos);
+    EXPECT_EQ(html.find("<img"), std::string::npos);
+    EXPECT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
+    EXPECT_NE(html.find(">a&lt;b&gt;</a>"), std::string::npos);
+    EXPECT_NE(html.find("href=\"/player/a%3Cb%3E\""), std::string::npos);
+    // Equal scores share rank 1; the first lap's stage 5 is past its last stage.
+    EXPECT_EQ(count(html, "<td class=\"rank\">1</td>"), 3u);
+    EXPECT_EQ(count(html, "<td class=\"num\">ALL</td>"), 2u);
+    EXPECT_EQ(count(html, "<td class=\"num\">3</td>"), 1u);
+    EXPECT_EQ(count(html, "<section class=\"mode\""), 4u);
+
+    EXPECT_EQ(get("/").body, front.body) << "made once while the lists stand";
+    store("dan", 50);
+    const WebReply after = get("/");
+    EXPECT_NE(after.etag, front.etag);
+    EXPECT_NE(after.body->find(">dan</a>"), std::string::npos);
+}
+
+TEST_F(Site, AModesWholeListComesInPagesAndWrongAddressesAreRefused) {
+    for (int i = 0; i < 60; ++i) store("p" + std::to_string(i), 100 - i);
+    const WebReply first = get("/mode/4");
+    ASSERT_EQ(first.status, 200u);
+    EXPECT_EQ(count(*first.body, "<tr data-id="), 50u);
+    EXPECT_NE(first.body->find("href=\"/mode/4?page=2\""), std::string::npos);
+    const WebReply second = get("/mode/4", {{"page", "2"}});
+    ASSERT_EQ(second.status, 200u);
+    EXPECT_EQ(count(*second.body, "<tr data-id="), 10u);
+    EXPECT_NE(second.body->find("<td class=\"rank\">51</td>"), std::string::npos);
+    EXPECT_EQ(get("/mode/5").status, 200u) << "an empty list is a page too";
+    for (const auto& [path, page] : std::vector<std::pair<std::string, std::string>>{
+             {"/mode/1", ""}, {"/mode/6", ""}, {"/mode/4x", ""}, {"/mode/", ""}, {"/mode/04/", ""},
+             {"/mode/4", "3"}, {"/mode/4", "0"}, {"/mode/4", "-1"}, {"/mode/4", "1e1"}, {"/nowhere", ""}}) {
+        const WebReply r = page.empty() ? get(path) : get(path, {{"page", page}});
+        EXPECT_EQ(r.status, 404u) << path << "?page=" << page;
+        EXPECT_EQ(r.type, std::string("text/html; charset=utf-8"));
+    }
+}
+
+TEST_F(Site, APlayAndAPlayerArePagesOnlyWhileTheListShowsThem) {
+    store("eve", 40, 4, "mine", "S 3600/20 5000/40 L 1000/5 4000/30 P 60 1 2");
+    store("eve", 20, 5, "lap two");
+    store("zed", 10);
+    const std::int64_t id = storage_->ranking(106).at(0).id;
+    const WebReply play = get("/play/" + std::to_string(id));
+    ASSERT_EQ(play.status, 200u);
+    EXPECT_EQ(count(*play.body, "class=\"life-lost\""), 2u);
+    EXPECT_NE(play.body->find("href=\"/replay?id=" + std::to_string(id) + "\""), std::string::npos);
+    EXPECT_NE(play.body->find("href=\"/watch/" + std::to_string(id) + "\""), std::string::npos);
+    const WebReply api = get("/api/play/" + std::to_string(id));
+    ASSERT_EQ(api.status, 200u);
+    EXPECT_EQ(api.type, std::string("application/json; charset=utf-8"));
+    EXPECT_NE(api.body->find("\"lives_lost\":[{\"frame\":1000,\"items\":5},{\"frame\":4000,\"items\":30}]"),
+              std::string::npos);
+    const WebReply player = get("/player/eve");
+    ASSERT_EQ(player.status, 200u);
+    EXPECT_EQ(count(*player.body, "<tr data-id="), 2u) << "one entry per mode";
+    // A banned name's plays leave the lists, and their pages go with them.
+    openModeration(dir_ + "/ranking.sqlite")->setBanned("eve", true, "test");
+    lists_->invalidate(106);
+    lists_->invalidate(107);
+    EXPECT_EQ(get("/play/" + std::to_string(id)).status, 404u);
+    EXPECT_EQ(get("/api/play/" + std::to_string(id)).status, 404u);
+    EXPECT_EQ(get("/player/eve").status, 404u);
+    for (const char* path : {"/play/99", "/play/x", "/play/-1", "/play/1/2", "/play/99999999999999999999", "/player/nobody"})
+        EXPECT_EQ(get(path).status, 404u) << path;
+}
+
+TEST_F(Site, TheJsonInterfaceGivesTheListsFieldsAndErrorsAsJson) {
+    store("amy", 70, 4, "a \"quote\"");
+    const WebReply list = get("/api/ranking", {{"version", "106"}});
+    ASSERT_EQ(list.status, 200u);
+    const std::int64_t id = storage_->ranking(106).at(0).id;
+    EXPECT_EQ(*list.body, "{\"version\":106,\"mode\":4,\"title\":\"1st lap\",\"entries\":[\n{\"rank\":1,\"username\":\"amy\","
+                          "\"score\":70,\"stage\":5,\"stage_text\":\"ALL\",\"regist_date\":\"2023/11/14 22:14\","
+                          "\"uploaded_at\":1700000070,\"id\":" + std::to_string(id) +
+                          ",\"comment\":\"a \\\"quote\\\"\"}]}\n");
+    for (const auto& [path, version, status] : std::vector<std::tuple<std::string, std::string, unsigned>>{
+             {"/api/ranking", "", 400}, {"/api/ranking", "103", 400}, {"/api/ranking", "106x", 400},
+             {"/api/play/12345", "", 404}, {"/api/plays", "", 404}}) {
+        const WebReply r = version.empty() ? get(path) : get(path, {{"version", version}});
+        EXPECT_EQ(r.status, status) << path << " " << version;
+        EXPECT_EQ(r.type, std::string("application/json; charset=utf-8"));
+        EXPECT_EQ(r.body->rfind("{\"status\":" + std::to_string(status) + ",\"error\":\"", 0), 0u) << *r.body;
+    }
+}
+
+TEST(WebEtag, MatchesTheTagInAListOrAStar) {
+    const std::string tag = etagOf("page");
+    EXPECT_EQ(tag.size(), 18u);
+    EXPECT_NE(tag, etagOf("page "));
+    EXPECT_TRUE(etagMatches(tag.c_str(), tag));
+    EXPECT_TRUE(etagMatches(("\"x\", W/" + tag).c_str(), tag));
+    EXPECT_TRUE(etagMatches(" * ", tag));
+    EXPECT_FALSE(etagMatches(nullptr, tag));
+    EXPECT_FALSE(etagMatches("\"0000000000000000\"", tag));
+}
+
+// Plays stored before charts existed get theirs once, from a real check process.
+TEST(ChartBackfill, PlaysStoredBeforeChartsAreReSimulatedOnce) {
+    char tmpl[] = "/tmp/nimbulon-charts-XXXXXX";
+    const std::string dir = mkdtemp(tmpl);
+    const std::string path = dir + "/ranking.sqlite";
+    fs::copy_file(NIMBULON_SOURCE_DIR "/server/tests/data/ranking-before-versions.sqlite", path);
+    {
+        std::unique_ptr<Storage> storage = openStorage(path);
+        const std::vector<std::int64_t> waiting = storage->playsWithoutChart();
+        ASSERT_FALSE(waiting.empty());
+        const ReplayChecker checker(NIMBULON_SERVER_PROGRAM, {60 * 60 * 60, 20, 512});
+        std::atomic<bool> stop{false};
+        int without = 0;
+        EXPECT_EQ(ChartBackfill::run(*storage, checker, stop, &without), static_cast<int>(waiting.size()));
+        EXPECT_EQ(without, 0);
+        EXPECT_TRUE(storage->playsWithoutChart().empty());
+        for (const std::int64_t id : waiting) {
+            const Storage::Play p = *storage->play(id);
+            const std::optional<PlayChart> chart = PlayChart::fromText(p.chart);
+            ASSERT_TRUE(chart) << p.chart;
+            ASSERT_EQ(chart->stageEnds.size(), static_cast<std::size_t>(p.stage));
+            EXPECT_EQ(chart->stageEnds.back(), (PlayChart::Point{p.frames, p.score})) << "the chart ends where the play does";
+        }
+        EXPECT_EQ(ChartBackfill::run(*storage, checker, stop), 0) << "once";
+    }
+    fs::remove_all(dir);
+}
+}  // namespace
