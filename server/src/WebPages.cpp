@@ -214,6 +214,9 @@ table.ranking td{border:0;padding:.05em .2em}
 table.ranking td.date{grid-column:2/5;font-size:.85em}
 table.ranking td.comment{grid-column:2/5}
 table.ranking td.empty{grid-column:1/5}
+.tick,.stage-label{font-size:24px}
+.items{stroke-width:4}
+.life-lost circle{r:10}
 }
 )";
     return css;

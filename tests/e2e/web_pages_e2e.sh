@@ -1,0 +1,169 @@
+#!/usr/bin/env bash
+# The ranking's web pages in a real browser: honest plays uploaded to our server on loopback under
+# hostile names and comments, then every page opened in Debian's headless Chromium at a phone's
+# and a desktop's width (over the DevTools protocol, tests/e2e/cdp_page.py): screenshots taken,
+# the hostile text shown as text with no script run and nothing in the console, the front page's
+# lists equal to the game's lists entry for entry, the chart of a play that lost two lives showing
+# both marks. Also the headers (policy, ETag, 304, the replay's file name) and the JSON.
+# Usage: web_pages_e2e.sh [BUILD_DIR] — set SHOTS=DIR to keep the screenshots.
+set -u
+REPO=$(cd "$(dirname "$0")/../.." && pwd)
+. "$REPO/tests/e2e/lib.sh" "$@"
+. "$REPO/tests/e2e/server_start.sh"
+SERVER="$BUILD/server/nimbulon-server"
+T=$(mktemp -d /tmp/nimbulon-web-pages-XXXXXX)
+SHOTS=${SHOTS:-$T/shots}
+mkdir -p "$SHOTS"
+cleanup() {
+  [ -n "${SERVER_PID:-}" ] && kill "$SERVER_PID" 2>/dev/null && wait "$SERVER_PID" 2>/dev/null
+  rm -rf "$T"
+  e2e_finish
+}
+trap cleanup EXIT
+
+if ! command -v chromium >/dev/null; then
+  expect "chromium is installed (scripts/install-deps.sh)" false
+  exit 1
+fi
+
+# Honest plays: mode4_quit1500 loses two lives, mode4_lost all three; a few short ones of mode 4
+# so that its list is longer than the front page shows (the pages of a long list are the unit
+# tests' business).
+"$BUILD/server/nimbulon-record-plays" "$T/plays" 8 >"$T/plays.txt" || { expect "plays recorded" false; exit 1; }
+start_nimbulon_server "$SERVER" "$T/ranking.sqlite" "$T/server.log" --checkers 2
+expect "the server starts" test -n "$URL"
+
+upload() {  # upload NAME COMMENT FILE: the reply's first byte (text sent as typed, never read as a file)
+  curl -s --max-time 120 --form-string "name=$1" --form-string pass=0123456789abcdef0123456789abcdef \
+    --form-string "message=$2" -F "replay_file=@$3;filename=replay_file" "$URL/upload" | head -c 1
+}
+SCRIPT_COMMENT='<script>document.title="pwned"</script>'
+IMG_COMMENT='"><img src=x onerror="document.body.dataset.pwned=1">'
+expect "a play that lost two lives is ranked under a hostile name" \
+  test "$(upload '<i>two' "$SCRIPT_COMMENT" "$T/plays/mode4_quit1500.rep")" = 0
+expect "a play that lost every life is ranked" test "$(upload "'lost" "$IMG_COMMENT" "$T/plays/mode4_lost.rep")" = 0
+expect "plays of the other three modes are ranked" test "$(upload 'lap&2' '日本語 & <b>bold</b>' "$T/plays/mode5_quit700.rep")$(upload old1 'old first lap' "$T/plays/mode2_quit600.rep")$(upload old2 '' "$T/plays/mode3_quit400.rep")" = 000
+seq 1 8 | xargs -P 4 -I{} sh -c "curl -s --max-time 120 -F name=m{} -F pass=0123456789abcdef0123456789abcdef \
+  -F message=many -F 'replay_file=@$T/plays/many/{}.rep;filename=replay_file' '$URL/upload' | head -c 1" >"$T/many.txt"
+expect "8 more plays of mode 4 are ranked" test "$(tr -d '\n' <"$T/many.txt")" = 00000000
+
+id_of() {  # id_of VERSION NAME
+  curl -s "$URL/api/ranking?version=$1" | python3 -c '
+import json, sys
+print(next(e["id"] for e in json.load(sys.stdin)["entries"] if e["username"] == sys.argv[1]))' "$2"
+}
+TWO=$(id_of 106 '<i>two')
+LOST=$(id_of 106 "'lost")
+
+# Headers: the policy, no sniffing, no referrer, an ETag that answers 304 until the list changes.
+curl -s -D "$T/h" -o /dev/null "$URL/"
+tr -d '\r' <"$T/h" >"$T/headers"
+expect "the front page carries a policy without scripts" grep -q "^Content-Security-Policy: default-src 'none'; style-src 'self';" "$T/headers"
+expect "nosniff and no referrer" sh -c "grep -qx 'X-Content-Type-Options: nosniff' '$T/headers' && grep -qx 'Referrer-Policy: no-referrer' '$T/headers'"
+ETAG=$(sed -n 's/^ETag: //p' "$T/headers")
+expect "the front page answers 304 to its own ETag" \
+  test "$(curl -s -o /dev/null -w '%{http_code}' -H "If-None-Match: $ETAG" "$URL/")" = 304
+upload newbie 'one more' "$T/plays/mode4_quit300.rep" >/dev/null
+expect "a new play changes the front page's ETag" \
+  test "$(curl -s -o /dev/null -w '%{http_code}' -H "If-None-Match: $ETAG" "$URL/")" = 200
+curl -s -D "$T/h2" -o "$T/download.rep" "$URL/replay?id=$TWO"
+expect "the replay downloads under a file name of its own, byte for byte" \
+  sh -c "tr -d '\r' <'$T/h2' | grep -qx 'Content-Disposition: attachment; filename=\"nimbulon-$TWO.rep\"' && cmp -s '$T/download.rep' '$T/plays/mode4_quit1500.rep'"
+expect "an unknown play is 404 as JSON" \
+  sh -c "test \"\$(curl -s -o '$T/404.json' -w '%{http_code}' '$URL/api/play/999999')\" = 404 && python3 -c 'import json,sys; sys.exit(json.load(open(sys.argv[1]))[\"status\"] != 404)' '$T/404.json'"
+
+# page PATH WIDTH NAME [EXPR...]: the page in the browser; its report in $T/NAME.json.
+page() {
+  local path=$1 width=$2 name=$3; shift 3
+  local evals=(--eval 'document.documentElement.scrollWidth' --eval 'document.title'
+               --eval 'document.querySelectorAll("script, img, iframe, [onerror], [onload]").length'
+               --eval 'document.body.dataset.pwned || ""')
+  for e in "$@"; do evals+=(--eval "$e"); done
+  timeout 120 python3 "$REPO/tests/e2e/cdp_page.py" "$URL$path" --width "$width" --screenshot "$SHOTS/$name-$width.png" \
+    "${evals[@]}" >"$T/$name-$width.json" 2>"$T/$name-$width.err"
+}
+# The checks every page passes: loaded, no wider than the viewport, no script or injected element,
+# nothing in the console, a screenshot of the requested width.
+page_sound() {  # page_sound NAME WIDTH
+  python3 - "$T/$1-$2.json" "$2" "$SHOTS/$1-$2.png" <<'PY'
+import json, struct, sys
+r = json.load(open(sys.argv[1]))
+width, title, injected, pwned = r["evals"][:4]
+png = open(sys.argv[3], "rb").read()
+shot_w, shot_h = struct.unpack(">II", png[16:24])
+problems = []
+if r["status"] != 200: problems.append("status %s" % r["status"])
+if width > int(sys.argv[2]): problems.append("%d pixels wide in a %s viewport" % (width, sys.argv[2]))
+if "pwned" in title or injected or pwned: problems.append("a script or element of a player's text: %r %r %r" % (title, injected, pwned))
+if r["console"]: problems.append("console: %s" % r["console"])
+if shot_w != int(sys.argv[2]) or shot_h < 200: problems.append("screenshot %dx%d" % (shot_w, shot_h))
+print("   %s" % ("; ".join(problems) if problems else "%dx%d, %r" % (shot_w, shot_h, title)))
+sys.exit(1 if problems else 0)
+PY
+}
+
+ROWS='JSON.stringify([...document.querySelectorAll("section.mode")].map(s => [s.id, [...s.querySelectorAll("tbody tr[data-id]")].map(tr => [...tr.cells].map(td => td.textContent))]))'
+for width in 375 1280; do
+  page / $width front "$ROWS"
+  expect "/ at $width: readable, no script ran, nothing in the console" page_sound front $width
+  page /mode/4 $width mode4 'document.querySelectorAll("tbody tr[data-id]").length'
+  expect "/mode/4 at $width: readable, nothing injected" page_sound mode4 $width
+  page "/play/$TWO" $width play \
+    'JSON.stringify([...document.querySelectorAll(".life-lost")].map(g => [g.dataset.frame, g.getBoundingClientRect().width > 0]))' \
+    'document.querySelector("p.comment").textContent'
+  expect "/play/$TWO at $width: readable, nothing injected" page_sound play $width
+  page "/player/%3Ci%3Etwo" $width player 'document.querySelector("h1").textContent' 'document.querySelector("td.comment").textContent'
+  expect "/player/<i>two at $width: readable, nothing injected" page_sound player $width
+  page "/play/$LOST" $width lost 'document.querySelector("p.comment").textContent'
+  expect "/play/$LOST at $width: readable, nothing injected" page_sound lost $width
+done
+
+expect "/mode/4 lists all 11 entries of the mode, where / shows its top 10" \
+  python3 -c 'import json,sys; sys.exit(json.load(open(sys.argv[1]))["evals"][4] != 11)' "$T/mode4-375.json"
+expect "the hostile comments are shown as text, as sent" python3 - "$T" "$SCRIPT_COMMENT" "$IMG_COMMENT" <<'PY'
+import json, sys
+t = sys.argv[1]
+shown = {json.load(open(t + "/play-1280.json"))["evals"][5], json.load(open(t + "/lost-1280.json"))["evals"][4],
+         json.load(open(t + "/player-375.json"))["evals"][5]}
+name = json.load(open(t + "/player-375.json"))["evals"][4]
+print("   %r, name %r" % (sorted(shown), name))
+sys.exit(0 if shown == {sys.argv[2], sys.argv[3]} and name == "<i>two" else 1)
+PY
+
+expect "the lists on / are the game's lists (GET /ranking), entry for entry" python3 - "$T/front-1280.json" "$URL" <<'PY'
+import json, sys, urllib.request
+sections = dict(json.loads(json.load(open(sys.argv[1]))["evals"][4]))
+modes = {"mode-4": (106, 4), "mode-5": (107, 5), "mode-2": (104, 4), "mode-3": (105, 5)}
+compared = 0
+for section, (version, last) in modes.items():
+    text = urllib.request.urlopen("%s/ranking?version=%d" % (sys.argv[2], version)).read().decode()
+    # As the game reads it: a key line and its value line (which may be empty) until an empty
+    # line ends the record.
+    records, record, lines = [], {}, iter(text.split("\n"))
+    for line in lines:
+        if line:
+            record[line] = next(lines)
+        else:
+            records.append(record)
+            record = {}
+    records = [r for r in records if r]
+    expected = [[r["rank"], r["username"], r["score"], "ALL" if int(r["stage"]) > last else r["stage"],
+                 r["regist_date"], r["comment"]] for r in records[:10]]
+    if sections[section] != expected or not expected:
+        print("   %s differs:\n   page %s\n   list %s" % (section, sections[section], expected)); sys.exit(1)
+    compared += len(expected)
+print("   %d entries compared" % compared)
+sys.exit(0 if compared == 10 + 1 + 1 + 1 else 1)
+PY
+
+expect "the chart of the play that lost two lives shows both marks, where the JSON says" \
+  python3 - "$T/play-375.json" "$T/play-1280.json" "$URL/api/play/$TWO" <<'PY'
+import json, sys, urllib.request
+api = json.load(urllib.request.urlopen(sys.argv[3]))
+frames = [str(p["frame"]) for p in api["chart"]["lives_lost"]]
+for report in sys.argv[1:3]:
+    marks = json.loads(json.load(open(report))["evals"][4])
+    print("   marks %s, lives lost at %s" % (marks, frames))
+    if len(marks) != 2 or [m[0] for m in marks] != frames or not all(m[1] for m in marks): sys.exit(1)
+sys.exit(0 if api["lives"] == 1 else 1)
+PY
