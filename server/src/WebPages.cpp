@@ -23,7 +23,7 @@ std::string playerLink(const std::string& name) {
 
 // One list as a table; first: the rank of the first row shown is entries[first].
 std::string table(const RankedMode& mode, const RankedList& list, std::size_t first, std::size_t count) {
-    std::string s = "<table class=\"ranking\"><thead><tr><th class=\"rank\">Rank</th><th>Name</th>"
+    std::string s = "<table class=\"ranking\"><thead><tr><th class=\"rank\">Rank</th><th class=\"name\">Name</th>"
                     "<th class=\"num\">Score</th><th class=\"num\">Stage</th><th class=\"date\">Date</th>"
                     "<th class=\"comment\">Comment</th></tr></thead><tbody>";
     for (std::size_t i = first; i < list.entries.size() && i < first + count; ++i) {
@@ -146,7 +146,7 @@ std::string playerPage(const std::string& name, const std::vector<PlayerEntry>& 
     std::string s = "<h1>" + html(name) + "</h1>";
     if (entries.empty()) s += "<p class=\"empty\">No ranked plays.</p>";
     else {
-        s += "<table class=\"ranking player\"><thead><tr><th>Mode</th><th class=\"rank\">Rank</th><th class=\"num\">Score</th>"
+        s += "<table class=\"ranking player\"><thead><tr><th class=\"mode\">Mode</th><th class=\"rank\">Rank</th><th class=\"num\">Score</th>"
              "<th class=\"num\">Stage</th><th class=\"date\">Date</th><th class=\"comment\">Comment</th></tr></thead><tbody>";
         for (const PlayerEntry& p : entries)
             s += "<tr data-id=\"" + std::to_string(p.entry->id) + "\"><td><a href=\"/mode/" + std::to_string(p.mode->mode) +
@@ -203,6 +203,10 @@ svg.chart{width:100%;height:auto;background:#11152a}
 .life-lost line{stroke:#ff5060;stroke-width:1.5;stroke-dasharray:2 2}
 .life-lost circle{fill:#ff5060;stroke:#fff;stroke-width:1.5}
 .empty{color:#a0a4c0}
+@media (min-width:641px){
+table.ranking{table-layout:fixed}
+th.rank{width:4rem}th.name{width:8rem}th.num{width:5rem}th.date{width:10.5rem}th.mode{width:9rem}
+}
 table.stages{max-width:36em}
 @media (max-width:640px){
 body{font-size:15px}

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Load benchmark of the ranking server (figures printed; nothing is asserted):
 #   - list requests per second and latency percentiles, with wrk on keep-alive connections, for a
-#     list of PLAYERS entries;
+#     list of PLAYERS entries, and the same for the front page (/, made from the same cached lists;
+#     also revalidated by its ETag), the JSON list, a play's page and a replay;
 #   - uploads per second with re-simulation and password hashing, UPLOADS players at once.
 # Usage: tools/bench/server_bench.sh [BUILD_DIR] [--postgres] [--players N] [--uploads N] [--seconds S]
 # The server logs every request to a file meanwhile, as it would in service.
@@ -79,13 +80,23 @@ fi
 entries=$(curl -s "$URL/ranking?version=106" | grep -c '^rank$')
 bytes=$(curl -s "$URL/ranking?version=106" | wc -c)
 echo "list:     $entries entries, $bytes bytes"
-wrk -t2 -c64 -d"${SECONDS_}s" --latency "$URL/ranking?version=106" >"$T/wrk.txt" 2>&1
-awk '/Requests\/sec/ { printf "list:     %s requests/s (wrk, 2 threads, 64 connections, '"$SECONDS_"' s)\n", $2 }
-     /^ +50%/ { p50 = $2 } /^ +99%/ { p99 = $2 }
-     /Non-2xx|Socket errors/ { print "list:     " $0 }
-     END { printf "latency:  p50 %s  p99 %s\n", p50, p99 }' "$T/wrk.txt"
-wrk -t2 -c64 -d"${SECONDS_}s" --latency "$URL/replay?id=1" >"$T/wrk2.txt" 2>&1
-awk '/Requests\/sec/ { rps = $2 } /^ +50%/ { p50 = $2 } /^ +99%/ { p99 = $2 }
-     END { printf "replay:   %s requests/s, p50 %s  p99 %s (%s bytes each, read from the database)\n", rps, p50, p99, size }' \
-  size="$(stat -c %s "$PLAY")" "$T/wrk2.txt"
+# rate LABEL PATH [HEADER]: requests per second and latency of one address under the same load.
+rate() {
+  local label=$1 path=$2; shift 2
+  local bytes
+  bytes=$(curl -s "$@" "$URL$path" | wc -c)
+  wrk -t2 -c64 -d"${SECONDS_}s" --latency "$@" "$URL$path" >"$T/wrk.txt" 2>&1
+  awk -v label="$label" -v bytes="$bytes" '/Requests\/sec/ { rps = $2 } /^ +50%/ { p50 = $2 } /^ +99%/ { p99 = $2 }
+       /Non-2xx|Socket errors/ { print label ": " $0 }
+       END { printf "%-9s %s requests/s, p50 %s  p99 %s (%s bytes each)\n", label ":", rps, p50, p99, bytes }' "$T/wrk.txt"
+}
+echo "(wrk, 2 threads, 64 connections, $SECONDS_ s each)"
+rate list "/ranking?version=106"
+# The front page is made from the same cached lists as the game's list, and kept until they change.
+rate "page /" "/"
+etag=$(curl -s -D - -o /dev/null "$URL/" | tr -d '\r' | sed -n 's/^ETag: //p')
+rate "page 304" "/" -H "If-None-Match: $etag"
+rate "json" "/api/ranking?version=106"
+rate "play" "/play/1"
+rate replay "/replay?id=1"
 echo "log:      $(wc -l <"$T/server.log") lines written meanwhile"
