@@ -9,7 +9,7 @@ loaded), "console" (every console message, exception and browser log entry the p
 reports among them) and "status" (the main document's HTTP status). The page is laid out at
 width W (a phone's viewport below 500 pixels); the screenshot covers the whole page.
 """
-import argparse, base64, json, os, select, shutil, subprocess, sys, tempfile, time
+import argparse, base64, json, os, select, shutil, signal, subprocess, sys, tempfile, time
 
 
 class Browser:
@@ -96,6 +96,8 @@ class Browser:
 
 
 def main():
+    # A timeout's SIGTERM still closes the browser (the finally below).
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     ap = argparse.ArgumentParser()
     ap.add_argument("url")
     ap.add_argument("--width", type=int, default=1280)
