@@ -1,4 +1,5 @@
 #include "app/Config.h"
+#include "app/Paths.h"
 #include <cctype>
 #include <fstream>
 #include <unistd.h>
@@ -31,6 +32,7 @@ std::int32_t profileInteger(const std::string& value) {
 }  // namespace
 
 std::string configFilePath() {
+    if (!gamePaths().iniFile.empty()) return gamePaths().iniFile;
     char buf[4096];
     const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
     if (n <= 0) return "nimbulon.ini";

@@ -4,8 +4,10 @@
 #include <utility>
 #include <vector>
 
-// The initialisation file beside the executable: "<program>.ini" (the program's own path with
-// ".ini" appended, since Linux executables carry no ".exe" to replace). Read, never written.
+// The initialisation file: in the working tree the one beside the executable, "<program>.ini"
+// (the program's own path with ".ini" appended, since Linux executables carry no ".exe" to
+// replace); installed or portable, nimbulon.ini in the configuration folder (app/Paths.h). Read,
+// never written.
 std::string configFilePath();
 
 // Profile-integer lookup in the configuration file: the default when the file, section or key is

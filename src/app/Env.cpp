@@ -2,6 +2,7 @@
 #include <chrono>
 #include <cstdio>
 #include "app/Log.h"
+#include "app/Paths.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -25,7 +26,7 @@ Env::Env(Platform& platform, Log* log, const EnvOptions& options)
       music_(makeMusic(options, log, platform.audioDevice().isOpen() ? &mixer : nullptr)),
       bgm(*music_),
       timer(log, options.clock),
-      save(SystemSave::kDefaultPath, log) {
+      save(gamePaths().saveFile("system.sav"), log) {
     timer.setNoSleep(options.noSleep);
     // The player's settings from the configuration file.
     input.bindKeys(options.keys);

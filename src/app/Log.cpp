@@ -1,6 +1,7 @@
 #include "app/Log.h"
 #include <cstdio>
 #include "app/Clock.h"
+#include "app/Paths.h"
 
 namespace {
 std::function<std::uint32_t()>& clockSource() {
@@ -13,7 +14,7 @@ void Log::setClock(std::function<std::uint32_t()> clock) {
     clockSource() = clock ? std::move(clock) : std::function<std::uint32_t()>(clockMs);
 }
 
-Log::Log() : Log("./data/log.txt") {}
+Log::Log() : Log(gamePaths().saveFile("log.txt")) {}
 
 Log::Log(const std::string& path) {
     if (!path.empty()) out_.open(path, std::ios::out | std::ios::trunc);

@@ -1,23 +1,69 @@
-// Nimbulon: the entry point. Builds the platform and the log, reads the player's settings from
-// the configuration file and runs the shell until Escape, the close box or "exit".
+// Nimbulon: the entry point. Reads the command line, finds where the game's data and the
+// player's files live, builds the platform and the log, reads the player's settings from the
+// configuration file and runs the shell until Escape, the close box or "exit".
+#include <unistd.h>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include "app/CommandLine.h"
 #include "app/Config.h"
 #include "app/Env.h"
 #include "app/HeapRelease.h"
 #include "app/Log.h"
+#include "app/Paths.h"
 #include "app/Shell.h"
+#include "app/Translation.h"
 #include "music/BGM.h"
 #include "music/GameSoundFont.h"
 #include "online/RankingConnecter.h"
 #include "platform/Platform.h"
 
-int main() {
+namespace {
+// The installed data holds at least the title song.
+bool holdsGameData(const std::string& dir) { return access((dir + "title.mid").c_str(), R_OK) == 0; }
+
+std::string iniValue(const std::string& section, const std::string& key) {
+    for (const auto& [name, value] : readProfileSection(configFilePath(), section))
+        if (name == key) return value;
+    return "";
+}
+
+// The player's language, from the ini or the locale; the catalogue lies with the installed data,
+// in the portable folder, or beside the program in the working tree.
+void chooseTexts(const GamePaths& paths, const std::string& programPath) {
+    const Language language = chooseLanguage(iniValue("CONFIG", "LANGUAGE"), std::getenv);
+    const std::string localeDir =
+        paths.localeDir.empty() ? programPath.substr(0, programPath.rfind('/') + 1) + "locale/" : paths.localeDir;
+    Catalogue catalogue;
+    if (language != Language::Original && !catalogue.load(catalogueFileOf(language, localeDir)))
+        std::fprintf(stderr, "nimbulon: no catalogue in %s; the texts stay as written\n", localeDir.c_str());
+    setCatalogue(std::move(catalogue));
+}
+}  // namespace
+
+int main(int argc, char** argv) {
     keepBigBlocksApart();
+    const CommandLine command = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc), NIMBULON_VERSION);
+    if (command.exitNow) {
+        std::fputs(command.out.c_str(), stdout);
+        std::fputs(command.error.c_str(), stderr);
+        return command.exitStatus;
+    }
+    const std::string program = currentProgramPath();
+    const GamePaths paths = resolveGamePaths(program, command.dataDir, std::getenv, holdsGameData);
+    std::string failed;
+    if ((paths.installed || !command.dataDir.empty()) && !createUserFolders(paths, &failed)) {
+        std::fprintf(stderr, "nimbulon: cannot create the folder %s\n", failed.c_str());
+        return 1;
+    }
+    setGamePaths(paths);
+    chooseTexts(paths, program);
+
     std::unique_ptr<Platform> platform = makeSdlPlatform();
     Log log;
     EnvOptions options;
-    options.fullScreen = ReadConfigInt("CONFIG", "FULL_SCREEN", 0) != 0;
+    options.fullScreen = command.fullScreen.value_or(ReadConfigInt("CONFIG", "FULL_SCREEN", 0) != 0);
     options.musicVolume = ReadConfigInt("CONFIG", "MUSIC_VOLUME", 100);
     options.effectVolume = ReadConfigInt("CONFIG", "SE_VOLUME", 100);
     options.keys = readProfileSection(configFilePath(), "KEYS");

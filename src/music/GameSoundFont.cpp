@@ -1,6 +1,7 @@
 #include "music/GameSoundFont.h"
 #include <unistd.h>
 #include <cstdlib>
+#include "app/Paths.h"
 #include "music/Output.h"
 
 namespace midiplayer {
@@ -19,6 +20,9 @@ std::string programFolder() {
 
 std::string gameSoundFont() {
     if (const char* chosen = std::getenv("NIMBULON_SOUNDFONT"); chosen != nullptr && *chosen != '\0') return chosen;
+    // Installed, it lies with the game's data; in the working tree, beside the program.
+    const std::string installed = gamePaths().dataFile(kGameSoundFontName);
+    if (gamePaths().dataDir != GamePaths().dataDir && looksLikeSoundFont(installed)) return installed;
     const std::string folder = programFolder();
     if (!folder.empty() && looksLikeSoundFont(folder + kGameSoundFontName)) return folder + kGameSoundFontName;
     return Output::kDefaultSoundFont;

@@ -2,6 +2,8 @@
 #include <ostream>
 #include "app/Env.h"
 #include "app/Log.h"
+#include "app/Paths.h"
+#include "app/Translation.h"
 #include "online/CurlHttpClient.h"
 #include "online/RankingProtocol.h"
 #include "platform/Platform.h"
@@ -10,30 +12,30 @@
 namespace {
 constexpr const char* kSource = "RankingConnecter";
 
-constexpr const char* kConnectFailed = "接続は失敗しました";
-constexpr const char* kCaptionUpdate = "ランキング更新";
-constexpr const char* kCaptionSend = "スコア送信";
-constexpr const char* kCaptionReplay = "リプレイ取得";
-constexpr const char* kUpdateFailed = "更新は失敗しました。\nランキングシステムが停止している可能性があります。";
-constexpr const char* kUpdateReadFailed = "更新は失敗しました。";
-constexpr const char* kReplaySendFailed = "取得は失敗しました。\nランキングシステムが停止している可能性があります。";
-constexpr const char* kReplayReadFailed = "取得は失敗しました。";
+constexpr const char* kConnectFailed = N_("接続は失敗しました");
+constexpr const char* kCaptionUpdate = N_("ランキング更新");
+constexpr const char* kCaptionSend = N_("スコア送信");
+constexpr const char* kCaptionReplay = N_("リプレイ取得");
+constexpr const char* kUpdateFailed = N_("更新は失敗しました。\nランキングシステムが停止している可能性があります。");
+constexpr const char* kUpdateReadFailed = N_("更新は失敗しました。");
+constexpr const char* kReplaySendFailed = N_("取得は失敗しました。\nランキングシステムが停止している可能性があります。");
+constexpr const char* kReplayReadFailed = N_("取得は失敗しました。");
 constexpr const char* kReplayUnreadable =
-    "取得は失敗しました。この記録は更新されたか、削除された可能性があります。\nランキングリストを更新してみてください。";
-constexpr const char* kSendFailed = "送信は失敗しました。\nランキングシステムが停止している可能性があります。";
-constexpr const char* kResultReadFailed = "結果の取得に失敗しました";
-constexpr const char* kNameOrPassword = "ユーザー名が既に使用されているか、パスワードが以前と違います。";
-constexpr const char* kNotProcessed = "処理に失敗しました。";
+    N_("取得は失敗しました。この記録は更新されたか、削除された可能性があります。\nランキングリストを更新してみてください。");
+constexpr const char* kSendFailed = N_("送信は失敗しました。\nランキングシステムが停止している可能性があります。");
+constexpr const char* kResultReadFailed = N_("結果の取得に失敗しました");
+constexpr const char* kNameOrPassword = N_("ユーザー名が既に使用されているか、パスワードが以前と違います。");
+constexpr const char* kNotProcessed = N_("処理に失敗しました。");
 
 constexpr long kConnectTimeoutMs = 5000;
 constexpr long kTotalTimeoutMs = 20000;
 }  // namespace
 
 RankingConnecter::RankingConnecter(Env* env, Log* log)
-    : env_(env), log_(log), config_(ServerConfig::load()), ownHttp_(std::make_unique<CurlHttpClient>()), http_(*ownHttp_) {}
+    : env_(env), log_(log), config_(ServerConfig::load(gamePaths().configFile("server.txt"))), ownHttp_(std::make_unique<CurlHttpClient>()), http_(*ownHttp_) {}
 
 RankingConnecter::RankingConnecter(Env* env, Log* log, HttpClient& http)
-    : RankingConnecter(env, log, ServerConfig::load(), http) {}
+    : RankingConnecter(env, log, ServerConfig::load(gamePaths().configFile("server.txt")), http) {}
 
 RankingConnecter::RankingConnecter(Env* env, Log* log, ServerConfig config, HttpClient& http)
     : env_(env), log_(log), config_(std::move(config)), http_(http) {}

@@ -3,6 +3,8 @@
 #include "app/Clock.h"
 #include "app/Env.h"
 #include "app/Log.h"
+#include "app/Paths.h"
+#include "app/Translation.h"
 #include "combat/CharacterScorer.h"
 #include "graphics/ImageLoader.h"
 #include "music/BgmId.h"
@@ -40,11 +42,11 @@ struct Picture {
 constexpr Picture kPictures[] = {{106, 1}, {108, 2}, {109, 3}, {110, 4}};
 
 constexpr const char* kEffects[kSoundSlots] = {
-    "./data/se_click.wav", "./data/se_burst1.wav", "./data/se_burst2.wav", "./data/se_hit.wav",
-    "./data/se_charge.wav", "./data/se_rupee.wav", "./data/se_extend.wav", "./data/se_shot.wav",
+    "se_click.wav", "se_burst1.wav", "se_burst2.wav", "se_hit.wav",
+    "se_charge.wav", "se_rupee.wav", "se_extend.wav", "se_shot.wav",
 };
 constexpr const char* kSongs[] = {
-    "./data/stage1.mid", "./data/stage2.mid", "./data/stage3.mid", "./data/stage4.mid", "./data/stage5.mid",
+    "stage1.mid", "stage2.mid", "stage3.mid", "stage4.mid", "stage5.mid",
 };
 }  // namespace
 
@@ -100,8 +102,8 @@ void GameMain::Load() {
     // The jelly's white flash is painted once into the free cell beside it (sprite 0x249).
     draw.SetSkip(false);
     draw.DrawSpriteFlash(toFixed(448), toFixed(256), kJelly, kJellyFlashSurface);
-    for (int id = 0; id < kSoundSlots; ++id) env->sound.load(kEffects[id], id);
-    for (int i = 0; i < 5; ++i) env->bgm.load(kSongs[i], Stage1Music + i);
+    for (int id = 0; id < kSoundSlots; ++id) env->sound.load(gamePaths().dataFile(kEffects[id]), id);
+    for (int i = 0; i < 5; ++i) env->bgm.load(gamePaths().dataFile(kSongs[i]), Stage1Music + i);
 }
 
 void GameMain::ResetPlay() {
@@ -119,7 +121,7 @@ void GameMain::PlayReplay(Score record) {
     record_ = std::move(record);
     const ScoreHeader header = record_.getHeader();
     if (header.version != replayVersionOf(header.gameMode)) {
-        env->dialogs().messageBox("アプリケーションのバージョンが違うため、リプレイを再生できません。", "エラー",
+        env->dialogs().messageBox(N_("アプリケーションのバージョンが違うため、リプレイを再生できません。"), N_("エラー"),
                                   Dialogs::Ok);
         info_.SetFlag(FlagLeavePlay, true);
     }

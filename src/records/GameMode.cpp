@@ -1,4 +1,5 @@
 #include "records/GameMode.h"
+#include "app/Paths.h"
 
 namespace {
 struct ModeInfo {
@@ -25,6 +26,6 @@ const ModeInfo& infoOf(std::int32_t mode) {
 std::int32_t replayVersionOf(std::int32_t mode) { return infoOf(mode).version; }
 std::int32_t lastStageOf(std::int32_t mode) { return infoOf(mode).lastStage; }
 
-std::string lastPlayFileOf(std::int32_t mode) { return std::string("./data/lastplay") + infoOf(mode).suffix + ".rep"; }
-std::string bestPlayFileOf(std::int32_t mode) { return std::string("./data/bestplay") + infoOf(mode).suffix + ".rep"; }
-std::string rankingFileOf(std::int32_t mode) { return std::string("./data/ranking") + infoOf(mode).suffix + ".dat"; }
+std::string lastPlayFileOf(std::int32_t mode) { return gamePaths().saveFile(std::string("lastplay") + infoOf(mode).suffix + ".rep"); }
+std::string bestPlayFileOf(std::int32_t mode) { return gamePaths().saveFile(std::string("bestplay") + infoOf(mode).suffix + ".rep"); }
+std::string rankingFileOf(std::int32_t mode) { return gamePaths().saveFile(std::string("ranking") + infoOf(mode).suffix + ".dat"); }

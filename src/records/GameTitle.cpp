@@ -1,6 +1,7 @@
 #include "records/GameTitle.h"
 #include <cstdio>
 #include "app/Env.h"
+#include "app/Paths.h"
 #include "character/GameFont.h"
 #include "graphics/ImageLoader.h"
 #include "music/BgmId.h"
@@ -56,8 +57,8 @@ void GameTitle::Load() {
     draw.DefineSprite(SpriteDef::cell(kTitleSurface, 0, 0, 480, 120), 256);
     loader.Load(109, &draw, kBackgroundSurface);
     for (int i = 0; i < 3; ++i) draw.DefineSprite(SpriteDef::cell(kBackgroundSurface, 0, 600 * i, 480, 600), 768 + i);
-    env->sound.load("./data/se_click.wav", Click);
-    env->bgm.load("./data/title.mid", Title);
+    env->sound.load(gamePaths().dataFile("se_click.wav"), Click);
+    env->bgm.load(gamePaths().dataFile("title.mid"), Title);
     env->bgm.play(Title);
 }
 

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <vector>
 #include "app/Clock.h"
+#include "app/Paths.h"
+#include "app/Translation.h"
 #include "sound/Mixer.h"
 
 SdlPlatform::SdlPlatform() {
@@ -50,7 +52,7 @@ bool SdlInputDevices::startJoysticks() {
     SDL_SetHint(SDL_HINT_GAMECONTROLLER_USE_BUTTON_LABELS, "0");
     if (SDL_InitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER) != 0) return false;
     // SDL's own database knows the common pads; a player's file beside the game's data adds more.
-    SDL_GameControllerAddMappingsFromFile("data/gamecontrollerdb.txt");
+    SDL_GameControllerAddMappingsFromFile(gamePaths().dataFile("gamecontrollerdb.txt").c_str());
     started_ = true;
     return true;
 }
@@ -200,15 +202,17 @@ Dialogs::Answer SdlDialogs::messageBox(const std::string& text, const std::strin
     box.flags = SDL_MESSAGEBOX_INFORMATION;
     // Owned by the game window, so it stays in front of it.
     box.window = screen_ ? screen_->window() : nullptr;
-    box.title = caption.c_str();
-    box.message = text.c_str();
+    // The texts are written in Japanese; the player reads them in their own language.
+    const std::string title = tr(caption.c_str()), message = tr(text.c_str());
+    box.title = title.c_str();
+    box.message = message.c_str();
     box.numbuttons = static_cast<int>(data.size());
     box.buttons = data.data();
     int pressed = -1;
     if (SDL_ShowMessageBox(&box, &pressed) != 0) {
         // No way to show a box here (no message box system on this desktop): the player at least
         // finds the message on the terminal, and the question counts as declined.
-        std::fprintf(stderr, "%s: %s (%s)\n", caption.c_str(), text.c_str(), SDL_GetError());
+        std::fprintf(stderr, "%s: %s (%s)\n", title.c_str(), message.c_str(), SDL_GetError());
         pressed = -1;
     }
     if (pressed < 0) return buttons == YesNo ? AnswerNo : buttons == Ok ? AnswerOk : AnswerCancel;
