@@ -43,6 +43,7 @@ Input::Input(InputDevices* devices, Log* log) : log_(log), devices_(devices) {
     clearPresses();
 
     for (int b = 0; b <= Button3; ++b) keys_[b] = defaultKeys(b);
+    for (int b = 0; b <= Button3; ++b) keyNames_[b] = defaultKeyName(b);
     searchJoystick();
 
     LOG_WRITE(log_, kSource, "キーボードのDirectInputを作成");
@@ -85,6 +86,14 @@ void Input::searchJoystick() {
 
 bool Input::createKeyboard() { return devices_ && devices_->createKeyboard(); }
 
+std::string Input::defaultKeyName(int button) const {
+    for (const std::string& name : kDefaultKeyNames[button]) {
+        const int code = devices_ ? devices_->keyCode(name) : -1;
+        if (code >= 0 && code < InputDevices::kKeyCodes) return name;
+    }
+    return "";
+}
+
 std::vector<int> Input::defaultKeys(int button) const {
     std::vector<int> codes;
     if (!devices_) return codes;
@@ -106,6 +115,7 @@ void Input::bindKeys(const KeyEntries& entries) {
             continue;
         }
         std::vector<int> codes;
+        std::string firstName;
         std::size_t from = 0;
         while (from <= value.size()) {
             const std::size_t comma = std::min(value.find(',', from), value.size());
@@ -117,15 +127,18 @@ void Input::bindKeys(const KeyEntries& entries) {
                 LOG_WRITE(log_, kSource, "不明なキー名を無視: " + entry + "=" + name);
                 continue;
             }
+            if (codes.empty()) firstName = name;
             if (std::find(codes.begin(), codes.end(), code) == codes.end()) codes.push_back(code);
         }
         if (codes.empty()) {
             // A button nobody can press would make the game unplayable: keep what it had.
             LOG_WRITE(log_, kSource, "使えるキーがないので既定のキーのまま: " + entry);
             keys_[button] = defaultKeys(button);
+            keyNames_[button] = defaultKeyName(button);
             continue;
         }
         keys_[button] = std::move(codes);
+        keyNames_[button] = firstName;
     }
 }
 

@@ -46,6 +46,9 @@ public:
     void bindKeys(const KeyEntries& entries);
     // The key codes of a direction or button (Right..Button3), for tests.
     const std::vector<int>& keysOf(int button) const { return keys_[button]; }
+    // The name of the first key of a direction or button, as the settings (or the defaults)
+    // give it, for texts that tell the player which key to press; empty without a keyboard.
+    const std::string& keyNameOf(int button) const { return keyNames_[button]; }
 
     // Window activation: the devices are read only while acquired; otherwise every button keeps
     // the state it had.
@@ -83,6 +86,7 @@ private:
     void readDevices();
     void readPads(bool down[kButtonCount]);
     std::vector<int> defaultKeys(int button) const;
+    std::string defaultKeyName(int button) const;
     // One recording or replay step at the end of update(); nothing to do until traces exist.
     void stepTrace();
 
@@ -97,6 +101,7 @@ private:
     std::uint32_t xLeft_ = 0, yUp_ = 0, xRight_ = 0, yDown_ = 0;
     bool acquired_ = false;
     std::vector<int> keys_[Button3 + 1];  // key codes of each direction and button
+    std::string keyNames_[Button3 + 1];   // the name of the first of them
     int padCount_ = 0;                    // pads connected at the last poll
 
     InputTrace trace_;

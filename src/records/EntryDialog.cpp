@@ -382,7 +382,7 @@ void EntryDialog::paintButton(Surface& target, int control) {
     frame(target, box.x, box.y, box.w, box.h, focus_ == control ? kGold : kButtonEdge);
     // OK is the default button: Enter presses it.
     if (control == OkButton) frame(target, box.x - 2, box.y - 2, box.w + 4, box.h + 4, kPanelInner);
-    const char* label = control == OkButton ? kOkText : kCancelText;
+    const char* label = tr(control == OkButton ? kOkText : kCancelText);
     const int w = widthOf(label);
     paintText(target, box.x + (box.w - w) / 2 + (down ? 1 : 0), box.y + 2 + (down ? 1 : 0), box.w - 2, box.h - 4, label);
 }
@@ -396,7 +396,7 @@ void EntryDialog::paint(Surface& target, bool caretOn) {
     fill(target, x, y + kCaptionHeight, kWidth, 1, kPanelInner);
     frame(target, x, y, kWidth, kHeight, kPanelEdge);
     frame(target, x + 1, y + 1, kWidth - 2, kHeight - 2, kPanelInner);
-    paintText(target, x + 10, y + 1, kWidth - 40, kCaptionHeight - 1, kCaption);
+    paintText(target, x + 10, y + 1, kWidth - 40, kCaptionHeight - 1, tr(kCaption));
 
     const Box close = closeBox();
     fill(target, close.x, close.y, close.w, close.h, hover_ == kCloseControl ? kButtonHover : kButtonFill);
@@ -408,9 +408,9 @@ void EntryDialog::paint(Surface& target, bool caretOn) {
     }
 
     const int top = y + kCaptionHeight;
-    for (const Label& label : kLabels) paintText(target, x + label.x, top + label.y - kTextRise, kWidth - label.x - 8, 22, label.text);
+    for (const Label& label : kLabels) paintText(target, x + label.x, top + label.y - kTextRise, kWidth - label.x - 8, 22, tr(label.text));
     int lineY = top + kNote.y;
-    for (const std::string& line : wrapped(kPasswordNote, kNote.w, text_)) {
+    for (const std::string& line : wrapped(tr(kPasswordNote), kNote.w, text_)) {
         paintText(target, x + kNote.x, lineY - kTextRise, kNote.w, 22, line);
         lineY += 20;
     }

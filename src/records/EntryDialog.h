@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include "app/Translation.h"
 
 class Env;
 struct FormEvent;
@@ -24,13 +25,13 @@ public:
     static constexpr int kFieldCount = 3;
     static constexpr std::array<std::size_t, kFieldCount> kLimits = {8, 20, 80};
 
-    static constexpr const char* kCaption = "スコア送信の情報";
-    static constexpr const char* kNameLabel = "お名前　（半角英数で8文字まで）";
-    static constexpr const char* kPasswordLabel = "パスワード　（２０バイトまで)";
-    static constexpr const char* kPasswordNote = "パスワードは他の誰かが同じ名前を使うのを防ぐためのものです。";
-    static constexpr const char* kCommentLabel = "コメント　（80バイトまで）";
+    static constexpr const char* kCaption = N_("スコア送信の情報");
+    static constexpr const char* kNameLabel = N_("お名前　（半角英数で8文字まで）");
+    static constexpr const char* kPasswordLabel = N_("パスワード　（２０バイトまで)");
+    static constexpr const char* kPasswordNote = N_("パスワードは他の誰かが同じ名前を使うのを防ぐためのものです。");
+    static constexpr const char* kCommentLabel = N_("コメント　（80バイトまで）");
     static constexpr const char* kOkText = "OK";
-    static constexpr const char* kCancelText = "キャンセル";
+    static constexpr const char* kCancelText = N_("キャンセル");
 
     // The dialog's place on the 800 x 600 picture: centred on the playfield.
     static constexpr int kWidth = 420;

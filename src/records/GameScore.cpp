@@ -8,6 +8,8 @@
 #include "app/Env.h"
 #include "app/AtomicFile.h"
 #include "app/Log.h"
+#include "app/Paths.h"
+#include "app/Translation.h"
 #include "character/CharacterString.h"
 #include "character/GameFont.h"
 #include "graphics/ImageLoader.h"
@@ -20,8 +22,8 @@
 
 namespace {
 constexpr const char* kSource = "GameScore";
-constexpr const char* kGoingOnline = "インターネットに接続します";
-constexpr const char* kSendFailedCaption = "スコア送信失敗";
+constexpr const char* kGoingOnline = N_("インターネットに接続します");
+constexpr const char* kSendFailedCaption = N_("スコア送信失敗");
 constexpr int kBackgroundSurface = 3;
 
 const char* headingOf(std::int32_t mode) {
@@ -107,7 +109,7 @@ void GameScore::Load() {
     LoadGameFont(draw, loader);
     loader.Load(109, &draw, kBackgroundSurface);
     for (int i = 0; i < 3; ++i) draw.DefineSprite(SpriteDef::cell(kBackgroundSurface, 0, 600 * i, 480, 600), 768 + i);
-    env->sound.load("./data/se_click.wav", Click);
+    env->sound.load(gamePaths().dataFile("se_click.wav"), Click);
 }
 
 void GameScore::addText(std::int32_t x, std::int32_t y, const std::string& text) {
@@ -182,7 +184,7 @@ bool GameScore::confirmOnline(const char* caption) {
 std::unique_ptr<RankingClient> GameScore::connect(const char* caption) {
     std::unique_ptr<RankingClient> client = env->makeRankingClient(log);
     // A program without a network reports it as the connector does a server it cannot reach.
-    if (!client) env->dialogs().messageBox("接続は失敗しました", caption, Dialogs::Ok);
+    if (!client) env->dialogs().messageBox(N_("接続は失敗しました"), caption, Dialogs::Ok);
     return client;
 }
 
@@ -202,8 +204,8 @@ void GameScore::refreshRanking(RankingClient& connecter) {
 }
 
 void GameScore::downloadRanking() {
-    if (confirmOnline("オンラインランキング")) {
-        if (auto connecter = connect("ランキング更新")) refreshRanking(*connecter);
+    if (confirmOnline(N_("オンラインランキング"))) {
+        if (auto connecter = connect(N_("ランキング更新"))) refreshRanking(*connecter);
         pageStart_ = 0;
         buildPage();
     }
@@ -213,15 +215,15 @@ void GameScore::downloadRanking() {
 }
 
 const char* GameScore::entryProblem(const std::string& name, const std::string& password) {
-    if (name.empty()) return "お名前が入力されていません";
-    if (password.empty()) return "パスワードが入力されていません";
+    if (name.empty()) return N_("お名前が入力されていません");
+    if (password.empty()) return N_("パスワードが入力されていません");
     for (unsigned char c : name)
-        if (c >= 0x80) return "ユーザー名は半角英数のみです";
+        if (c >= 0x80) return N_("ユーザー名は半角英数のみです");
     return nullptr;
 }
 
 void GameScore::sendBestPlay() {
-    if (confirmOnline("オンラインランキング")) sendBestPlayWithEntries();
+    if (confirmOnline(N_("オンラインランキング"))) sendBestPlayWithEntries();
     env->timer.Reset();
 }
 
@@ -243,7 +245,7 @@ void GameScore::sendBestPlayWithEntries() {
     save.comment = dialog.comment;
     save.Write();
 
-    auto connecter = connect("スコア送信");
+    auto connecter = connect(N_("スコア送信"));
     if (!connecter || !connecter->sendPlay(bestPlay_, dialog.name, MD5::hexOf(dialog.password), dialog.comment)) return;
     refreshRanking(*connecter);
 
@@ -258,7 +260,7 @@ void GameScore::sendBestPlayWithEntries() {
 
 Game* GameScore::watchRankingEntry(std::int32_t index) {
     const std::int32_t current = menu_.GetCurrent();
-    if (!confirmOnline("リプレイ")) {
+    if (!confirmOnline(N_("リプレイ"))) {
         menu_.ResetDecided();
         menu_.SetCurrent(current);
         env->timer.Reset();
@@ -266,7 +268,7 @@ Game* GameScore::watchRankingEntry(std::int32_t index) {
     }
     Score record(log);
     LOG_VALUE(log, kSource, "リプレイの取得　index=", index);
-    if (auto connecter = connect("リプレイ取得"))
+    if (auto connecter = connect(N_("リプレイ取得")))
         connecter->fetchReplay(record, std::atoi(ranking_.value(static_cast<std::size_t>(index), "id").c_str()));
     env->timer.Reset();
     if (record.getHeader().version == 0) {

@@ -1,5 +1,6 @@
 #include "stages/StageTutorial.h"
 #include "app/Env.h"
+#include "app/Translation.h"
 #include "bosses/CharacterEnemyMaster.h"
 #include "combat/Attach.h"
 #include "combat/CharacterPlayer.h"
@@ -16,11 +17,11 @@ constexpr std::int32_t kFaces[] = {0x501, 0x503, 0x502};
 constexpr Fixed16 kMentorX = toFixed(240);
 constexpr Fixed16 kMentorY = toFixed(200);
 
-constexpr const char* kIntro = "挑戦者よ、ヤツに勝ちたければ私の力を自在にあやつれなければならない。";
-constexpr const char* kGrowLesson = "２ボタンを押し続けると、敵弾が大きくなる。試してみなさい。";
-constexpr const char* kShrinkLesson = "そのあと２ボタンを押して離すと、敵弾が小さくなる。試してみなさい。";
-constexpr const char* kPassed = "よろしい。これから、お前に託すだけの力があるか試す。全力で向かって来なさい。";
-constexpr const char* kOnceMore = "もう一度。";
+constexpr const char* kIntro = N_("挑戦者よ、ヤツに勝ちたければ私の力を自在にあやつれなければならない。");
+constexpr const char* kGrowLesson = N_("２ボタンを押し続けると、敵弾が大きくなる。試してみなさい。");
+constexpr const char* kShrinkLesson = N_("そのあと２ボタンを押して離すと、敵弾が小さくなる。試してみなさい。");
+constexpr const char* kPassed = N_("よろしい。これから、お前に託すだけの力があるか試す。全力で向かって来なさい。");
+constexpr const char* kOnceMore = N_("もう一度。");
 
 // The lesson clock's landmarks.
 constexpr std::int32_t kIntroEnd = 660;        // the first text shows after 60 and before this
@@ -112,7 +113,9 @@ void StageTutorial::DrawMentor() {
 }
 
 void StageTutorial::Say(const char* text) {
-    env->draw.DrawTextBox(toFixed(30), toFixed(100), toFixed(450), toFixed(200), text);
+    // The player's language; the English lessons name the player's own key for button 2.
+    const std::string shown = withButton2(tr(text), env->input.keyNameOf(Button2));
+    env->draw.DrawTextBox(toFixed(30), toFixed(100), toFixed(450), toFixed(200), shown.c_str());
 }
 
 void StageTutorial::FireRandomBullet() {
