@@ -165,6 +165,11 @@ def test_geometry(bmps):
     b5 = bmps.get(121)
     if b5:
         check('final boss face plate under the overlay', spot(b5, 160, 156))
+        # The body's cell (320 x 310) keeps a clear border: art touching it would end in a flat cut.
+        body = [r[0:320] for r in b5[0:310]]
+        edge = body[0] + body[-1] + [r[0] for r in body] + [r[-1] for r in body]
+        check('final boss body closes inside its cell', not any(visible(p) for p in edge),
+              '%d edge pixels drawn' % sum(1 for p in edge if visible(p)))
 
 
 def test_bullets(bmps):

@@ -16,16 +16,18 @@ OUT = '#14101e'
 
 def body():
     L = Layer(320, 310, ss=2)
-    puffs = [(160, 150, 110), (70, 120, 60), (250, 120, 60), (50, 200, 50), (270, 200, 50), (110, 72, 50),
-             (210, 72, 50), (160, 62, 50), (160, 250, 70), (90, 250, 50), (230, 250, 50)]
+    # Every puff, with its outline, stays inside the cell: the cloud closes on all sides instead
+    # of being cut flat where the sprite ends.
+    puffs = [(160, 150, 110), (70, 120, 60), (250, 120, 60), (56, 196, 46), (264, 196, 46), (110, 72, 50),
+             (210, 72, 50), (160, 62, 50), (160, 234, 62), (94, 244, 48), (226, 244, 48)]
     m = np.zeros_like(L.a)
     for x, y, r in puffs:
         m = np.maximum(m, L.circle(x, y, r))
     L.body(m, '#8c84a8', outline=OUT, ow=2, radius=14, spec=0.25)
     # a long beard of cloud and a crown of lightning rods
     beard = np.zeros_like(L.a)
-    for x, y, r in ((160, 200, 34), (136, 218, 24), (184, 218, 24), (160, 240, 28), (146, 266, 18),
-                    (174, 266, 18), (160, 288, 14)):
+    for x, y, r in ((160, 200, 34), (136, 218, 24), (184, 218, 24), (160, 240, 28), (146, 264, 18),
+                    (174, 264, 18), (160, 284, 14)):
         beard = np.maximum(beard, L.circle(x, y, r))
     L.body(beard, '#c4bed6', outline=OUT, ow=1.5, radius=8)
     for s in (-1, 0, 1):
