@@ -20,7 +20,7 @@ install(FILES ${NIMBULON_CATALOGUE} DESTINATION ${CMAKE_INSTALL_LOCALEDIR}/en/LC
 # Menu entry, AppStream metadata, icons in the hicolor sizes scaled (sharp) from the window icon,
 # bitmap 124, whose black is transparent.
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/nimbulon.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT game)
-install(FILES ${CMAKE_SOURCE_DIR}/packaging/io.github.nimbulon.Nimbulon.metainfo.xml
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/io.github.nimbulon.nimbulon.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT game)
 find_program(NIMBULON_CONVERT convert REQUIRED)
 set(NIMBULON_ICONS "")

@@ -13,6 +13,7 @@ PACKAGES=(
   xvfb xdotool imagemagick x11-utils xfonts-base
   python3 python3-mido python3-pil python3-numpy abcmidi sox
   emscripten chromium
+  gettext desktop-file-utils appstream systemd dpkg-dev man-db groff-base file
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

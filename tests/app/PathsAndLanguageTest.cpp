@@ -160,11 +160,12 @@ TEST(Catalogue, TheBuiltCatalogueTranslatesAndABrokenOneIsRefused) {
     EXPECT_EQ(english.translate(unknown), unknown);
     EXPECT_EQ(english.translate(""), std::string("")) << "the header is no translation";
 
-    // Cut short anywhere in its tables or texts, the file is refused and nothing is translated.
+    // Cut short anywhere in its tables or texts (the last text ends two bytes from the end, before
+    // its terminating zero), the file is refused and nothing is translated.
     std::ifstream in(mo, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), {});
     const std::string cut = fs::temp_directory_path() / ("nimbulon_cut_" + std::to_string(getpid()) + ".mo");
-    for (std::size_t size : {std::size_t{0}, std::size_t{3}, std::size_t{20}, bytes.size() / 2, bytes.size() - 1}) {
+    for (std::size_t size : {std::size_t{0}, std::size_t{3}, std::size_t{20}, bytes.size() / 2, bytes.size() - 2}) {
         std::ofstream(cut, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(size));
         Catalogue broken;
         EXPECT_FALSE(broken.load(cut)) << size;

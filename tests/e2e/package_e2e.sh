@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# The game as a player installs it: `cmake --install` into a staging folder passes the desktop,
+# AppStream, systemd and man page checkers; `cpack -G DEB` makes the game's and the server's
+# packages; both install with dpkg, the installed game starts under Xvfb from a folder of its own
+# with an English locale and writes only under the XDG folders, and both packages remove cleanly.
+# Usage: tests/e2e/package_e2e.sh [build folder]
+set -uo pipefail
+REPO=$(cd "$(dirname "$0")/../.." && pwd)
+source "$REPO/tests/e2e/lib.sh"
+SCRATCH=$(mktemp -d /tmp/nimbulon-package-XXXXXX)
+INSTALLED=""
+e2e_package_cleanup() {
+  [ -n "${GAME_PID:-}" ] && kill "$GAME_PID" 2>/dev/null && wait "$GAME_PID" 2>/dev/null
+  [ -n "$INSTALLED" ] && dpkg -r nimbulon nimbulon-server >/dev/null 2>&1
+  rm -rf "$SCRATCH"
+}
+trap 'e2e_package_cleanup; e2e_finish' EXIT
+
+echo "installed tree"
+STAGE="$SCRATCH/stage"
+DESTDIR="$STAGE" cmake --install "$BUILD" --prefix /usr >"$SCRATCH/install.txt" 2>&1
+expect "cmake --install with DESTDIR succeeds" test -x "$STAGE/usr/bin/nimbulon"
+for f in usr/bin/nimbulon-replay usr/bin/nimbulon-server usr/share/nimbulon/title.mid usr/share/nimbulon/se_click.wav \
+         usr/share/nimbulon/nimbulon-gm.sf2 usr/share/locale/en/LC_MESSAGES/nimbulon.mo \
+         usr/share/icons/hicolor/256x256/apps/nimbulon.png usr/share/man/man6/nimbulon.6 usr/share/man/man8/nimbulon-server.8; do
+  expect "installs $f" test -s "$STAGE/$f"
+done
+expect "desktop-file-validate passes" desktop-file-validate "$STAGE/usr/share/applications/nimbulon.desktop"
+expect "appstreamcli validate passes" appstreamcli validate --no-net --pedantic \
+  "$STAGE/usr/share/metainfo/io.github.nimbulon.nimbulon.metainfo.xml"
+# The unit's ExecStart names /usr/bin/nimbulon-server, not installed yet: a copy pointing into the
+# staged tree is verified (its man page is checked above, not through man's own index).
+sed "s|/usr/bin/nimbulon-server|$STAGE/usr/bin/nimbulon-server|" "$STAGE/lib/systemd/system/nimbulon-server.service" \
+  >"$SCRATCH/nimbulon-server.service"
+expect "systemd-analyze verify passes" systemd-analyze verify --man=no "$SCRATCH/nimbulon-server.service"
+for page in "$STAGE"/usr/share/man/man*/*; do
+  expect "man page $(basename "$page") formats without warnings" \
+    bash -c '[ -z "$(LC_ALL=C.UTF-8 MANROFFSEQ= man --warnings -l "$1" 2>&1 >/dev/null)" ]' _ "$page"
+done
+expect "the 48 x 48 icon is a 48 x 48 PNG with transparency" \
+  bash -c '[ "$(identify -format "%wx%h %A" "$1")" = "48x48 Blend" ]' _ "$STAGE/usr/share/icons/hicolor/48x48/apps/nimbulon.png"
+
+echo "Debian packages"
+(cd "$BUILD" && cpack -G DEB -B "$SCRATCH/debs" >"$SCRATCH/cpack.txt" 2>&1)
+GAME_DEB=$(ls "$SCRATCH"/debs/nimbulon_*.deb 2>/dev/null | head -n1)
+SERVER_DEB=$(ls "$SCRATCH"/debs/nimbulon-server_*.deb 2>/dev/null | head -n1)
+expect "cpack makes the game's package" test -n "$GAME_DEB"
+expect "cpack makes the server's package" test -n "$SERVER_DEB"
+[ -n "$GAME_DEB" ] && [ -n "$SERVER_DEB" ] || { cat "$SCRATCH/cpack.txt"; exit 1; }
+expect "the game's dependencies come from its binaries (libSDL2, libfluidsynth) and name libcurl" \
+  bash -c 'd=$(dpkg-deb -f "$1" Depends); [[ $d == *libsdl2* && $d == *libfluidsynth* && $d == *libcurl4* ]]' _ "$GAME_DEB"
+expect "the server's dependencies come from its binary (libmicrohttpd)" \
+  bash -c '[[ $(dpkg-deb -f "$1" Depends) == *libmicrohttpd* ]]' _ "$SERVER_DEB"
+
+if [ "$(id -u)" -ne 0 ] || dpkg-query -W nimbulon >/dev/null 2>&1 || dpkg-query -W nimbulon-server >/dev/null 2>&1; then
+  echo "  (skipping dpkg -i: needs root and a machine without the packages installed)"
+  exit 0
+fi
+INSTALLED=1
+expect "dpkg -i installs both packages" dpkg -i "$GAME_DEB" "$SERVER_DEB"
+expect "the installed server answers --help" bash -c '/usr/bin/nimbulon-server --help | grep -q -- --listen'
+
+echo "the installed game, started from another folder"
+e2e_start_x
+PLAYER="$SCRATCH/home"
+mkdir -p "$PLAYER/Desktop"
+WORK="$PLAYER/Desktop"
+(cd "$WORK" && exec env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u LC_ALL -u LANGUAGE HOME="$PLAYER" LANG=en_GB.UTF-8 \
+   nimbulon --windowed) >"$SCRATCH/stdout.txt" 2>&1 &
+GAME_PID=$!
+SAVES="$PLAYER/.local/share/nimbulon"
+LOG="$SAVES/log.txt"
+for _ in $(seq 600); do grep -q 'ID= = 6f$' "$LOG" 2>/dev/null && break; sleep 0.1; done
+expect "the log is written to ~/.local/share/nimbulon" grep -q 'ID= = 6f$' "$LOG"
+expect "the songs play with the installed soundfont" grep -q 'サウンドフォント: /usr/bin/../share/nimbulon/nimbulon-gm.sf2' "$LOG"
+expect "the effects load from the installed data" \
+  bash -c '! grep -q "サウンドロードエラー" "$1" && grep -q "/usr/bin/../share/nimbulon/se_click.wav" "$1"' _ "$LOG"
+expect "the folders are the player's alone" \
+  bash -c '[ "$(stat -c %a "$1/.local/share/nimbulon") $(stat -c %a "$1/.config/nimbulon")" = "700 700" ]' _ "$PLAYER"
+expect "nothing is written to the folder it started from" bash -c '[ -z "$(ls -A "$1")" ]' _ "$WORK"
+expect "the catalogue was found" bash -c '! grep -q "no catalogue" "$1"' _ "$SCRATCH/stdout.txt"
+kill "$GAME_PID" 2>/dev/null; wait "$GAME_PID" 2>/dev/null; GAME_PID=""
+
+expect "dpkg -r removes both packages" dpkg -r nimbulon nimbulon-server
+INSTALLED=""
+expect "no file of the game is left in /usr" \
+  bash -c '[ ! -e /usr/bin/nimbulon ] && [ ! -e /usr/share/nimbulon ] && [ ! -e /usr/share/applications/nimbulon.desktop ]'
