@@ -107,7 +107,9 @@ TEST(CommandLine, OptionsAndMistakes) {
         if (c.exitNow) {
             // Exactly one of the two outputs; an error is one line.
             EXPECT_NE(line.out.empty(), line.error.empty()) << name;
-            if (c.status != 0) EXPECT_EQ(std::count(line.error.begin(), line.error.end(), '\n'), 1) << name;
+            if (c.status != 0) {
+                EXPECT_EQ(std::count(line.error.begin(), line.error.end(), '\n'), 1) << name;
+            }
             continue;
         }
         EXPECT_EQ(line.fullScreen, c.fullScreen) << name;
