@@ -43,9 +43,13 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/man/nimbulon.6 ${CMAKE_SOURCE_DIR}/p
 # The ranking server and its systemd unit.
 install(TARGETS nimbulon-server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT server)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/man/nimbulon-server.8 DESTINATION ${CMAKE_INSTALL_MANDIR}/man8 COMPONENT server)
-configure_file(${CMAKE_SOURCE_DIR}/packaging/nimbulon-server.service ${CMAKE_BINARY_DIR}/nimbulon-server.service @ONLY)
+# The unit names the program by the prefix it is installed under (`--prefix`, or /usr in the
+# packages), so it is written at install time, not when the build is configured.
 set(NIMBULON_SYSTEMD_UNIT_DIR lib/systemd/system CACHE STRING "where the server's unit goes, under the prefix")
-install(FILES ${CMAKE_BINARY_DIR}/nimbulon-server.service DESTINATION ${NIMBULON_SYSTEMD_UNIT_DIR} COMPONENT server)
+install(CODE "set(NIMBULON_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  configure_file(\"${CMAKE_SOURCE_DIR}/packaging/nimbulon-server.service\" \"${CMAKE_BINARY_DIR}/unit/nimbulon-server.service\" @ONLY)"
+  COMPONENT server)
+install(FILES ${CMAKE_BINARY_DIR}/unit/nimbulon-server.service DESTINATION ${NIMBULON_SYSTEMD_UNIT_DIR} COMPONENT server)
 
 # Debian packages: dependencies from the binaries (dpkg-shlibdeps), plus what the game opens at
 # run time: libcurl (dlopen, on the first trip online) and a font with Japanese glyphs.

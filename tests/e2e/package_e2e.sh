@@ -30,7 +30,7 @@ expect "appstreamcli validate passes" appstreamcli validate --no-net --pedantic 
   "$STAGE/usr/share/metainfo/io.github.nimbulon.nimbulon.metainfo.xml"
 # The unit's ExecStart names /usr/bin/nimbulon-server, not installed yet: a copy pointing into the
 # staged tree is verified (its man page is checked above, not through man's own index).
-sed "s|/usr/bin/nimbulon-server|$STAGE/usr/bin/nimbulon-server|" "$STAGE/lib/systemd/system/nimbulon-server.service" \
+sed "s|/usr/bin/nimbulon-server|$STAGE/usr/bin/nimbulon-server|" "$STAGE/usr/lib/systemd/system/nimbulon-server.service" \
   >"$SCRATCH/nimbulon-server.service"
 expect "systemd-analyze verify passes" systemd-analyze verify --man=no "$SCRATCH/nimbulon-server.service"
 for page in "$STAGE"/usr/share/man/man*/*; do
@@ -38,7 +38,7 @@ for page in "$STAGE"/usr/share/man/man*/*; do
     bash -c '[ -z "$(LC_ALL=C.UTF-8 MANROFFSEQ= man --warnings -l "$1" 2>&1 >/dev/null)" ]' _ "$page"
 done
 expect "the 48 x 48 icon is a 48 x 48 PNG with transparency" \
-  bash -c '[ "$(identify -format "%wx%h %A" "$1")" = "48x48 Blend" ]' _ "$STAGE/usr/share/icons/hicolor/48x48/apps/nimbulon.png"
+  bash -c '[ "$(identify -format "%wx%h %A" "$1")" = "48x48 True" ]' _ "$STAGE/usr/share/icons/hicolor/48x48/apps/nimbulon.png"
 
 echo "Debian packages"
 (cd "$BUILD" && cpack -G DEB -B "$SCRATCH/debs" >"$SCRATCH/cpack.txt" 2>&1)
@@ -57,7 +57,8 @@ if [ "$(id -u)" -ne 0 ] || dpkg-query -W nimbulon >/dev/null 2>&1 || dpkg-query 
   exit 0
 fi
 INSTALLED=1
-expect "dpkg -i installs both packages" dpkg -i "$GAME_DEB" "$SERVER_DEB"
+expect "dpkg -i installs both packages" bash -c 'dpkg -i "$@" >"$0/dpkg.txt" 2>&1 || { cat "$0/dpkg.txt"; false; }' "$SCRATCH" "$GAME_DEB" "$SERVER_DEB"
+expect "the packaged unit verifies where dpkg put it" systemd-analyze verify --man=no /usr/lib/systemd/system/nimbulon-server.service
 expect "the installed server answers --help" bash -c '/usr/bin/nimbulon-server --help | grep -q -- --listen'
 
 echo "the installed game, started from another folder"
@@ -72,6 +73,12 @@ SAVES="$PLAYER/.local/share/nimbulon"
 LOG="$SAVES/log.txt"
 for _ in $(seq 600); do grep -q 'ID= = 6f$' "$LOG" 2>/dev/null && break; sleep 0.1; done
 expect "the log is written to ~/.local/share/nimbulon" grep -q 'ID= = 6f$' "$LOG"
+# Past the credit to the title, which loads its effect and song.
+WIN=$(xdotool search --name '^Nimbulon$' 2>/dev/null | head -n1)
+[ -n "$WIN" ] && xdotool windowfocus --sync "$WIN" 2>/dev/null
+sleep 0.5
+press z
+for _ in $(seq 300); do grep -q 'ID= = 70$' "$LOG" 2>/dev/null && break; sleep 0.1; done
 expect "the songs play with the installed soundfont" grep -q 'サウンドフォント: /usr/bin/../share/nimbulon/nimbulon-gm.sf2' "$LOG"
 expect "the effects load from the installed data" \
   bash -c '! grep -q "サウンドロードエラー" "$1" && grep -q "/usr/bin/../share/nimbulon/se_click.wav" "$1"' _ "$LOG"
@@ -81,7 +88,7 @@ expect "nothing is written to the folder it started from" bash -c '[ -z "$(ls -A
 expect "the catalogue was found" bash -c '! grep -q "no catalogue" "$1"' _ "$SCRATCH/stdout.txt"
 kill "$GAME_PID" 2>/dev/null; wait "$GAME_PID" 2>/dev/null; GAME_PID=""
 
-expect "dpkg -r removes both packages" dpkg -r nimbulon nimbulon-server
+expect "dpkg -r removes both packages" bash -c 'dpkg -r nimbulon nimbulon-server >"$0/dpkg.txt" 2>&1 || { cat "$0/dpkg.txt"; false; }' "$SCRATCH"
 INSTALLED=""
 expect "no file of the game is left in /usr" \
   bash -c '[ ! -e /usr/bin/nimbulon ] && [ ! -e /usr/share/nimbulon ] && [ ! -e /usr/share/applications/nimbulon.desktop ]'
