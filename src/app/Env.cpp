@@ -50,8 +50,27 @@ Env::~Env() {
 
 void Env::Tick() {
     bgm.update();
+    // A scene that draws before it ticks (the pause menu acts on the last poll's buttons) shows
+    // its picture now, before the wait, rather than a frame later.
+    Show();
+    // Wait first, then poll: the buttons this frame acts on are read as late as possible, and
+    // the picture drawn from them is shown as soon as it is drawn (Show, after the scene's
+    // frame). Only the wait moves: every frame still polls once and at the same point of its
+    // logic, so what a play records and replays is unchanged.
+    timer.Wait();
+    draw.SetSkip(timer.skipThisFrame());
+    input.update();
+    sound.update();
+    frameOpen_ = true;
+}
+
+void Env::Show() {
+    // Only a frame's own picture: not what a new scene's constructor drew before its first tick.
+    if (!frameOpen_ || !draw.backDrawn()) return;
+    frameOpen_ = false;
     draw.Present();
-    if (++ticks_ == 2 && log_ != nullptr) {
+    if (!firstShown_ && log_ != nullptr && !draw.skip()) {
+        firstShown_ = true;
         // The first scene's first picture is now on screen: the start-up benchmark compares this
         // reading of the monotonic clock with the moment the program was started.
         char line[96];
@@ -59,10 +78,6 @@ void Env::Tick() {
                       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count());
         LOG_WRITE(log_, "Env", line);
     }
-    input.update();
-    sound.update();
-    timer.Wait();
-    draw.SetSkip(timer.skipThisFrame());
 }
 
 Dialogs& Env::dialogs() { return platform_.dialogs(); }

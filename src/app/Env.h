@@ -40,9 +40,12 @@ public:
     Env(const Env&) = delete;
     Env& operator=(const Env&) = delete;
 
-    // Once per frame, from each scene's Run: present the previous frame, poll the input, pace the
-    // frame and decide whether the next frame's drawing is skipped.
+    // Once per frame, from each scene's Run: show what the scene drew before it (if anything),
+    // wait until the frame is due and decide whether its drawing is skipped, then poll the input.
     virtual void Tick();
+    // Presents what has been drawn since the last present, if anything; the scene loop calls it
+    // after every frame, so a picture is shown as soon as it is drawn.
+    void Show();
 
     Dialogs& dialogs();
     Platform& platform() { return platform_; }
@@ -53,7 +56,8 @@ private:
     Platform& platform_;
     RankingClientFactory ranking_;
     Log* log_;
-    int ticks_ = 0;
+    bool firstShown_ = false;
+    bool frameOpen_ = false;  // a tick has begun a frame that has not been shown yet
 
 public:
     Mixer mixer;

@@ -40,6 +40,8 @@ bool SceneLoop::step() {
         return !closing_;
     }
     Game* next = current_->Run();
+    // Shown at once: the frame's buttons were polled after its wait, just before it was drawn.
+    env_.Show();
     if (freshScene_) {
         // The previous scene is gone and this one has loaded: what they freed goes back, and the
         // picture files it decoded leave the resident memory.

@@ -30,10 +30,6 @@ void CharacterMenu::Act() {
         if (items_[i].id == current_) { at = i; break; }
     if (at == items_.size()) return;
 
-    const Point p = items_[at].item->GetPosition();
-    env->draw.DrawSprite(p.x - toFixed(16), p.y, kCursorSprite + ((frame_ >> 2) & 3));
-    env->draw.DrawSprite(p.x + toFixed(24), p.y, kHighlightSprite);
-
     // All four in one frame; each step starts from the entry the previous one reached.
     const std::size_t n = items_.size();
     if (env->input.takePress(Down)) {
@@ -54,4 +50,9 @@ void CharacterMenu::Act() {
         env->sound.play(Click, false);
         decided_ = -1;
     }
+
+    // Drawn after the buttons are read, so a press shows in the frame that reads it.
+    const Point p = items_[at].item->GetPosition();
+    env->draw.DrawSprite(p.x - toFixed(16), p.y, kCursorSprite + ((frame_ >> 2) & 3));
+    env->draw.DrawSprite(p.x + toFixed(24), p.y, kHighlightSprite);
 }

@@ -65,6 +65,8 @@ public:
     static void ClipRects(Rect& dst, Rect& src);
 
     bool skip() const { return skip_; }
+    // Something was drawn on the back buffer since the last Present: a picture still to show.
+    bool backDrawn() const { return backDrawn_; }
     const SpriteDef* sprite(std::int32_t id) const;  // null when undefined
     Surface& backBuffer() { return back_; }
     int bitsPerPixel() const { return 32; }
@@ -91,6 +93,7 @@ private:
     std::vector<SpriteDef> sprites_;
     int lastResult_ = 0;
     bool skip_ = false;
+    bool backDrawn_ = false;
     bool discard_ = false;
     bool fullScreen_ = false;
     bool displayOk_ = false;

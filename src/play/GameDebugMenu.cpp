@@ -45,6 +45,9 @@ void GameDebugMenu::Open(std::int32_t gameMode) {
 
 Game* GameDebugMenu::Run() {
     if (done_) Reset();  // a decision left over from the previous opening
+    // The menu acts on the buttons of the last poll, before this frame's tick, so it is drawn
+    // first (on a cleared field) and shown by the tick before it waits.
+    env->draw.Clear(Draw::kBackBuffer);
     if (mainMenu_.GetDecided() <= 0) mainMenu_.UpdateTree();
 
     switch (mainMenu_.GetDecided()) {
@@ -64,6 +67,5 @@ Game* GameDebugMenu::Run() {
 
     if (showReplayText_) replayText_.UpdateTree();
     env->Tick();
-    env->draw.Clear(Draw::kBackBuffer);
     return nullptr;
 }
