@@ -57,9 +57,9 @@ for SCALE in 1 2; do
   "$TOOLS/latency_floor" "$SCALE" >/dev/null 2>&1 &
   FLOOR_PID=$!
   FWIN=""
-  for _ in $(seq 100); do FWIN=$(xdotool search --name '^latency floor$' 2>/dev/null | head -n1); [ -n "$FWIN" ] && break; sleep 0.1; done
+  for _ in $(seq 100); do FWIN=$(xdotool search --onlyvisible --name '^latency floor$' 2>/dev/null | head -n1); [ -n "$FWIN" ] && break; sleep 0.1; done
   xdotool windowfocus --sync "$FWIN" 2>/dev/null
-  sleep 1
+  sleep 2
   "$PROBE" "$FWIN" "$(s 390)" "$(s 290)" "$(s 390)" "$(s 290)" "$(s 20)" "$(s 20)" Down Up "$TRIALS" diff >"$TOOLS/floor$SCALE"
   kill "$FLOOR_PID"; wait "$FLOOR_PID" 2>/dev/null; FLOOR_PID=""
 
@@ -67,8 +67,9 @@ for SCALE in 1 2; do
   e2e_start_game
   [ -n "$WIN" ] || { echo "the game's window did not open"; exit 1; }
   e2e_to_title
-  # Title, cursor on the first entry (row 300): Down makes it appear at row 320, Up back at 300.
-  "$PROBE" "$WIN" "$(s 234)" "$(s 310)" "$(s 234)" "$(s 290)" "$(s 20)" "$(s 20)" Down Up "$TRIALS" diff >"$TOOLS/title$SCALE"
+  # Title with nothing unlocked, cursor on "play 1st lap" (playfield 100, 340): Down makes it
+  # appear beside "score (1st lap)" (110, 360), Up back at the first entry.
+  "$PROBE" "$WIN" "$(s 244)" "$(s 350)" "$(s 234)" "$(s 330)" "$(s 20)" "$(s 20)" Down Up "$TRIALS" diff >"$TOOLS/title$SCALE"
 
   # The first entry is "play 1st lap".
   for _ in $(seq 10); do
