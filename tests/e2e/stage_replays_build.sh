@@ -17,9 +17,12 @@ trap 'rm -rf "$WORK"; e2e_finish' EXIT
 WRITE="/usr/bin/python3 $REPO/tools/replay/write_replay.py"
 
 echo "building the Debug replay tool in $DEBUG_BUILD"
+# The build's own status: a tool left over from an earlier build must not stand in for this one.
+debug_built=1
 cmake -S "$REPO" -B "$DEBUG_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null &&
-  cmake --build "$DEBUG_BUILD" --target nimbulon-replay -j2 >"$WORK/debug-build.txt" 2>&1
-expect "the Debug build of nimbulon-replay builds" test -x "$DEBUG_BUILD/tools/nimbulon-replay"
+  cmake --build "$DEBUG_BUILD" --target nimbulon-replay -j2 >"$WORK/debug-build.txt" 2>&1 || debug_built=0
+[ "$debug_built" = 1 ] || tail -n 20 "$WORK/debug-build.txt"
+expect "the Debug build of nimbulon-replay builds" test "$debug_built" = 1 -a -x "$DEBUG_BUILD/tools/nimbulon-replay"
 
 # Pause, "stage select" (up from the first entry), then the stage's entry; one frame with
 # nothing held after each press.
