@@ -52,6 +52,8 @@ press Down       # "best play"
 # The records page itself has already read both plays: only what is logged after Z counts.
 reads_before=$(log_count 'スコアファイル読み込み')
 replays_before=$(log_count '入力のリプレイを開始')
+# The first play's scene ends after the records page has opened; the replay's end is the next one.
+ends_before=$(log_count 'GameMain デストラクタ')
 press z
 expect "the play scene replays" e2e_wait_log '入力のリプレイを開始' 30 $((replays_before + 1))
 sleep 1.5
@@ -72,7 +74,6 @@ xdotool keydown x
 sleep 1.5
 shot fast
 xdotool keyup x
-ends_before=$(log_count 'GameMain デストラクタ')
 press c          # leave the replay
 expect "the replay was left" e2e_wait_log 'GameMain デストラクタ' 30 $((ends_before + 1))
 sleep 1.0
