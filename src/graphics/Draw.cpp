@@ -32,12 +32,14 @@ void Draw::Init(bool fullScreen) {
         // Only full screen has a display mode that can be missing; the player is told once.
         if (fullScreen && dialogs_ != nullptr) dialogs_->messageBox(kNoDisplayModeText, "error", Dialogs::Ok);
         lastResult_ = kFailed;
-        LOG_WRITE(log_, "Draw", "画像環境の初期化に失敗");
+        const std::string why = screen_ != nullptr ? screen_->openError() : std::string();
+        LOG_WRITE(log_, "Draw", why.empty() ? std::string("画像環境の初期化に失敗") : "画像環境の初期化に失敗: " + why);
         return;
     }
     lastResult_ = 0;
     if (!fullScreen) Clear(kBackBuffer);
-    LOG_WRITE(log_, "Draw", "画像環境の初期化に成功");
+    const std::string trouble = screen_->openError();
+    LOG_WRITE(log_, "Draw", trouble.empty() ? std::string("画像環境の初期化に成功") : "画像環境の初期化に成功 (" + trouble + ")");
 }
 
 int Draw::Present() {

@@ -26,6 +26,9 @@ public:
     // Builds the display, windowed or desktop full screen. False when no display could be made.
     virtual bool open(bool fullScreen) = 0;
     virtual bool isOpen() const = 0;
+    // What went wrong in the last open, step by step in the display library's own words; empty
+    // when nothing did. Kept when a later attempt succeeded.
+    virtual std::string openError() const { return {}; }
     // The left side panel, 160 x 600 XRGB pixels; the right panel is its mirror image.
     virtual void setSidePanel(const std::uint32_t* pixels) = 0;
     // The window icon, w x h XRGB pixels; black is transparent.

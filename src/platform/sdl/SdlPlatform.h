@@ -16,6 +16,7 @@ public:
     ~SdlScreen() override;
     bool open(bool fullScreen) override;
     bool isOpen() const override { return window_ != nullptr; }
+    std::string openError() const override { return openError_; }
     void setSidePanel(const std::uint32_t* pixels) override;
     void setIcon(const std::uint32_t* pixels, int w, int h) override;
     void presentStrip(const std::uint32_t* backBuffer, int pitchPixels) override;
@@ -29,12 +30,17 @@ public:
 private:
     void show();
     void toggleFullScreen();
+    bool startVideo();  // SDL's video subsystem on a display that can be seen
+    bool fail(const std::string& step);  // notes the step and SDL's error; false
+    void note(const std::string& line);  // on stderr and in openError
+    static constexpr int kVideoTries = 20;  // about 7.5 s of asking in all
 
     SDL_Window* window_ = nullptr;
     std::vector<std::uint32_t> frame_ = std::vector<std::uint32_t>(kWidth * kHeight, 0u);
     std::vector<std::uint32_t> scaled_;  // for window surfaces that are not 32-bit XRGB
     FrameScaler scaler_;
     bool fullScreen_ = false;
+    std::string openError_;
 };
 
 // Keys by SDL scancode; pads through SDL's game controller layer and its mapping database

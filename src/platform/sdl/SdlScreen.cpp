@@ -1,4 +1,6 @@
 #include "platform/sdl/SdlPlatform.h"
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -14,6 +16,53 @@ SdlScreen::~SdlScreen() {
     if (window_) SDL_DestroyWindow(window_);
 }
 
+bool SdlScreen::fail(const std::string& step) {
+    // SDL's own words for the failure, on the terminal and (through openError) in the log: a start
+    // that gives up, or has to try again, must say why.
+    const char* why = SDL_GetError();
+    note(step + ": " + (why && *why ? why : "(SDL gave no reason)"));
+    return false;
+}
+
+void SdlScreen::note(const std::string& line) {
+    std::fprintf(stderr, "Nimbulon: %s\n", line.c_str());
+    openError_ += (openError_.empty() ? "" : "; ") + line;
+}
+
+bool SdlScreen::startVideo() {
+    // An X server whose last client has just left resets itself and drops every connection that
+    // arrives meanwhile; SDL's X11 driver then gives up without a word and SDL falls through to a
+    // driver that shows nothing. A fresh Xvfb that a script has just asked "are you there?" is in
+    // that state right when the game starts, and a reset that loads GL can last a good part of a
+    // second on a busy machine. The display is there, so it is asked again for a while; with no
+    // display named at all there is nothing to wait for.
+    const bool displayNamed = SDL_getenv("DISPLAY") != nullptr || SDL_getenv("WAYLAND_DISPLAY") != nullptr;
+    const bool driverNamed = SDL_getenv("SDL_VIDEODRIVER") != nullptr;
+    const int tries = displayNamed && !driverNamed ? kVideoTries : 1;
+    for (int attempt = 1;; ++attempt) {
+        SDL_ClearError();
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            fail("SDL_InitSubSystem(SDL_INIT_VIDEO)");
+        } else {
+            // Without a display SDL falls back to drivers that show nothing; a game nobody can see
+            // or close must not start. Asking for such a driver by name (SDL_VIDEODRIVER) still
+            // works.
+            const char* driver = SDL_GetCurrentVideoDriver();
+            const bool invisible = driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0 ||
+                                              SDL_strcmp(driver, "evdev") == 0);
+            if (!invisible || driverNamed) return true;
+            // SDL's error text here is a stale one from a driver tried after the display's own,
+            // which sets none when its display will not talk to it.
+            const char* display = SDL_getenv("DISPLAY");
+            note(std::string("no display could be reached (DISPLAY=") + (display ? display : "") +
+                 "; SDL fell back to " + driver + ")");
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        }
+        if (attempt >= tries) return false;
+        SDL_Delay(static_cast<Uint32>(std::min(50 * attempt, 500)));
+    }
+}
+
 bool SdlScreen::open(bool fullScreen) {
     fullScreen_ = fullScreen;
     if (window_) {
@@ -21,16 +70,8 @@ bool SdlScreen::open(bool fullScreen) {
         show();
         return true;
     }
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-    // Without a display SDL falls back to drivers that show nothing; a game nobody can see or
-    // close must not start. Asking for such a driver by name (SDL_VIDEODRIVER) still works.
-    const char* driver = SDL_GetCurrentVideoDriver();
-    const bool invisible = driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0 ||
-                                      SDL_strcmp(driver, "evdev") == 0);
-    if (invisible && !SDL_getenv("SDL_VIDEODRIVER")) {
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        return false;
-    }
+    openError_.clear();
+    if (!startVideo()) return false;
     // No renderer: the picture is scaled by our own code straight into the window's surface,
     // which costs no GPU driver (a software GL such as llvmpipe maps in more memory than the
     // whole game) and draws the same everywhere.
@@ -46,10 +87,11 @@ bool SdlScreen::open(bool fullScreen) {
         area = {static_cast<int>(SDL_WINDOWPOS_CENTERED), static_cast<int>(SDL_WINDOWPOS_CENTERED), kWidth * n,
                 kHeight * n};
     window_ = SDL_CreateWindow("Nimbulon", area.x, area.y, area.w, area.h, flags);
-    if (!window_) return false;
+    if (!window_) return fail("SDL_CreateWindow");
     // Smaller than this the picture is a smudge; the window manager stops the user there.
     SDL_SetWindowMinimumSize(window_, kWidth / 4, kHeight / 4);
     if (!SDL_GetWindowSurface(window_)) {
+        fail("SDL_GetWindowSurface");
         SDL_DestroyWindow(window_);
         window_ = nullptr;
         return false;
