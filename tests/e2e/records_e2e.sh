@@ -52,7 +52,9 @@ press Down       # "best play"
 # The records page itself has already read both plays: only what is logged after Z counts.
 reads_before=$(log_count 'スコアファイル読み込み')
 replays_before=$(log_count '入力のリプレイを開始')
-# The first play's scene ends after the records page has opened; the replay's end is the next one.
+# The first play's scene ends after the records page has opened (later on a busy machine); the
+# replay's end is the next one.
+e2e_wait_log 'GameMain デストラクタ' 30 1
 ends_before=$(log_count 'GameMain デストラクタ')
 press z
 expect "the play scene replays" e2e_wait_log '入力のリプレイを開始' 30 $((replays_before + 1))
