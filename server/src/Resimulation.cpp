@@ -15,6 +15,7 @@ const char* kindName(ResimVerdict::Kind k) {
         case ResimVerdict::Match: return "match";
         case ResimVerdict::Mismatch: return "mismatch";
         case ResimVerdict::Unreadable: return "unreadable";
+        case ResimVerdict::Unranked: return "unranked";
         case ResimVerdict::Failed: break;
     }
     return "failed";
@@ -43,6 +44,7 @@ ResimVerdict ResimVerdict::fromLine(std::string_view text) {
     if (word == "match") v.kind = Match;
     else if (word == "mismatch") v.kind = Mismatch;
     else if (word == "unreadable") v.kind = Unreadable;
+    else if (word == "unranked") v.kind = Unranked;
     else v.kind = Failed;
     if (!(in >> v.score >> v.stages >> v.lives >> v.frames)) {
         v.kind = Failed;
@@ -91,7 +93,9 @@ ResimVerdict resimulate(std::string_view replay, std::int64_t maxFrames) {
     v.stages = r.stages;
     v.lives = r.lives;
     v.frames = r.frames;
-    v.kind = ReplayRunner::matches(claimed, r) ? ResimVerdict::Match : ResimVerdict::Mismatch;
+    v.kind = r.stageSelected                      ? ResimVerdict::Unranked
+             : ReplayRunner::matches(claimed, r) ? ResimVerdict::Match
+                                                 : ResimVerdict::Mismatch;
     return v;
 }
 

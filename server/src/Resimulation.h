@@ -6,7 +6,9 @@
 // Plays an uploaded replay again with the game's own simulation and compares the outcome with
 // what the file claims.
 struct ResimVerdict {
-    enum Kind { Match, Mismatch, Unreadable, Failed };
+    // Unranked: the play re-simulates, but is one the game itself never keeps (a stage was chosen
+    // from the pause menu during it).
+    enum Kind { Match, Mismatch, Unreadable, Unranked, Failed };
     Kind kind = Failed;
     std::int32_t score = 0, stages = 0, lives = 0, frames = 0;  // the re-simulated result
     std::string detail;                                          // for the log

@@ -36,7 +36,10 @@ UploadService::Reply UploadService::decide(const UploadRequest& request) {
         if (!verdict.matches()) {
             char why[160];
             std::snprintf(why, sizeof why, "re-simulation: %s (got score %d stages %d lives %d frames %d) %s",
-                          verdict.kind == ResimVerdict::Mismatch ? "mismatch" : "failed", verdict.score,
+                          verdict.kind == ResimVerdict::Mismatch   ? "mismatch"
+                          : verdict.kind == ResimVerdict::Unranked ? "a stage was chosen from the pause menu"
+                                                                   : "failed",
+                          verdict.score,
                           verdict.stages, verdict.lives, verdict.frames, verdict.detail.c_str());
             return reply('2', why);
         }

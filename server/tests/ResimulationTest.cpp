@@ -25,6 +25,19 @@ TEST_F(Resimulation, AnHonestPlayMatchesInThisProcessAndInACheckProcess) {
     }
 }
 
+TEST_F(Resimulation, AStageChosenFromThePauseMenuIsNoPlayTheGameKeepsHoweverTrueItsHeader) {
+    for (std::int32_t mode : {ModeSecondLapOld, ModeSecondLap}) {
+        const std::string jump = testplays::stageSelected(mode, 5);
+        ASSERT_FALSE(jump.empty()) << mode;
+        for (const ResimVerdict& v : {resimulate(jump, kDefaultMaxFrames), checker.check(jump)}) {
+            EXPECT_EQ(v.kind, ResimVerdict::Unranked) << mode << " " << v.detail;
+            EXPECT_EQ(v.stages, 5) << "played to the end in the stage it jumped to";
+            EXPECT_EQ(v.score, testplays::field(jump, 2)) << "the header is the re-simulation's own";
+            EXPECT_EQ(v.frames, testplays::field(jump, 7));
+        }
+    }
+}
+
 TEST_F(Resimulation, AHeaderThatLiesDoesNotMatchAndTheRealResultIsReported) {
     using testplays::field;
     using testplays::withField;

@@ -43,6 +43,24 @@ inline std::string honest(std::int32_t mode, int quitAt) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+// A play that jumps to stage `stage` through the pause menu, weaves there and quits, with a header
+// that says just what the re-simulation gives: every byte true, and still no play the game keeps.
+inline std::string stageSelected(std::int32_t mode, int stage) {
+    PlayHarness play(mode, /*drawing*/ false);
+    play.run(30);
+    if (!play.selectStage(stage)) return {};
+    for (int f = 0; f < 60 * 60 * 30 && !play.ended(); ++f) play.step(weaveThenQuit(f, 200));
+    Score record = play.inputRecord();
+    ScoreHeader h = record.getHeader();
+    h.score = play.items();
+    h.stages = play.stage();
+    h.lives = play.lives();
+    h.frames = play.game().playFrames();
+    record.setHeader(h);
+    const std::vector<unsigned char> bytes = record.toBytes();
+    return std::string(bytes.begin(), bytes.end());
+}
+
 // The header field i (0 version, 1 mode, 2 score, 3 stages, 4 lives, 5 valid, 6 ms, 7 frames).
 inline std::int32_t field(const std::string& replay, int i) {
     std::int32_t v = 0;

@@ -115,6 +115,8 @@ public:
         }
         sink_ = &sink;
         std::unique_ptr<Game> next(game_.Run());
+        // The flag goes with the next stage select's flag reset, so it is caught as it is set.
+        if (game_.info().GetFlag(FlagStageSelected)) stageSelected_ = true;
         if (sink) watch();
         if (next) {
             ended_ = true;
@@ -132,6 +134,7 @@ public:
         result.stages = game_.info().GetStage();
         result.lives = game_.player().GetLives();
         result.frames = game_.playFrames();
+        result.stageSelected = stageSelected_;
         return result;
     }
 
@@ -234,6 +237,7 @@ private:
     bool primed_ = false;
     bool ended_ = false;
     bool observing_ = false;
+    bool stageSelected_ = false;
     std::int32_t lastStage_ = 0, lastItems_ = 0, lastLives_ = 0, lastStock_ = 0, lastMode_ = 0;
 };
 

@@ -19,6 +19,7 @@ public:
         std::int32_t stages = 0;   // stage number
         std::int32_t lives = 0;
         std::int32_t frames = 0;   // frames run by the play scene
+        bool stageSelected = false;  // a stage was chosen from the pause menu: the game keeps no such play
     };
 
     // One line of JSON per event of the play, without the line end.
