@@ -10,7 +10,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 SECONDS_PER_TARGET=${1:-60}
 shift || true
-ALL=(replay midi wave bitmap ranking system_save config upload_form server_txt connector_reply)
+ALL=(replay midi wave bitmap ranking system_save config upload_form server_txt connector_reply http_request)
 TARGETS=("$@")
 [ $# -eq 0 ] && TARGETS=("${ALL[@]}")
 BUILD=build-fuzz

@@ -98,6 +98,16 @@ public:
         return out;
     }
 
+    std::optional<Owner> ownerOf(const std::string& inputKey) override {
+        Connection c(pool_);
+        Result r = query(c.handle,
+                         "SELECT players.name, play_id FROM play_inputs JOIN players ON players.id = play_inputs.player_id "
+                         "WHERE input_key = $1",
+                         Params().add(inputKey));
+        if (r.rows() == 0) return std::nullopt;
+        return Owner{r.text(0, 0), r.integer(0, 1)};
+    }
+
     std::optional<std::string> replay(std::int64_t id) override {
         Connection c(pool_);
         Result r = query(c.handle, "SELECT replay FROM plays WHERE id = $1", Params().add(id), /*binaryResult*/ true);

@@ -93,6 +93,16 @@ public:
         return out;
     }
 
+    std::optional<Owner> ownerOf(const std::string& inputKey) override {
+        Connection c(pool_);
+        Statement s(c.handle,
+                    "SELECT players.name, play_id FROM play_inputs JOIN players ON players.id = play_inputs.player_id "
+                    "WHERE input_key = ?");
+        s.bind(1, inputKey);
+        if (!s.step()) return std::nullopt;
+        return Owner{s.text(0), s.integer(1)};
+    }
+
     std::optional<std::string> replay(std::int64_t id) override {
         Connection c(pool_);
         Statement s(c.handle, "SELECT replay FROM plays WHERE id = ?");

@@ -49,6 +49,13 @@ public:
     // The best play of every player for a replay version, best score first, equal scores in the
     // order they were stored.
     virtual std::vector<Entry> ranking(std::int32_t version) = 0;
+    // Who owns a play input (playInputKey) and the play that brought it: settles a copy or a
+    // repeat without re-simulating it.
+    struct Owner {
+        std::string name;
+        std::int64_t play = 0;
+    };
+    virtual std::optional<Owner> ownerOf(const std::string& inputKey) { (void)inputKey; return std::nullopt; }
     virtual std::optional<std::string> replay(std::int64_t id) = 0;
     // A stored play with everything but its replay bytes and input key, whoever its player is.
     virtual std::optional<Play> play(std::int64_t id) = 0;

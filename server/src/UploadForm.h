@@ -23,7 +23,8 @@ struct UploadFields {
 class UploadCollector {
 public:
     // One piece of field key: offset is the number of bytes of this field already delivered
-    // (0 starts a field). False when the form is spoilt.
+    // (0 starts a field). Empty pieces are ignored (so a field given empty counts as not given).
+    // False when the form is spoilt.
     bool add(std::string_view key, std::uint64_t offset, std::string_view data);
     bool spoilt() const { return !problem_.empty(); }
     const std::string& problem() const { return problem_; }

@@ -27,10 +27,17 @@ UploadService::Reply UploadService::decide(const UploadRequest& request) {
             registered = storage_.passwordHashOf(request.name);
             if (registered && *registered == kBannedHash) return "banned name";
             if (registered && registered->empty()) registered.reset();
-            if (registered && !passwords::matches(*registered, request.digest)) return "password differs";
+            if (registered && !verified_.matches(request.name, *registered, request.digest)) return "password differs";
             return nullptr;
         };
         if (const char* why = refusal()) return reply('1', why);
+
+        // A play already stored needs no second simulation: its owner is answered as if it were
+        // stored again, anyone else is refused.
+        if (const std::optional<Storage::Owner> owner = storage_.ownerOf(request.inputKey)) {
+            if (owner->name == request.name) return reply('0', "the same play as play " + std::to_string(owner->play));
+            return reply('2', "a copy of play " + std::to_string(owner->play) + ", stored under another name");
+        }
 
         const ResimVerdict verdict = checker_.check(request.replay);
         if (!verdict.matches()) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include "Passwords.h"
 #include "ReplayChecker.h"
 #include "UploadForm.h"
 
@@ -58,4 +59,5 @@ private:
     bool stopping_ = false;
     std::atomic<int> running_{0};
     std::vector<std::thread> workers_;
+    passwords::VerifiedCache verified_;
 };

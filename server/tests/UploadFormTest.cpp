@@ -63,6 +63,16 @@ TEST(UploadCollector, GathersPiecesAndSpoilsOnRepeatsOrOverlongFields) {
     UploadCollector gap;
     gap.add("message", 0, "ab");
     EXPECT_FALSE(gap.add("message", 5, "cd")) << "a piece that does not follow on";
+
+    // What the parser hands over when a segment ends a few bytes into a field: an empty piece at
+    // offset 0, then the bytes at offset 0; empty pieces may come anywhere.
+    UploadCollector cut;
+    EXPECT_TRUE(cut.add("name", 0, ""));
+    EXPECT_TRUE(cut.add("name", 0, "ab"));
+    EXPECT_TRUE(cut.add("name", 2, ""));
+    EXPECT_TRUE(cut.add("name", 2, "c"));
+    EXPECT_EQ(cut.fields().name, "abc");
+    EXPECT_FALSE(cut.add("name", 0, "x")) << "a second field of the name is still a repeat";
 }
 
 TEST(FormEnd, StopsAtTheFirstClosingDelimiterEvenAcrossPieces) {

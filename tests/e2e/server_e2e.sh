@@ -147,6 +147,15 @@ expect "a form without a boundary is refused (2)" \
 expect "a url-encoded form is refused (2)" test "$(curl -s -d 'name=a&pass=b' "$URL/upload" | head -c1)" = 2
 expect "curl's own multipart form works too (0)" \
   test "$(curl -s -F name=curl -F pass=$DIGEST -F message=hi -F "replay_file=@$M/72.rep" "$URL/upload" | head -c1)" = 0
+# The network cuts a request wherever it likes: the head and the body's first K bytes in one
+# segment, the rest a moment later, for every K of the first 700 bytes and every 1,448 after.
+game_body split "$DIGEST" "cut anywhere" "$M/74.rep" >"$T/split-body"
+size=$(stat -c %s "$T/split-body")
+python3 "$REPO/tests/e2e/split_upload.py" "${URL#http://}" "$T/split-body" "$BOUNDARY" 0.05 16 \
+  $(seq 0 699) $(seq 700 1448 "$size") >"$T/split.txt"
+expect "one honest upload cut in two at $(wc -l <"$T/split.txt") places is answered 0 every time ($(awk '$2 != "0"' "$T/split.txt" | head -5 | tr '\n' ' '))" \
+  test "$(awk '$2 != "0"' "$T/split.txt" | wc -l)" = 0
+expect "... and stored once" test "$(ranking 106 | grep -cxF split)" = 1
 game_body dup "$DIGEST" "" "$P300" >"$T/dup"
 printf -- '--%s\r\nContent-Disposition: form-data; name="name"\r\n\r\nother\r\n' "$BOUNDARY" | cat - "$T/dup" >"$T/dup2"
 expect "a form naming the player twice is refused (2)" test "$(post_body "$T/dup2" | head -c1)" = 2

@@ -13,7 +13,19 @@
 #include "records/RankingData.h"
 #include "records/Score.h"
 #include "sound/WaveFile.h"
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include "HttpServer.h"
+#include "Passwords.h"
+#include "RankingList.h"
+#include "ReplayChecker.h"
+#include "ServerOptions.h"
+#include "Storage.h"
 #include "UploadForm.h"
+#include "UploadService.h"
 #include "online/RankingProtocol.h"
 #include "online/ServerConfig.h"
 #include "records/GameMode.h"
@@ -174,8 +186,9 @@ std::string configFile(const std::uint8_t* data, std::size_t size) {
 
 // The ranking server's upload form: the body in pieces up to the form's end, then the fields
 // piece by piece as the multipart parser hands them over, then the checks of the form. Input:
-// records of (field byte, length byte, bytes); a field byte with its top bit set starts the field
-// again (a repeated field), and the bytes of all records are also the body seen by the form's end.
+// records of (field byte, length byte, cut byte, bytes); a field byte with its top bit set starts
+// the field again (a repeated field), the cut byte says where the network splits the record's
+// bytes, and the bytes of all records are also the body seen by the form's end.
 std::string uploadForm(const std::uint8_t* data, std::size_t size) {
     static const char* const kKeys[] = {"name", "pass", "message", "replay_file", "max_file_size"};
     const std::string_view body(reinterpret_cast<const char*>(data), size);
@@ -192,16 +205,30 @@ std::string uploadForm(const std::uint8_t* data, std::size_t size) {
     if (end.ended() != (body.find(closing) != std::string_view::npos)) return "the form's end missed its delimiter";
     if (end.ended() && taken != body.find(closing) + closing.size()) return "the form does not end right after its delimiter";
 
-    UploadCollector form;
+    // The same pieces twice: whole, and cut where the fuzzer says with the empty pieces the
+    // multipart parser hands over around a cut (before a field's first bytes, and at each cut).
+    // Where the network cuts a body must change nothing.
+    UploadCollector form, cutForm;
     std::uint64_t offsets[5] = {};
-    for (std::size_t i = 0; i + 2 <= size;) {
+    for (std::size_t i = 0; i + 3 <= size;) {
         const int key = (data[i] & 0x7F) % 5;
-        const std::size_t length = std::min<std::size_t>(data[i + 1], size - i - 2);
+        const std::size_t length = std::min<std::size_t>(data[i + 1], size - i - 3);
+        const std::size_t cut = std::min<std::size_t>(data[i + 2], length);
         if (data[i] & 0x80) offsets[key] = 0;
-        form.add(kKeys[key], offsets[key], body.substr(i + 2, length));
+        const std::string_view piece = body.substr(i + 3, length);
+        form.add(kKeys[key], offsets[key], piece);
+        cutForm.add(kKeys[key], offsets[key], "");
+        cutForm.add(kKeys[key], offsets[key], piece.substr(0, cut));
+        cutForm.add(kKeys[key], offsets[key] + cut, "");
+        cutForm.add(kKeys[key], offsets[key] + cut, piece.substr(cut));
         offsets[key] += length;
-        i += 2 + length;
+        i += 3 + length;
     }
+    const UploadFields& a = form.fields();
+    const UploadFields& b = cutForm.fields();
+    if (form.spoilt() != cutForm.spoilt() || a.name != b.name || a.pass != b.pass || a.message != b.message ||
+        a.replay != b.replay || a.hasName != b.hasName || a.hasPass != b.hasPass || a.hasReplay != b.hasReplay)
+        return "a body cut in other places gave another form";
     const UploadCheck check = checkUpload(form.fields(), 36000);
     if (!check.ok) return "";
     Score record(nullptr);
@@ -252,12 +279,90 @@ std::string connectorReply(const std::uint8_t* data, std::size_t size) {
     return "";
 }
 
+// One ranking server for the whole run, on a loopback port, with a database in the scratch
+// folder; its checks fail at once (the fuzzer looks at the request handling, not the simulation).
+class LoopbackServer {
+public:
+    LoopbackServer()
+        : storage_((passwords::init(), openStorage(scratch().path("http.sqlite")))),
+          cache_(*storage_, std::chrono::milliseconds(0)),
+          checker_("/bin/false", {36000, 1, 64}),
+          uploads_(*storage_, checker_, &cache_, 1, 8),
+          http_(options(), *storage_, cache_, uploads_) {
+        std::string error;
+        if (!http_.start(error)) std::abort();
+    }
+    std::uint16_t port() const { return http_.port(); }
+
+private:
+    static ServerOptions options() {
+        ServerOptions o;
+        o.port = 0;
+        o.threads = 1;
+        o.quiet = true;
+        o.idleTimeout = 2;
+        o.requestDeadline = 2;
+        return o;
+    }
+    std::unique_ptr<Storage> storage_;
+    RankingCache cache_;
+    ReplayChecker checker_;
+    UploadService uploads_;
+    HttpServer http_;
+};
+
+// The server's request handling from the socket up: the first byte says how many cuts (0..7), the
+// next bytes where (each 1..256 bytes on), the rest is sent as the request in those pieces, then
+// the sending side is closed. Whatever the bytes, the server answers with an HTTP response or
+// closes, and goes on serving.
+std::string httpRequest(const std::uint8_t* data, std::size_t size) {
+    static LoopbackServer server;
+    if (size == 0) return "";
+    std::size_t cuts = data[0] % 8, at = 1;
+    std::vector<std::size_t> pieces;
+    for (; cuts > 0 && at < size; --cuts, ++at) pieces.push_back(std::size_t(data[at]) + 1);
+    const std::string_view request(reinterpret_cast<const char*>(data) + std::min(at, size), size - std::min(at, size));
+
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) std::abort();
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(server.port());
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    const timeval wait{5, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return "the server does not take connections";
+    }
+    std::size_t sent = 0;
+    for (std::size_t i = 0; sent < request.size(); ++i) {
+        const std::size_t n = std::min(i < pieces.size() ? pieces[i] : request.size(), request.size() - sent);
+        if (::send(fd, request.data() + sent, n, MSG_NOSIGNAL) <= 0) break;
+        sent += n;
+    }
+    ::shutdown(fd, SHUT_WR);
+    std::string reply;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0) break;
+        if (reply.size() < 64) reply.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    if (!reply.empty() && reply.rfind("HTTP/1.", 0) != 0) return "a reply that is not HTTP";
+    return "";
+}
+
 }  // namespace
 
 const Target kTargets[] = {
     {"replay", replayFile},  {"midi", midiFile},         {"wave", waveFile},     {"bitmap", bitmap},
     {"ranking", rankingList}, {"system_save", systemSave}, {"config", configFile}, {"upload_form", uploadForm},
-    {"server_txt", serverFile}, {"connector_reply", connectorReply}, {nullptr, nullptr},
+    {"server_txt", serverFile}, {"connector_reply", connectorReply},
+    {"http_request", httpRequest}, {nullptr, nullptr},
 };
 
 const Target* findTarget(const std::string& name) {
