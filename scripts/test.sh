@@ -49,6 +49,9 @@ for t in tests/e2e/*_e2e.sh tests/e2e/*_build.sh; do
   [ -f "$t" ] && run "$t" bash "$t" build
 done
 
+# Thirty starts of the game under fresh Xvfbs beside two busy loops: every one opens its window.
+run "start stress (30 starts)" tools/bench/start_stress.sh 30 build
+
 # After the last suite nothing that carries the run's mark may still run, other than this script
 # and what it is running right now (its descendants). Leftovers are named and stopped, and fail the
 # run.
