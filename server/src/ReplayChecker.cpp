@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <pthread.h>
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
@@ -21,6 +22,30 @@ bool makePipe(int fds[2]) { return pipe2(fds, O_CLOEXEC) == 0; }
 void closeFd(int& fd) {
     if (fd >= 0) close(fd);
     fd = -1;
+}
+
+// A write to the check's input that fails with EPIPE, never with SIGPIPE, whatever the hosting
+// program does with that signal: a check that refuses a play early closes its input, and that
+// must not end the server (or a test that runs the server inside itself).
+ssize_t writeWithoutSigpipe(int fd, const char* data, std::size_t size) {
+    sigset_t pipeOnly, previous;
+    sigemptyset(&pipeOnly);
+    sigaddset(&pipeOnly, SIGPIPE);
+    sigset_t pending;
+    sigpending(&pending);
+    const bool alreadyPending = sigismember(&pending, SIGPIPE) == 1;
+    pthread_sigmask(SIG_BLOCK, &pipeOnly, &previous);
+    const ssize_t n = write(fd, data, size);
+    const int saved = errno;
+    if (n < 0 && errno == EPIPE && !alreadyPending) {
+        // The signal this write raised is pending on the thread; take it before unblocking.
+        const timespec now{0, 0};
+        while (sigtimedwait(&pipeOnly, nullptr, &now) < 0 && errno == EINTR) {
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    errno = saved;
+    return n;
 }
 
 // The environment the check starts with: the server's own. A build with AddressSanitizer cannot
@@ -112,7 +137,7 @@ ResimVerdict ReplayChecker::check(std::string_view replay) const {
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0) break;
         if (in[1] >= 0 && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP))) {
-            const ssize_t n = write(in[1], replay.data() + sent, replay.size() - sent);
+            const ssize_t n = writeWithoutSigpipe(in[1], replay.data() + sent, replay.size() - sent);
             if (n > 0) sent += static_cast<std::size_t>(n);
             else if (n < 0 && errno != EAGAIN && errno != EINTR) closeFd(in[1]);  // the child stopped reading
         }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include "ReplayChecker.h"
 #include "Resimulation.h"
 #include "ServerTestSupport.h"
@@ -69,6 +70,21 @@ TEST_F(Resimulation, TheCheckProcessIsBoundedByMemory) {
     const ReplayChecker tiny(NIMBULON_SERVER_PROGRAM, {kDefaultMaxFrames, 20, 24});
     const ResimVerdict v = tiny.check(*replay_);
     EXPECT_EQ(v.kind, ResimVerdict::Failed) << v.detail;
+}
+
+TEST_F(Resimulation, ACheckThatStopsReadingEarlyFailsTheCheckNotTheHost) {
+    // A check that ends before taking its input leaves the server writing into a closed pipe. The
+    // host here keeps SIGPIPE's default (ending the process), as a program embedding the server
+    // might: the write must fail quietly and the check be reported failed.
+    struct sigaction fatal {};
+    fatal.sa_handler = SIG_DFL;
+    struct sigaction saved {};
+    sigaction(SIGPIPE, &fatal, &saved);
+    const ReplayChecker quitter("/bin/true", {kDefaultMaxFrames, 20, 512});
+    const ResimVerdict v = quitter.check(std::string(4 << 20, 'x'));
+    sigaction(SIGPIPE, &saved, nullptr);
+    EXPECT_NE(v.kind, ResimVerdict::Match);
+    EXPECT_NE(v.kind, ResimVerdict::Mismatch);
 }
 
 TEST_F(Resimulation, UnreadableInputAndAMissingProgramFailCleanly) {

@@ -31,8 +31,11 @@ int RunShell(Platform& platform, Log& log, const EnvOptions& options) {
     auto env = std::make_unique<Env>(platform, &log, options);
     Screen& screen = platform.screen();
     if (!screen.isOpen()) {
-        // The window could not be made (no display): nothing to play in. The log has the details.
-        std::fputs("Nimbulon: no window could be opened (is a display available?)\n", stderr);
+        // The window could not be made (no display): nothing to play in. One line on the terminal
+        // says so and why; the log has the same.
+        const std::string why = screen.openError();
+        std::fprintf(stderr, "Nimbulon: no window could be opened (is a display available?)%s%s\n",
+                     why.empty() ? "" : ": ", why.c_str());
         return 0;
     }
 

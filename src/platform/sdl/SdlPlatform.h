@@ -32,7 +32,7 @@ private:
     void toggleFullScreen();
     bool startVideo();  // SDL's video subsystem on a display that can be seen
     bool fail(const std::string& step);  // notes the step and SDL's error; false
-    void note(const std::string& line);  // on stderr and in openError
+    void note(const std::string& line);  // added to openError unless it repeats the last one
     static constexpr int kVideoTries = 20;  // about 7.5 s of asking in all
 
     SDL_Window* window_ = nullptr;
@@ -41,6 +41,7 @@ private:
     FrameScaler scaler_;
     bool fullScreen_ = false;
     std::string openError_;
+    std::string lastNote_;
 };
 
 // Keys by SDL scancode; pads through SDL's game controller layer and its mapping database

@@ -1,6 +1,5 @@
 #include "platform/sdl/SdlPlatform.h"
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -17,15 +16,17 @@ SdlScreen::~SdlScreen() {
 }
 
 bool SdlScreen::fail(const std::string& step) {
-    // SDL's own words for the failure, on the terminal and (through openError) in the log: a start
-    // that gives up, or has to try again, must say why.
+    // SDL's own words for the failure, kept in openError for the log and for the one line the
+    // program prints when it gives up: a start that gives up, or has to try again, must say why.
     const char* why = SDL_GetError();
     note(step + ": " + (why && *why ? why : "(SDL gave no reason)"));
     return false;
 }
 
 void SdlScreen::note(const std::string& line) {
-    std::fprintf(stderr, "Nimbulon: %s\n", line.c_str());
+    // Retries against a display that stays away fail the same way each time; once is enough.
+    if (line == lastNote_) return;
+    lastNote_ = line;
     openError_ += (openError_.empty() ? "" : "; ") + line;
 }
 
@@ -71,6 +72,7 @@ bool SdlScreen::open(bool fullScreen) {
         return true;
     }
     openError_.clear();
+    lastNote_.clear();
     if (!startVideo()) return false;
     // No renderer: the picture is scaled by our own code straight into the window's surface,
     // which costs no GPU driver (a software GL such as llvmpipe maps in more memory than the
