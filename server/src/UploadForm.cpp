@@ -98,7 +98,10 @@ UploadCheck checkUpload(const UploadFields& fields, std::int64_t maxFrames) {
     std::int64_t polls = 0;
     for (int i = 0; i < h.stages; ++i) polls += record.trace(i).polls();
     if (polls > maxFrames) return refuse("input runs longer than the frame bound");
-    if (polls > h.frames) return refuse("input runs past the play's last frame");
+    // The play's first frame and its last read no input, and every stage's trace opens with one
+    // run more than the polls it saw: a play of F frames over S stages holds at most F - 2 + S
+    // polls. Anything past that is padding no play can read.
+    if (polls > static_cast<std::int64_t>(h.frames) - 2 + h.stages) return refuse("input runs past the play's last frame");
 
     check.ok = true;
     check.request = {fields.name, fields.pass, fields.message, fields.replay, h, playInputKey(record, h.frames)};

@@ -132,6 +132,19 @@ TEST_F(UploadDecisions, PaddedInputIsRefusedBeforeTheCheck) {
     EXPECT_EQ(check.problem, "input runs past the play's last frame");
 }
 
+TEST_F(UploadDecisions, AnHonestPlayThroughEveryStageOfALapIsRanked) {
+    // A whole first lap played by the benchmark's autopilot: five stages, each trace one run
+    // longer than the polls it saw, so its input holds more polls than a one-stage play would.
+    std::ifstream in(NIMBULON_SOURCE_DIR "/server/tests/data/first-lap.rep", std::ios::binary);
+    const std::string lap((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(testplays::field(lap, 3), 5) << "the fixture clears every stage";
+    const UploadService::Reply r = service_->decide(request("lapper", kDigest, lap));
+    EXPECT_EQ(r.code, '0') << r.detail;
+    EXPECT_NE(cache_->text(testplays::field(lap, 0))->find("username\nlapper\nscore\n" +
+                                                          std::to_string(testplays::field(lap, 2)) + "\n"),
+              std::string::npos);
+}
+
 TEST_F(UploadDecisions, ALyingReplayIsRefusedAndStoresNothingNotEvenTheName) {
     const std::string lie = testplays::withField(*low_, 2, testplays::field(*low_, 2) + 500);
     EXPECT_EQ(service_->decide(request("liar", kDigest, lie)).code, '2');
