@@ -167,3 +167,26 @@ for report in sys.argv[1:3]:
     if len(marks) != 2 or [m[0] for m in marks] != frames or not all(m[1] for m in marks): sys.exit(1)
 sys.exit(0 if api["lives"] == 1 else 1)
 PY
+
+# A whole first lap, played through its five stages: the chart marks the four boundaries between
+# them, in order and where the JSON's stage ends put them.
+expect "a play through every stage of a lap is ranked" \
+  test "$(upload lapper 'a whole lap' "$REPO/server/tests/data/first-lap.rep")" = 0
+LAP=$(id_of 106 lapper)
+page "/play/$LAP" 1280 lap \
+  'JSON.stringify([...document.querySelectorAll("line.stage-boundary")].map(l => [Number(l.getAttribute("x1")), l.getBoundingClientRect().height > 0]))'
+expect "/play/$LAP at 1280: readable, nothing injected" page_sound lap 1280
+expect "the lap's chart shows its four stage boundaries where the JSON says" \
+  python3 - "$T/lap-1280.json" "$URL/api/play/$LAP" <<'PY'
+import json, sys, urllib.request
+api = json.load(urllib.request.urlopen(sys.argv[2]))
+ends = [s["end_frame"] for s in api["chart"]["stages"]]
+lines = json.loads(json.load(open(sys.argv[1]))["evals"][4])
+print("   boundaries at x %s, stage ends at frames %s" % ([round(x) for x, _ in lines], ends))
+if len(ends) != 5 or len(lines) != 4 or not all(shown for _, shown in lines): sys.exit(1)
+xs = [x for x, _ in lines]
+# The frame axis is linear: the boundaries stand in the same proportions as the frames they mark.
+for x, f in zip(xs, ends):
+    if abs((x - xs[0]) / (xs[-1] - xs[0]) - (f - ends[0]) / (ends[3] - ends[0])) > 0.005: sys.exit(1)
+sys.exit(0 if xs == sorted(xs) and ends == sorted(ends) else 1)
+PY
