@@ -25,6 +25,10 @@ using Clock = std::chrono::steady_clock;
 
 // The parser's buffer: the boundary and one header line of a part must fit.
 constexpr std::size_t kPostBuffer = 16 * 1024;
+// Each connection's memory for the request's head, the reply's head and the reads of an upload's
+// body. The library clears all of it after every request, so it is kept to what a browser's
+// request needs (its head may take about half) rather than the library's 32 KiB.
+constexpr std::size_t kConnectionMemory = 16 * 1024;
 // What a request other than the upload may carry as a body (which is read over and ignored).
 constexpr std::size_t kMaxIgnoredBody = 4 * 1024;
 
@@ -110,7 +114,7 @@ struct HttpServer::Request {
     enum class Route { Ranking, Replay, Upload, Watch, Web, Health, NotFound, BadMethod };
     Route route = Route::NotFound;
     Clock::time_point start = Clock::now();
-    std::string method, path, target, client;
+    std::string method, path, target;
     unsigned status = 0;
     std::size_t bytes = 0;
     std::string note;  // what became of an upload, for the log
@@ -147,7 +151,7 @@ enum MHD_Result addArgument(void* cls, enum MHD_ValueKind, const char* key, cons
 }  // namespace
 
 HttpServer::HttpServer(const ServerOptions& options, Storage& storage, RankingCache& cache, UploadService& uploads)
-    : options_(options), storage_(storage), cache_(cache), uploads_(uploads), web_(storage, cache) {}
+    : options_(options), storage_(storage), cache_(cache), uploads_(uploads), web_(storage, cache), lists_(cache) {}
 
 HttpServer::~HttpServer() { shutdown(std::chrono::seconds(0)); }
 
@@ -160,12 +164,16 @@ bool HttpServer::start(std::string& error) {
     unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ITC |
                      MHD_USE_ERROR_LOG;
     if (v6) flags |= MHD_USE_IPv6;
+    // Reads, writes and accepts are tried before the socket is watched: a short request on a new
+    // connection is read, answered and closed without ever entering the epoll set.
+    flags |= MHD_USE_TURBO;
     daemon_ = MHD_start_daemon(
         flags, 0, nullptr, nullptr, &onRequest, this, MHD_OPTION_EXTERNAL_LOGGER, &onLibraryError, nullptr,
         MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address),
         MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned>(options_.threads), MHD_OPTION_CONNECTION_LIMIT,
         options_.maxConnections, MHD_OPTION_CONNECTION_TIMEOUT, options_.idleTimeout, MHD_OPTION_NOTIFY_COMPLETED,
-        &onCompleted, this, MHD_OPTION_NOTIFY_CONNECTION, &onConnection, this, MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u, MHD_OPTION_END);
+        &onCompleted, this, MHD_OPTION_NOTIFY_CONNECTION, &onConnection, this, MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u,
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory, MHD_OPTION_END);
     if (!daemon_) {
         error = "cannot listen on " + options_.host + ":" + port + " (in use, or not an address of this machine)";
         return false;
@@ -261,7 +269,6 @@ int HttpServer::handle(MHD_Connection* c, const char* url, const char* method, c
         ++active_;
         r->method = method ? method : "";
         r->target = url ? url : "";
-        r->client = clientAddress(c);
         MHD_get_connection_values(c, MHD_GET_ARGUMENT_KIND, &addArgument, &r->target);
         const std::string path = url ? url : "";
         const bool get = r->method == MHD_HTTP_METHOD_GET || r->method == MHD_HTTP_METHOD_HEAD;
@@ -338,8 +345,11 @@ int HttpServer::ranking(MHD_Connection* c, Request& r) {
         !rankedVersion(version))
         return respondText(c, r, MHD_HTTP_BAD_REQUEST, "", nullptr);
     try {
-        const std::shared_ptr<const std::string> text = cache_.text(static_cast<std::int32_t>(version));
-        return respondText(c, r, MHD_HTTP_OK, *text, "text/plain; charset=utf-8");
+        const ListResponses::Reply reply = lists_.reply(static_cast<std::int32_t>(version));
+        if (!reply.response) return MHD_NO;
+        r.status = MHD_HTTP_OK;
+        r.bytes = reply.bytes;
+        return MHD_queue_response(c, MHD_HTTP_OK, reply.response.get());
     } catch (const std::exception& e) {
         r.note = std::string("storage: ") + e.what();
         return respondText(c, r, MHD_HTTP_SERVICE_UNAVAILABLE, "", nullptr);
@@ -487,7 +497,7 @@ void HttpServer::completed(MHD_Connection* c, void** context) {
         char figures[96];
         std::snprintf(figures, sizeof figures, " %u %zu %.1fms", r->status, r->bytes, ms);
         std::string line = utcNow();
-        for (const std::string& part : {r->client, printable(r->method, 16), printable(r->target)}) line.append(" ").append(part);
+        for (const std::string& part : {clientAddress(c), printable(r->method, 16), printable(r->target)}) line.append(" ").append(part);
         line += figures;
         if (!r->note.empty()) line.append(" ").append(printable(r->note, 400));
         log(line);

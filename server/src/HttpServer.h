@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include "ListResponses.h"
 #include "ServerOptions.h"
 #include "WebSite.h"
 
@@ -63,6 +64,7 @@ private:
     RankingCache& cache_;
     UploadService& uploads_;
     WebSite web_;
+    ListResponses lists_;
     MHD_Daemon* daemon_ = nullptr;
     std::uint16_t port_ = 0;
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include <ctime>
+#include <microhttpd.h>
+#include "ListResponses.h"
 #include "RankingList.h"
 
 namespace {
@@ -57,6 +59,30 @@ TEST(RankingCache, ServesFromMemoryUntilAStoreOrTheMaximumAge) {
     uncached.text(105);
     uncached.text(105);
     EXPECT_EQ(storage.reads, 5) << "other servers' plays show once the list is old enough";
+}
+
+TEST(ListResponses, OneResponsePerBuiltListAndASentOneOutlivesItsList) {
+    CountingStorage storage;
+    RankingCache cache(storage, std::chrono::hours(1));
+    ListResponses lists(cache);
+    const ListResponses::Reply first = lists.reply(106);
+    ASSERT_TRUE(first.response);
+    EXPECT_EQ(first.bytes, cache.text(106)->size());
+    EXPECT_EQ(lists.reply(106).response, first.response) << "made once while the list stands";
+    EXPECT_NE(lists.reply(105).response, first.response) << "each version has its own";
+    EXPECT_STREQ(MHD_get_response_header(first.response.get(), MHD_HTTP_HEADER_CONTENT_TYPE),
+                 "text/plain; charset=utf-8");
+
+    // A store: the next request gets the new list while a connection still sending the old
+    // reply keeps it (here: the copy held in `first`).
+    cache.invalidate(106);
+    const ListResponses::Reply second = lists.reply(106);
+    ASSERT_TRUE(second.response);
+    EXPECT_NE(second.response, first.response);
+    EXPECT_EQ(second.bytes, cache.text(106)->size());
+    EXPECT_EQ(storage.reads, 3);
+    EXPECT_STREQ(MHD_get_response_header(first.response.get(), MHD_HTTP_HEADER_CONTENT_TYPE),
+                 "text/plain; charset=utf-8");
 }
 
 TEST(RankingText, OnlyTheFourReplayVersionsAreRanked) {
