@@ -27,6 +27,7 @@
 #include "ReplayChecker.h"
 #include "ServerOptions.h"
 #include "Storage.h"
+#include "UploadLimits.h"
 #include "UploadService.h"
 
 namespace {
@@ -100,7 +101,7 @@ int main(int argc, char** argv) {
     }
     const ReplayChecker checker(ownProgram(argv[0]),
                                 {options.maxFrames, options.checkCpuSeconds, options.checkMemoryMb});
-    RankingCache cache(*storage, std::chrono::milliseconds(options.listCacheMs));
+    RankingCache cache(*storage, std::chrono::milliseconds(options.listCacheMs), options.listSize);
     std::unique_ptr<ListRefresher> refresher;
     try {
         auto audit = std::make_shared<AuditFollower>(
@@ -110,9 +111,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "nimbulon-server: %s\n", e.what());
         return 1;
     }
-    UploadService uploads(*storage, checker, &cache, options.checkers, options.queueLimit);
+    UploadLimits limits(options.uploadLimits);
+    UploadService uploads(*storage, checker, &cache, options.checkers, options.queueLimit, &limits);
     serverMetrics().setGauges(metricGauges(options.db, uploads));
-    HttpServer server(options, *storage, cache, uploads);
+    HttpServer server(options, *storage, cache, uploads, &limits);
     if (!server.start(error)) {
         std::fprintf(stderr, "nimbulon-server: %s\n", error.c_str());
         return 1;

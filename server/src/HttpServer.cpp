@@ -2,19 +2,26 @@
 #include <arpa/inet.h>
 #include <microhttpd.h>
 #include <netdb.h>
+#include <strings.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <optional>
+#include <vector>
+#include "ClientAddress.h"
 #include "Health.h"
 #include "ListenAddress.h"
 #include "Metrics.h"
 #include "RankingList.h"
 #include "Storage.h"
 #include "UploadForm.h"
+#include "UploadLimits.h"
 #include "UploadService.h"
 #include "WatchPage.h"
 #include "WebSite.h"
@@ -63,16 +70,28 @@ std::string printable(const std::string& s, std::size_t limit = 200) {
     return out;
 }
 
-std::string clientAddress(MHD_Connection* c) {
+std::optional<IpAddress> peerOf(MHD_Connection* c) {
     const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
-    if (!info || !info->client_addr) return "-";
-    char text[INET6_ADDRSTRLEN] = "-";
-    const sockaddr* a = info->client_addr;
-    if (a->sa_family == AF_INET)
-        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(a)->sin_addr, text, sizeof text);
-    else if (a->sa_family == AF_INET6)
-        inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(a)->sin6_addr, text, sizeof text);
-    return text;
+    return info ? IpAddress::of(info->client_addr) : std::nullopt;
+}
+
+std::string clientAddress(MHD_Connection* c) {
+    const std::optional<IpAddress> a = peerOf(c);
+    return a ? a->text() : "-";
+}
+
+// Every X-Forwarded-For header of a request, in the order they came.
+enum MHD_Result collectForwarded(void* cls, enum MHD_ValueKind, const char* key, const char* value) {
+    if (key && value && strcasecmp(key, "X-Forwarded-For") == 0) static_cast<std::vector<std::string>*>(cls)->push_back(value);
+    return MHD_YES;
+}
+
+// Enough descriptors for the connections the library may hold (those being cut included).
+void raiseDescriptorLimit(rlim_t wanted) {
+    rlimit l{};
+    if (getrlimit(RLIMIT_NOFILE, &l) != 0 || l.rlim_cur >= wanted) return;
+    l.rlim_cur = l.rlim_max == RLIM_INFINITY ? wanted : std::min(wanted, l.rlim_max);
+    setrlimit(RLIMIT_NOFILE, &l);
 }
 
 std::string utcNow() {
@@ -114,7 +133,8 @@ struct HttpServer::Request {
     enum class Route { Ranking, Replay, Upload, Watch, Web, Health, NotFound, BadMethod };
     Route route = Route::NotFound;
     Clock::time_point start = Clock::now();
-    std::string method, path, target;
+    std::string method, path, target, client;
+    std::string limitKey;  // the client as the limits count it
     unsigned status = 0;
     std::size_t bytes = 0;
     std::string note;  // what became of an upload, for the log
@@ -150,8 +170,17 @@ enum MHD_Result addArgument(void* cls, enum MHD_ValueKind, const char* key, cons
 }
 }  // namespace
 
-HttpServer::HttpServer(const ServerOptions& options, Storage& storage, RankingCache& cache, UploadService& uploads)
-    : options_(options), storage_(storage), cache_(cache), uploads_(uploads), web_(storage, cache), lists_(cache) {}
+HttpServer::HttpServer(const ServerOptions& options, Storage& storage, RankingCache& cache, UploadService& uploads,
+                       UploadLimits* limits)
+    : options_(options),
+      storage_(storage),
+      cache_(cache),
+      uploads_(uploads),
+      web_(storage, cache),
+      lists_(cache),
+      limits_(limits),
+      connections_({options.connectionsPerAddress, options.maxConnections,
+                    std::chrono::seconds(options.headDeadline), std::chrono::seconds(options.requestDeadline)}) {}
 
 HttpServer::~HttpServer() { shutdown(std::chrono::seconds(0)); }
 
@@ -167,11 +196,15 @@ bool HttpServer::start(std::string& error) {
     // Reads, writes and accepts are tried before the socket is watched: a short request on a new
     // connection is read, answered and closed without ever entering the epoll set.
     flags |= MHD_USE_TURBO;
+    // The library's own bound is above the server's, so that a connection is always seen (and
+    // given room, or refused at once) rather than left waiting in the listening queue.
+    const unsigned libraryLimit = options_.maxConnections * 2 + 64;
+    raiseDescriptorLimit(libraryLimit + 256);
     daemon_ = MHD_start_daemon(
         flags, 0, nullptr, nullptr, &onRequest, this, MHD_OPTION_EXTERNAL_LOGGER, &onLibraryError, nullptr,
         MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address),
         MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned>(options_.threads), MHD_OPTION_CONNECTION_LIMIT,
-        options_.maxConnections, MHD_OPTION_CONNECTION_TIMEOUT, options_.idleTimeout, MHD_OPTION_NOTIFY_COMPLETED,
+        libraryLimit, MHD_OPTION_CONNECTION_TIMEOUT, options_.idleTimeout, MHD_OPTION_NOTIFY_COMPLETED,
         &onCompleted, this, MHD_OPTION_NOTIFY_CONNECTION, &onConnection, this, MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u,
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory, MHD_OPTION_END);
     if (!daemon_) {
@@ -217,34 +250,79 @@ void HttpServer::log(const std::string& line) {
 void HttpServer::connectionEvent(MHD_Connection* c, bool opened) {
     std::lock_guard lock(openMutex_);
     if (!opened) {
-        open_.erase(c);
+        connections_.closed(c);
         return;
     }
     const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD);
-    if (info) open_[c] = Open{info->connect_fd, Clock::now()};
+    if (!info) return;
+    // A trusted proxy's connections carry many clients: each of its requests is counted against
+    // the client it forwards instead (in handle).
+    const std::optional<IpAddress> peer = peerOf(c);
+    const std::string address = !peer || options_.trustedProxies.contains(*peer) ? "" : peer->limitKey();
+    cut(connections_.opened(c, info->connect_fd, address, Clock::now()));
+}
+
+void HttpServer::cut(const std::vector<ConnectionTable::Cut>& cuts) {
+    // The library tells of a closed connection before it closes the socket, under openMutex_:
+    // a descriptor still in the table is the connection's own.
+    for (const ConnectionTable::Cut& k : cuts) {
+        ::shutdown(k.fd, SHUT_RDWR);
+        const std::string who = k.address.empty() ? "proxy" : k.address;
+        if (displaced_.count(who) || displaced_.size() < 100) ++displaced_[who];
+        else ++displacedOthers_;
+    }
+}
+
+void HttpServer::logCuts() {
+    std::vector<std::pair<unsigned, std::string>> counts;
+    unsigned others = 0;
+    {
+        std::lock_guard lock(openMutex_);
+        for (const auto& [address, n] : displaced_) counts.emplace_back(n, address);
+        others = displacedOthers_;
+        displaced_.clear();
+        displacedOthers_ = 0;
+    }
+    // The most cut first, at most ten lines.
+    std::sort(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first > b.first : a.second < b.second;
+    });
+    for (std::size_t i = 0; i < counts.size(); ++i) {
+        if (i >= 10) {
+            others += counts[i].first;
+            continue;
+        }
+        log(utcNow() + " " + counts[i].second + " - " + std::to_string(counts[i].first) +
+            " connection(s) cut or refused: over " + std::to_string(options_.connectionsPerAddress) +
+            " per address or " + std::to_string(options_.maxConnections) + " in all");
+    }
+    if (others) log(utcNow() + " - - " + std::to_string(others) + " connection(s) of other addresses cut or refused");
 }
 
 void HttpServer::sweep() {
-    const auto deadline = std::chrono::seconds(options_.requestDeadline);
     std::unique_lock wait(sweepMutex_);
+    auto lastLog = Clock::now();
     while (!sweepWake_.wait_for(wait, std::chrono::milliseconds(200), [this] { return stopping_; })) {
-        std::vector<std::string> cut;
+        std::vector<std::string> lines;
         {
-            // The library tells of a closed connection before it closes the socket, under this
-            // lock: a descriptor found here is still the connection's own.
             std::lock_guard lock(openMutex_);
-            const auto now = Clock::now();
-            for (auto& [connection, open] : open_) {
-                if (open.busy || open.cut || now - open.since < deadline) continue;
-                ::shutdown(open.fd, SHUT_RDWR);
-                open.cut = true;
-                cut.push_back(clientAddress(connection));
+            for (const ConnectionTable::Cut& k : connections_.overdue(Clock::now())) {
+                ::shutdown(k.fd, SHUT_RDWR);
+                const bool head = std::strcmp(k.why, ConnectionTable::kNoHead) == 0;
+                lines.push_back(utcNow() + " " + clientAddress(static_cast<MHD_Connection*>(const_cast<void*>(k.id))) +
+                                " - connection cut: " +
+                                (head ? "no request head within " + std::to_string(options_.headDeadline)
+                                      : "no whole request within " + std::to_string(options_.requestDeadline)) +
+                                " s");
             }
         }
-        for (const std::string& client : cut)
-            log(utcNow() + " " + client + " - connection cut: no whole request within " +
-                std::to_string(options_.requestDeadline) + " s");
+        for (const std::string& line : lines) log(line);
+        if (Clock::now() - lastLog >= std::chrono::seconds(5)) {
+            logCuts();
+            lastLog = Clock::now();
+        }
     }
+    logCuts();
 }
 
 int HttpServer::respond(MHD_Connection* c, Request& r, unsigned status, MHD_Response* response, std::size_t bytes) {
@@ -284,6 +362,35 @@ int HttpServer::handle(MHD_Connection* c, const char* url, const char* method, c
                   : path.rfind("/watch/", 0) == 0      ? "/watch/"
                   : WebSite::serves(path)              ? WebSite::label(path)
                                                        : path;
+        // Who asks: the peer, or behind a trusted proxy the client it names.
+        std::string forwarded;
+        if (const std::optional<IpAddress> peer = peerOf(c)) {
+            IpAddress client = *peer;
+            if (options_.trustedProxies.contains(*peer)) {
+                std::vector<std::string> headers;
+                MHD_get_connection_values(c, MHD_HEADER_KIND, &collectForwarded, &headers);
+                client = options_.trustedProxies.client(*peer, headers);
+                forwarded = client.limitKey();
+            }
+            r->client = client.text();
+            r->limitKey = client.limitKey();
+        } else {
+            r->client = "-";
+        }
+        bool admitted;
+        {
+            std::lock_guard lock(openMutex_);
+            admitted = connections_.requestBegun(c, forwarded);
+        }
+        if (!admitted) {
+            // Through a proxy, the client already has its fill of requests under way. "2" tells
+            // the game an upload was not processed.
+            r->first = false;
+            r->note = "refused: the client has " + std::to_string(options_.connectionsPerAddress) + " requests under way";
+            MHD_Response* response = bufferResponse("2\n", "text/plain");
+            if (response) MHD_add_response_header(response, "Retry-After", "1");
+            return respond(c, *r, MHD_HTTP_SERVICE_UNAVAILABLE, response, 2);
+        }
     }
     switch (r->route) {
         case Request::Route::Upload:
@@ -406,6 +513,16 @@ int HttpServer::web(MHD_Connection* c, Request& r, const std::string& path) {
 int HttpServer::upload(MHD_Connection* c, Request& r, const char* data, std::size_t* size) {
     if (r.first) {
         r.first = false;
+        // Past the address's allowance nothing of the upload is read.
+        if (limits_ && !limits_->uploadFrom(r.limitKey)) {
+            r.note = "refused: too many uploads from the address this hour";
+            serverMetrics().upload('2', "limit");
+            MHD_Response* response = bufferResponse("2\n", "text/plain");
+            if (response)
+                MHD_add_response_header(response, "Retry-After",
+                                        std::to_string(limits_->secondsUntilUpload(r.limitKey)).c_str());
+            return respond(c, r, 429, response, 2);
+        }
         // A body announced as too large is refused before a byte of it is read.
         std::int64_t length = 0;
         const char* announced = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
@@ -458,11 +575,12 @@ void HttpServer::finishUpload(MHD_Connection* c, Request& r) {
         respondText(c, r, MHD_HTTP_OK, "2\n", "text/plain");
         return;
     }
+    check.request.address = r.limitKey;
     r.note = "name=" + printable(check.request.name) + " mode=" + std::to_string(check.request.header.gameMode) +
              " claimed=" + std::to_string(check.request.header.score);
     {
         std::lock_guard lock(openMutex_);
-        if (auto it = open_.find(c); it != open_.end()) it->second.busy = true;
+        connections_.setBusy(c, true);
     }
     MHD_suspend_connection(c);
     Request* request = &r;
@@ -484,10 +602,7 @@ void HttpServer::completed(MHD_Connection* c, void** context) {
     auto* r = static_cast<Request*>(*context);
     {
         std::lock_guard lock(openMutex_);
-        if (auto it = open_.find(c); it != open_.end()) {
-            it->second.busy = false;
-            it->second.since = Clock::now();  // the next request's time starts now
-        }
+        connections_.requestEnded(c, Clock::now());  // the next request's time starts now
     }
     if (!r) return;
     *context = nullptr;
@@ -497,7 +612,7 @@ void HttpServer::completed(MHD_Connection* c, void** context) {
         char figures[96];
         std::snprintf(figures, sizeof figures, " %u %zu %.1fms", r->status, r->bytes, ms);
         std::string line = utcNow();
-        for (const std::string& part : {clientAddress(c), printable(r->method, 16), printable(r->target)}) line.append(" ").append(part);
+        for (const std::string& part : {r->client, printable(r->method, 16), printable(r->target)}) line.append(" ").append(part);
         line += figures;
         if (!r->note.empty()) line.append(" ").append(printable(r->note, 400));
         log(line);

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 #include "ListResponses.h"
+#include "ConnectionTable.h"
 #include "ServerOptions.h"
 #include "WebSite.h"
 
@@ -17,6 +18,7 @@ struct MHD_Response;
 class Storage;
 class RankingCache;
 class UploadService;
+class UploadLimits;
 
 // The three exchanges of the game's ranking client over libmicrohttpd:
 //   GET /ranking?version=N   the list of replay version N (104..107) as ranking text
@@ -26,10 +28,14 @@ class UploadService;
 // player (/watch/).
 // A pool of threads serves the connections; uploads wait for their check with the connection
 // suspended, so no HTTP thread ever waits for a simulation. One log line per request goes to
-// standard error.
+// standard error. Floods are bounded: connections per client address and request deadlines
+// (ConnectionTable), uploads per address (UploadLimits); the client address is the peer's, or
+// the one a trusted proxy forwards.
 class HttpServer {
 public:
-    HttpServer(const ServerOptions& options, Storage& storage, RankingCache& cache, UploadService& uploads);
+    // limits: the uploads' allowances (none when null), shared with the upload service.
+    HttpServer(const ServerOptions& options, Storage& storage, RankingCache& cache, UploadService& uploads,
+               UploadLimits* limits = nullptr);
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
@@ -58,6 +64,8 @@ private:
     int upload(MHD_Connection* c, Request& r, const char* data, std::size_t* size);
     void finishUpload(MHD_Connection* c, Request& r);
     void sweep();
+    void cut(const std::vector<ConnectionTable::Cut>& cuts);  // under openMutex_
+    void logCuts();
 
     ServerOptions options_;
     Storage& storage_;
@@ -65,19 +73,18 @@ private:
     UploadService& uploads_;
     WebSite web_;
     ListResponses lists_;
+    UploadLimits* limits_;
     MHD_Daemon* daemon_ = nullptr;
     std::uint16_t port_ = 0;
 
-    // Open connections, for the request deadline: a connection whose request has not arrived
-    // whole in time is shut down (its socket, which the library then closes).
-    struct Open {
-        int fd;
-        std::chrono::steady_clock::time_point since;
-        bool busy = false;  // an upload is being decided: the wait is the server's, not the client's
-        bool cut = false;
-    };
+    // Open connections, for their limits and deadlines: a connection to be cut is shut down (its
+    // socket, which the library then closes).
     std::mutex openMutex_;
-    std::map<MHD_Connection*, Open> open_;
+    ConnectionTable connections_;
+    // The connections cut to make room, by address, written to the log a few times a minute
+    // rather than one line each: a flood must not become a flood of log lines.
+    std::map<std::string, unsigned> displaced_;
+    unsigned displacedOthers_ = 0;
     std::atomic<int> active_{0};  // requests begun and not completed
     std::mutex sweepMutex_;
     std::condition_variable sweepWake_;

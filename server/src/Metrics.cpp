@@ -52,6 +52,7 @@ constexpr ReasonRule kReasons[] = {
     {"refused", "form"},
     {"busy", "busy"},
     {"check", "check_failed"},
+    {"too many", "limit"},
 };
 }  // namespace
 

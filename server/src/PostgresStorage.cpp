@@ -84,13 +84,13 @@ public:
         }
     }
 
-    std::vector<Entry> ranking(std::int32_t version) override {
+    std::vector<Entry> ranking(std::int32_t version, std::int64_t limit) override {
         Connection c(pool_);
         Result r = query(c.handle,
                          "SELECT plays.id, players.name, score, stage, uploaded_at, comment FROM plays "
                          "JOIN players ON players.id = plays.player_id WHERE version = $1 AND players.banned = 0 "
-                         "ORDER BY score DESC, plays.id",
-                         Params().add(version));
+                         "ORDER BY score DESC, plays.id LIMIT $2",
+                         Params().add(version).add(limit));
         std::vector<Entry> out;
         for (int i = 0; i < r.rows(); ++i)
             out.push_back({r.integer(i, 0), r.text(i, 1), static_cast<std::int32_t>(r.integer(i, 2)),

@@ -70,7 +70,7 @@ std::shared_ptr<const RankedList> RankingCache::list(std::int32_t version) {
     const auto readAt = std::chrono::steady_clock::now();
     auto built = std::make_shared<RankedList>();
     built->version = version;
-    built->entries = storage_.ranking(version);
+    built->entries = storage_.ranking(version, static_cast<std::int64_t>(size_));
     built->ranks = ranksOf(built->entries);
     built->text = formatRanking(built->entries);
     std::lock_guard lock(guard_);

@@ -30,10 +30,14 @@ struct RankedList {
 bool rankedVersion(std::int64_t version);
 
 // The texts of the four lists, rebuilt after this server stores a play and at most `maxAge` after
-// the last build otherwise (other servers sharing the database may have stored plays).
+// the last build otherwise (other servers sharing the database may have stored plays). Each holds
+// the best `size` entries of its version, so that however many players there are, the list stays
+// far below the 16 MiB the game reads at most, and reading it stays cheap.
 class RankingCache {
 public:
-    RankingCache(Storage& storage, std::chrono::milliseconds maxAge) : storage_(storage), maxAge_(maxAge) {}
+    static constexpr std::size_t kDefaultSize = 1000;
+    RankingCache(Storage& storage, std::chrono::milliseconds maxAge, std::size_t size = kDefaultSize)
+        : storage_(storage), maxAge_(maxAge), size_(size) {}
     // The list of a ranked version. Throws StorageError.
     std::shared_ptr<const std::string> text(std::int32_t version);
     // The same list with its entries; the same object until the list is built again.
@@ -50,6 +54,7 @@ private:
     static constexpr std::int32_t kFirstVersion = 104;
     Storage& storage_;
     std::chrono::milliseconds maxAge_;
+    std::size_t size_;
     std::mutex guard_;  // the slots' text and generation
     Slot slots_[4];
 };

@@ -41,6 +41,23 @@ std::string serverUsage() {
            "  --max-connections N       open connections at most (default 512)\n"
            "  --timeout S               seconds a connection may stay silent (default 10)\n"
            "  --request-deadline S      seconds a request may take to arrive whole (default 30)\n"
+           "  --head-deadline S         seconds a request's head may take to arrive, from the\n"
+           "                            connection's opening or the previous answer (default 10)\n"
+           "  --connections-per-address N  open connections of one client address (default 32); past\n"
+           "                            it a new one takes the place of the address's oldest one that\n"
+           "                            is still waiting for its request head, or is refused\n"
+           "  --uploads-per-address N   uploads one address may send per hour (default 120)\n"
+           "  --uploads-per-name N      uploads with a name's password per hour (default 30)\n"
+           "  --new-names-per-address N  names one address may register per day (default 100)\n"
+           "  --wrong-passwords N       wrong passwords per name per hour; past them every upload of\n"
+           "                            the name is answered 1 unchecked (default 10)\n"
+           "                            (these four: 0 is no limit; counted in this server's memory)\n"
+           "  --limit-keys N            addresses or names each of those counts remembers (default\n"
+           "                            20000; when full, the one closest to its allowance goes)\n"
+           "  --list-size N             entries of a list: the best N of each version (default 1000)\n"
+           "  --trusted-proxy ADDR      a proxy (address or network, e.g. 10.0.0.0/8; repeat it or\n"
+           "                            give a comma list) whose X-Forwarded-For names the client;\n"
+           "                            from any other peer the header is ignored\n"
            "  --check-cpu-seconds S     CPU time of one re-simulation (default 120)\n"
            "  --check-memory-mb M       address space of one re-simulation (default 256)\n"
            "  --max-frames N            longest play accepted, in frames (default 2160000, ten hours)\n"
@@ -114,6 +131,33 @@ bool parseServerOptions(int argc, char** argv, ServerOptions& o, bool& help, std
         } else if (arg == "--request-deadline") {
             if (!numeric(1, 3600)) return false;
             o.requestDeadline = static_cast<unsigned>(n);
+        } else if (arg == "--head-deadline") {
+            if (!numeric(1, 3600)) return false;
+            o.headDeadline = static_cast<unsigned>(n);
+        } else if (arg == "--connections-per-address") {
+            if (!numeric(1, 100000)) return false;
+            o.connectionsPerAddress = static_cast<unsigned>(n);
+        } else if (arg == "--uploads-per-address" || arg == "--uploads-per-name" || arg == "--new-names-per-address" ||
+                   arg == "--wrong-passwords") {
+            if (!numeric(0, 1000000)) return false;
+            UploadLimits::Settings& l = o.uploadLimits;
+            (arg == "--uploads-per-address" ? l.uploadsPerAddressPerHour
+             : arg == "--uploads-per-name"  ? l.uploadsPerNamePerHour
+             : arg == "--new-names-per-address" ? l.newNamesPerAddressPerDay
+                                                : l.wrongPasswordsPerNamePerHour) = static_cast<std::uint32_t>(n);
+        } else if (arg == "--limit-keys") {
+            if (!numeric(1, 10000000)) return false;
+            o.uploadLimits.keys = static_cast<std::size_t>(n);
+        } else if (arg == "--list-size") {
+            // The game refuses a list over 16 MiB; an entry takes at most about 250 bytes.
+            if (!numeric(1, 50000)) return false;
+            o.listSize = static_cast<std::size_t>(n);
+        } else if (arg == "--trusted-proxy") {
+            if (!value || !o.trustedProxies.add(value)) {
+                error = "--trusted-proxy needs addresses or networks (10.0.0.1, 10.0.0.0/8, fd00::/8), comma-separated";
+                return false;
+            }
+            ++i;
         } else if (arg == "--check-cpu-seconds") {
             if (!numeric(1, 86400)) return false;
             o.checkCpuSeconds = static_cast<int>(n);

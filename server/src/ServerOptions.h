@@ -2,7 +2,9 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include "ClientAddress.h"
 #include "UploadForm.h"
+#include "UploadLimits.h"
 
 // The server's command line.
 struct ServerOptions {
@@ -15,6 +17,11 @@ struct ServerOptions {
     unsigned maxConnections = 512;
     unsigned idleTimeout = 10;      // seconds a connection may stay silent
     unsigned requestDeadline = 30;  // seconds a request may take to arrive whole
+    unsigned headDeadline = 10;     // seconds a request's head may take to arrive
+    unsigned connectionsPerAddress = 32;
+    UploadLimits::Settings uploadLimits;
+    std::size_t listSize = 1000;  // entries of a list, the best
+    TrustedProxies trustedProxies;
     int checkCpuSeconds = 120;
     int checkMemoryMb = 256;
     std::int64_t maxFrames = kDefaultMaxFrames;

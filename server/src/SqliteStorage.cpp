@@ -79,13 +79,14 @@ public:
         }
     }
 
-    std::vector<Entry> ranking(std::int32_t version) override {
+    std::vector<Entry> ranking(std::int32_t version, std::int64_t limit) override {
         Connection c(pool_);
         Statement s(c.handle,
                     "SELECT plays.id, players.name, score, stage, uploaded_at, comment FROM plays "
                     "JOIN players ON players.id = plays.player_id WHERE version = ? AND players.banned = 0 "
-                    "ORDER BY score DESC, plays.id");
+                    "ORDER BY score DESC, plays.id LIMIT ?");
         s.bind(1, version);
+        s.bind(2, limit);
         std::vector<Entry> out;
         while (s.step())
             out.push_back({s.integer(0), s.text(1), static_cast<std::int32_t>(s.integer(2)),

@@ -47,8 +47,8 @@ public:
     // is KeptEarlier. Each stored play makes its player the owner of its input for good.
     virtual Outcome store(const Play& play, std::int64_t* copied = nullptr) = 0;
     // The best play of every player for a replay version, best score first, equal scores in the
-    // order they were stored.
-    virtual std::vector<Entry> ranking(std::int32_t version) = 0;
+    // order they were stored; the first `limit` of them.
+    virtual std::vector<Entry> ranking(std::int32_t version, std::int64_t limit = INT64_MAX) = 0;
     // Who owns a play input (playInputKey) and the play that brought it: settles a copy or a
     // repeat without re-simulating it.
     struct Owner {

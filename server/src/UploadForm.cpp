@@ -104,6 +104,6 @@ UploadCheck checkUpload(const UploadFields& fields, std::int64_t maxFrames) {
     if (polls > static_cast<std::int64_t>(h.frames) - 2 + h.stages) return refuse("input runs past the play's last frame");
 
     check.ok = true;
-    check.request = {fields.name, fields.pass, fields.message, fields.replay, h, playInputKey(record, h.frames)};
+    check.request = {fields.name, fields.pass, fields.message, fields.replay, h, playInputKey(record, h.frames), {}};
     return check;
 }

@@ -59,6 +59,7 @@ struct UploadRequest {
     std::string name, digest, comment, replay;
     ScoreHeader header;    // as claimed by the replay file
     std::string inputKey;  // playInputKey of the replay, for the claimed frame count
+    std::string address;   // the client's, as the limits count it (IpAddress::limitKey)
 };
 
 struct UploadCheck {

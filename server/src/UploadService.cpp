@@ -4,14 +4,15 @@
 #include "Passwords.h"
 #include "RankingList.h"
 #include "Storage.h"
+#include "UploadLimits.h"
 
 namespace {
 UploadService::Reply reply(char code, std::string detail, std::int32_t score = 0) { return {code, std::move(detail), score}; }
 }  // namespace
 
 UploadService::UploadService(Storage& storage, const ReplayChecker& checker, RankingCache* cache, int workers,
-                             std::size_t queueLimit)
-    : storage_(storage), checker_(checker), cache_(cache), queueLimit_(queueLimit) {
+                             std::size_t queueLimit, UploadLimits* limits)
+    : storage_(storage), checker_(checker), cache_(cache), limits_(limits), queueLimit_(queueLimit) {
     for (int i = 0; i < workers; ++i) workers_.emplace_back([this] { work(); });
 }
 
@@ -19,6 +20,10 @@ UploadService::~UploadService() { stop(); }
 
 UploadService::Reply UploadService::decide(const UploadRequest& request) {
     try {
+        // A name whose password has been guessed wrong too often is answered as a wrong password
+        // is, whatever the password: the answer tells a guesser nothing, and costs no hash.
+        if (limits_ && limits_->passwordsExhausted(request.name))
+            return reply('1', "too many wrong passwords for the name: not checked");
         // The password first: it is cheaper than the simulation and settles most refusals.
         std::optional<std::string> registered;
         // The name's registration: '1' when it is banned or the password differs. A password
@@ -27,10 +32,16 @@ UploadService::Reply UploadService::decide(const UploadRequest& request) {
             registered = storage_.passwordHashOf(request.name);
             if (registered && *registered == kBannedHash) return "banned name";
             if (registered && registered->empty()) registered.reset();
-            if (registered && !verified_.matches(request.name, *registered, request.digest)) return "password differs";
+            if (registered && !verified_.matches(request.name, *registered, request.digest)) {
+                if (limits_) limits_->wrongPassword(request.name);
+                return "password differs";
+            }
             return nullptr;
         };
         if (const char* why = refusal()) return reply('1', why);
+        // Only uploads with the password count against the name, so nobody else can use up its
+        // owner's allowance.
+        if (limits_ && !limits_->uploadAs(request.name)) return reply('2', "too many uploads of the name this hour");
 
         // A play already stored needs no second simulation: its owner is answered as if it were
         // stored again, anyone else is refused.
@@ -38,6 +49,11 @@ UploadService::Reply UploadService::decide(const UploadRequest& request) {
             if (owner->name == request.name) return reply('0', "the same play as play " + std::to_string(owner->play));
             return reply('2', "a copy of play " + std::to_string(owner->play) + ", stored under another name");
         }
+
+        // A name is a row for good: the names one address may bring are counted before the
+        // simulation, so that a refused one costs nothing.
+        if (!registered && limits_ && !limits_->newNameFrom(request.address))
+            return reply('2', "too many new names from the address today");
 
         const ResimVerdict verdict = checker_.check(request.replay);
         if (!verdict.matches()) {

@@ -14,6 +14,7 @@
 
 class Storage;
 class RankingCache;
+class UploadLimits;
 
 // Decides an upload that passed the form checks: the password against the name's registered
 // hash, the replay by re-simulation, then one storage transaction. The answers are the first
@@ -28,9 +29,10 @@ public:
     };
 
     // workers: uploads decided at once (each may run a check process and an argon2 hash);
-    // queueLimit: uploads waiting beyond them before new ones are turned away with '2'.
+    // queueLimit: uploads waiting beyond them before new ones are turned away with '2';
+    // limits (none when null): the allowances of names and addresses.
     UploadService(Storage& storage, const ReplayChecker& checker, RankingCache* cache, int workers,
-                  std::size_t queueLimit);
+                  std::size_t queueLimit, UploadLimits* limits = nullptr);
     ~UploadService();
     UploadService(const UploadService&) = delete;
     UploadService& operator=(const UploadService&) = delete;
@@ -52,6 +54,7 @@ private:
     Storage& storage_;
     const ReplayChecker& checker_;
     RankingCache* cache_;
+    UploadLimits* limits_;
     std::size_t queueLimit_;
     std::mutex mutex_;
     std::condition_variable wake_;

@@ -10,7 +10,7 @@ namespace {
 struct CountingStorage : Storage {
     std::optional<std::string> passwordHashOf(const std::string&) override { return std::nullopt; }
     Outcome store(const Play&, std::int64_t*) override { return Outcome::Stored; }
-    std::vector<Entry> ranking(std::int32_t version) override {
+    std::vector<Entry> ranking(std::int32_t version, std::int64_t) override {
         ++reads;
         return {{reads, "v" + std::to_string(version), 1, 1, 0, ""}};
     }

@@ -38,9 +38,9 @@ protected:
     static Storage::Play play(const std::string& name, std::int32_t score, std::int32_t mode = 4, std::string hash = "H") {
         return testpg::samplePlay(name, score, mode, std::move(hash));
     }
-    std::vector<std::string> names(std::int32_t version) {
+    std::vector<std::string> names(std::int32_t version, std::int64_t limit = INT64_MAX) {
         std::vector<std::string> out;
-        for (const Storage::Entry& e : storage->ranking(version)) out.push_back(e.name + ":" + std::to_string(e.score));
+        for (const Storage::Entry& e : storage->ranking(version, limit)) out.push_back(e.name + ":" + std::to_string(e.score));
         return out;
     }
 
@@ -92,7 +92,7 @@ TEST_P(StorageSuite, KeepsEachPlayersBestPerModeAndTiesKeepTheEarlierPlay) {
     EXPECT_EQ(names(107), std::vector<std::string>{"abc:5"});
 }
 
-TEST_P(StorageSuite, ListsBestFirstWithEqualScoresInStoringOrder) {
+TEST_P(StorageSuite, ListsBestFirstWithEqualScoresInStoringOrderAndCutsAfterTheBestN) {
     for (const auto& [name, score] : std::vector<std::pair<std::string, int>>{
              {"b", 20}, {"a", 30}, {"c", 20}, {"q\"u;o'", 5}, {"d", 30}}) {
         ASSERT_EQ(storage->store(play(name, score)), Storage::Outcome::Stored);
@@ -101,6 +101,8 @@ TEST_P(StorageSuite, ListsBestFirstWithEqualScoresInStoringOrder) {
     EXPECT_EQ(names(106), (std::vector<std::string>{"a:30", "d:30", "b:20", "c:20", "q\"u;o':5"}));
     EXPECT_EQ(names(104), std::vector<std::string>{"old:100"});
     EXPECT_TRUE(names(105).empty());
+    EXPECT_EQ(names(106, 3), (std::vector<std::string>{"a:30", "d:30", "b:20"}));
+    EXPECT_EQ(names(106, 1), std::vector<std::string>{"a:30"});
     const Storage::Entry e = storage->ranking(106).at(0);
     EXPECT_EQ(e.stage, 2);
     EXPECT_EQ(e.comment, "c a");

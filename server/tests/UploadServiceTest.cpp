@@ -9,6 +9,7 @@
 #include "RankingList.h"
 #include "ServerTestSupport.h"
 #include "Storage.h"
+#include "UploadLimits.h"
 #include "UploadService.h"
 
 namespace {
@@ -36,7 +37,8 @@ protected:
         storage_.reset();
         std::filesystem::remove_all(dir_);
     }
-    UploadRequest request(const std::string& name, const std::string& digest, const std::string& replay) {
+    UploadRequest request(const std::string& name, const std::string& digest, const std::string& replay,
+                          const std::string& address = "192.0.2.1") {
         UploadFields f;
         f.name = name;
         f.pass = digest;
@@ -45,6 +47,7 @@ protected:
         f.hasName = f.hasPass = f.hasMessage = f.hasReplay = true;
         UploadCheck check = checkUpload(f);
         EXPECT_TRUE(check.ok) << check.problem;
+        check.request.address = address;
         return check.request;
     }
     std::string list() { return *cache_->text(106); }
@@ -191,5 +194,42 @@ TEST_F(UploadDecisions, QueuedUploadsAreAnsweredOnTheWorkersAndAFullQueueRefuses
     lock.unlock();
     small.stop();
     EXPECT_FALSE(small.submit(request("late", kDigest, *low_), done)) << "a stopped service takes nothing";
+}
+TEST_F(UploadDecisions, WrongPasswordsPastTheLimitAnswer1WithoutACheckUntilTheHourMovesOn) {
+    std::int64_t now = 0;
+    UploadLimits limits({0, 0, 0, 2, 100}, [&] { return now; });
+    UploadService guarded(*storage_, checker_, cache_.get(), 1, 8, &limits);
+    const std::string wrong = "ffffffffffffffffffffffffffffffff";
+    ASSERT_EQ(guarded.decide(request("abc", kDigest, *low_)).code, '0');
+    EXPECT_EQ(guarded.decide(request("abc", wrong, *high_)).detail, "password differs");
+    EXPECT_EQ(guarded.decide(request("abc", wrong, *high_)).detail, "password differs");
+    for (const std::string& pass : {wrong, std::string(kDigest)}) {
+        const UploadService::Reply r = guarded.decide(request("abc", pass, *high_));
+        EXPECT_EQ(r.code, '1') << "right or wrong, the same answer";
+        EXPECT_EQ(r.detail, "too many wrong passwords for the name: not checked");
+    }
+    EXPECT_EQ(guarded.decide(request("xyz", kDigest, *high_)).code, '0') << "other names are not concerned";
+    now += 30 * 60 * 1000;  // one guess back
+    EXPECT_EQ(guarded.decide(request("abc", kDigest, *low_)).code, '0');
+}
+
+TEST_F(UploadDecisions, UploadsPerNameCountOnlyWithThePasswordAndNewNamesPerAddressCountRegistrations) {
+    UploadLimits limits({0, 2, 1, 0, 100});
+    UploadService guarded(*storage_, checker_, cache_.get(), 1, 8, &limits);
+    const std::string wrong = "ffffffffffffffffffffffffffffffff";
+    ASSERT_EQ(guarded.decide(request("abc", kDigest, *low_, "192.0.2.1")).code, '0');
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(guarded.decide(request("abc", wrong, *low_)).code, '1');
+    EXPECT_EQ(guarded.decide(request("abc", kDigest, *high_, "192.0.2.9")).code, '0')
+        << "wrong passwords used none of the owner's uploads";
+    const UploadService::Reply third = guarded.decide(request("abc", kDigest, *high_));
+    EXPECT_EQ(third.code, '2');
+    EXPECT_EQ(third.detail, "too many uploads of the name this hour");
+
+    const std::string other = testplays::honest(ModeFirstLap, 300);
+    const UploadService::Reply second = guarded.decide(request("new", kDigest, other, "192.0.2.1"));
+    EXPECT_EQ(second.code, '2') << "192.0.2.1 registered its one name of the day";
+    EXPECT_EQ(second.detail, "too many new names from the address today");
+    EXPECT_FALSE(storage_->passwordHashOf("new"));
+    EXPECT_EQ(guarded.decide(request("new", kDigest, other, "192.0.2.2")).code, '0');
 }
 }  // namespace

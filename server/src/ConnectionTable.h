@@ -1,0 +1,77 @@
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+// The open connections and what each may still hold, so that no address, however many slow
+// connections it opens, can keep the server from others:
+//  - one address keeps at most perAddress connections open; the whole server at most total;
+//  - at either bound, a new connection takes the place of the oldest one (of that address, or of
+//    anyone when the server is full) that is still waiting for its request head; a connection
+//    whose request is under way is never displaced, so when every one is busy the new one goes;
+//  - a request head must arrive within headDeadline of the connection's opening (or of the
+//    previous answer on it), the whole request within requestDeadline.
+// A connection from a trusted proxy is not counted against the proxy's address (it carries many
+// clients); each of its requests is counted against the address it forwards instead, while it
+// runs. Nothing here locks: the server calls it under one mutex.
+class ConnectionTable {
+public:
+    using Clock = std::chrono::steady_clock;
+    using Id = const void*;
+    struct Limits {
+        unsigned perAddress = 32;
+        unsigned total = 512;
+        std::chrono::milliseconds headDeadline{10000}, requestDeadline{30000};
+    };
+    struct Cut {
+        Id id;
+        int fd;
+        std::string address;
+        const char* why;
+    };
+
+    // The reasons of overdue cuts.
+    static constexpr const char* kNoHead = "no request head in time";
+    static constexpr const char* kNoRequest = "no whole request in time";
+
+    explicit ConnectionTable(Limits limits) : limits_(limits) {}
+
+    // A connection was opened on fd from address (empty: a trusted proxy). Returns the connections
+    // to cut to make room, the new one itself when no room can be made.
+    std::vector<Cut> opened(Id id, int fd, const std::string& address, Clock::time_point now);
+    // Its request head arrived; forwardedAddress (when the peer is a trusted proxy) is counted for
+    // the request's length. False when that address already has its fill of requests: the caller
+    // refuses the request.
+    bool requestBegun(Id id, const std::string& forwardedAddress = {});
+    // An upload waits for its decision: the wait is the server's, so no deadline runs.
+    void setBusy(Id id, bool busy);
+    // The request was answered; the next one's time starts now.
+    void requestEnded(Id id, Clock::time_point now);
+    void closed(Id id);
+    // The connections past a deadline, marked cut.
+    std::vector<Cut> overdue(Clock::time_point now);
+
+    std::size_t open() const { return open_.size(); }
+    unsigned countOf(const std::string& address) const;
+
+private:
+    struct Entry {
+        int fd;
+        std::string address, forwarded;
+        Clock::time_point since;
+        std::uint64_t order;
+        bool inRequest = false, busy = false, cut = false;
+    };
+    // The oldest connection waiting for a request head (of `address` when given), or none.
+    Id oldestWaiting(const std::string* address) const;
+    Cut cut(Id id, Entry& e, const char* why);
+    void release(const std::string& address);
+
+    Limits limits_;
+    std::map<Id, Entry> open_;
+    std::map<std::string, unsigned> perAddress_;  // live connections and forwarded requests
+    unsigned live_ = 0;                           // open and not cut
+    std::uint64_t next_ = 0;
+};
