@@ -8,7 +8,7 @@ PACKAGES=(
   libcurl4-openssl-dev libsqlite3-dev
   libmicrohttpd-dev libsodium-dev libpq-dev postgresql
   clang-14 libfuzzer-14-dev libclang-rt-14-dev
-  wrk curl haproxy nginx-light
+  wrk curl haproxy nginx-light slowhttptest iproute2
   libgtest-dev
   xvfb xdotool imagemagick x11-utils xfonts-base libxtst-dev
   python3 python3-mido python3-pil python3-numpy abcmidi sox

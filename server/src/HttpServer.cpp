@@ -125,6 +125,9 @@ void onConnection(void* cls, MHD_Connection* c, void**, enum MHD_ConnectionNotif
 void onLibraryError(void*, const char* format, va_list ap) {
     char line[512];
     std::vsnprintf(line, sizeof line, format, ap);
+    // A connection closed before its request was whole, by its client or cut by the server: a
+    // flood would make a line of each.
+    if (std::strstr(line, "detected connection closure")) return;
     std::fprintf(stderr, "nimbulon-server: %s%s", line, line[0] && line[std::strlen(line) - 1] == '\n' ? "" : "\n");
 }
 }  // namespace

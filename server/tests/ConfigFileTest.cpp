@@ -59,6 +59,39 @@ TEST_F(ConfigFileTest, EveryOptionIsAKeyAndTheCommandLineAfterTheFileWins) {
     EXPECT_FALSE(off.quiet);
 }
 
+TEST_F(ConfigFileTest, TheFloodLimitsAreKeysToo) {
+    ServerOptions o;
+    std::string error;
+    ASSERT_TRUE(parse("connections-per-address = 8\n"
+                      "head-deadline = 4\n"
+                      "uploads-per-address = 0\n"
+                      "uploads-per-name = 5\n"
+                      "new-names-per-address = 6\n"
+                      "wrong-passwords = 7\n"
+                      "limit-keys = 900\n"
+                      "list-size = 50\n"
+                      "trusted-proxy = 10.0.0.2, 192.0.2.0/24\n",
+                      {"--config", "FILE", "--trusted-proxy", "fd00::1"}, o, error))
+        << error;
+    EXPECT_EQ(o.connectionsPerAddress, 8u);
+    EXPECT_EQ(o.headDeadline, 4u);
+    EXPECT_EQ(o.uploadLimits.uploadsPerAddressPerHour, 0u);
+    EXPECT_EQ(o.uploadLimits.uploadsPerNamePerHour, 5u);
+    EXPECT_EQ(o.uploadLimits.newNamesPerAddressPerDay, 6u);
+    EXPECT_EQ(o.uploadLimits.wrongPasswordsPerNamePerHour, 7u);
+    EXPECT_EQ(o.uploadLimits.keys, 900u);
+    EXPECT_EQ(o.listSize, 50u);
+    for (const char* trusted : {"10.0.0.2", "192.0.2.77", "fd00::1"})
+        EXPECT_TRUE(o.trustedProxies.contains(*IpAddress::parse(trusted))) << trusted;
+    EXPECT_FALSE(o.trustedProxies.contains(*IpAddress::parse("10.0.0.3")));
+
+    for (const char* bad : {"trusted-proxy = 10.0.0.300\n", "list-size = 60000\n", "wrong-passwords = -1\n"}) {
+        ServerOptions b;
+        EXPECT_FALSE(parse(bad, {"--config", "FILE"}, b, error)) << bad;
+        EXPECT_NE(error.find(":1: key"), std::string::npos) << error;
+    }
+}
+
 TEST_F(ConfigFileTest, EveryBadLineIsRefusedNamingItsLineAndKey) {
     const struct {
         const char* text;
