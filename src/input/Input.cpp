@@ -26,6 +26,17 @@ std::string upper(std::string s) {
     return s;
 }
 
+// A key name as texts show it: the settings may spell it in any case ("x", "left shift"), the
+// devices take it either way, and the player reads it as the key caps say ("X", "Left Shift").
+std::string shownKeyName(std::string s) {
+    bool wordStart = true;
+    for (char& c : s) {
+        if (wordStart && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        wordStart = c == ' ';
+    }
+    return s;
+}
+
 // A stick axis (-32768..32767) on the 0..65535 scale of the raw joystick path, so pads and
 // joysticks share one dead zone: the middle half.
 std::uint32_t axisPosition(int value) { return static_cast<std::uint32_t>(std::clamp(value, -32768, 32767) + 32768); }
@@ -127,7 +138,7 @@ void Input::bindKeys(const KeyEntries& entries) {
                 LOG_WRITE(log_, kSource, "不明なキー名を無視: " + entry + "=" + name);
                 continue;
             }
-            if (codes.empty()) firstName = name;
+            if (codes.empty()) firstName = shownKeyName(name);
             if (std::find(codes.begin(), codes.end(), code) == codes.end()) codes.push_back(code);
         }
         if (codes.empty()) {

@@ -324,6 +324,42 @@ TEST_F(InputFixture, TheSameKeyMayServeTwoButtons) {
     EXPECT_EQ(heldAfter(devices, input, {"Space"}), (std::vector<int>{Button1, Button3}));
 }
 
+// The name texts give for a button (the English tutorial's "button 2 (X)"): the first key the
+// settings give that the devices know, spelt as on the key caps, else the default key's.
+TEST_F(InputFixture, TheKeyNameOfAButtonIsItsFirstUsableKey) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> keys;
+        int button;
+        std::string name;
+    };
+    const Case cases[] = {
+        {"default Button2", {}, Button2, "X"},
+        {"default Button1", {}, Button1, "Z"},
+        {"default direction", {}, Up, "Up"},
+        {"remapped", {{"BUTTON2", "V"}}, Button2, "V"},
+        {"first of several", {{"BUTTON2", "Return, X"}}, Button2, "Return"},
+        {"unknown names skipped", {{"BUTTON2", "Nope, Keypad 8"}}, Button2, "Keypad 8"},
+        {"any case in the settings", {{"button2", "left shift"}}, Button2, "Left Shift"},
+        {"single letter in lower case", {{"BUTTON2", "v"}}, Button2, "V"},
+        {"nothing usable keeps the default", {{"BUTTON2", "Nope"}}, Button2, "X"},
+        {"another button's remap leaves it", {{"BUTTON1", "X"}}, Button2, "X"},
+    };
+    for (const Case& c : cases) {
+        Input input(&devices, &log);
+        input.bindKeys(c.keys);
+        EXPECT_EQ(input.keyNameOf(c.button), c.name) << c.what;
+    }
+    // A remap back to the defaults after another one.
+    Input input(&devices, &log);
+    input.bindKeys({{"BUTTON2", "V"}});
+    input.bindKeys({{"BUTTON2", "Nope"}});
+    EXPECT_EQ(input.keyNameOf(Button2), "X");
+
+    Input withoutDevices(nullptr, &log);
+    EXPECT_EQ(withoutDevices.keyNameOf(Button2), "") << "no keyboard: the texts say \"button 2\" alone";
+}
+
 // --- game pads ------------------------------------------------------------------------------
 
 TEST_F(InputFixture, PadButtonsAndStickByPlace) {

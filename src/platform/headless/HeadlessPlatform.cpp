@@ -1,4 +1,6 @@
 #include "platform/headless/HeadlessPlatform.h"
+#include <strings.h>
+#include <cctype>
 #include <cstring>
 
 void HeadlessScreen::presentStrip(const std::uint32_t* backBuffer, int pitchPixels) {
@@ -18,13 +20,16 @@ bool HeadlessScreen::pollEvent(WindowEvent& event) {
 }
 
 int HeadlessInputDevices::keyCode(const std::string& name) {
+    // Any case, as SDL takes key names.
+    const auto same = [&name](const char* known) { return strcasecmp(name.c_str(), known) == 0; };
     static const char* const kDefaults[KeyCount] = {"Right", "Down", "Left", "Up", "Z", "Space", "X", "Left Shift", "C"};
     for (int k = 0; k < KeyCount; ++k)
-        if (name == kDefaults[k]) return k;
-    if (name.size() == 1 && name[0] >= 'A' && name[0] <= 'Z') return 100 + (name[0] - 'A');
+        if (same(kDefaults[k])) return k;
+    if (name.size() == 1 && std::isalpha(static_cast<unsigned char>(name[0])))
+        return 100 + (std::toupper(static_cast<unsigned char>(name[0])) - 'A');
     static const char* const kMore[] = {"Return", "Left Ctrl", "Right Shift", "Keypad 8", "Keypad 2", "Keypad 4", "Keypad 6"};
     for (int i = 0; i < static_cast<int>(sizeof kMore / sizeof kMore[0]); ++i)
-        if (name == kMore[i]) return 200 + i;
+        if (same(kMore[i])) return 200 + i;
     return -1;
 }
 
