@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 #include "app/Env.h"
+#include "app/Translation.h"
 #include "combat/CharacterPlayer.h"
 #include "combat/CharacterScorer.h"
 #include "combat/CharacterShotEnemy.h"
@@ -251,6 +252,36 @@ TEST(Tutorial, AFailureSaysOnceMoreAndRestartsTheLessonStillNeeded) {
         ASSERT_FALSE(next.empty());
         EXPECT_EQ(next.front(), c.lesson);
     }
+}
+
+// In English every lesson reads from the catalogue, and the two about button 2 name the key the
+// player's settings give it.
+TEST(Tutorial, InEnglishTheLessonsNameThePlayersOwnKey) {
+    struct EnglishTexts {
+        EnglishTexts() {
+            Catalogue english;
+            loaded = english.load(std::string(NIMBULON_BINARY_DIR) + "/locale/en/LC_MESSAGES/nimbulon.mo");
+            setCatalogue(std::move(english));
+        }
+        ~EnglishTexts() { setCatalogue(Catalogue()); }
+        bool loaded = false;
+    } english;
+    ASSERT_TRUE(english.loaded);
+    Tutorial tut;
+    tut.play.env().input.bindKeys({{"BUTTON2", "v"}});
+    tut.ship().invulnerable = 1 << 20;
+    tut.runTo(61);
+    EXPECT_EQ(tut.step(), "Challenger, if you would defeat him, you must learn to wield my power at will.");
+    tut.runTo(722);
+    EXPECT_EQ(tut.step(), "Hold button 2 (V) down, and the enemy bullets grow. Try it.");
+
+    Tutorial shrinking;
+    shrinking.play.env().input.bindKeys({{"BUTTON2", "Left Shift, X"}});
+    shrinking.ship().invulnerable = 1 << 20;
+    shrinking.runTo(700);
+    shrinking.earnStock();
+    shrinking.runTo(845);
+    EXPECT_EQ(shrinking.step(), "Then press button 2 (Left Shift) and let go, and the enemy bullets shrink. Try it.");
 }
 
 // The lessons done by the book from the bottom left corner, where the slow bullets of this seed
