@@ -123,20 +123,30 @@ std::string fitting(const std::string& text, std::size_t limit) {
     return text.substr(0, end);
 }
 
-// Lines of text no wider than width, broken between characters (Japanese has no spaces).
+// Lines of text no wider than width. A line breaks after its last space (English words stay
+// whole), or between characters where it has none (Japanese has no spaces).
 std::vector<std::string> wrapped(const std::string& text, int width, TextRenderer& renderer) {
     std::vector<std::string> lines;
     std::string line;
     for (std::size_t i = 0; i < text.size();) {
         const std::size_t next = nextBoundary(text, i);
-        const std::string candidate = line + text.substr(i, next - i);
-        if (!line.empty() && renderer.textWidth(candidate) > width) {
-            lines.push_back(line);
-            line = text.substr(i, next - i);
-        } else {
-            line = candidate;
-        }
+        const std::string character = text.substr(i, next - i);
         i = next;
+        if (line.empty() && character == " " && !lines.empty()) continue;  // no line starts with a space
+        const std::string candidate = line + character;
+        if (line.empty() || renderer.textWidth(candidate) <= width) {
+            line = candidate;
+            continue;
+        }
+        // A space that would not fit ends the line itself.
+        const std::size_t space = character == " " ? std::string::npos : line.rfind(' ');
+        if (space != std::string::npos && space > 0) {
+            lines.push_back(line.substr(0, space));
+            line = line.substr(space + 1) + character;
+        } else {
+            lines.push_back(line);
+            line = character == " " ? std::string() : character;
+        }
     }
     if (!line.empty()) lines.push_back(line);
     return lines;

@@ -66,8 +66,10 @@ e2e_start_x
 PLAYER="$SCRATCH/home"
 mkdir -p "$PLAYER/Desktop"
 WORK="$PLAYER/Desktop"
+# SDL's disk driver writes what the sound device would play (44100 Hz, 16-bit stereo).
+AUDIO="$SCRATCH/audio.raw"
 (cd "$WORK" && exec env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u LC_ALL -u LANGUAGE HOME="$PLAYER" LANG=en_GB.UTF-8 \
-   nimbulon --windowed) >"$SCRATCH/stdout.txt" 2>&1 &
+   SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$AUDIO" nimbulon --windowed) >"$SCRATCH/stdout.txt" 2>&1 &
 GAME_PID=$!
 SAVES="$PLAYER/.local/share/nimbulon"
 LOG="$SAVES/log.txt"
@@ -86,7 +88,38 @@ expect "the folders are the player's alone" \
   bash -c '[ "$(stat -c %a "$1/.local/share/nimbulon") $(stat -c %a "$1/.config/nimbulon")" = "700 700" ]' _ "$PLAYER"
 expect "nothing is written to the folder it started from" bash -c '[ -z "$(ls -A "$1")" ]' _ "$WORK"
 expect "the catalogue was found" bash -c '! grep -q "no catalogue" "$1"' _ "$SCRATCH/stdout.txt"
+# A short play of the first lap, left through the pause menu's "return to title": the play is
+# kept as the last and best play of that mode, under the XDG data folder.
+audio_bytes() { stat -c %s "$AUDIO" 2>/dev/null || echo 0; }
+# level OFFSET SECONDS: root mean square level (0..1) of the sound written from byte OFFSET on.
+level() {
+  /usr/bin/python3 -c '
+import array, math, sys
+with open(sys.argv[1], "rb") as f:
+    f.seek(int(sys.argv[2]) // 4 * 4)
+    s = array.array("h", f.read(int(176400 * float(sys.argv[3]))))
+print("%.4f" % (math.sqrt(sum(x * x for x in s) / len(s)) / 32768 if s else 0))' "$AUDIO" "$1" "$2"
+}
+TITLE_AUDIO=$(audio_bytes)
+sleep 2.5
+LEVEL=$(level "$TITLE_AUDIO" 2)
+expect "the title's song is heard (level $LEVEL)" greater "$LEVEL" 0.01
+press z 0.3
+for _ in $(seq 300); do grep -q 'GameMain コンストラクタ' "$LOG" 2>/dev/null && break; sleep 0.1; done
+PLAY_AUDIO=$(audio_bytes)
+xdotool keydown z; sleep 4; xdotool keyup z
+LEVEL=$(level "$PLAY_AUDIO" 3)
+expect "the play is heard: the stage's song and the shots (level $LEVEL)" greater "$LEVEL" 0.01
+press c 0.3
+sleep 0.5
+press Down 0.3
+press z 0.3
+for _ in $(seq 100); do [ -s "$SAVES/lastplay_1lap_b.rep" ] && break; sleep 0.1; done
+expect "the play is saved under ~/.local/share/nimbulon" test -s "$SAVES/lastplay_1lap_b.rep"
+expect "the best play too" test -s "$SAVES/bestplay_1lap_b.rep"
+expect "the saved play verifies" bash -c '/usr/bin/nimbulon-replay verify "$1" >/dev/null 2>&1' _ "$SAVES/lastplay_1lap_b.rep"
 kill "$GAME_PID" 2>/dev/null; wait "$GAME_PID" 2>/dev/null; GAME_PID=""
+expect "nothing is written to the folder it started from, after a play either" bash -c '[ -z "$(ls -A "$1")" ]' _ "$WORK"
 
 expect "dpkg -r removes both packages" bash -c 'dpkg -r nimbulon nimbulon-server >"$0/dpkg.txt" 2>&1 || { cat "$0/dpkg.txt"; false; }' "$SCRATCH"
 INSTALLED=""

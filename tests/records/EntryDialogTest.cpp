@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include "FormEvents.h"
 #include "app/Env.h"
+#include "app/Translation.h"
 #include "platform/headless/HeadlessPlatform.h"
 #include "records/EntryDialog.h"
 #include "support/TestEnv.h"
@@ -138,6 +139,40 @@ TEST_F(EntryDialogTest, ShowRunsUntilOkMasksThePasswordAndGivesThePictureBack) {
     platform.formInput().events = {text("zzz"), key(FormEvent::Escape)};
     EXPECT_FALSE(dialog.show());
     EXPECT_EQ(dialog.name, "keep");
+}
+
+// The password's note is wrapped to its box: in English between words, never inside one; in
+// Japanese between characters. (The test renderer gives every character 8 pixels: 46 a line.)
+TEST_F(EntryDialogTest, TheNoteWrapsBetweenWordsInEnglish) {
+    auto& platform = headless.platform;
+    const auto noteLines = [&platform] {
+        std::vector<std::string> lines;
+        for (const std::string& t : platform.textRenderer().texts)
+            if (t.find("password keeps") != std::string::npos || t.find("name.") != std::string::npos ||
+                t.find("パスワードは") != std::string::npos)
+                lines.push_back(t);
+        return lines;
+    };
+    platform.formInput().events = {key(FormEvent::Escape)};
+    dialog.show();
+    EXPECT_EQ(noteLines(), (std::vector<std::string>{EntryDialog::kPasswordNote}));
+
+    struct EnglishTexts {
+        EnglishTexts() {
+            Catalogue english;
+            loaded = english.load(std::string(NIMBULON_BINARY_DIR) + "/locale/en/LC_MESSAGES/nimbulon.mo");
+            setCatalogue(std::move(english));
+        }
+        ~EnglishTexts() { setCatalogue(Catalogue()); }
+        bool loaded = false;
+    } english;
+    ASSERT_TRUE(english.loaded);
+    platform.textRenderer().texts.clear();
+    platform.formInput().events = {key(FormEvent::Escape)};
+    dialog.show();
+    const std::vector<std::string> lines = noteLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines, (std::vector<std::string>{"The password keeps anyone else from using the", "same name."}));
 }
 
 }  // namespace
