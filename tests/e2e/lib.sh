@@ -2,6 +2,11 @@
 # key presses long enough for the once-a-frame poll to see them, screenshots and checks.
 # Source it with the build folder as argument (default build/), then call e2e_start_x.
 
+# The game speaks the player's language (LANG, LC_MESSAGES, LANGUAGE); the checks read its original
+# texts (window captions, the log), so it runs under the C locale whatever the caller's is.
+export LC_ALL=C.UTF-8
+unset LANGUAGE LC_MESSAGES
+
 E2E_PASSED=0
 E2E_FAILED=0
 BUILD=$(cd "${1:-$REPO/build}" && pwd)
