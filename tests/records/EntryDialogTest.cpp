@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include "FormEvents.h"
 #include "app/Env.h"
-#include "app/Translation.h"
+#include "support/EnglishTexts.h"
 #include "platform/headless/HeadlessPlatform.h"
 #include "records/EntryDialog.h"
 #include "support/TestEnv.h"
@@ -157,15 +157,7 @@ TEST_F(EntryDialogTest, TheNoteWrapsBetweenWordsInEnglish) {
     dialog.show();
     EXPECT_EQ(noteLines(), (std::vector<std::string>{EntryDialog::kPasswordNote}));
 
-    struct EnglishTexts {
-        EnglishTexts() {
-            Catalogue english;
-            loaded = english.load(std::string(NIMBULON_BINARY_DIR) + "/locale/en/LC_MESSAGES/nimbulon.mo");
-            setCatalogue(std::move(english));
-        }
-        ~EnglishTexts() { setCatalogue(Catalogue()); }
-        bool loaded = false;
-    } english;
+    const EnglishTexts english;
     ASSERT_TRUE(english.loaded);
     platform.textRenderer().texts.clear();
     platform.formInput().events = {key(FormEvent::Escape)};

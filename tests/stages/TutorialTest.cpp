@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 #include "app/Env.h"
-#include "app/Translation.h"
+#include "support/EnglishTexts.h"
 #include "combat/CharacterPlayer.h"
 #include "combat/CharacterScorer.h"
 #include "combat/CharacterShotEnemy.h"
@@ -257,15 +257,7 @@ TEST(Tutorial, AFailureSaysOnceMoreAndRestartsTheLessonStillNeeded) {
 // In English every lesson reads from the catalogue, and the two about button 2 name the key the
 // player's settings give it.
 TEST(Tutorial, InEnglishTheLessonsNameThePlayersOwnKey) {
-    struct EnglishTexts {
-        EnglishTexts() {
-            Catalogue english;
-            loaded = english.load(std::string(NIMBULON_BINARY_DIR) + "/locale/en/LC_MESSAGES/nimbulon.mo");
-            setCatalogue(std::move(english));
-        }
-        ~EnglishTexts() { setCatalogue(Catalogue()); }
-        bool loaded = false;
-    } english;
+    const EnglishTexts english;
     ASSERT_TRUE(english.loaded);
     Tutorial tut;
     tut.play.env().input.bindKeys({{"BUTTON2", "v"}});
