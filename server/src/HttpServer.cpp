@@ -94,13 +94,18 @@ void raiseDescriptorLimit(rlim_t wanted) {
     setrlimit(RLIMIT_NOFILE, &l);
 }
 
+// Made once a second per thread: every log line starts with it.
 std::string utcNow() {
+    thread_local std::time_t last = -1;
+    thread_local char text[32];
     const std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    char out[32];
-    std::strftime(out, sizeof out, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return out;
+    if (t != last) {
+        std::tm tm{};
+        gmtime_r(&t, &tm);
+        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+        last = t;
+    }
+    return text;
 }
 
 MHD_Response* bufferResponse(const std::string& body, const char* type) {
@@ -242,12 +247,11 @@ void HttpServer::shutdown(std::chrono::seconds grace) {
     if (sweeper_.joinable()) sweeper_.join();
     MHD_stop_daemon(daemon_);
     daemon_ = nullptr;
+    requestLog_.flush();
 }
 
 void HttpServer::log(const std::string& line) {
-    if (options_.quiet) return;
-    std::lock_guard lock(logMutex_);
-    std::fprintf(stderr, "%s\n", line.c_str());
+    if (!options_.quiet) requestLog_.write(line, /*urgent*/ true);
 }
 
 void HttpServer::connectionEvent(MHD_Connection* c, bool opened) {
@@ -324,6 +328,7 @@ void HttpServer::sweep() {
             logCuts();
             lastLog = Clock::now();
         }
+        requestLog_.flush();
     }
     logCuts();
 }
@@ -618,7 +623,9 @@ void HttpServer::completed(MHD_Connection* c, void** context) {
         for (const std::string& part : {r->client, printable(r->method, 16), printable(r->target)}) line.append(" ").append(part);
         line += figures;
         if (!r->note.empty()) line.append(" ").append(printable(r->note, 400));
-        log(line);
+        // Answers that went as they should may wait a moment to be written with others.
+        const bool routine = r->status >= 200 && r->status < 400 && r->route != Request::Route::Upload && r->note.empty();
+        requestLog_.write(line, !routine);
     }
     delete r;
     --active_;

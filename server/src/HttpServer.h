@@ -9,6 +9,7 @@
 #include <thread>
 #include "ListResponses.h"
 #include "ConnectionTable.h"
+#include "RequestLog.h"
 #include "ServerOptions.h"
 #include "WebSite.h"
 
@@ -28,9 +29,9 @@ class UploadLimits;
 // player (/watch/).
 // A pool of threads serves the connections; uploads wait for their check with the connection
 // suspended, so no HTTP thread ever waits for a simulation. One log line per request goes to
-// standard error. Floods are bounded: connections per client address and request deadlines
-// (ConnectionTable), uploads per address (UploadLimits); the client address is the peer's, or
-// the one a trusted proxy forwards.
+// standard error (RequestLog: routine lines of busy moments are written together). Floods are
+// bounded: connections per client address and request deadlines (ConnectionTable), uploads per
+// address (UploadLimits); the client address is the peer's, or the one a trusted proxy forwards.
 class HttpServer {
 public:
     // limits: the uploads' allowances (none when null), shared with the upload service.
@@ -90,5 +91,5 @@ private:
     std::condition_variable sweepWake_;
     bool stopping_ = false;
     std::thread sweeper_;
-    std::mutex logMutex_;
+    RequestLog requestLog_{2};  // standard error
 };

@@ -6,7 +6,9 @@
 # printed, nothing asserted.
 #   tools/bench/cluster_bench.sh [BUILD_DIR] [--players N] [--seconds S]
 # Each figure is wrk with 2 threads and 64 connections, kept alive ("keep-alive") and with a new
-# connection per request as the game makes them ("new conn.", Connection: close).
+# connection per request as the game makes them ("new conn.", Connection: close): requests per
+# second, then the CPU time the serving processes spent per request (all three servers count in
+# every haproxy line; the ones not behind it idle).
 set -u
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD="$REPO/build"
@@ -79,21 +81,38 @@ http {
 }
 CONF
 nginx -c "$T/nginx.conf" -g 'daemon off;' &
+NGINX_MASTER=$!
 
-measure() {  # measure LABEL URL: one line, kept-alive and new-connection figures
-  local keep close
-  keep=$(wrk -t2 -c64 -d"${SECONDS_}s" "$2" 2>&1 | awk '/Requests\/sec/ { print $2 } /Non-2xx/ { print "(" $0 ")" }' | paste -sd' ')
-  close=$(wrk -t2 -c64 -d"${SECONDS_}s" -H 'Connection: close' "$2" 2>&1 | awk '/Requests\/sec/ { print $2 } /Non-2xx/ { print "(" $0 ")" }' | paste -sd' ')
-  printf '  %-34s %12s keep-alive  %12s new conn.\n' "$1" "$keep" "$close"
+cpu_ticks() {  # cpu_ticks PID...: user + system clock ticks of the processes, their ended threads included
+  local pid sum=0
+  for pid in "$@"; do
+    sum=$((sum + $(sed 's/.*) //' "/proc/$pid/stat" | awk '{ print $12 + $13 }')))
+  done
+  echo "$sum"
+}
+wrk_run() {  # wrk_run URL PIDS [wrk options]: "RATE/s, N µs" (the CPU time per request) for the processes PIDS
+  local url=$1 pids=$2 before out; shift 2
+  before=$(cpu_ticks $pids)
+  out=$(wrk -t2 -c64 -d"${SECONDS_}s" "$@" "$url" 2>&1)
+  awk -v ticks=$(($(cpu_ticks $pids) - before)) -v hz="$(getconf CLK_TCK)" '
+    /requests in/ { n = $1 } /Requests\/sec/ { rate = $2 } /Non-2xx/ { bad = " (" $0 ")" }
+    END { printf "%s/s%s, %.1f µs", rate, bad, n ? ticks * 1e6 / hz / n : 0 }' <<<"$out"
+}
+# measure LABEL URL PIDS: one line, kept-alive and new-connection figures, each with the CPU time
+# the serving processes (PIDS: nginx's, or haproxy's and the servers') spent per request, which
+# other programs on the machine sway far less than the rate.
+measure() {
+  printf '  %-26s %26s keep-alive  %26s new conn.\n' "$1" "$(wrk_run "$2" "$3")" \
+    "$(wrk_run "$2" "$3" -H 'Connection: close')"
 }
 sleep 0.5
-measure "nginx-light, static file" "http://127.0.0.1:$NGINX_PORT/ranking"
-measure "one server, no balancer" "$URL_s1$PATH_"
+measure "nginx-light, static file" "http://127.0.0.1:$NGINX_PORT/ranking" "$NGINX_MASTER $(pgrep -P "$NGINX_MASTER" | paste -sd' ')"
+measure "one server, no balancer" "$URL_s1$PATH_" "$PID_s1"
 for servers in 1 2 3; do
   FRONT=$(free_port)
   mkdir -p "$T/lb$servers"
   start_haproxy "$T/lb$servers" "$FRONT" "${PORTS[@]:0:$servers}" || exit 1
-  measure "haproxy + $servers server(s)" "http://127.0.0.1:$FRONT$PATH_"
+  measure "haproxy + $servers server(s)" "http://127.0.0.1:$FRONT$PATH_" "$HAPROXY_PID $PID_s1 $PID_s2 $PID_s3"
   stop_haproxy
 done
 
