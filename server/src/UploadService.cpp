@@ -39,9 +39,6 @@ UploadService::Reply UploadService::decide(const UploadRequest& request) {
             return nullptr;
         };
         if (const char* why = refusal()) return reply('1', why);
-        // Only uploads with the password count against the name, so nobody else can use up its
-        // owner's allowance.
-        if (limits_ && !limits_->uploadAs(request.name)) return reply('2', "too many uploads of the name this hour");
 
         // A play already stored needs no second simulation: its owner is answered as if it were
         // stored again, anyone else is refused.
@@ -50,6 +47,9 @@ UploadService::Reply UploadService::decide(const UploadRequest& request) {
             return reply('2', "a copy of play " + std::to_string(owner->play) + ", stored under another name");
         }
 
+        // Only plays to be checked count against the name, and only with its password, so nobody
+        // else can use up its owner's allowance and a play resent after a lost answer is free.
+        if (limits_ && !limits_->uploadAs(request.name)) return reply('2', "too many uploads of the name this hour");
         // A name is a row for good: the names one address may bring are counted before the
         // simulation, so that a refused one costs nothing.
         if (!registered && limits_ && !limits_->newNameFrom(request.address))

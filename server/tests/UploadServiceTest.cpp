@@ -221,11 +221,13 @@ TEST_F(UploadDecisions, UploadsPerNameCountOnlyWithThePasswordAndNewNamesPerAddr
     for (int i = 0; i < 3; ++i) EXPECT_EQ(guarded.decide(request("abc", wrong, *low_)).code, '1');
     EXPECT_EQ(guarded.decide(request("abc", kDigest, *high_, "192.0.2.9")).code, '0')
         << "wrong passwords used none of the owner's uploads";
-    const UploadService::Reply third = guarded.decide(request("abc", kDigest, *high_));
+    EXPECT_EQ(guarded.decide(request("abc", kDigest, *high_)).detail, "the same play as play 2")
+        << "a play sent again (its answer lost) is not counted";
+    const std::string other = testplays::honest(ModeFirstLap, 300);
+    const UploadService::Reply third = guarded.decide(request("abc", kDigest, other));
     EXPECT_EQ(third.code, '2');
     EXPECT_EQ(third.detail, "too many uploads of the name this hour");
 
-    const std::string other = testplays::honest(ModeFirstLap, 300);
     const UploadService::Reply second = guarded.decide(request("new", kDigest, other, "192.0.2.1"));
     EXPECT_EQ(second.code, '2') << "192.0.2.1 registered its one name of the day";
     EXPECT_EQ(second.detail, "too many new names from the address today");

@@ -311,7 +311,9 @@ fi
 "$SERVER" --help >"$T/help.txt"
 missing=""
 for option in --listen --db --threads --checkers --queue --max-connections --timeout --request-deadline \
-              --check-cpu-seconds --check-memory-mb --max-frames --list-cache-ms --quiet --help; do
+              --check-cpu-seconds --check-memory-mb --max-frames --list-cache-ms --quiet --help \
+              --head-deadline --connections-per-address --uploads-per-address --uploads-per-name \
+              --new-names-per-address --wrong-passwords --limit-keys --list-size --trusted-proxy; do
   grep -q -- "$option" "$T/help.txt" || missing="$missing $option"
 done
 expect "--help lists every option${missing:+ (missing:$missing)}" test -z "$missing"
