@@ -67,7 +67,7 @@ expect "the attack ran ($(grep -m1 -o 'Test ended.*' "$T/slowhttptest.txt"))" gr
 expect "every list request was answered whole within 1 s ($late of $requests not)" test "$requests" -gt 20 -a "$late" = 0
 expect "the server cut or refused the flood's connections past its bound ($cut)" test "$cut" -ge 500
 expect "it never held more than a small part of the 1,000 ($held)" test "$held" -le 100
-expect "no log line for each connection cut" test "$(wc -l <"$T/slow.log")" -lt 100
+expect "no log line for each connection cut" test "$(grep -vc ' GET /ranking?version=106 ' "$T/slow.log")" -lt 100
 stop_named slow
 
 echo "--- connections per address, with raw sockets"
