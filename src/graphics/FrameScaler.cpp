@@ -108,16 +108,47 @@ void FrameScaler::scale(const std::uint32_t* src, int srcW, int srcH, int srcPit
                         int dstH, int dstPitch) {
     if (dstW <= 0 || dstH <= 0) return;
     const PictureRect r = fitPicture(srcW, srcH, dstW, dstH);
+    auto line = [dst, dstPitch](int y) { return dst + static_cast<std::ptrdiff_t>(y) * dstPitch; };
+
+    // Black bars around the picture.
+    for (int y = 0; y < dstH; ++y) {
+        std::uint32_t* row = line(y);
+        if (y < r.y || y >= r.y + r.h) {
+            std::fill(row, row + dstW, 0u);
+            continue;
+        }
+        std::fill(row, row + r.x, 0u);
+        std::fill(row + r.x + r.w, row + dstW, 0u);
+    }
+
+    // A whole multiple (the window a player opens, 1x or 2x on most desktops, shown every frame):
+    // each source pixel written n times into one row, that row copied n - 1 times; no filter
+    // arithmetic and no buffer between. The filter below gives the very same pixels, slower.
+    const int n = r.w / srcW;
+    if (n >= 1 && r.w == n * srcW && r.h == n * srcH) {
+        std::vector<std::uint32_t>().swap(rows_);
+        for (int sy = 0; sy < srcH; ++sy) {
+            const std::uint32_t* in = src + static_cast<std::ptrdiff_t>(sy) * srcPitch;
+            std::uint32_t* out = line(r.y + sy * n) + r.x;
+            if (n == 1) {
+                for (int x = 0; x < srcW; ++x) out[x] = in[x] & 0x00FFFFFFu;
+            } else if (n == 2) {
+                for (int x = 0; x < srcW; ++x) out[2 * x] = out[2 * x + 1] = in[x] & 0x00FFFFFFu;
+            } else {
+                for (int x = 0; x < srcW; ++x) std::fill(out + x * n, out + (x + 1) * n, in[x] & 0x00FFFFFFu);
+            }
+            for (int k = 1; k < n; ++k)
+                std::memcpy(line(r.y + sy * n + k) + r.x, out, static_cast<std::size_t>(r.w) * sizeof(std::uint32_t));
+        }
+        return;
+    }
+
     if (xAxis_.from != srcW || xAxis_.to != r.w || xAxis_.begin.empty()) xAxis_ = makeAxis(srcW, r.w);
     if (yAxis_.from != srcH || yAxis_.to != r.h || yAxis_.begin.empty()) yAxis_ = makeAxis(srcH, r.h);
 
-    // At its own size (a window of the picture's size, the usual one) the picture's rows go
-    // straight into the window: no pass and no 2 MB buffer between.
-    const bool ownSize = r.w == srcW && r.h == srcH;
-    if (ownSize) std::vector<std::uint32_t>().swap(rows_);
     // Horizontal pass: every source row at the picture's output width.
-    else rows_.resize(static_cast<std::size_t>(r.w) * static_cast<std::size_t>(srcH));
-    for (int y = 0; y < srcH && !ownSize; ++y) {
+    rows_.resize(static_cast<std::size_t>(r.w) * static_cast<std::size_t>(srcH));
+    for (int y = 0; y < srcH; ++y) {
         const std::uint32_t* in = src + static_cast<std::ptrdiff_t>(y) * srcPitch;
         std::uint32_t* out = rows_.data() + static_cast<std::ptrdiff_t>(y) * r.w;
         if (!xAxis_.pairs.empty()) {
@@ -143,22 +174,9 @@ void FrameScaler::scale(const std::uint32_t* src, int srcW, int srcH, int srcPit
         }
     }
 
-    // Vertical pass into the window, with black bars around the picture.
-    for (int y = 0; y < dstH; ++y) {
-        std::uint32_t* line = dst + static_cast<std::ptrdiff_t>(y) * dstPitch;
-        const int o = y - r.y;
-        if (o < 0 || o >= r.h) {
-            std::fill(line, line + dstW, 0u);
-            continue;
-        }
-        std::fill(line, line + r.x, 0u);
-        std::fill(line + r.x + r.w, line + dstW, 0u);
-        std::uint32_t* out = line + r.x;
-        if (ownSize) {
-            const std::uint32_t* in = src + static_cast<std::ptrdiff_t>(o) * srcPitch;
-            for (int x = 0; x < r.w; ++x) out[x] = in[x] & 0x00FFFFFFu;
-            continue;
-        }
+    // Vertical pass into the picture's rectangle.
+    for (int o = 0; o < r.h; ++o) {
+        std::uint32_t* out = line(r.y + o) + r.x;
         const int b = yAxis_.begin[o], e = yAxis_.begin[o + 1];
         if (e - b == 1) {
             std::memcpy(out, rows_.data() + static_cast<std::ptrdiff_t>(yAxis_.index[b]) * r.w,
