@@ -11,7 +11,8 @@
  * keyboard focus and waits a random 100..250 ms (so the press falls at a random moment of the
  * program's frame), reads the region as reference, presses the key through XTest, stamps the
  * moment (CLOCK_MONOTONIC) and reads the region again every 0.5 ms until it has changed (at most
- * one second), then releases the key. Trials of one target alternate KEY1 and KEY2.
+ * one second), then releases the key. Trials of one target alternate KEY1 and KEY2 (track: KEY1
+ * while the sprite is left of where it started, else KEY2).
  *   diff:  any pixel of the region differs from the reference; KEY1 watches `at`, KEY2 `back`
  *          (for a menu: where the cursor arrives, which stays still until it does while the
  *          cursor itself may animate).
@@ -53,7 +54,7 @@ typedef struct {
     /* track */
     unsigned *picture;
     unsigned char *mask;
-    int maskCount, boxX;
+    int maskCount, boxX, startX;
 } Target;
 
 static int xError;
@@ -153,7 +154,7 @@ static void learnSprite(Display *d, Target *t) {
         sleepMs(200);
     }
     free(read);
-    t->boxX = x;
+    t->boxX = t->startX = x;
     fprintf(stderr, "latency_probe: %s: the sprite's picture is %d of the box's pixels\n", t->name, t->maskCount);
 }
 
@@ -194,7 +195,7 @@ static void trial(Display *d, Target *t, unsigned *ref, unsigned *cur) {
     XSetInputFocus(d, t->win, RevertToPointerRoot, CurrentTime);
     XSync(d, False);
     sleepMs(100 + rand() % 150);
-    const int which = t->presses % 2;
+    int which = t->presses % 2;
     const int *r = t->region[t->track ? 0 : which];
     int x = r[0], y = r[1], w = r[2], h = r[3];
     int from = 0, to = 0, still = 0;
@@ -206,12 +207,17 @@ static void trial(Display *d, Target *t, unsigned *ref, unsigned *cur) {
         int at = bestFit(t, cur, bw, 0, bw - w, &fit);
         /* Found: on average its pixels within 24 levels of a colour channel. */
         if (fit > 24L * 3 * t->maskCount) {
+            fprintf(stderr, "latency_probe: %s: no sprite along the row (best fit %ld at %d, %.1f a pixel)\n", t->name, fit,
+                    t->bandMin + at, (double)fit / t->maskCount);
             printf("%s skip\n", t->name);
             fflush(stdout);
             sleepMs(100);
             return;
         }
         t->boxX = t->bandMin + at;
+        /* Back towards where it started: a press held longer one way than the other must not
+         * walk the sprite into a wall, where it cannot move. */
+        which = t->boxX > t->startX ? 1 : 0;
         const int shift = SHIFT * t->step;
         x = t->boxX - shift;
         if (x < t->bandMin) x = t->bandMin;
