@@ -5,7 +5,8 @@
 #    every list request is answered whole within 1 s, on a server started with its defaults;
 #  - with small limits: connections per address (an idle one displaced, a busy address refused),
 #    the deadline for a request head, uploads per address (429 and "2"), wrong passwords per name
-#    (past them "1" without a check), the list's length, and X-Forwarded-For believed from a
+#    (past them "1" without a check), the list's length, the requests one client may have under
+#    way through a trusted proxy, and X-Forwarded-For believed from a
 #    trusted proxy only.
 # The addresses 127.0.0.x are all this machine's loopback; each is another client to the server.
 # Usage: server_flood_e2e.sh [BUILD_DIR]
@@ -70,8 +71,8 @@ expect "it never held more than a small part of the 1,000 ($held)" test "$held" 
 expect "no log line for each connection cut" test "$(grep -vc ' GET /ranking?version=106 ' "$T/slow.log")" -lt 100
 stop_named slow
 
-echo "--- connections per address, with raw sockets"
-start_named conn --db "$T/conn.sqlite" --connections-per-address 4
+echo "--- connections per address, with raw sockets; a trusted proxy at 127.0.0.3"
+start_named conn --db "$T/conn.sqlite" --connections-per-address 4 --trusted-proxy 127.0.0.3
 python3 "$REPO/tests/e2e/flood_client.py" 127.0.0.1 "${URL_conn##*:}" 127.0.0.4 4 head 30 >"$T/idle.txt" &
 IDLE=$!
 eventually 10 grep -q ready "$T/idle.txt"
@@ -87,7 +88,19 @@ expect "an address whose four connections are busy with uploads gets no fifth (c
 expect "... while another address is served" \
   test "$(curl -s --interface 127.0.0.6 --max-time 5 -o /dev/null -w '%{http_code}' "$URL_conn/ranking?version=106")" = 200
 expect "no busy connection was dropped for it" closed "$T/busy.txt" 0
-kill "$BUSY" "$IDLE" 2>/dev/null; wait "$BUSY" "$IDLE" 2>/dev/null
+python3 "$REPO/tests/e2e/flood_client.py" 127.0.0.1 "${URL_conn##*:}" 127.0.0.3 6 body 30 \
+  "X-Forwarded-For: 198.51.100.5" >"$T/proxied.txt" &
+PROXIED=$!
+eventually 10 grep -q ready "$T/proxied.txt"
+expect "six uploads of one client through the proxy: the fifth and sixth are refused" eventually 5 closed "$T/proxied.txt" 2
+expect "... as is its next request, with 503 and 2" \
+  test "$(curl -s --interface 127.0.0.3 --max-time 5 -H 'X-Forwarded-For: 198.51.100.5' -w ' %{http_code}' \
+    "$URL_conn/ranking?version=106")" = "2
+ 503"
+expect "... while another client is served through the proxy, which holds more than four connections" \
+  test "$(curl -s --interface 127.0.0.3 --max-time 5 -H 'X-Forwarded-For: 198.51.100.6' -o /dev/null -w '%{http_code}' \
+    "$URL_conn/ranking?version=106")" = 200
+kill "$BUSY" "$IDLE" "$PROXIED" 2>/dev/null; wait "$BUSY" "$IDLE" "$PROXIED" 2>/dev/null
 stop_named conn
 
 echo "--- the head deadline; uploads, passwords and the list with small limits; a trusted proxy at 127.0.0.3"
