@@ -6,8 +6,7 @@
 #  - with small limits: connections per address (an idle one displaced, a busy address refused),
 #    the deadline for a request head, uploads per address (429 and "2"), wrong passwords per name
 #    (past them "1" without a check), the list's length, the requests one client may have under
-#    way through a trusted proxy, and X-Forwarded-For believed from a
-#    trusted proxy only.
+#    way through a trusted proxy, and X-Forwarded-For believed from a trusted proxy only.
 # The addresses 127.0.0.x are all this machine's loopback; each is another client to the server.
 # Usage: server_flood_e2e.sh [BUILD_DIR]
 set -u
