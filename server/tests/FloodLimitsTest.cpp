@@ -87,6 +87,9 @@ TEST(ClientAddress, ProxyListsAndLimitKeys) {
     EXPECT_EQ(IpAddress::parse("2001:db8:1:2:ffff::1")->limitKey(), "2001:db8:1:2::/64");
     EXPECT_EQ(IpAddress::parse("::ffff:192.0.2.1")->limitKey(), "192.0.2.1");
     EXPECT_FALSE(IpAddress::parse("1.2.3"));
+    // Each octet's digits, written out by hand: no zero dropped or doubled.
+    for (const char* a : {"0.0.0.0", "9.10.99.100", "101.199.200.255", "255.255.255.255"})
+        EXPECT_EQ(IpAddress::parse(a)->text(), a);
 }
 
 class Connections : public ::testing::Test {
