@@ -7,7 +7,7 @@
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 
 # start_haproxy DIR FRONT_PORT BACKEND_PORT...: haproxy in the foreground (its pid in HAPROXY_PID),
-# health-checking each server's /healthz five times a second.
+# health-checking each server's /healthz five times a second. HAPROXY_REUSE: its http-reuse mode.
 start_haproxy() {
   local dir=$1 front=$2; shift 2
   local code reason
@@ -23,6 +23,9 @@ start_haproxy() {
     for code in 502 503 504; do printf '  errorfile %s %s/%s.http\n' "$code" "$dir" "$code"; done
     printf 'frontend players\n  bind 127.0.0.1:%s\n  default_backend servers\n' "$front"
     printf 'backend servers\n  balance roundrobin\n  option httpchk GET /healthz\n  http-check expect status 200\n'
+    # Which idle server connections a request may take (haproxy's default: safe, the first request
+    # of a client connection gets one of its own).
+    printf '  http-reuse %s\n' "${HAPROXY_REUSE:-safe}"
     printf '  default-server inter 200ms fall 2 rise 1\n'
     local i=1 port
     for port in "$@"; do printf '  server s%d 127.0.0.1:%s check\n' "$i" "$port"; i=$((i + 1)); done

@@ -118,6 +118,14 @@ for servers in 1 2 3; do
   measure "haproxy + $servers server(s)" "http://127.0.0.1:$FRONT$PATH_" "$HAPROXY_PID $PID_s1 $PID_s2 $PID_s3"
   stop_haproxy
 done
+# The game makes a new connection per request, the first of its client connection: with haproxy's
+# default (http-reuse safe) each goes to the server on a new connection too; "always" lets it take
+# an idle one (the server keeps no state between requests).
+FRONT=$(free_port)
+mkdir -p "$T/lb-reuse"
+HAPROXY_REUSE=always start_haproxy "$T/lb-reuse" "$FRONT" "${PORTS[@]}" || exit 1
+measure "haproxy + 3, reuse always" "http://127.0.0.1:$FRONT$PATH_" "$HAPROXY_PID $PID_s1 $PID_s2 $PID_s3"
+stop_haproxy
 
 # From a play's reply on server 1 to its first appearance on server 2's list, which is read in
 # a loop (its cache would otherwise keep the list for a second).
