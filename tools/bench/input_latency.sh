@@ -4,9 +4,9 @@
 # keyboard right after waiting for each 1/60 s frame, draws a square whose colour follows the
 # arrow keys and presents at once, through the same window surface path as the game).
 # Both windows sit next to each other on one Xvfb; the probe (tools/bench/latency/probe.c) gives
-# each the keyboard in turn, trial by trial in a random order, so whatever else the machine does
-# weighs on the floor and the game alike. Each trial waits a random 100..250 ms first, so presses
-# fall at random moments of the frame. Scenes:
+# each the keyboard in turn, a block of four trials at a time in a random order, so whatever else
+# the machine does weighs on the floor and the game alike. Each trial waits a random 60..160 ms
+# first, so presses fall at random moments of the frame. Scenes:
 #   title   the title menu's cursor moving down and back up (the row it arrives at is watched,
 #           as the cursor itself animates);
 #   ship    the ship moving right and back left in a play (the tutorial's, where nothing comes
@@ -80,6 +80,8 @@ for SCALE in 1 2; do
   # Room for the two windows side by side; the height decides the game's multiple.
   e2e_start_x "$((1700 * SCALE - 100 * (SCALE - 1)))x$((600 * SCALE + 100))"
   echo "== ${SCALE}x window (DISPLAY $DISPLAY, load average $(cut -d' ' -f1-3 /proc/loadavg))"
+  # No key repeat: a press held through a slow moment must stay one press.
+  xset r off
 
   # The floor, right of the game; its square (300..500, 200..400) is watched near its middle.
   "$TOOLS/latency_floor" "$SCALE" "$(s 850)" 0 >/dev/null 2>&1 &
@@ -121,7 +123,11 @@ for SCALE in 1 2; do
     rows="$rows $(s $((${e%,*} + 134))),$(s $((${e#*,} - 8))),$(s 20),$(s 16)"
   done
   # shellcheck disable=SC2086
-  at=$("$TOOLS/latency_probe" yellow "$WIN" $rows) || { echo "the title menu's cursor is not to be seen"; exit 1; }
+  at=$("$TOOLS/latency_probe" yellow "$WIN" $rows) || {
+    echo "the title menu's cursor is not to be seen"
+    [ -n "${LATENCY_KEEP:-}" ] && mkdir -p "$LATENCY_KEEP" && import -window "$WIN" "$LATENCY_KEEP/no-cursor$SCALE.png"
+    exit 1
+  }
   for ((i = 0; i < (4 - at + 6) % 6; i++)); do press Down; done
   press z 0.3
   e2e_wait_log 'ID= = 79$' 10 || { echo "the tutorial did not start"; exit 1; }

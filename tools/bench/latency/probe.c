@@ -7,9 +7,9 @@
  * A TARGET is one argument of space-separated fields:
  *   name=NAME win=WINDOW mode=diff at=X,Y,W,H back=X,Y,W,H keys=KEY1,KEY2
  *   name=NAME win=WINDOW mode=track box=X,Y,W,H band=XMIN,XMAX keys=KEY1,KEY2 [step=N]
- * Each target gets TRIALS answered trials. Before a trial the probe gives the target's window the
- * keyboard focus and waits a random 100..250 ms (so the press falls at a random moment of the
- * program's frame), reads the region as reference, presses the key through XTest, stamps the
+ * Each target gets TRIALS answered trials, in blocks of a few: the probe gives the target's window
+ * the keyboard focus, lets it settle, and before each trial of the block waits a random 60..160 ms
+ * (so the press falls at a random moment of the program's frame), reads the region as reference, presses the key through XTest, stamps the
  * moment (CLOCK_MONOTONIC) and reads the region again every 0.5 ms until it has changed (at most
  * one second), then releases the key. Trials of one target alternate KEY1 and KEY2 (track: KEY1
  * while the sprite is left of where it started, else KEY2).
@@ -41,6 +41,7 @@
 
 #define MAX_TARGETS 4
 #define SHIFT 24         /* pixels (of the picture) a sprite is looked for aside during a trial */
+#define BLOCK 4          /* trials of one target after each change of the keyboard focus */
 #define STABLE_READS 12  /* reads of the sprite's box that decide which of its pixels are it */
 
 typedef struct {
@@ -191,10 +192,7 @@ static int parseTarget(Display *d, char *spec, Target *t) {
 
 /* One trial of a target; prints its line. */
 static void trial(Display *d, Target *t, unsigned *ref, unsigned *cur) {
-    xError = 0;
-    XSetInputFocus(d, t->win, RevertToPointerRoot, CurrentTime);
-    XSync(d, False);
-    sleepMs(100 + rand() % 150);
+    sleepMs(60 + rand() % 100);
     int which = t->presses % 2;
     const int *r = t->region[t->track ? 0 : which];
     int x = r[0], y = r[1], w = r[2], h = r[3];
@@ -321,7 +319,7 @@ int main(int argc, char **argv) {
             XSetInputFocus(d, targets[i].win, RevertToPointerRoot, CurrentTime);
             learnSprite(d, &targets[i]);
         }
-    /* Rounds of one trial per target, in a random order each round; skipped trials are made up
+    /* Rounds of one block per target, in a random order each round; skipped trials are made up
      * for, within reason. */
     for (int round = 0; round < trials * 3; ++round) {
         int order[MAX_TARGETS], left = 0;
@@ -333,7 +331,16 @@ int main(int argc, char **argv) {
             order[i] = order[j];
             order[j] = s;
         }
-        for (int i = 0; i < left; ++i) trial(d, &targets[order[i]], ref, cur);
+        for (int i = 0; i < left; ++i) {
+            Target *t = &targets[order[i]];
+            /* SDL takes the keyboard focus only 200 ms after the X server gives it, and until then
+             * a program that reads the keyboard while it has the focus (the game) reads nothing;
+             * a block of trials follows each change of focus after that has settled. */
+            XSetInputFocus(d, t->win, RevertToPointerRoot, CurrentTime);
+            XSync(d, False);
+            sleepMs(350);
+            for (int b = 0; b < BLOCK && t->done < trials; ++b) trial(d, t, ref, cur);
+        }
     }
     XCloseDisplay(d);
     return 0;
