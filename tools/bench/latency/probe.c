@@ -260,24 +260,31 @@ static void trial(Display *d, Target *t, unsigned *ref, unsigned *cur) {
 }
 
 /* latency_probe yellow WINDOW X,Y,W,H...: the index of the region with the most yellow pixels (a
- * menu's cursor), so a script can tell where it stands. */
+ * menu's cursor), so a script can tell where it stands. The cursor animates: the count is summed
+ * over a few frames. */
 static int yellowest(Display *d, int argc, char **argv) {
     const Window win = (Window)strtoul(argv[2], NULL, 0);
-    int best = -1, most = 0;
-    for (int a = 3; a < argc; ++a) {
-        int x, y, w, h;
-        if (sscanf(argv[a], "%d,%d,%d,%d", &x, &y, &w, &h) != 4 || w <= 0 || h <= 0) return 2;
-        unsigned *px = calloc((size_t)w * h, sizeof *px);
-        grab(d, win, x, y, w, h, px);
-        int n = 0;
-        for (int k = 0; k < w * h; ++k)
-            n += ((px[k] >> 16) & 255) > 180 && ((px[k] >> 8) & 255) > 140 && (px[k] & 255) < 110;
-        free(px);
-        if (n > most) {
-            most = n;
-            best = a - 3;
+    int counts[16] = {0}, regions = argc - 3 < 16 ? argc - 3 : 16;
+    for (int read = 0; read < 10; ++read) {
+        for (int a = 0; a < regions; ++a) {
+            int x, y, w, h;
+            if (sscanf(argv[a + 3], "%d,%d,%d,%d", &x, &y, &w, &h) != 4 || w <= 0 || h <= 0) return 2;
+            unsigned *px = calloc((size_t)w * h, sizeof *px);
+            grab(d, win, x, y, w, h, px);
+            for (int k = 0; k < w * h; ++k) {
+                const int r = (px[k] >> 16) & 255, g = (px[k] >> 8) & 255, b = px[k] & 255;
+                counts[a] += r > 150 && g > 100 && b + 80 < r;
+            }
+            free(px);
         }
+        sleepMs(17);
     }
+    int best = -1, most = 0;
+    for (int a = 0; a < regions; ++a)
+        if (counts[a] > most) {
+            most = counts[a];
+            best = a;
+        }
     printf("%d\n", best);
     return best < 0;
 }
