@@ -6,7 +6,6 @@
 // database. See --help for the options.
 #include <signal.h>
 #include <unistd.h>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +22,7 @@
 #include "Moderation.h"
 #include "MetricsServer.h"
 #include "Passwords.h"
+#include "PostgresQuery.h"
 #include "RankingList.h"
 #include "ReplayChecker.h"
 #include "ServerOptions.h"
@@ -31,15 +31,6 @@
 #include "UploadService.h"
 
 namespace {
-// The path of this program, for starting check processes of it.
-std::string ownProgram(const char* argv0) {
-    char path[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return argv0;
-    path[n] = '\0';
-    return path;
-}
-
 int checkProcess(int argc, char** argv) {
     // nimbulon-server --resimulate MAX_FRAMES CPU_SECONDS MEMORY_MB, replay on standard input.
     if (argc != 5) return 2;
@@ -92,6 +83,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "nimbulon-server: libsodium cannot start\n");
         return 1;
     }
+    // A database that hangs costs a request a bounded wait, never the server.
+    pgdb::setTimeouts({options.dbConnectTimeoutMs, options.dbStatementTimeoutMs});
     std::unique_ptr<Storage> storage;
     try {
         storage = openStorage(options.db);
@@ -99,7 +92,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "nimbulon-server: %s\n", e.what());
         return 1;
     }
-    const ReplayChecker checker(ownProgram(argv[0]),
+    const ReplayChecker checker(ReplayChecker::ownExecutable(argv[0]),
                                 {options.maxFrames, options.checkCpuSeconds, options.checkMemoryMb});
     RankingCache cache(*storage, std::chrono::milliseconds(options.listCacheMs), options.listSize);
     std::unique_ptr<ListRefresher> refresher;
@@ -141,7 +134,8 @@ int main(int argc, char** argv) {
     int received = 0;
     sigwait(&endSignals, &received);
     std::fprintf(stderr, "nimbulon-server: %s: finishing the requests in flight\n", strsignal(received));
-    server.shutdown(std::chrono::seconds(30));
+    server.shutdown(std::chrono::seconds(options.shutdownGraceSeconds));
+    checker.cancel();  // the chart of an older play being drawn meanwhile is drawn at the next start
     if (metrics) metrics->stop();
     std::fprintf(stderr, "nimbulon-server: stopped\n");
     return 0;

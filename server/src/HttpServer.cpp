@@ -231,12 +231,15 @@ void HttpServer::shutdown(std::chrono::seconds grace) {
     // and be reset at the end, where refused at once a load balancer sends it to another server.
     const MHD_socket listener = MHD_quiesce_daemon(daemon_);
     if (listener != MHD_INVALID_SOCKET) close(listener);
-    // Requests in flight finish, uploads among them (their decisions still run) ...
+    // Uploads waiting for a worker are answered '2' now (their clients may send them again to a
+    // server that runs); requests in flight finish within the grace period, uploads among them
+    // (those being checked, and those still arriving) ...
+    uploads_.refuseWaiting();
     const auto until = Clock::now() + grace;
     while (active_.load() > 0 && Clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    // ... then the uploads still queued are decided and answered, so that no connection stays
-    // suspended, and their replies get a moment to leave.
-    uploads_.stop();
+    // ... then the checks still running are ended and whatever waits is answered '2', so that no
+    // connection stays suspended, and every reply gets a moment to leave.
+    uploads_.stop(std::chrono::milliseconds(0));
     const auto replies = Clock::now() + std::chrono::seconds(2);
     while (active_.load() > 0 && Clock::now() < replies) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     {

@@ -44,8 +44,9 @@ public:
     // Binds and starts serving; false with the reason in error.
     bool start(std::string& error);
     std::uint16_t port() const { return port_; }
-    // Stops accepting, lets the requests in flight finish (uploads included) for up to grace,
-    // then closes everything.
+    // Stops accepting and answers '2' the uploads waiting for a worker; the requests in flight
+    // (uploads being checked or still arriving among them) get up to grace to finish; then the
+    // checks still running are ended, their uploads answered '2', and everything closed.
     void shutdown(std::chrono::seconds grace);
 
     // For libmicrohttpd's callbacks.

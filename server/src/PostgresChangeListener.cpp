@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <thread>
 #include "ChangeListener.h"
+#include "PostgresQuery.h"
 #include "Storage.h"
 
 namespace {
@@ -39,13 +40,17 @@ public:
 private:
     bool connect(std::string& error) {
         PQfinish(db_);
-        db_ = PQconnectdb(url_.c_str());
-        if (PQstatus(db_) == CONNECTION_OK) {
-            PGresult* r = PQexec(db_, (std::string("LISTEN ") + kListsChannel).c_str());
-            const bool listening = PQresultStatus(r) == PGRES_COMMAND_OK;
-            PQclear(r);
-            if (listening) return true;
+        db_ = nullptr;
+        try {
+            db_ = pgdb::connect(url_);
+        } catch (const StorageError& e) {
+            error = e.what();
+            return false;
         }
+        PGresult* r = pgdb::exec(db_, (std::string("LISTEN ") + kListsChannel).c_str());
+        const bool listening = PQresultStatus(r) == PGRES_COMMAND_OK;
+        PQclear(r);
+        if (listening) return true;
         error = PQerrorMessage(db_);
         PQfinish(db_);
         db_ = nullptr;

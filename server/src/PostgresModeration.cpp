@@ -6,13 +6,7 @@
 namespace {
 class PostgresSession : public SqlSession {
 public:
-    explicit PostgresSession(const std::string& url) : db_(PQconnectdb(url.c_str())) {
-        if (PQstatus(db_) != CONNECTION_OK) {
-            const std::string message = PQerrorMessage(db_);
-            PQfinish(db_);
-            throw StorageError("cannot connect to PostgreSQL: " + message);
-        }
-    }
+    explicit PostgresSession(const std::string& url) : db_(pgdb::connect(url)) {}
     // Borrows a connection that stays its owner's.
     explicit PostgresSession(PGconn* borrowed) : db_(borrowed), owned_(false) {}
     ~PostgresSession() override {
@@ -33,7 +27,7 @@ public:
     }
     void begin() override { pgdb::run(db_, "BEGIN"); }
     void commit() override { pgdb::run(db_, "COMMIT"); }
-    void rollback() override { PQclear(PQexec(db_, "ROLLBACK")); }
+    void rollback() override { PQclear(pgdb::exec(db_, "ROLLBACK")); }
     void announceChange() override { pgdb::run(db_, (std::string("NOTIFY ") + kListsChannel).c_str()); }
 
 private:

@@ -1,6 +1,6 @@
 #pragma once
-// libpq results that free themselves and statements that throw StorageError on failure, shared by
-// the storage backend and the operator's commands.
+// libpq connections and statements bounded in time, results that free themselves and statements
+// that throw StorageError on failure, shared by the storage backend and the operator's commands.
 #include <libpq-fe.h>
 #include <cstdint>
 #include <string>
@@ -8,6 +8,44 @@
 #include "Storage.h"
 
 namespace pgdb {
+// How long this process waits for PostgreSQL, in milliseconds (0: as long as it takes). A database
+// that hangs (a frozen server or backend answers nothing, and TCP keeps the connection open) must
+// not hang the requests waiting for it: making a connection is given up after connectMs, and a
+// statement is cancelled by the server after statementMs (statement_timeout) and given up here a
+// moment later when the server itself does not answer, the connection then being dropped. Set once
+// at start, before any connection is made.
+struct Timeouts {
+    int connectMs = 0;
+    int statementMs = 0;
+};
+void setTimeouts(Timeouts t);
+Timeouts timeouts();
+
+// A connection made within the connect timeout, with the statement timeout set. Throws
+// StorageError.
+PGconn* connect(const std::string& url);
+
+// While one lives on this thread, statements wait as long as they take, and the server's
+// statement_timeout is off on the connection it is made for: setting up or migrating the schema
+// may take long, and waits for other servers doing the same.
+class Unhurried {
+public:
+    explicit Unhurried(PGconn* db);
+    ~Unhurried();
+    Unhurried(const Unhurried&) = delete;
+    Unhurried& operator=(const Unhurried&) = delete;
+
+private:
+    PGconn* db_;
+    bool previous_;
+};
+
+// PQexec and PQexecParams within the statement timeout: nullptr-free, a result of status
+// PGRES_FATAL_ERROR when it was given up (and the connection is then broken for good).
+PGresult* exec(PGconn* db, const char* sql);
+PGresult* execParams(PGconn* db, const char* sql, int count, const char* const* values, const int* lengths,
+                     const int* formats, int resultFormat);
+
 // A result that frees itself.
 class Result {
 public:
@@ -41,6 +79,7 @@ struct Params {
 
 // The result of a statement that worked; a failed one is freed and thrown as its message.
 inline Result checked(PGresult* r) {
+    if (!r) throw StorageError("PostgreSQL: no answer within the statement timeout");
     const ExecStatusType status = PQresultStatus(r);
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
         std::string message = PQresultErrorMessage(r);
@@ -51,7 +90,7 @@ inline Result checked(PGresult* r) {
 }
 
 // A statement without parameters (several may be given at once); rows it returns are dropped.
-inline void run(PGconn* db, const char* sql) { checked(PQexec(db, sql)); }
+inline void run(PGconn* db, const char* sql) { checked(exec(db, sql)); }
 
 inline Result query(PGconn* db, const char* sql, const Params& p, bool binaryResult = false) {
     std::vector<const char*> values;
@@ -60,7 +99,7 @@ inline Result query(PGconn* db, const char* sql, const Params& p, bool binaryRes
         values.push_back(v.data());
         lengths.push_back(static_cast<int>(v.size()));
     }
-    return checked(PQexecParams(db, sql, static_cast<int>(values.size()), nullptr, values.data(), lengths.data(),
-                                p.formats.data(), binaryResult ? 1 : 0));
+    return checked(execParams(db, sql, static_cast<int>(values.size()), values.data(), lengths.data(),
+                              p.formats.data(), binaryResult ? 1 : 0));
 }
 }  // namespace pgdb

@@ -52,6 +52,7 @@ public:
                  // A connection whose server went away meanwhile is replaced by a fresh one.
                  [](PGconn* db) { return PQstatus(db) == CONNECTION_OK; }}) {
         Connection c(pool_);
+        Unhurried setUp(c.handle);
         run(c.handle, kSchemaLock);
         try {
             run(c.handle, kSchema);
@@ -79,7 +80,7 @@ public:
             run(c.handle, outcome == Outcome::Conflict || outcome == Outcome::Copy ? "ROLLBACK" : "COMMIT");
             return outcome;
         } catch (...) {
-            PQclear(PQexec(c.handle, "ROLLBACK"));
+            PQclear(exec(c.handle, "ROLLBACK"));
             throw;
         }
     }
@@ -155,13 +156,8 @@ private:
     using Connection = ConnectionPool<PGconn*>::Lease;
 
     PGconn* open() {
-        PGconn* db = PQconnectdb(url_.c_str());
-        if (PQstatus(db) != CONNECTION_OK) {
-            std::string message = PQerrorMessage(db);
-            PQfinish(db);
-            throw StorageError("cannot connect to PostgreSQL: " + message);
-        }
-        PQclear(PQexec(db, "SET client_min_messages = warning"));
+        PGconn* db = pgdb::connect(url_);
+        PQclear(exec(db, "SET client_min_messages = warning"));
         return db;
     }
 

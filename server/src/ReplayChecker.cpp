@@ -9,11 +9,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 // A pipe whose ends are not inherited by any other child started meanwhile.
@@ -48,17 +47,19 @@ ssize_t writeWithoutSigpipe(int fd, const char* data, std::size_t size) {
     return n;
 }
 
-// The environment the check starts with: the server's own. A build with AddressSanitizer cannot
-// bound the check's address space (the sanitizer reserves terabytes for its shadow memory), so it
-// asks the sanitizer to end the check when its resident memory passes the limit instead.
+// The environment the check starts with: none. A build with the sanitizers passes on their
+// settings alone: AddressSanitizer cannot bound the check's address space (it reserves terabytes
+// for its shadow memory), so it is asked to end the check when its resident memory passes the
+// limit instead, measured without opening /proc (the system-call filter forbids it), and without
+// the leak check at exit (which starts a thread and reads /proc, both forbidden as well).
 std::vector<std::string> checkEnvironment([[maybe_unused]] int memoryMb) {
     std::vector<std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
 #ifdef __SANITIZE_ADDRESS__
-    const std::string key = "ASAN_OPTIONS=";
-    auto it = std::find_if(env.begin(), env.end(), [&](const std::string& s) { return s.rfind(key, 0) == 0; });
-    if (it == env.end()) it = env.insert(env.end(), key);
-    *it += (it->size() > key.size() ? ":" : "") + std::string("hard_rss_limit_mb=") + std::to_string(memoryMb);
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    std::string options = asan && *asan ? std::string(asan) + ":" : "";
+    options += "hard_rss_limit_mb=" + std::to_string(memoryMb) + ":can_use_proc_maps_statm=0:detect_leaks=0";
+    env.push_back("ASAN_OPTIONS=" + options);
+    if (const char* ubsan = std::getenv("UBSAN_OPTIONS")) env.push_back(std::string("UBSAN_OPTIONS=") + ubsan);
 #endif
     return env;
 }
@@ -71,7 +72,17 @@ ResimVerdict failed(std::string why) {
 }
 }  // namespace
 
+std::string ReplayChecker::ownExecutable(const std::string& fallback) {
+    // Never closed: the server starts checks from it until it ends.
+    const int fd = open("/proc/self/exe", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return fallback;
+    // Opening this path opens the file the descriptor holds, even deleted, in whichever process
+    // opens it: a check process starts with the server's descriptors until its program runs.
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
 ResimVerdict ReplayChecker::check(std::string_view replay) const {
+    if (cancelled_.load()) return failed("the server is stopping");
     int in[2] = {-1, -1}, out[2] = {-1, -1};
     if (!makePipe(in)) return failed(std::string("pipe: ") + std::strerror(errno));
     if (!makePipe(out)) {
@@ -101,7 +112,7 @@ ResimVerdict ReplayChecker::check(std::string_view replay) const {
     sigfillset(&all);
     posix_spawnattr_setsigmask(&attr, &none);
     posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
     std::vector<std::string> env = checkEnvironment(limits_.memoryMb);
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());
@@ -124,7 +135,7 @@ ResimVerdict ReplayChecker::check(std::string_view replay) const {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limits_.cpuSeconds * 4 + 10);
     std::size_t sent = 0;
     std::string reply;
-    bool overtime = false;
+    bool overtime = false, cancelled = false;
     while (out[0] >= 0) {
         if (sent == replay.size()) closeFd(in[1]);
         pollfd fds[2] = {{out[0], POLLIN, 0}, {in[1], POLLOUT, 0}};
@@ -133,7 +144,11 @@ ResimVerdict ReplayChecker::check(std::string_view replay) const {
             overtime = true;
             break;
         }
-        const int ready = poll(fds, in[1] >= 0 ? 2 : 1, static_cast<int>(left.count()));
+        if (cancelled_.load()) {
+            cancelled = true;
+            break;
+        }
+        const int ready = poll(fds, in[1] >= 0 ? 2 : 1, static_cast<int>(std::min<std::int64_t>(left.count(), 100)));
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0) break;
         if (in[1] >= 0 && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP))) {
@@ -151,13 +166,15 @@ ResimVerdict ReplayChecker::check(std::string_view replay) const {
     }
     closeFd(in[1]);
     closeFd(out[0]);
-    if (overtime) kill(pid, SIGKILL);
+    if (overtime || cancelled) kill(pid, SIGKILL);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
+    if (cancelled) return failed("the server stopped before the check ended");
     if (overtime) return failed("the check ran past its time");
     if (WIFSIGNALED(status)) {
         const int sig = WTERMSIG(status);
+        if (sig == SIGSYS) return failed("the check made a forbidden system call");
         return failed(sig == SIGXCPU || sig == SIGKILL ? "the check ran out of CPU time"
                                                        : std::string("the check died of signal ") + std::to_string(sig));
     }

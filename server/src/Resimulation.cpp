@@ -1,9 +1,12 @@
 #include "Resimulation.h"
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 #include <cstdio>
 #include <sstream>
 #include <vector>
+#include "CheckSandbox.h"
 #include "PlayChart.h"
 #include "UploadForm.h"
 #include "records/ReplayRunner.h"
@@ -101,8 +104,13 @@ ResimVerdict resimulate(std::string_view replay, std::int64_t maxFrames) {
 
 int runResimulationChild(std::int64_t maxFrames, int cpuSeconds, int memoryMb) {
     // Limits first, before a byte of the upload is looked at. The play reads nothing it needs
-    // from the working folder; the root keeps it from touching the server's.
+    // from the working folder; the root keeps it from touching the server's. Nothing but the
+    // three standard streams stays open, whatever the starting program left without close-on-exec,
+    // and the check ends with the thread that waits for it (a server killed outright leaves no
+    // check behind).
     if (chdir("/") != 0) return 3;
+    if (close_range(3, ~0U, 0) != 0) return 3;
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) return 3;
     limit(RLIMIT_CPU, static_cast<rlim_t>(cpuSeconds));
 #ifndef __SANITIZE_ADDRESS__
     limit(RLIMIT_AS, static_cast<rlim_t>(memoryMb) * 1024 * 1024);
@@ -124,6 +132,8 @@ int runResimulationChild(std::int64_t maxFrames, int cpuSeconds, int memoryMb) {
         replay.append(buffer.data(), static_cast<std::size_t>(n));
         if (replay.size() > kMaxUploadBody) return 3;
     }
+    // From here on the process can compute, allocate and write its verdict, nothing else.
+    if (!enterCheckSandbox()) return 3;
     const std::string line = resimulate(replay, maxFrames).toLine();
 #ifdef __SANITIZE_ADDRESS__
     // The sanitizer looks at the resident memory only now and then; a short check that went past

@@ -63,6 +63,12 @@ std::string serverUsage() {
            "  --check-memory-mb M       address space of one re-simulation (default 256)\n"
            "  --max-frames N            longest play accepted, in frames (default 2160000, ten hours)\n"
            "  --list-cache-ms N         how long a list may be served before it is read again (default 1000)\n"
+           "  --shutdown-grace S        on SIGTERM or SIGINT, seconds the uploads being checked get to\n"
+           "                            finish (default 30); uploads still waiting are answered 2\n"
+           "  --db-connect-timeout-ms N   PostgreSQL: give up making a connection after N ms (default 1000)\n"
+           "  --db-statement-timeout-ms N PostgreSQL: statement_timeout of the server's connections\n"
+           "                            (default 1000); a database that answers nothing at all is\n"
+           "                            given up 500 ms later and the request answered 503\n"
            "  --quiet                   no log line per request\n"
            "  --metrics-listen HOST:PORT  serve /metrics (Prometheus) and /healthz on this address too\n"
            "                            (default: none; /healthz is also on the main address)\n"
@@ -171,6 +177,15 @@ bool parseServerOptions(int argc, char** argv, ServerOptions& o, bool& help, std
         } else if (arg == "--list-cache-ms") {
             if (!numeric(0, 3600000)) return false;
             o.listCacheMs = static_cast<int>(n);
+        } else if (arg == "--shutdown-grace") {
+            if (!numeric(0, 3600)) return false;
+            o.shutdownGraceSeconds = static_cast<int>(n);
+        } else if (arg == "--db-connect-timeout-ms") {
+            if (!numeric(100, 600000)) return false;
+            o.dbConnectTimeoutMs = static_cast<int>(n);
+        } else if (arg == "--db-statement-timeout-ms") {
+            if (!numeric(100, 3600000)) return false;
+            o.dbStatementTimeoutMs = static_cast<int>(n);
         } else {
             error = "unknown option " + arg;
             return false;

@@ -26,6 +26,9 @@ struct ServerOptions {
     int checkMemoryMb = 256;
     std::int64_t maxFrames = kDefaultMaxFrames;
     int listCacheMs = 1000;
+    int shutdownGraceSeconds = 30;  // for the checks running when a stop signal comes
+    int dbConnectTimeoutMs = 1000;  // PostgreSQL: making a connection
+    int dbStatementTimeoutMs = 1000;  // PostgreSQL: one statement (statement_timeout)
     bool quiet = false;  // no line per request
     std::string metricsHost;     // empty: no /metrics listener
     std::uint16_t metricsPort = 0;

@@ -119,12 +119,26 @@ bool UploadService::submit(UploadRequest request, std::function<void(Reply)> don
     return true;
 }
 
-void UploadService::stop() {
+void UploadService::refuseWaiting() {
+    std::deque<std::pair<UploadRequest, std::function<void(Reply)>>> waiting;
+    {
+        std::lock_guard lock(mutex_);
+        waiting.swap(queue_);
+    }
+    for (auto& job : waiting) job.second(reply('2', "the server is stopping"));
+}
+
+void UploadService::stop(std::chrono::milliseconds grace) {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
     wake_.notify_all();
+    refuseWaiting();
+    {
+        std::unique_lock lock(mutex_);
+        if (!idle_.wait_for(lock, grace, [this] { return running_.load() == 0; })) checker_.cancel();
+    }
     for (std::thread& t : workers_)
         if (t.joinable()) t.join();
 }
@@ -144,7 +158,11 @@ void UploadService::work() {
         ++running_;
         lock.unlock();
         Reply r = decide(job.first);
-        --running_;
+        {
+            std::lock_guard done(mutex_);
+            --running_;
+        }
+        idle_.notify_all();
         job.second(std::move(r));
     }
 }

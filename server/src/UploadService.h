@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -42,8 +43,14 @@ public:
     // On a worker; done runs there. False (done never runs) when the queue is full or the
     // service is stopping.
     bool submit(UploadRequest request, std::function<void(Reply)> done);
-    // Finishes the queued uploads and stops the workers.
-    void stop();
+    // Answers '2' the uploads waiting for a worker now (their clients may send them again to a
+    // server that runs). Uploads submitted later are still taken.
+    void refuseWaiting();
+    // Stops taking uploads: those still waiting for a worker are answered '2' at once, those being
+    // decided get until `grace` to finish (their check processes run on after a stop signal to
+    // the server's process group), then their checks are ended and they are answered '2'. Returns
+    // when every worker has stopped.
+    void stop(std::chrono::milliseconds grace = std::chrono::hours(24));
     // For the metrics: uploads being decided on the workers, and waiting for one.
     int running() const { return running_.load(); }
     std::size_t queued();
@@ -58,6 +65,7 @@ private:
     std::size_t queueLimit_;
     std::mutex mutex_;
     std::condition_variable wake_;
+    std::condition_variable idle_;  // a worker finished a decision
     std::deque<std::pair<UploadRequest, std::function<void(Reply)>>> queue_;
     bool stopping_ = false;
     std::atomic<int> running_{0};

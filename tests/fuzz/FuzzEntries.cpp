@@ -226,8 +226,10 @@ std::string uploadForm(const std::uint8_t* data, std::size_t size) {
     }
     const UploadFields& a = form.fields();
     const UploadFields& b = cutForm.fields();
-    if (form.spoilt() != cutForm.spoilt() || a.name != b.name || a.pass != b.pass || a.message != b.message ||
-        a.replay != b.replay || a.hasName != b.hasName || a.hasPass != b.hasPass || a.hasReplay != b.hasReplay)
+    // A spoilt form is refused whole: what it had gathered when it was spoilt is never looked at.
+    if (form.spoilt() != cutForm.spoilt()) return "a body cut in other places was spoilt in one place only";
+    if (!form.spoilt() && (a.name != b.name || a.pass != b.pass || a.message != b.message || a.replay != b.replay ||
+                           a.hasName != b.hasName || a.hasPass != b.hasPass || a.hasReplay != b.hasReplay))
         return "a body cut in other places gave another form";
     const UploadCheck check = checkUpload(form.fields(), 36000);
     if (!check.ok) return "";
