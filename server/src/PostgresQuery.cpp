@@ -1,9 +1,12 @@
 #include "PostgresQuery.h"
 #include <poll.h>
 #include <sys/socket.h>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <map>
+#include <mutex>
 
 namespace pgdb {
 namespace {
@@ -14,6 +17,49 @@ thread_local bool tUnhurried = false;
 // A server that is alive answers a statement past its statement_timeout with an error of its
 // own; this much later it is taken to be hung.
 constexpr int kAnswerMarginMs = 500;
+
+// A database server that did not answer in time is not asked again for a moment: the requests
+// meanwhile are answered at once instead of each waiting out a whole timeout (a handful of them
+// would hold every HTTP thread). Then one caller asks again while the others are still answered
+// at once; the first answer ends the rest. Kept per server (host and port), for the whole process.
+class Resting {
+public:
+    // False: do not ask now.
+    bool mayAsk(const std::string& server) {
+        std::lock_guard lock(mutex_);
+        const auto it = until_.find(server);
+        if (it == until_.end()) return true;
+        const auto now = Clock::now();
+        if (now < it->second) return false;
+        it->second = now + std::chrono::milliseconds(probeMs());  // this caller asks; the others wait for it
+        return true;
+    }
+    void answered(const std::string& server) {
+        std::lock_guard lock(mutex_);
+        if (!until_.empty()) until_.erase(server);
+    }
+    void unanswered(const std::string& server) {
+        std::lock_guard lock(mutex_);
+        until_[server] = Clock::now() + std::chrono::milliseconds(kRestMs);
+    }
+
+private:
+    static constexpr int kRestMs = 1000;
+    static int probeMs() { return std::max(gConnectMs.load(), gStatementMs.load() + kAnswerMarginMs) + 1000; }
+    std::mutex mutex_;
+    std::map<std::string, Clock::time_point> until_;
+};
+
+Resting& resting() {
+    static Resting r;
+    return r;
+}
+
+std::string serverOf(PGconn* db) {
+    const char* host = PQhost(db);
+    const char* port = PQport(db);
+    return std::string(host ? host : "") + ":" + (port ? port : "");
+}
 
 struct Deadline {
     bool bounded = false;
@@ -79,9 +125,18 @@ Deadline statementDeadline() {
     return tUnhurried || ms <= 0 ? Deadline{} : Deadline::in(ms + kAnswerMarginMs);
 }
 
+// A statement's result, and what it says about the server: nullptr (given up) rests it.
+PGresult* noted(const std::string& server, PGresult* r) {
+    if (r) resting().answered(server);
+    else resting().unanswered(server);
+    return r;
+}
+
 PGresult* execUntil(PGconn* db, const char* sql, const Deadline& deadline) {
+    const std::string server = serverOf(db);
+    if (deadline.bounded && !resting().mayAsk(server)) return nullptr;
     if (!PQsendQuery(db, sql)) return PQexec(db, sql);  // PQexec reports the same failure
-    return finish(db, deadline);
+    return noted(server, finish(db, deadline));
 }
 }  // namespace
 
@@ -99,10 +154,16 @@ PGconn* connect(const std::string& url) {
     const char* values[] = {url.c_str(), nullptr};
     PGconn* db = PQconnectStartParams(keys, values, 1);
     if (!db) throw StorageError("cannot connect to PostgreSQL: out of memory");
+    const std::string server = serverOf(db);
+    if (deadline.bounded && !resting().mayAsk(server)) {
+        PQfinish(db);
+        throw StorageError("cannot connect to PostgreSQL: it did not answer a moment ago");
+    }
     PostgresPollingStatusType state = PGRES_POLLING_WRITING;
     while (PQstatus(db) != CONNECTION_BAD && state != PGRES_POLLING_OK && state != PGRES_POLLING_FAILED) {
         if (!waitFor(PQsocket(db), state == PGRES_POLLING_READING ? POLLIN : POLLOUT, deadline)) {
             PQfinish(db);
+            resting().unanswered(server);
             throw StorageError("cannot connect to PostgreSQL: no answer within " + std::to_string(connectMs) + " ms");
         }
         state = PQconnectPoll(db);
@@ -112,6 +173,7 @@ PGconn* connect(const std::string& url) {
         PQfinish(db);
         throw StorageError("cannot connect to PostgreSQL: " + message);
     }
+    resting().answered(server);
     // Sending never blocks either: a backend that stopped reading must not hold a large upload's
     // write forever.
     PQsetnonblocking(db, 1);
@@ -144,8 +206,11 @@ PGresult* exec(PGconn* db, const char* sql) { return execUntil(db, sql, statemen
 
 PGresult* execParams(PGconn* db, const char* sql, int count, const char* const* values, const int* lengths,
                      const int* formats, int resultFormat) {
+    const Deadline deadline = statementDeadline();
+    const std::string server = serverOf(db);
+    if (deadline.bounded && !resting().mayAsk(server)) return nullptr;
     if (!PQsendQueryParams(db, sql, count, nullptr, values, lengths, formats, resultFormat))
         return PQexecParams(db, sql, count, nullptr, values, lengths, formats, resultFormat);
-    return finish(db, statementDeadline());
+    return noted(server, finish(db, deadline));
 }
 }  // namespace pgdb

@@ -40,8 +40,9 @@ private:
     bool previous_;
 };
 
-// PQexec and PQexecParams within the statement timeout: nullptr-free, a result of status
-// PGRES_FATAL_ERROR when it was given up (and the connection is then broken for good).
+// PQexec and PQexecParams within the statement timeout: nullptr when it was given up (the
+// connection is then broken for good), or not even sent because the database server did not
+// answer a moment ago (the connection is then as it was).
 PGresult* exec(PGconn* db, const char* sql);
 PGresult* execParams(PGconn* db, const char* sql, int count, const char* const* values, const int* lengths,
                      const int* formats, int resultFormat);
@@ -79,7 +80,7 @@ struct Params {
 
 // The result of a statement that worked; a failed one is freed and thrown as its message.
 inline Result checked(PGresult* r) {
-    if (!r) throw StorageError("PostgreSQL: no answer within the statement timeout");
+    if (!r) throw StorageError("PostgreSQL does not answer (no answer within the statement timeout, now or a moment ago)");
     const ExecStatusType status = PQresultStatus(r);
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
         std::string message = PQresultErrorMessage(r);

@@ -54,26 +54,50 @@ std::shared_ptr<const std::string> RankingCache::text(std::int32_t version) {
 std::shared_ptr<const RankedList> RankingCache::list(std::int32_t version) {
     Slot& slot = slots_[version - kFirstVersion];
     const auto now = std::chrono::steady_clock::now();
+    std::uint64_t readsBefore;
     {
         std::lock_guard lock(guard_);
         if (slot.list && slot.builtGeneration == slot.generation && now - slot.builtAt < maxAge_) return slot.list;
+        readsBefore = slot.reads;
     }
-    std::lock_guard rebuilding(slot.mutex);
+    std::unique_lock rebuilding(slot.mutex, std::try_to_lock);
+    if (!rebuilding.owns_lock()) {
+        // Another caller is reading the list. When the last read failed, this one is answered at
+        // once rather than keeping its HTTP thread (and the requests behind it) waiting for a
+        // database that may not answer.
+        {
+            std::lock_guard lock(guard_);
+            if (!slot.failure.empty()) throw StorageError(slot.failure);
+        }
+        rebuilding.lock();
+    }
     std::uint64_t generation;
     {
         // Another caller may have rebuilt it while this one waited.
         std::lock_guard lock(guard_);
         if (slot.list && slot.builtGeneration == slot.generation && std::chrono::steady_clock::now() - slot.builtAt < maxAge_)
             return slot.list;
+        // Or failed to: a database that does not answer is waited for once, not once per caller
+        // in the line (each would add a whole timeout to the wait of the next).
+        if (slot.reads != readsBefore && !slot.failure.empty()) throw StorageError(slot.failure);
         generation = slot.generation;
     }
     const auto readAt = std::chrono::steady_clock::now();
     auto built = std::make_shared<RankedList>();
     built->version = version;
-    built->entries = storage_.ranking(version, static_cast<std::int64_t>(size_));
+    try {
+        built->entries = storage_.ranking(version, static_cast<std::int64_t>(size_));
+    } catch (const std::exception& e) {
+        std::lock_guard lock(guard_);
+        ++slot.reads;
+        slot.failure = e.what();
+        throw;
+    }
     built->ranks = ranksOf(built->entries);
     built->text = formatRanking(built->entries);
     std::lock_guard lock(guard_);
+    ++slot.reads;
+    slot.failure.clear();
     slot.list = built;
     slot.builtAt = readAt;
     slot.builtGeneration = generation;

@@ -50,6 +50,8 @@ private:
         std::shared_ptr<const RankedList> list;
         std::chrono::steady_clock::time_point builtAt;
         std::uint64_t generation = 0, builtGeneration = 0;
+        std::uint64_t reads = 0;  // reads of the storage ended, failed or not
+        std::string failure;      // why the last one failed ("" when it did not)
     };
     static constexpr std::int32_t kFirstVersion = 104;
     Storage& storage_;

@@ -2,11 +2,13 @@
 // play weaves and fires, and leaves through the pause menu at a given frame (or plays on until
 // the ship is lost).
 //
-//   nimbulon-record-plays OUTDIR [MANY]
+//   nimbulon-record-plays OUTDIR [MANY [PAUSED]]
 //
 // Prints one line per file: name, mode, score, stages, lives, frames. With MANY, also writes
 // OUTDIR/many/1.rep .. MANY.rep: short plays of mode 4 that each quit a frame later than the one
-// before, so that every one is a play of its own (one play has one owner).
+// before, so that every one is a play of its own (one play has one owner). With PAUSED, also
+// OUTDIR/paused.rep: a play of mode 4 that sits in the pause menu for PAUSED frames before it
+// quits, honest and as slow to check as a play that long (for catching a check while it runs).
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -35,9 +37,28 @@ const Plan kPlans[] = {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2 && argc != 3) {
-        std::fprintf(stderr, "usage: nimbulon-record-plays OUTDIR [MANY]\n");
+    if (argc < 2 || argc > 4) {
+        std::fprintf(stderr, "usage: nimbulon-record-plays OUTDIR [MANY [PAUSED]]\n");
         return 2;
+    }
+    if (argc == 4) {
+        const int paused = std::atoi(argv[3]);
+        PlayHarness play(ModeFirstLap, /*drawing*/ false);
+        auto input = [paused](int f) -> std::uint8_t {
+            if (f < 200) return testplays::weave(f);
+            if (f == 200) return PlayHarness::bit(Button3);
+            if (f == 210 + paused) return PlayHarness::bit(Down);
+            if (f == 220 + paused) return PlayHarness::bit(Button1);
+            return 0;
+        };
+        for (int f = 0; f < 300 + paused && !play.ended(); ++f) play.step(input(f));
+        if (!play.ended()) {
+            std::fprintf(stderr, "the paused play did not end\n");
+            return 1;
+        }
+        const std::vector<unsigned char> bytes = play.game().record().toBytes();
+        std::ofstream(std::string(argv[1]) + "/paused.rep", std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
     std::vector<Plan> plans(std::begin(kPlans), std::end(kPlans));
     const int many = argc == 3 ? std::atoi(argv[2]) : 0;
