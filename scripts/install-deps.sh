@@ -10,7 +10,7 @@ PACKAGES=(
   clang-14 libfuzzer-14-dev libclang-rt-14-dev
   wrk curl haproxy nginx-light slowhttptest iproute2
   libgtest-dev
-  xvfb xdotool imagemagick x11-utils xfonts-base libxtst-dev
+  xvfb xdotool x11-xserver-utils imagemagick x11-utils xfonts-base libxtst-dev
   python3 python3-mido python3-pil python3-numpy abcmidi sox
   emscripten chromium
   gettext desktop-file-utils appstream systemd dpkg-dev man-db groff-base file

@@ -39,6 +39,10 @@ e2e_start_x() {  # e2e_start_x [WIDTHxHEIGHT]
   fi
   export DISPLAY=":$number"
   for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  # A key the checks hold (press, for the game's once-a-frame poll) is one press however long a
+  # busy machine keeps it down: without this the server repeats it, a held Tab moves a form's
+  # focus twice and a slow release types a letter twice.
+  xset r off
   export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 }
 
@@ -111,6 +115,23 @@ e2e_to_title() {
 # Holds a key for a few frames so that the game's poll sees it down.
 press() {
   xdotool keydown "$1"; sleep "${2:-0.15}"; xdotool keyup "$1"; sleep 0.1
+}
+
+# type_text TEXT: types TEXT into the focused window. For a character missing from the keymap
+# xdotool binds a spare keycode only for the moment of its key press and then takes it back; a
+# game that reads the press later (a busy machine) asks the server for the keymap after that and
+# gets no character. Such characters are bound here first, for good, so the press always means
+# the same character.
+type_text() {
+  local free i=0 code
+  # The highest unused keycodes, as xdotool itself takes: the low ones (93, 97, ...) are the
+  # keys of Japanese keyboards, which SDL reports as such.
+  free=($(xmodmap -pke | awk 'NF == 3 && $1 == "keycode" && $2 > 200 {print $2}' | sort -rn))
+  for code in $(printf '%s' "$1" | python3 -c 'import sys; print(" ".join(sorted({"%04X" % ord(c) for c in sys.stdin.read() if ord(c) > 126})))'); do
+    xmodmap -e "keycode ${free[$i]} = U$code U$code"
+    i=$((i + 1))
+  done
+  xdotool type --delay 60 "$1"
 }
 
 shot() {  # shot NAME -> $SHOTS/NAME.png: the game window's 800 x 600 picture

@@ -94,11 +94,11 @@ key Down; key Down; key Down               # "send the best play"
 key z
 expect "the entry dialog opens" wait_dialog
 shot dialog_empty
-xdotool type --delay 60 'ace'
+type_text 'ace'
 key Tab
-xdotool type --delay 60 'hunter2'
+type_text 'hunter2'
 key Tab
-xdotool type --delay 60 'よろしく! good luck'
+type_text 'よろしく! good luck'
 sleep 0.5
 shot dialog_filled
 # The typed name and comment show in the dialog.
@@ -153,7 +153,7 @@ key Up; key Up             # from the rival's entry up to "send the best play"
 key z
 wait_dialog
 key Tab
-xdotool type --delay 60 'not-it'
+type_text 'not-it'
 key Return
 expect "a wrong password shows the server's refusal" answer_box 'スコア送信' wrong_password
 
