@@ -110,6 +110,10 @@ int runResimulationChild(std::int64_t maxFrames, int cpuSeconds, int memoryMb) {
     // check behind).
     if (chdir("/") != 0) return 3;
     if (close_range(3, ~0U, 0) != 0) return 3;
+    // Stop signals are the server's business: a service manager that signals every process of
+    // the service (systemd's default) must not end the check of an upload the server is still
+    // going to answer. The server ends a check it gives up on with SIGKILL.
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) signal(sig, SIG_IGN);
     if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) return 3;
     limit(RLIMIT_CPU, static_cast<rlim_t>(cpuSeconds));
 #ifndef __SANITIZE_ADDRESS__

@@ -53,13 +53,18 @@ start_group() {
 listed_at() { curl -s --max-time 20 "$1/ranking?version=106" | grep -qxF -- "$2"; }
 status_is() { test "$(curl -s -o /dev/null --max-time 20 -w '%{http_code}' "$1$2")" = "$3"; }
 
-# caught_check: the pid of the server's check process once one runs, stopped (SIGSTOP) so that what
-# the test does next surely happens while it runs; empty when none was seen.
+# caught_check: the pid of the server's check process once it runs (it has set its signals up:
+# SIGTERM is ignored), stopped (SIGSTOP) so that what the test does next surely happens while it
+# runs; empty when none was seen.
 caught_check() {
-  local pid=""
+  local pid="" ignored
   for _ in $(seq 2000); do
     pid=$(pgrep -P "$GROUP" | head -n1)
-    [ -n "$pid" ] && break
+    if [ -n "$pid" ]; then
+      ignored=$(awk '/^SigIgn:/ { print $2 }' "/proc/$pid/status" 2>/dev/null)
+      [ -n "$ignored" ] && (( 0x$ignored & 0x4000 )) && break
+    fi
+    pid=""
     sleep 0.005
   done
   [ -n "$pid" ] && kill -STOP "$pid"
@@ -76,6 +81,7 @@ expect "in a session of its own" test "$(ps -o sid= -p "$check" | tr -d ' ')" = 
 expect "with none of the server's environment" \
   bash -c "! tr '\\0' '\\n' </proc/$check/environ | grep -v -e '^ASAN_OPTIONS=' -e '^UBSAN_OPTIONS=' | grep -q ."
 kill -INT -- "-$GROUP"
+kill -TERM "$check"  # as a service manager signalling every process of the service does
 eventually 20 grep -q "finishing the requests in flight" "$T/stop.log"
 expect "the check survives the signal to the group" kill -0 "$check"
 kill -CONT "$check"
