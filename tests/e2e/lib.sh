@@ -103,13 +103,61 @@ e2e_open_game() {
   expect "the window titled Nimbulon opens" test -n "$WIN"
 }
 
-# Past the credit (Z) to the title menu, once both scenes have loaded and the title has settled.
+# e2e_until SECONDS COMMAND...: true as soon as the command is (tried every 0.2 s), false when it
+# never was within SECONDS. The scripts wait for what they are about to check, never for a time.
+e2e_until() {
+  local deadline=$((SECONDS + $1)); shift
+  while :; do
+    "$@" && return 0
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.2
+  done
+}
+
+# The window row of the title menu's entry beside which the picture PNG shows the yellow cursor
+# arrow (300 for the first entry, 20 pixels an entry, down to 480; hidden entries keep their
+# rows); nothing when no entry has it.
+title_cursor_row() {  # title_cursor_row PNG
+  convert "$1" -crop 30x200+234+290 +repage -fx 'r>0.7 && g>0.5 && b<0.4' -scale '1x10!' txt:- 2>/dev/null |
+    awk 'NR > 1 { split($0, f, /[,:( ]+/); if (f[3] + 0 > 1.5) { print 300 + 20 * f[2]; exit } }'
+}
+
+# The row the cursor stands at, from screenshots half a second apart until two agree: a loaded
+# machine skips drawing frames, so one picture can show the cursor where it was a few frames
+# before. Nothing when no cursor shows (the title is not there, or not yet drawn).
+title_cursor() {
+  local previous=x row
+  for _ in $(seq 10); do
+    shot title_probe
+    row=$(title_cursor_row "$SHOTS/title_probe.png")
+    [ -n "$row" ] && [ "$row" = "$previous" ] && { echo "$row"; return; }
+    previous=$row
+    sleep 0.5
+  done
+}
+
+# The title has loaded and reads the keys: its menu shows the cursor. (The title clears the keys
+# pressed while it loads, so a script presses nothing before this holds.)
+title_ready() { shot title_probe && [ -n "$(title_cursor_row "$SHOTS/title_probe.png")" ]; }
+
+# Past the credit (Z; the credit also ends by itself) to the title, once its menu shows.
 e2e_to_title() {
   e2e_wait_log "$LOG_CREDIT"
-  sleep 0.5
   press z
-  e2e_wait_log "$LOG_TITLE"
-  sleep 1.0
+  e2e_wait_log "$LOG_TITLE" && e2e_until 30 title_ready
+}
+
+# e2e_cursor_to ROW: moves the title's cursor with Down and Up until the settled picture shows it
+# at that window row; false when it never gets there.
+e2e_cursor_to() {
+  local row
+  for _ in $(seq 20); do
+    row=$(title_cursor)
+    [ -n "$row" ] || continue
+    [ "$row" -eq "$1" ] && return 0
+    if [ "$row" -lt "$1" ]; then press Down; else press Up; fi
+  done
+  return 1
 }
 
 # Holds a key for a few frames so that the game's poll sees it down.

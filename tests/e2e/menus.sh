@@ -18,43 +18,16 @@ select_stage() {  # select_stage N: pause, "stage select", the N-th stage
   key z
 }
 
-# Whether the title's yellow cursor arrow stands at the entry drawn at window row Y.
-cursor_at() {
-  shot title
-  greater "$(convert "$SHOTS/title.png" -crop "20x20+234+$(($1 - 10))" +repage \
-    -fx 'r>0.7 && g>0.5 && b<0.4' -format '%[fx:mean]' info: 2>/dev/null)" 0.01
-}
-
-# The title entry (0 for the first, at row 300; 20 pixels an entry) the cursor stands at, read
-# twice half a second apart until both readings agree: a loaded machine skips drawing frames, so
-# one picture can show the cursor where it was a few frames ago. Empty when no entry has it.
-cursor_entry() {
-  local previous=x entry k
-  for _ in $(seq 10); do
-    entry=""
-    for k in $(seq 0 7); do cursor_at $((300 + 20 * k)) && { entry=$k; break; }; done
-    [ -n "$entry" ] && [ "$entry" = "$previous" ] && { echo "$entry"; return; }
-    previous=$entry
-    sleep 0.5
-  done
-}
-
 # The title ignores keys while it loads, which can take seconds on a busy machine: wait for its
-# cursor on the first entry, step to the wanted entry with Down and Up until the settled picture
-# shows it there, then press Button1 until the play scene exists (its constructor writes the log).
+# cursor, step to the wanted entry (0 for the first, at row 300; 20 pixels an entry) until the
+# settled picture shows it there, then press Button1 until the play scene exists (its constructor
+# writes the log).
 enter_play() {  # enter_play ENTRY
-  local entry
-  for _ in $(seq 30); do cursor_at 300 && break; sleep 1; done
-  for _ in $(seq 20); do
-    entry=$(cursor_entry)
-    [ -z "$entry" ] && continue
-    [ "$entry" -eq "$1" ] && break
-    if [ "$entry" -lt "$1" ]; then press Down; else press Up; fi
-  done
+  e2e_until 60 title_ready || return 1
+  e2e_cursor_to $((300 + 20 * $1)) || return 1
   for _ in $(seq 10); do
     key z
-    sleep 1
-    grep -q 'GameMain コンストラクタ' "$WORK/data/log.txt" 2>/dev/null && return 0
+    e2e_wait_log "$LOG_PLAY" 1 >/dev/null && return 0
   done
   return 1
 }
