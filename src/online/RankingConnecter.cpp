@@ -1,4 +1,5 @@
 #include "online/RankingConnecter.h"
+#include <algorithm>
 #include <ostream>
 #include "app/Env.h"
 #include "app/Log.h"
@@ -43,6 +44,11 @@ RankingConnecter::RankingConnecter(Env* env, Log* log, ServerConfig config, Http
 RankingConnecter::~RankingConnecter() { closeHandles(); }
 
 void RankingConnecter::message(const char* text, const char* caption) {
+    // What the player is told goes to the log as well, on one line: a report of a failed exchange
+    // then says which failure it was.
+    std::string line = std::string(caption) + ": " + text;
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    LOG_WRITE(log_, kSource, line);
     env_->dialogs().messageBox(text, caption, Dialogs::Ok);
 }
 

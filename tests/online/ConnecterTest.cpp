@@ -131,12 +131,56 @@ TEST_F(ConnecterTest, HungServerIsGivenUpOnWithinTheBound) {
     EXPECT_FALSE(reply.complete);
 }
 
-TEST_F(ConnecterTest, OversizedReplayIsRefusedWithoutReadingItAll) {
-    LoopbackServer server([](const std::string&) { return LoopbackServer::reply(200, std::string(2 * 1024 * 1024, 'N')); });
+// A replay file of exactly SIZE bytes that reads as a whole play: one stage of runs that alternate
+// between fire and nothing. What four-byte runs cannot make up goes into the header, whose size
+// word lets it be longer than its eight fields (the reader skips the rest).
+std::string replayOfSize(std::size_t size) {
+    constexpr std::size_t kFixed = Score::kMagicBytes + 4 + 32 + 8 + 4;  // size word, header, start, run count
+    const std::size_t runs = (size - kFixed) / 4, pad = (size - kFixed) % 4;
+    std::string out(Score::kMagic, Score::kMagicBytes);
+    auto put = [&out](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) out += static_cast<char>(v >> (8 * i));
+    };
+    put(static_cast<std::uint32_t>(32 + pad), 4);
+    for (std::int32_t v : {replayVersionOf(4), 4, 0, 1, 1, 1, 0, static_cast<std::int32_t>(runs)}) put(v, 4);
+    out.append(pad, '\0');
+    put(0, 4);  // the ship's start
+    put(0, 4);
+    put(static_cast<std::uint32_t>(runs), 4);
+    for (std::size_t i = 0; i < runs; ++i) {
+        put(1, 2);
+        put(i % 2 ? 1u << Button1 : 0, 2);
+    }
+    return out;
+}
+
+TEST_F(ConnecterTest, AReplayIsTakenUpToTheSizeCapAndRefusedPastIt) {
+    const std::size_t cap = ranking::kMaxReplayBytes;
+    const std::string atCap = replayOfSize(cap), overCap = replayOfSize(cap + 1);
+    ASSERT_EQ(atCap.size(), cap);
+    ASSERT_EQ(overCap.size(), cap + 1);
+    // Both are whole replays: only their size sets them apart.
+    for (const std::string* bytes : {&atCap, &overCap}) {
+        Score whole(&log);
+        ASSERT_TRUE(ranking::readReplay(*bytes, whole));
+    }
+    LoopbackServer server([&](const std::string& request) {
+        return LoopbackServer::reply(200, request.rfind("GET /replay?id=2 ", 0) == 0 ? overCap : atCap);
+    });
     pointAt(server.port());
-    Score record(&log);
-    RankingConnecter(&env, &log, http).fetchReplay(record, 1);
-    EXPECT_EQ(record.getHeader().version, 0);
+    RankingConnecter connecter(&env, &log, http);
+
+    Score taken(&log);
+    connecter.fetchReplay(taken, 1);
+    EXPECT_TRUE(boxes().empty());
+    EXPECT_EQ(taken.getHeader().version, replayVersionOf(4));
+    // Every run arrived (the header's frame count was written as the number of runs).
+    EXPECT_EQ(taken.trace(0).runs().size(), static_cast<std::size_t>(taken.getHeader().frames));
+    EXPECT_GT(taken.getHeader().frames, 200000);
+
+    Score refused(&log);
+    connecter.fetchReplay(refused, 2);
+    EXPECT_EQ(refused.getHeader().version, 0);
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_EQ(boxes()[0].text, kReplayGone);
 }
@@ -173,6 +217,9 @@ TEST_F(ConnecterTest, UploadAnswers) {
             ASSERT_EQ(boxes().size(), 1u);
             EXPECT_EQ(boxes()[0].text, c.box);
             EXPECT_EQ(boxes()[0].caption, kSendCaption);
+            // The log tells the player's report which answer it was.
+            ASSERT_FALSE(log.lines.empty());
+            EXPECT_EQ(log.lines.back(), std::string("RankingConnecter: ") + kSendCaption + ": " + c.box);
         }
     }
 }
