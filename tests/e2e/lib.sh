@@ -93,6 +93,8 @@ e2e_wait_log() {  # e2e_wait_log PATTERN [SECONDS] [COUNT]
 LOG_CREDIT='ID= = 6f$'
 LOG_TITLE='ID= = 70$'
 LOG_PLAY='GameMain コンストラクタ'
+# The first picture the title loads (its font, resource 107): the title has begun loading.
+LOG_TITLE_BEGUN='ID= = 6b$'
 
 # The game in a window of its own: Xvfb, a scratch folder, the game, and the check that its
 # window opened.
@@ -140,10 +142,17 @@ title_cursor() {
 # pressed while it loads, so a script presses nothing before this holds.)
 title_ready() { shot title_probe && [ -n "$(title_cursor_row "$SHOTS/title_probe.png")" ]; }
 
-# Past the credit (Z; the credit also ends by itself) to the title, once its menu shows.
+# Skips the credit with KEY (default z) unless it is ending by itself already: the credit lasts two
+# seconds, and a press that reached the title after it had loaded would choose its first entry. (A
+# press sent before the title has loaded is dropped by the title with the keys of its loading.)
+e2e_skip_credit() {  # e2e_skip_credit [KEY]
+  grep -qE "$LOG_TITLE_BEGUN" "$WORK/data/log.txt" 2>/dev/null || press "${1:-z}"
+}
+
+# Past the credit to the title, once its menu shows.
 e2e_to_title() {
   e2e_wait_log "$LOG_CREDIT"
-  press z
+  e2e_skip_credit
   e2e_wait_log "$LOG_TITLE" && e2e_until 30 title_ready
 }
 

@@ -76,9 +76,7 @@ key() { press "$1" 0.3; }
 
 e2e_start_game
 expect "the window titled Nimbulon opens" test -n "$WIN"
-sleep 1.0
-key z            # skip the credit
-wait_log 'ID= = 70' 1          # the title's logo
+e2e_to_title
 key Down         # "score (1st lap)"
 key z
 wait_log 'ranking_1lap_b.dat' 1
@@ -155,7 +153,12 @@ wait_dialog
 key Tab
 type_text 'not-it'
 key Return
-expect "a wrong password shows the server's refusal" answer_box 'スコア送信' wrong_password
+expect "a wrong password shows a box" answer_box 'スコア送信' wrong_password
+# The same caption heads every failure of the upload: the box's words (logged as shown) and the
+# server's own log tell the refusal of the password from a send that failed.
+expect "the box says the name is taken or the password differs" \
+  grep -q 'RankingConnecter(.*) - .* : スコア送信: ユーザー名が既に使用されているか、パスワードが以前と違います。' "$WORK/data/log.txt"
+expect "the server refused the upload for its password" grep -q 'name=ace .*result=1 password differs' "$WORK/server.log"
 
 # The server goes away: downloading the list shows the failure box, the list downloaded last
 # stays, and the game goes on.
@@ -163,6 +166,8 @@ stop_server
 key Down                   # "get the ranking list"
 key z
 expect "a stopped server shows the failure box" answer_box 'スコア送信' server_stopped
+expect "the box says the update failed" \
+  grep -q 'RankingConnecter(.*) - .* : スコア送信: 更新は失敗しました。 ランキングシステムが停止している' "$WORK/data/log.txt"
 expect "the failed download keeps the list downloaded last" grep -q 'username' "$WORK/data/ranking_1lap_b.dat"
 sleep 0.5
 key Up; key Up
