@@ -4,6 +4,7 @@
 // database of its own. Beside it, the made-up plays the suites of both backends store.
 #include <libpq-fe.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <array>
 #include <cstdio>
@@ -33,6 +34,9 @@ public:
         return cluster;
     }
     bool ready() const { return !url_.empty(); }
+    // PostgreSQL's programs are missing: the only reason to leave its backend untested. A cluster
+    // that is installed but will not start is a failure of the run, never a skip.
+    bool installed() const { return installed_; }
     const std::string& problem() const { return problem_; }
     // A fresh database's URL.
     std::string freshDatabase() {
@@ -52,19 +56,25 @@ public:
 private:
     Cluster() {
         char tmpl[] = "/tmp/nimbulon-pg-XXXXXX";
-        if (!mkdtemp(tmpl)) return;
+        if (!mkdtemp(tmpl)) {
+            problem_ = "no temporary folder for the cluster";
+            return;
+        }
         dir_ = tmpl;
         chmod(tmpl, 0755);  // the cluster's own user must reach its folder inside
         int status = 0;
         url_ = runScript(kClusterScript + " start " + dir_ + "/cluster 2>&1", status);
         if (status != 0) {
+            installed_ = !(WIFEXITED(status) && WEXITSTATUS(status) == kNotInstalled);
             problem_ = url_;
             url_.clear();
         }
     }
     void createDatabase(const std::string& name);
 
+    static constexpr int kNotInstalled = 3;  // pg_cluster.sh's status when initdb or pg_ctl is missing
     std::string dir_, url_, problem_;
+    bool installed_ = true;
     int count_ = 0;
 };
 inline void Cluster::createDatabase(const std::string& name) {

@@ -12,7 +12,7 @@
 #include "Storage.h"
 
 // One suite for both backends: SQLite in a temporary file, PostgreSQL in a throwaway cluster
-// (skipped, with the reason, when the package is missing).
+// (skipped, with the reason, when PostgreSQL is not installed; a cluster that fails to start fails).
 namespace {
 using testpg::Cluster;
 
@@ -20,8 +20,10 @@ class StorageSuite : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override {
         if (GetParam() == "postgresql") {
-            Cluster& cluster = Cluster::get();
-            if (!cluster.ready()) GTEST_SKIP() << "PostgreSQL backend not tested: " << cluster.problem();
+            testpg::Cluster& cluster = testpg::Cluster::get();
+            // Untested only where PostgreSQL is not installed; a cluster that will not start fails.
+            if (!cluster.installed()) GTEST_SKIP() << "PostgreSQL backend not tested: " << cluster.problem();
+            ASSERT_TRUE(cluster.ready()) << "the PostgreSQL cluster did not start: " << cluster.problem();
             where_ = cluster.freshDatabase();
         } else {
             char tmpl[] = "/tmp/nimbulon-sqlite-XXXXXX";
