@@ -48,11 +48,14 @@ TEST_F(Resimulation, AHeaderThatLiesDoesNotMatchAndTheRealResultIsReported) {
         withField(*replay_, 4, field(*replay_, 4) + 1),         // lives
         withField(*replay_, 7, field(*replay_, 7) + 5000),      // frames: the play ends earlier
         withField(*replay_, 7, field(*replay_, 7) - 1),         // frames: the play is still running
+        testplays::withOneStageMore(*replay_),                  // stages, and nothing else
     };
+    ASSERT_EQ(field(lies[4], 3), field(*replay_, 3) + 1);
     for (const std::string& lie : lies) {
         const ResimVerdict v = checker.check(lie);
         EXPECT_EQ(v.kind, ResimVerdict::Mismatch);
         EXPECT_EQ(v.score, score) << "the re-simulated score, not the claim";
+        EXPECT_EQ(v.stages, field(*replay_, 3));
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 #include "input/InputButton.h"
@@ -72,6 +73,21 @@ inline std::string withField(std::string replay, int i, std::int32_t value) {
     std::memcpy(bytes, &value, 4);
     replay.replace(static_cast<std::size_t>(22 + 4 * i), 4, bytes, 4);
     return replay;
+}
+
+// The same play claiming one stage more than it reached, and lying about nothing else: the file
+// holds a trace for every stage its header names, so an empty one is added for the stage never
+// reached (the re-simulation never gets there to read it).
+inline std::string withOneStageMore(const std::string& replay) {
+    Score record(nullptr);
+    std::istringstream in(replay, std::ios::binary);
+    if (!record.read(in)) return {};
+    ScoreHeader h = record.getHeader();
+    record.storeStage(h.stages + 1, InputTrace{}, 0, 0);
+    ++h.stages;
+    record.setHeader(h);
+    const std::vector<unsigned char> bytes = record.toBytes();
+    return std::string(bytes.begin(), bytes.end());
 }
 
 // A well-formed one-stage file of mode 4 claiming `frames`: ten frames, a press of Button3 that

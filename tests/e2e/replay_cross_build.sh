@@ -65,6 +65,19 @@ printf '\xe8\x03\x00\x00' | dd of="$WORK/score.rep" bs=1 seek=30 conv=notrunc 2>
 "$tool" verify "$WORK/score.rep" >"$WORK/score.txt" 2>&1
 expect "a result that does not match exits with 1" test $? = 1
 expect "and says so" grep -q MISMATCH "$WORK/score.txt"
+# One stage more than the play reached, and no other lie: the file holds a start and a trace for
+# every stage its header names (the word at offset 34), so an empty pair is added for it.
+/usr/bin/python3 - "$any" "$WORK/stages.rep" <<'PY'
+import struct, sys
+b = bytearray(open(sys.argv[1], 'rb').read())
+n = struct.unpack_from('<i', b, 34)[0]
+struct.pack_into('<i', b, 34, n + 1)
+b[54 + 8 * n:54 + 8 * n] = bytes(8)
+open(sys.argv[2], 'wb').write(bytes(b) + bytes(4))
+PY
+"$tool" verify "$WORK/stages.rep" >"$WORK/stages.txt" 2>&1
+expect "a stage count that does not match exits with 1" test $? = 1
+expect "and says so" grep -q MISMATCH "$WORK/stages.txt"
 "$tool" verify "$any" --max-frames 10 >/dev/null 2>&1
 expect "a run cut short by --max-frames exits with 1" test $? = 1
 for arg in "" "12x" "-3" "99999999999999999999"; do
