@@ -21,7 +21,7 @@ cursor_at() { test "$(title_cursor)" = "$1"; }
 printf '[CONFIG]\nSE_VOLUME=100\n[KEYS]\nBUTTON1=A\nDOWN=S\nBUTTON2=Nope\nJUMP=Z\n' >"$WORK/nimbulon.ini"
 e2e_start_game
 e2e_wait_log "$LOG_CREDIT"
-press a            # Button1 is A now: skips the credit (which also ends by itself)
+e2e_skip_credit a  # Button1 is A now
 e2e_wait_log "$LOG_TITLE"
 expect "the title shows its menu, the cursor on \"play 1st lap\"" e2e_until 30 cursor_at 340
 press Down         # the arrow no longer moves the cursor ...
@@ -56,7 +56,7 @@ level() {  # the title music's level (rms, 0..1) over 4 s of the title's song, f
   export SDL_DISKAUDIOFILE="$WORK/audio-$1.raw"
   e2e_start_game
   e2e_wait_log "$LOG_CREDIT" >&2
-  press z
+  e2e_skip_credit
   # The title starts its song as soon as it has loaded, the click effect last.
   e2e_wait_log 'se_click\.wav' 30 >&2
   e2e_until 30 grown_past $(($(audio_size) + SECOND))
