@@ -27,7 +27,10 @@ e2e_start_x() {  # e2e_start_x [WIDTHxHEIGHT]
   # -noreset: an X server whose last client leaves resets itself and drops the connections that
   # arrive meanwhile; the checks here come and go (xdpyinfo, xdotool, import), and each of them
   # leaving would open such a window for the next one or for the game.
-  Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
+  # -r: no key auto-repeat. A key the scripts hold for a few tenths of a second stays down far
+  # longer when the machine is busy, long enough for the server to repeat it: a Tab in the entry
+  # dialog then moves on by two fields, and the typing lands in the wrong one.
+  Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset -r 3>"$fifo" >/dev/null 2>&1 &
   XVFB_PID=$!
   local number=""
   read -r -t 60 number <"$fifo" || true
@@ -116,11 +119,11 @@ e2e_until() {
   done
 }
 
-# The window row of the title menu's entry beside which the picture PNG shows the yellow cursor
-# arrow (300 for the first entry, 20 pixels an entry, down to 480; hidden entries keep their
-# rows); nothing when no entry has it.
+# The window row of the title menu's entry beside which the picture PNG (the window at 800 x 600 or
+# a whole multiple) shows the yellow cursor arrow (300 for the first entry, 20 pixels an entry,
+# down to 480; hidden entries keep their rows); nothing when no entry has it.
 title_cursor_row() {  # title_cursor_row PNG
-  convert "$1" -crop 30x200+234+290 +repage -fx 'r>0.7 && g>0.5 && b<0.4' -scale '1x10!' txt:- 2>/dev/null |
+  convert "$1" -sample '800x600!' -crop 30x200+234+290 +repage -fx 'r>0.7 && g>0.5 && b<0.4' -scale '1x10!' txt:- 2>/dev/null |
     awk 'NR > 1 { split($0, f, /[,:( ]+/); if (f[3] + 0 > 1.5) { print 300 + 20 * f[2]; exit } }'
 }
 

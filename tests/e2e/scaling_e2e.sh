@@ -30,8 +30,15 @@ check_window() {  # NAME W H
   if [ $((w * 600)) -le $((h * 800)) ]; then pw=$w; ph=$((w * 600 / 800)); else ph=$h; pw=$((h * 800 / 600)); fi
   px=$(((w - pw) / 2)); py=$(((h - ph) / 2)); panel=$((pw * 160 / 800 - 2))
   xdotool windowsize "$WIN" "$w" "$h"
-  sleep 0.8
-  shot "$name"
+  # The game has drawn at the new size once the window has it and the picture reaches the
+  # bottom of the fitted rectangle.
+  local rows=$((ph / 20 + 1))
+  drawn_at_size() {
+    shot "$name"
+    test "$(identify -format '%wx%h' "$SHOTS/$name.png" 2>/dev/null)" = "${w}x${h}" &&
+      greater "$(region_spread "$SHOTS/$name.png" "${panel}x${rows}+$((px + pw - panel))+$((py + ph - rows))")" 0.02
+  }
+  e2e_until 20 drawn_at_size
   expect "$name: the window is ${w}x${h}" test "$(identify -format '%wx%h' "$SHOTS/$name.png")" = "${w}x${h}"
   if [ "$py" -gt 0 ]; then
     expect "$name: the bar above is black" test "$(region_mean "$SHOTS/$name.png" "${w}x${py}+0+0")" = "0"
@@ -44,19 +51,21 @@ check_window() {  # NAME W H
     greater 0.01 "$(mirror_difference "$SHOTS/$name.png" "${panel}x${ph}+${px}+${py}" \
                                       "$SHOTS/$name.png" "${panel}x${ph}+$((px + pw - panel))+${py}")"
   # The bottom rows of the right panel were once lost when the window was taller than 4:3.
-  local rows=$((ph / 20 + 1))
   expect "$name: the right panel reaches the picture's bottom" \
     greater "$(region_spread "$SHOTS/$name.png" "${panel}x${rows}+$((px + pw - panel))+$((py + ph - rows))")" 0.02
 }
 
 alt_enter() { xdotool keydown alt keydown Return; sleep 0.15; xdotool keyup Return keyup alt; sleep 0.1; }
 
+geometry_is() { test "$(geometry)" = "$1"; }
+# The whole screen, shot once the full-screen picture reaches its bottom right corner.
+full_drawn() { WIN=root shot "full_$1" && greater "$(region_spread "$SHOTS/full_$1.png" 370x40+1563+1360)" 0.02; }
+back_drawn() { shot "back_$1" && exact_double "$SHOTS/back_$1.png"; }
+
 e2e_start_x 2000x1400
 e2e_workdir
 e2e_start_game
-sleep 1.0
-press z
-sleep 1.0
+e2e_to_title
 
 expect "on a 2000 x 1400 desktop the window opens at twice 800 x 600" test "$(geometry)" = "1600x1200"
 shot twice
@@ -73,14 +82,11 @@ check_window odd_1234x555 1234 555
 expect "tall_500x700: the menu text is drawn" greater "$(region_spread "$SHOTS/tall_500x700.png" 150x110+140+360)" 0.04
 
 xdotool windowsize "$WIN" 1600 1200
-sleep 0.5
+e2e_until 20 geometry_is 1600x1200
 for key in F11 alt+Return; do
   if [ "$key" = F11 ]; then press F11; else alt_enter; fi
-  sleep 1.2
-  WIN_SAVED=$WIN
-  WIN=root shot "full_$key"
-  WIN=$WIN_SAVED
-  expect "$key: full screen covers the desktop" test "$(geometry)" = "2000x1400"
+  expect "$key: full screen covers the desktop" e2e_until 20 geometry_is 2000x1400
+  e2e_until 20 full_drawn "$key"
   # 800 x 600 fitted to 2000 x 1400 is 1866 x 1400 at x = 67.
   expect "$key: the bars at the sides are black" test "$(region_mean "$SHOTS/full_$key.png" 66x1400+0+0)" = "0"
   expect "$key: the right bar is black" test "$(region_mean "$SHOTS/full_$key.png" 66x1400+1934+0)" = "0"
@@ -89,10 +95,8 @@ for key in F11 alt+Return; do
   expect "$key: the picture reaches the bottom right" \
     greater "$(region_spread "$SHOTS/full_$key.png" 370x40+1563+1360)" 0.02
   if [ "$key" = F11 ]; then press F11; else alt_enter; fi
-  sleep 1.2
-  expect "$key again: back to the window at twice 800 x 600" test "$(geometry)" = "1600x1200"
-  shot "back_$key"
-  expect "$key again: the window shows the whole picture sharp" exact_double "$SHOTS/back_$key.png"
+  expect "$key again: back to the window at twice 800 x 600" e2e_until 20 geometry_is 1600x1200
+  expect "$key again: the window shows the whole picture sharp" e2e_until 20 back_drawn "$key"
 done
 
 press Escape

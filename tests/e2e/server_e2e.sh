@@ -230,7 +230,12 @@ game_body late "$DIGEST" "" "$P600" >"$T/late-body"
 (curl -s -0 --limit-rate 300 -H "Content-Type: multipart/form-data; boundary=\"$BOUNDARY\"" \
   --data-binary @"$T/late-body" "$URL/upload" | head -c1 >"$T/late.txt") &
 late=$!
-sleep 1
+# The signal comes while the request is arriving: curl's connection to the server has delivered
+# its first few hundred bytes (the headers and the start of the body).
+arriving() {
+  ss -Htni state established "( dport = :${URL##*:} )" 2>/dev/null | grep -qE 'bytes_acked:([3-9][0-9]{2}|[0-9]{4,})'
+}
+expect "the upload is arriving" e2e_until 30 arriving
 kill -TERM "$SERVER_PID"; wait "$SERVER_PID"; status=$?; SERVER_PID=""
 wait "$late"
 expect "the upload in flight was answered 0" test "$(cat "$T/late.txt")" = 0

@@ -1,6 +1,9 @@
 #pragma once
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cstdlib>
+#include <stdexcept>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -10,19 +13,28 @@
 #include "input/InputTrace.h"
 
 // Runs each test in a fresh folder with its own ./data/, since the records live at fixed paths
-// under ./data/. The log of the test is kept in the folder so its lines can be checked.
+// under ./data/. The log of the test is kept in the folder so its lines can be checked. The folder
+// is made anew for each run (named after the test, for whoever looks in /tmp), so two runs of the
+// tests at once never share, or delete, each other's files.
 class RecordsFixture : public ::testing::Test {
 protected:
     RecordsFixture() : oldDir_(std::filesystem::current_path()) {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = std::filesystem::path(::testing::TempDir()) /
-               ("records_" + std::string(info->test_suite_name()) + "_" + info->name());
-        std::filesystem::remove_all(dir_);
+        std::string name = "records_" + std::string(info->test_suite_name()) + "_" + info->name() + "_XXXXXX";
+        std::replace(name.begin(), name.end(), '/', '_');  // parameterised names carry slashes
+        std::string path = (std::filesystem::path(::testing::TempDir()) / name).string();
+        if (mkdtemp(path.data()) == nullptr) throw std::runtime_error("no scratch folder: " + path);
+        dir_ = path;
         std::filesystem::create_directories(dir_ / "data");
         std::filesystem::current_path(dir_);
         log = std::make_unique<Log>((dir_ / "test.log").string());
     }
-    ~RecordsFixture() override { std::filesystem::current_path(oldDir_); }
+    ~RecordsFixture() override {
+        log.reset();
+        std::filesystem::current_path(oldDir_);
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
 
     std::string logText() const {
         std::ifstream in(dir_ / "test.log");
