@@ -5,6 +5,7 @@
 # failed to open its window, so that a short run can stand in the full test command.
 #   tools/bench/start_stress.sh [N] [BUILD_DIR]
 #   BUSY=0 tools/bench/start_stress.sh 500     # an idle machine
+#   BUSY_NICE=10 tools/bench/start_stress.sh    # busy loops at a lower priority
 # A failed start keeps its folder (stdout, log) under /tmp and names it.
 set -u
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
@@ -19,18 +20,23 @@ BUSY_PIDS=()
 XVFB_PID=""
 GAME_PID=""
 WORK=""
+# After each start: its game, its Xvfb and its folder. The busy loops stay until the end.
 cleanup() {
   [ -n "$GAME_PID" ] && kill -9 "$GAME_PID" 2>/dev/null && wait "$GAME_PID" 2>/dev/null
   [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
-  for p in "${BUSY_PIDS[@]}"; do kill "$p" 2>/dev/null && wait "$p" 2>/dev/null; done
   [ -n "$WORK" ] && rm -rf "$WORK"
   GAME_PID="" XVFB_PID="" WORK=""
 }
-trap cleanup EXIT
+finish() {
+  cleanup
+  for p in "${BUSY_PIDS[@]}"; do kill "$p" 2>/dev/null && wait "$p" 2>/dev/null; done
+}
+trap finish EXIT
 trap 'exit 130' INT TERM
 
+# BUSY_NICE (default 0) lowers the busy loops' priority, for a machine shared with others.
 for ((b = 0; b < BUSY; b++)); do
-  bash -c 'while :; do :; done' &
+  nice -n "${BUSY_NICE:-0}" bash -c 'while :; do :; done' &
   BUSY_PIDS+=($!)
 done
 
