@@ -33,20 +33,12 @@ mkdir -p "$T/plays"
 "$BUILD/server/nimbulon-record-plays" "$T/plays" 0 2000000 >/dev/null
 
 # start_group NAME OPTIONS...: a server leading a process group (and session) of its own, as a
-# service manager starts it; sets GROUP and URL.
+# service manager starts it, with a variable in its environment; sets GROUP and URL.
 start_group() {
-  local name=$1; shift
-  : >"$T/$name.log"
-  NIMBULON_TEST_SECRET=hunter2 setsid "$SERVER" --listen 127.0.0.1:0 "$@" 2>>"$T/$name.log" &
-  GROUP=$!
-  local port=""
-  for _ in $(seq 300); do
-    port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$T/$name.log")
-    [ -n "$port" ] && break
-    sleep 0.1
-  done
-  URL="http://127.0.0.1:$port"
-  [ -n "$port" ]
+  local name=$1 pid_var="PID_$1" url_var="URL_$1"
+  NIMBULON_TEST_SECRET=hunter2 SERVER_WRAPPER=setsid start_named "$@" || return 1
+  GROUP=${!pid_var}
+  URL=${!url_var}
 }
 
 # listed_at URL NAME: the name is in the list of mode 4; status_at URL PATH: the HTTP status.
