@@ -42,10 +42,6 @@ e2e_start_x() {  # e2e_start_x [WIDTHxHEIGHT]
   fi
   export DISPLAY=":$number"
   for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-  # A key the checks hold (press, for the game's once-a-frame poll) is one press however long a
-  # busy machine keeps it down: without this the server repeats it, a held Tab moves a form's
-  # focus twice and a slow release types a letter twice.
-  xset r off
   export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 }
 
