@@ -51,8 +51,10 @@ Env::~Env() {
 void Env::Tick() {
     bgm.update();
     // A scene that draws before it ticks (the pause menu acts on the last poll's buttons) shows
-    // its picture now, before the wait, rather than a frame later.
-    Show();
+    // its picture now, before the wait, rather than a frame later. Whatever it drew since the
+    // last poll counts, even when the frame before was shown already: the play shows its last
+    // picture after its frame, then opens the menu and draws it before its next tick.
+    if (ticked_ && drawnSinceTick()) present();
     // Wait first, then poll: the buttons this frame acts on are read as late as possible, and
     // the picture drawn from them is shown as soon as it is drawn (Show, after the scene's
     // frame). Only the wait moves: every frame still polls once and at the same point of its
@@ -62,11 +64,22 @@ void Env::Tick() {
     input.update();
     sound.update();
     frameOpen_ = true;
+    ticked_ = true;
+    drawsAtTick_ = draw.backDraws();
 }
 
 void Env::Show() {
-    // Only a frame's own picture: not what a new scene's constructor drew before its first tick.
-    if (!frameOpen_ || !draw.backDrawn()) return;
+    // Only a frame's own picture, drawn from the buttons of its poll: not what a new scene's
+    // constructor drew before its first tick, and not a picture drawn before the tick (the tick
+    // showed that one; presenting it again after the poll would put every later picture of a
+    // scene that draws first one frame behind its buttons).
+    if (frameOpen_ && drawnSinceTick()) present();
+}
+
+bool Env::drawnSinceTick() const { return draw.backDraws() != drawsAtTick_; }
+
+void Env::present() {
+    if (!draw.backDrawn()) return;
     frameOpen_ = false;
     draw.Present();
     if (!firstShown_ && log_ != nullptr && !draw.skip()) {

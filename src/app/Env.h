@@ -58,6 +58,11 @@ private:
     Log* log_;
     bool firstShown_ = false;
     bool frameOpen_ = false;  // a tick has begun a frame that has not been shown yet
+    bool ticked_ = false;     // a frame has been polled at all (before, only start-up drew)
+    std::uint64_t drawsAtTick_ = 0;  // the back buffer's drawing count when the last tick polled
+
+    bool drawnSinceTick() const;
+    void present();
 
 public:
     Mixer mixer;

@@ -59,7 +59,7 @@ const SpriteDef* Draw::sprite(std::int32_t id) const {
 Surface* Draw::target(std::int32_t t) { return t == kBackBuffer ? &back_ : GetSurface(t); }
 
 bool Draw::place(Fixed16 x, Fixed16 y, std::int32_t id, std::int32_t t, Placement& out) {
-    if (t == kBackBuffer) backDrawn_ = true;
+    if (t == kBackBuffer) markBackDrawn();
     const SpriteDef* s = sprite(id);
     if (s == nullptr) return false;
     out.source = GetSurface(s->surface);
@@ -105,14 +105,14 @@ void Draw::DrawSpriteShaded(Fixed16 x, Fixed16 y, std::int32_t id, std::int32_t 
 void Draw::DrawTextBox(Fixed16 x1, Fixed16 y1, Fixed16 x2, Fixed16 y2, const char* text) {
     // Text ignores skip: the few texts are cheap and a menu must never lose its words.
     if (discard_ || text_ == nullptr || text == nullptr) return;
-    backDrawn_ = true;
+    markBackDrawn();
     text_->drawTextBox(back_.pixels.data(), back_.width, back_.height, back_.width, (x1 >> 16) + kPlayfieldLeft,
                        y1 >> 16, (x2 >> 16) + kPlayfieldLeft, y2 >> 16, text);
 }
 
 void Draw::DrawText(Fixed16 x, Fixed16 y, const char* text) {
     if (discard_ || text_ == nullptr || text == nullptr) return;
-    backDrawn_ = true;
+    markBackDrawn();
     text_->drawText(back_.pixels.data(), back_.width, back_.height, back_.width, (x >> 16) + kPlayfieldLeft, y >> 16,
                     text);
 }
@@ -162,7 +162,7 @@ void Draw::DefineSprite(const SpriteDef& s, std::int32_t id) {
 void Draw::Clear(int index) {
     if (skip_) return;
     if (index == kBackBuffer) {
-        backDrawn_ = true;
+        markBackDrawn();
         fillRect(back_, Rect{kPlayfieldLeft, 0, kPlayfieldLeft + kPlayfieldWidth, kBackHeight}, 0);
     } else if (Surface* s = GetSurface(index)) {
         fillRect(*s, Rect{0, 0, s->width, s->height}, 0);

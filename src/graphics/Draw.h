@@ -67,6 +67,9 @@ public:
     bool skip() const { return skip_; }
     // Something was drawn on the back buffer since the last Present: a picture still to show.
     bool backDrawn() const { return backDrawn_; }
+    // Drawing calls on the back buffer so far: compared at two moments, it tells whether
+    // anything was drawn in between, whether or not it has been presented since.
+    std::uint64_t backDraws() const { return backDraws_; }
     const SpriteDef* sprite(std::int32_t id) const;  // null when undefined
     Surface& backBuffer() { return back_; }
     int bitsPerPixel() const { return 32; }
@@ -83,6 +86,10 @@ private:
     };
     bool place(Fixed16 x, Fixed16 y, std::int32_t id, std::int32_t target, Placement& out);
     Surface* target(std::int32_t target);
+    void markBackDrawn() {
+        backDrawn_ = true;
+        ++backDraws_;
+    }
 
     Screen* screen_;
     TextRenderer* text_;
@@ -94,6 +101,7 @@ private:
     int lastResult_ = 0;
     bool skip_ = false;
     bool backDrawn_ = false;
+    std::uint64_t backDraws_ = 0;
     bool discard_ = false;
     bool fullScreen_ = false;
     bool displayOk_ = false;

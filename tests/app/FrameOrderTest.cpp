@@ -6,7 +6,7 @@
 #include <vector>
 #include "app/Env.h"
 #include "app/SceneLoop.h"
-#include "play/GameDebugMenu.h"
+#include "play/GameMain.h"
 #include "records/GameTitle.h"
 #include "support/TestEnv.h"
 
@@ -61,8 +61,15 @@ TEST(FrameOrder, AKeyDownDuringTheWaitIsShownByThatFrame) {
     EXPECT_NE(cursorCell(h.screen().strip, 360, 110), empty) << "the cursor is at the next entry in this pass's picture";
 }
 
+bool blank(const std::vector<std::uint32_t>& cell) {
+    for (std::uint32_t pixel : cell)
+        if ((pixel & 0xFFFFFFu) != 0) return false;
+    return true;
+}
+
 // The pause menu acts on the last poll's buttons before its tick: its picture is shown before
-// the wait (never a cleared field, never a frame late).
+// the wait, from the frame that opens it on (never a cleared field, never a frame late). It is
+// opened from a play, as a player does, after the play has shown pictures of its own.
 TEST(FrameOrder, ThePauseMenuShowsItsPictureBeforeTheWait) {
     TempWorkDir dir;
     HookedEnv h;
@@ -71,28 +78,46 @@ TEST(FrameOrder, ThePauseMenuShowsItsPictureBeforeTheWait) {
         GameTitle title(&h.env, &h.log);
         title.Run();
     }
-    auto* menu = new GameDebugMenu(&h.env, &h.log);
-    menu->Open(5);
-    SceneLoop loop(h.env, h.screen(), menu);
-    for (int i = 0; i < 3; ++i) loop.step();
-    // "return to playing" at row 100, "return to title" at 120.
-    const std::vector<std::uint32_t> empty = cursorCell(h.screen().strip, 120);
-    ASSERT_NE(cursorCell(h.screen().strip, 100), empty) << "the cursor starts on the first entry";
+    auto* play = new GameMain(&h.env, &h.log);
+    play->PlayReplayFile("");
+    play->SetGameMode(2);
+    SceneLoop loop(h.env, h.screen(), play);
+    for (int i = 0; i < 10; ++i) loop.step();
     std::vector<std::vector<std::uint32_t>> shownAtWait;
     std::vector<int> presentsAtWait;
     h.clock.onWait = [&] {
         shownAtWait.push_back(h.screen().strip);
         presentsAtWait.push_back(h.screen().presents);
-        if (shownAtWait.size() == 1) h.key(InputDevices::KeyDown) = true;
     };
-    const int presents = h.screen().presents;
-    loop.step();  // the key goes down during this wait
-    loop.step();  // the menu moves its cursor, draws and shows it, then waits
-    ASSERT_EQ(shownAtWait.size(), 2u);
-    EXPECT_EQ(cursorCell(shownAtWait[0], 120), empty);
-    EXPECT_EQ(presentsAtWait[1], presents + 2) << "one picture a frame, shown before the wait";
-    EXPECT_NE(cursorCell(shownAtWait[1], 120), empty) << "the cursor moved before the second wait";
-    EXPECT_EQ(h.screen().presents, presents + 2) << "the cleared field is never presented";
+    // Frame 0 polls C down, frame 1 opens the menu; frame 2 polls C up; frame 3 polls Down, which
+    // frame 4 acts on.
+    const std::vector<std::function<void()>> atWait = {
+        [&] { h.key(InputDevices::KeyC) = true; },  [] {}, [&] { h.key(InputDevices::KeyC) = false; },
+        [&] { h.key(InputDevices::KeyDown) = true; }, [] {}};
+    for (const auto& act : atWait) {
+        const auto record = h.clock.onWait;
+        h.clock.onWait = [&, record] {
+            record();
+            act();
+        };
+        loop.step();
+        h.clock.onWait = record;
+    }
+    ASSERT_EQ(shownAtWait.size(), atWait.size());
+    // "return to playing" at row 100, "return to title" at 120, on a cleared field.
+    EXPECT_FALSE(blank(cursorCell(shownAtWait[0], 120))) << "the play's picture before the menu opens";
+    for (std::size_t f = 1; f <= 3; ++f) {
+        SCOPED_TRACE(f);
+        EXPECT_FALSE(blank(cursorCell(shownAtWait[f], 100))) << "the cursor on the first entry";
+        EXPECT_TRUE(blank(cursorCell(shownAtWait[f], 120))) << "the menu's own picture, shown before the wait";
+    }
+    EXPECT_TRUE(blank(cursorCell(shownAtWait[4], 100)));
+    EXPECT_FALSE(blank(cursorCell(shownAtWait[4], 120))) << "the cursor moved before the wait of the frame that read Down";
+    // Between the waits of frames 0 and 1: the play's picture of frame 0, then the menu's.
+    EXPECT_EQ(presentsAtWait[1] - presentsAtWait[0], 2);
+    for (std::size_t f = 2; f < presentsAtWait.size(); ++f)
+        EXPECT_EQ(presentsAtWait[f] - presentsAtWait[f - 1], 1) << "one picture a frame, at frame " << f;
+    EXPECT_EQ(h.screen().presents, presentsAtWait.back()) << "nothing presented again after the poll";
 }
 
 // Frames the timer finds late are neither drawn nor shown; after ten of them one is.
