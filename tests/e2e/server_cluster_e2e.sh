@@ -12,18 +12,8 @@
 set -u
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
 . "$REPO/tests/e2e/lib.sh" "$@"
-T=$(mktemp -d /tmp/nimbulon-cluster-e2e-XXXXXX)
-chmod 755 "$T"
-cleanup() {
-  local job
-  for job in $(jobs -p); do kill -9 "$job" 2>/dev/null; done
-  wait 2>/dev/null
-  [ -d "$T/pg" ] && "$REPO/server/tests/pg_cluster.sh" stop "$T/pg"
-  rm -rf "$T"
-  e2e_finish
-}
-trap cleanup EXIT
 . "$REPO/tests/e2e/server_lib.sh"
+server_scratch cluster
 . "$REPO/tests/e2e/haproxy_lib.sh"
 command -v haproxy >/dev/null || { echo "  FAIL haproxy is not installed (scripts/install-deps.sh)"; exit 1; }
 record_plays

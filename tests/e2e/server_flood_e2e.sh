@@ -12,16 +12,8 @@
 set -u
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
 . "$REPO/tests/e2e/lib.sh" "$@"
-T=$(mktemp -d /tmp/nimbulon-flood-e2e-XXXXXX)
-cleanup() {
-  local job
-  for job in $(jobs -p); do kill -9 "$job" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$T"
-  e2e_finish
-}
-trap cleanup EXIT
 . "$REPO/tests/e2e/server_lib.sh"
+server_scratch flood
 if ! command -v slowhttptest >/dev/null; then
   echo "  FAIL slowhttptest is not installed (scripts/install-deps.sh installs it)"
   exit 1

@@ -1,9 +1,31 @@
 # Helpers of the end-to-end tests of the ranking server that run several servers: each server on a
 # free loopback port of its own, uploads through curl's multipart form (the server takes it as it
-# takes the game's), the lists read with curl. Source after lib.sh; T is the scratch folder.
+# takes the game's), the lists read with curl. Source after lib.sh; T is the scratch folder
+# (server_scratch makes it, or the script does).
 SERVER="$BUILD/server/nimbulon-server"
 DIGEST=0123456789abcdef0123456789abcdef     # an MD5 digest as the game sends it
 OTHER=ffffffffffffffffffffffffffffffff
+
+# server_scratch TAG: makes the scratch folder T and sets server_cleanup to run at exit.
+server_scratch() {
+  T=$(mktemp -d "/tmp/nimbulon-$1-e2e-XXXXXX") || exit 1
+  chmod 755 "$T"  # a PostgreSQL cluster's own user must reach its folder inside
+  trap server_cleanup EXIT
+}
+
+# server_cleanup: ends every job the script started (servers, clients, haproxy), the PostgreSQL
+# cluster in $T/pg if one was started, removes T and checks with e2e_finish that nothing is left.
+# A script that must first undo something of its own (thaw a frozen process, end a process group)
+# defines server_cleanup_first.
+server_cleanup() {
+  declare -F server_cleanup_first >/dev/null && server_cleanup_first
+  local job
+  for job in $(jobs -p); do kill -9 "$job" 2>/dev/null; done
+  wait 2>/dev/null
+  [ -d "$T/pg" ] && "$REPO/server/tests/pg_cluster.sh" stop "$T/pg"
+  rm -rf "$T"
+  e2e_finish
+}
 
 # start_named NAME OPTIONS...: a server on a free loopback port whose log is $T/NAME.log; sets
 # PID_NAME, URL_NAME and, with --metrics-listen, METRICS_NAME. False when it did not start listening.

@@ -9,16 +9,8 @@
 set -u
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
 . "$REPO/tests/e2e/lib.sh" "$@"
-T=$(mktemp -d /tmp/nimbulon-operator-e2e-XXXXXX)
-cleanup() {
-  local job
-  for job in $(jobs -p); do kill -9 "$job" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$T"
-  e2e_finish
-}
-trap cleanup EXIT
 . "$REPO/tests/e2e/server_lib.sh"
+server_scratch operator
 record_plays
 P300="$T/plays/mode4_quit300.rep"; P600="$T/plays/mode4_quit600.rep"; P1500="$T/plays/mode4_quit1500.rep"
 M5="$T/plays/mode5_quit700.rep"

@@ -10,22 +10,15 @@
 set -u
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
 . "$REPO/tests/e2e/lib.sh" "$@"
-T=$(mktemp -d /tmp/nimbulon-stop-e2e-XXXXXX)
-chmod 755 "$T"  # the PostgreSQL cluster's own user must reach its folder inside
 . "$REPO/tests/e2e/server_lib.sh"
+server_scratch stop
 GROUP=""
 FROZEN=()
-cleanup() {
+server_cleanup_first() {
   [ ${#FROZEN[@]} -gt 0 ] && kill -CONT "${FROZEN[@]}" 2>/dev/null
   [ -n "$GROUP" ] && kill -KILL -- "-$GROUP" 2>/dev/null
-  local job
-  for job in $(jobs -p); do kill -9 "$job" 2>/dev/null; done
-  wait 2>/dev/null
-  [ -d "$T/pg" ] && "$REPO/server/tests/pg_cluster.sh" stop "$T/pg"
-  rm -rf "$T"
-  e2e_finish
+  true
 }
-trap cleanup EXIT
 
 mkdir -p "$T/plays"
 # Honest plays, and one that sits paused for two million frames: its check runs long enough to be
