@@ -46,9 +46,11 @@ e2e_start_x() {  # e2e_start_x [WIDTHxHEIGHT]
 }
 
 # A scratch working folder with a copy of the game's data (effects, music); the game writes
-# its log, saves and replays there.
+# its log, saves and replays there. e2e_finish removes it, unless a check failed.
+E2E_WORKDIRS=()
 e2e_workdir() {
   WORK=$(mktemp -d /tmp/nimbulon-e2e-XXXXXX)
+  E2E_WORKDIRS+=("$WORK")
   mkdir -p "$WORK/data"
   cp "$REPO"/data/*.wav "$REPO"/data/*.mid "$WORK/data/" 2>/dev/null || true
   SHOTS=${E2E_SHOTS:-$WORK/shots}
@@ -233,6 +235,14 @@ e2e_finish() {
   e2e_stop "${GAME_PID:-}" KILL
   e2e_stop "${XVFB_PID:-}"
   echo "$E2E_PASSED passed, $E2E_FAILED failed"
+  # The game's folders (its log, screenshots) are worth a look after a failure, and only then.
+  if [ ${#E2E_WORKDIRS[@]} -gt 0 ]; then
+    if [ "$E2E_FAILED" -eq 0 ]; then
+      rm -rf "${E2E_WORKDIRS[@]}"
+    else
+      echo "  (the game's folders are kept: ${E2E_WORKDIRS[*]})"
+    fi
+  fi
   # This runs as the EXIT trap: only an explicit exit sets the script's status there, whatever
   # the script's own last command returned.
   [ "$E2E_FAILED" -eq 0 ] || exit 1
