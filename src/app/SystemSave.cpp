@@ -20,9 +20,11 @@ std::int32_t readWord(std::ifstream& in) {
 }
 
 // A length word, then that many bytes; the text ends at the first zero byte. A length beyond the
-// end of the file takes what is there, without allocating more than the file holds.
-std::string readText(std::ifstream& in) {
+// end of the file takes what is there, without allocating more than the file holds. A negative
+// length, which no save ever holds, reads as an empty text and marks the file as damaged.
+std::string readText(std::ifstream& in, bool& damaged) {
     const std::int32_t n = readWord(in);
+    if (n < 0) damaged = true;
     if (n <= 0) return {};
     std::string text;
     char chunk[4096];
@@ -57,12 +59,16 @@ void SystemSave::Read() {
     tutorialCleared = readWord(in) == kTutorialMark;
     shortCourseCleared = readWord(in) == kShortCourseMark;
     fullCourseCleared = readWord(in) == kFullCourseMark;
-    name = readText(in);
-    password = readText(in);
-    comment = readText(in);
+    bool damaged = false;
+    name = readText(in, damaged);
+    password = readText(in, damaged);
+    comment = readText(in, damaged);
     // Every field of a whole file is read without touching its end; a short one (or a folder in
-    // the file's place) fails a read on the way.
-    if (!in && log_) LOG_WRITE(log_, kSource, "システムセーブが壊れている。読めたところまで使う。ファイル名：" + path_);
+    // the file's place) fails a read on the way. The record fills the file exactly, so bytes after
+    // it, like a negative length, say that this is not a save as the game writes it.
+    if (in && in.peek() != std::ifstream::traits_type::eof()) damaged = true;
+    if ((!in || damaged) && log_)
+        LOG_WRITE(log_, kSource, "システムセーブが壊れている。読めたところまで使う。ファイル名：" + path_);
 }
 
 bool SystemSave::Write() const {

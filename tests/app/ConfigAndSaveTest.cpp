@@ -3,6 +3,7 @@
 #include <fstream>
 #include <vector>
 #include "app/Config.h"
+#include "app/Log.h"
 #include "app/SystemSave.h"
 #include "support/TestEnv.h"
 
@@ -86,6 +87,42 @@ TEST(SystemSave, HostileLengthsAndZeroBytes) {
     EXPECT_EQ(save.name, "a");
     EXPECT_EQ(save.password, "pw");
     EXPECT_EQ(save.comment, "");
+}
+
+// Whatever the file holds, the fields read as far as they go; a file that is not a whole record as
+// the game writes it (cut short, a negative length, bytes after the record) is logged as damaged,
+// once.
+TEST(SystemSave, ADamagedFileIsLoggedAndReadAsFarAsItGoes) {
+    const std::vector<unsigned char> whole = concat({word(0), word(12345), word(0), word(2), {'a', 'b'}, word(0), word(0)});
+    struct Case {
+        const char* what;
+        std::vector<unsigned char> bytes;
+        bool damaged;
+        const char* name;
+    } cases[] = {
+        {"whole", whole, false, "ab"},
+        {"cut in the name", concat({word(0), word(12345), word(0), word(2), {'a'}}), true, "a"},
+        {"negative length", concat({word(0), word(12345), word(0), word(-5), word(0), word(0)}), true, ""},
+        {"a byte after the record", concat({whole, {'x'}}), true, "ab"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempWorkDir dir;
+        writeFile("./data/system.sav", c.bytes);
+        {
+            Log log("log.txt");
+            SystemSave save("./data/system.sav", &log);
+            EXPECT_TRUE(save.shortCourseCleared);
+            EXPECT_EQ(save.name, c.name);
+        }
+        std::ifstream in("log.txt");
+        const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        std::size_t lines = 0;
+        for (std::size_t at = text.find("システムセーブが壊れている"); at != std::string::npos;
+             at = text.find("システムセーブが壊れている", at + 1))
+            ++lines;
+        EXPECT_EQ(lines, c.damaged ? 1u : 0u);
+    }
 }
 
 TEST(SystemSave, MissingDataFolderFailsSilently) {
