@@ -15,13 +15,13 @@
 #include <mutex>
 #include <sstream>
 #include <thread>
-#include "CheckSandbox.h"
-#include "Passwords.h"
-#include "RankingList.h"
-#include "ReplayChecker.h"
+#include "checks/CheckSandbox.h"
+#include "http/Passwords.h"
+#include "storage/RankingList.h"
+#include "checks/ReplayChecker.h"
 #include "ServerTestSupport.h"
-#include "Storage.h"
-#include "UploadService.h"
+#include "storage/Storage.h"
+#include "http/UploadService.h"
 
 namespace {
 // Runs `body` in a forked child under the filter; its wait status, and what it wrote to its

@@ -2,8 +2,8 @@
 #include <unistd.h>
 #include <cstdio>
 #include <fstream>
-#include "ConfigFile.h"
-#include "ServerOptions.h"
+#include "ops/ConfigFile.h"
+#include "http/ServerOptions.h"
 
 namespace {
 class ConfigFileTest : public ::testing::Test {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
-#include "ClientAddress.h"
-#include "ConnectionTable.h"
-#include "RateLimiter.h"
+#include "http/ClientAddress.h"
+#include "http/ConnectionTable.h"
+#include "http/RateLimiter.h"
 
 namespace {
 TEST(RateLimiter, AnAllowanceIsSpentAtOnceThenComesBackOneEventAtATime) {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 #include <stdexcept>
-#include "Metrics.h"
+#include "core/Metrics.h"
 
 namespace {
 bool has(const std::string& page, const std::string& line) { return page.find(line + "\n") != std::string::npos; }

@@ -2,11 +2,11 @@
 #include <atomic>
 #include <fstream>
 #include <thread>
-#include "ChangeListener.h"
-#include "Moderation.h"
+#include "storage/ChangeListener.h"
+#include "storage/Moderation.h"
 #include "PgCluster.h"
-#include "SqliteBackup.h"
-#include "Storage.h"
+#include "ops/SqliteBackup.h"
+#include "storage/Storage.h"
 
 // The operator's commands and the change announcements, on both backends.
 namespace {

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include "Storage.h"
+#include "storage/Storage.h"
 
 namespace testpg {
 inline std::string runScript(const std::string& command, int& status) {

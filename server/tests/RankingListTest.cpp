@@ -2,8 +2,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <microhttpd.h>
-#include "ListResponses.h"
-#include "RankingList.h"
+#include "web/ListResponses.h"
+#include "storage/RankingList.h"
 
 namespace {
 // Counts the reads, so the cache can be seen working.

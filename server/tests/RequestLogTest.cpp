@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <string>
-#include "RequestLog.h"
+#include "http/RequestLog.h"
 
 namespace {
 // A pipe standing in for standard error; read() takes what has been written so far.

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 #include <signal.h>
-#include "ReplayChecker.h"
-#include "Resimulation.h"
+#include "checks/ReplayChecker.h"
+#include "checks/Resimulation.h"
 #include "ServerTestSupport.h"
-#include "UploadForm.h"
+#include "core/UploadForm.h"
 
 namespace {
 class Resimulation : public ::testing::Test {

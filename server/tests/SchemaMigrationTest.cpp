@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include "Moderation.h"
-#include "PlayInput.h"
-#include "SchemaMigrations.h"
-#include "Storage.h"
+#include "storage/Moderation.h"
+#include "core/PlayInput.h"
+#include "storage/SchemaMigrations.h"
+#include "storage/Storage.h"
 #include "records/Score.h"
 
 // ranking-before-versions.sqlite was written by the server as it was before the tables had a

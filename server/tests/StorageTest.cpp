@@ -9,7 +9,7 @@
 #include <thread>
 #include <tuple>
 #include "PgCluster.h"
-#include "Storage.h"
+#include "storage/Storage.h"
 
 // One suite for both backends: SQLite in a temporary file, PostgreSQL in a throwaway cluster
 // (skipped, with the reason, when PostgreSQL is not installed; a cluster that fails to start fails).

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include "ServerTestSupport.h"
-#include "TextRules.h"
-#include "UploadForm.h"
+#include "core/TextRules.h"
+#include "core/UploadForm.h"
 
 namespace {
 struct TextCase {

@@ -4,13 +4,13 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include "Moderation.h"
-#include "Passwords.h"
-#include "RankingList.h"
+#include "storage/Moderation.h"
+#include "http/Passwords.h"
+#include "storage/RankingList.h"
 #include "ServerTestSupport.h"
-#include "Storage.h"
-#include "UploadLimits.h"
-#include "UploadService.h"
+#include "storage/Storage.h"
+#include "http/UploadLimits.h"
+#include "http/UploadService.h"
 
 namespace {
 class UploadDecisions : public ::testing::Test {

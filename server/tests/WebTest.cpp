@@ -4,17 +4,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
-#include "ChartBackfill.h"
-#include "Moderation.h"
+#include "storage/ChartBackfill.h"
+#include "storage/Moderation.h"
 #include "PgCluster.h"
-#include "PlayChart.h"
-#include "RankingList.h"
-#include "ReplayChecker.h"
-#include "Resimulation.h"
-#include "Storage.h"
-#include "WebChart.h"
-#include "WebSite.h"
-#include "WebText.h"
+#include "core/PlayChart.h"
+#include "storage/RankingList.h"
+#include "checks/ReplayChecker.h"
+#include "checks/Resimulation.h"
+#include "storage/Storage.h"
+#include "web/WebChart.h"
+#include "web/WebSite.h"
+#include "web/WebText.h"
 
 namespace {
 namespace fs = std::filesystem;

@@ -1,0 +1,168 @@
+#include "http/UploadService.h"
+#include <ctime>
+#include "storage/Moderation.h"
+#include "http/Passwords.h"
+#include "storage/RankingList.h"
+#include "storage/Storage.h"
+#include "http/UploadLimits.h"
+
+namespace {
+UploadService::Reply reply(char code, std::string detail, std::int32_t score = 0) { return {code, std::move(detail), score}; }
+}  // namespace
+
+UploadService::UploadService(Storage& storage, const ReplayChecker& checker, RankingCache* cache, int workers,
+                             std::size_t queueLimit, UploadLimits* limits)
+    : storage_(storage), checker_(checker), cache_(cache), limits_(limits), queueLimit_(queueLimit) {
+    for (int i = 0; i < workers; ++i) workers_.emplace_back([this] { work(); });
+}
+
+UploadService::~UploadService() { stop(); }
+
+UploadService::Reply UploadService::decide(const UploadRequest& request) {
+    try {
+        // A name whose password has been guessed wrong too often is answered as a wrong password
+        // is, whatever the password: the answer tells a guesser nothing, and costs no hash.
+        if (limits_ && limits_->passwordsExhausted(request.name))
+            return reply('1', "too many wrong passwords for the name: not checked");
+        // The password first: it is cheaper than the simulation and settles most refusals.
+        std::optional<std::string> registered;
+        // The name's registration: '1' when it is banned or the password differs. A password
+        // reset by the operator counts as no registration: this upload sets the new one.
+        auto refusal = [&]() -> const char* {
+            registered = storage_.passwordHashOf(request.name);
+            if (registered && *registered == kBannedHash) return "banned name";
+            if (registered && registered->empty()) registered.reset();
+            if (registered && !verified_.matches(request.name, *registered, request.digest)) {
+                if (limits_) limits_->wrongPassword(request.name);
+                return "password differs";
+            }
+            return nullptr;
+        };
+        if (const char* why = refusal()) return reply('1', why);
+
+        // A play already stored needs no second simulation: its owner is answered as if it were
+        // stored again, anyone else is refused.
+        if (const std::optional<Storage::Owner> owner = storage_.ownerOf(request.inputKey)) {
+            if (owner->name == request.name) return reply('0', "the same play as play " + std::to_string(owner->play));
+            return reply('2', "a copy of play " + std::to_string(owner->play) + ", stored under another name");
+        }
+
+        // Only plays to be checked count against the name, and only with its password, so nobody
+        // else can use up its owner's allowance and a play resent after a lost answer is free.
+        if (limits_ && !limits_->uploadAs(request.name)) return reply('2', "too many uploads of the name this hour");
+        // A name is a row for good: the names one address may bring are counted before the
+        // simulation, so that a refused one costs nothing.
+        if (!registered && limits_ && !limits_->newNameFrom(request.address))
+            return reply('2', "too many new names from the address today");
+
+        const ResimVerdict verdict = checker_.check(request.replay);
+        if (!verdict.matches()) {
+            char why[160];
+            std::snprintf(why, sizeof why, "re-simulation: %s (got score %d stages %d lives %d frames %d) %s",
+                          verdict.kind == ResimVerdict::Mismatch   ? "mismatch"
+                          : verdict.kind == ResimVerdict::Unranked ? "a stage was chosen from the pause menu"
+                                                                   : "failed",
+                          verdict.score,
+                          verdict.stages, verdict.lives, verdict.frames, verdict.detail.c_str());
+            return reply('2', why);
+        }
+
+        Storage::Play play;
+        play.name = request.name;
+        play.mode = request.header.gameMode;
+        play.version = request.header.version;
+        play.score = verdict.score;
+        play.stage = verdict.stages;
+        play.lives = verdict.lives;
+        play.frames = verdict.frames;
+        play.comment = request.comment;
+        play.replay = request.replay;
+        play.inputKey = request.inputKey;
+        play.chart = verdict.chart;
+        play.uploadedAt = static_cast<std::int64_t>(std::time(nullptr));
+        // A name registered by someone else between the look-up and the transaction shows up as
+        // a conflict; then the password is checked against that registration.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            if (registered) {
+                play.passwordHash = *registered;
+            } else {
+                play.passwordHash = passwords::hash(request.digest);
+                if (play.passwordHash.empty()) return reply('2', "password hashing failed");
+            }
+            std::int64_t original = 0;
+            switch (storage_.store(play, &original)) {
+                case Storage::Outcome::Copy:
+                    return reply('2', "a copy of play " + std::to_string(original) + ", stored under another name");
+                case Storage::Outcome::Stored:
+                    if (cache_) cache_->invalidate(play.version);
+                    return reply('0', "stored", play.score);
+                case Storage::Outcome::KeptEarlier:
+                    return reply('0', "an earlier play scores as much or more", play.score);
+                case Storage::Outcome::Conflict:
+                    if (const char* why = refusal()) return reply('1', why);
+                    break;
+            }
+        }
+        return reply('2', "registration kept changing");
+    } catch (const std::exception& e) {
+        return reply('2', std::string("storage: ") + e.what());
+    }
+}
+
+bool UploadService::submit(UploadRequest request, std::function<void(Reply)> done) {
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_ || queue_.size() >= queueLimit_) return false;
+        queue_.emplace_back(std::move(request), std::move(done));
+    }
+    wake_.notify_one();
+    return true;
+}
+
+void UploadService::refuseWaiting() {
+    std::deque<std::pair<UploadRequest, std::function<void(Reply)>>> waiting;
+    {
+        std::lock_guard lock(mutex_);
+        waiting.swap(queue_);
+    }
+    for (auto& job : waiting) job.second(reply('2', "the server is stopping"));
+}
+
+void UploadService::stop(std::chrono::milliseconds grace) {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    refuseWaiting();
+    {
+        std::unique_lock lock(mutex_);
+        if (!idle_.wait_for(lock, grace, [this] { return running_.load() == 0; })) checker_.cancel();
+    }
+    for (std::thread& t : workers_)
+        if (t.joinable()) t.join();
+}
+
+std::size_t UploadService::queued() {
+    std::lock_guard lock(mutex_);
+    return queue_.size();
+}
+
+void UploadService::work() {
+    for (;;) {
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        if (queue_.empty()) return;  // stopping, and nothing left to finish
+        auto job = std::move(queue_.front());
+        queue_.pop_front();
+        ++running_;
+        lock.unlock();
+        Reply r = decide(job.first);
+        {
+            std::lock_guard done(mutex_);
+            --running_;
+        }
+        idle_.notify_all();
+        job.second(std::move(r));
+    }
+}

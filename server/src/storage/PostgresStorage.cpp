@@ -1,0 +1,231 @@
+// The shared backend: PostgreSQL through libpq, for several server processes on several hosts
+// sharing one database. Registration races are settled by the unique name, uploads of one player
+// are serialised by locking the player's row.
+#include <libpq-fe.h>
+#include <cstdio>
+#include <vector>
+#include "storage/ConnectionPool.h"
+#include "storage/SchemaMigrations.h"
+#include "storage/SqlSession.h"
+#include "storage/PostgresQuery.h"
+#include "storage/Storage.h"
+
+namespace {
+using namespace pgdb;
+constexpr const char* kSchema = R"(
+CREATE TABLE IF NOT EXISTS players (
+  id BIGSERIAL PRIMARY KEY,
+  name TEXT NOT NULL UNIQUE,
+  pass_hash TEXT NOT NULL,
+  registered_at BIGINT NOT NULL);
+CREATE TABLE IF NOT EXISTS plays (
+  id BIGSERIAL PRIMARY KEY,
+  player_id BIGINT NOT NULL REFERENCES players(id),
+  mode INTEGER NOT NULL,
+  version INTEGER NOT NULL,
+  score INTEGER NOT NULL,
+  stage INTEGER NOT NULL,
+  lives INTEGER NOT NULL,
+  frames INTEGER NOT NULL,
+  comment TEXT NOT NULL,
+  uploaded_at BIGINT NOT NULL,
+  replay BYTEA NOT NULL,
+  UNIQUE (player_id, mode));
+CREATE INDEX IF NOT EXISTS plays_by_version ON plays (version, score DESC, id);
+CREATE TABLE IF NOT EXISTS audit (
+  id BIGSERIAL PRIMARY KEY,
+  at BIGINT NOT NULL,
+  actor TEXT NOT NULL,
+  action TEXT NOT NULL,
+  target TEXT NOT NULL,
+  detail TEXT NOT NULL);
+)";
+// Held while the tables are made, so that servers starting together do not trip over each other.
+constexpr const char* kSchemaLock = "SELECT pg_advisory_lock(715230412)";
+constexpr const char* kSchemaUnlock = "SELECT pg_advisory_unlock(715230412)";
+
+class PostgresStorage : public Storage {
+public:
+    explicit PostgresStorage(std::string url)
+        : url_(std::move(url)),
+          pool_({[this] { return open(); }, [](PGconn* db) { PQfinish(db); },
+                 // A connection whose server went away meanwhile is replaced by a fresh one.
+                 [](PGconn* db) { return PQstatus(db) == CONNECTION_OK; }}) {
+        Connection c(pool_);
+        Unhurried setUp(c.handle);
+        run(c.handle, kSchemaLock);
+        try {
+            run(c.handle, kSchema);
+            for (const std::string& step : schema::migrate(*postgresSessionOver(c.handle), schema::Dialect::Postgres))
+                std::fprintf(stderr, "nimbulon-server: PostgreSQL: %s\n", step.c_str());
+        } catch (...) {
+            run(c.handle, kSchemaUnlock);
+            throw;
+        }
+        run(c.handle, kSchemaUnlock);
+    }
+
+    std::optional<std::string> passwordHashOf(const std::string& name) override {
+        Connection c(pool_);
+        Result r = query(c.handle, "SELECT CASE WHEN banned <> 0 THEN '!banned' ELSE pass_hash END FROM players WHERE name = $1", Params().add(name));
+        if (r.rows() == 0) return std::nullopt;
+        return r.text(0, 0);
+    }
+
+    Outcome store(const Play& play, std::int64_t* copied) override {
+        Connection c(pool_);
+        run(c.handle, "BEGIN");
+        try {
+            const Outcome outcome = storeInTransaction(c.handle, play, copied);
+            run(c.handle, outcome == Outcome::Conflict || outcome == Outcome::Copy ? "ROLLBACK" : "COMMIT");
+            return outcome;
+        } catch (...) {
+            PQclear(exec(c.handle, "ROLLBACK"));
+            throw;
+        }
+    }
+
+    std::vector<Entry> ranking(std::int32_t version, std::int64_t limit) override {
+        Connection c(pool_);
+        Result r = query(c.handle,
+                         "SELECT plays.id, players.name, score, stage, uploaded_at, comment FROM plays "
+                         "JOIN players ON players.id = plays.player_id WHERE version = $1 AND players.banned = 0 "
+                         "ORDER BY score DESC, plays.id LIMIT $2",
+                         Params().add(version).add(limit));
+        std::vector<Entry> out;
+        for (int i = 0; i < r.rows(); ++i)
+            out.push_back({r.integer(i, 0), r.text(i, 1), static_cast<std::int32_t>(r.integer(i, 2)),
+                           static_cast<std::int32_t>(r.integer(i, 3)), r.integer(i, 4), r.text(i, 5)});
+        return out;
+    }
+
+    std::optional<Owner> ownerOf(const std::string& inputKey) override {
+        Connection c(pool_);
+        Result r = query(c.handle,
+                         "SELECT players.name, play_id FROM play_inputs JOIN players ON players.id = play_inputs.player_id "
+                         "WHERE input_key = $1",
+                         Params().add(inputKey));
+        if (r.rows() == 0) return std::nullopt;
+        return Owner{r.text(0, 0), r.integer(0, 1)};
+    }
+
+    std::optional<std::string> replay(std::int64_t id) override {
+        Connection c(pool_);
+        Result r = query(c.handle, "SELECT replay FROM plays WHERE id = $1", Params().add(id), /*binaryResult*/ true);
+        if (r.rows() == 0) return std::nullopt;
+        return r.text(0, 0);
+    }
+
+    std::optional<Play> play(std::int64_t id) override {
+        Connection c(pool_);
+        Result r = query(c.handle,
+                         "SELECT players.name, mode, version, score, stage, lives, frames, comment, uploaded_at, "
+                         "coalesce(chart, '') FROM plays JOIN players ON players.id = plays.player_id "
+                         "WHERE plays.id = $1",
+                         Params().add(id));
+        if (r.rows() == 0) return std::nullopt;
+        Play p;
+        p.id = id;
+        p.name = r.text(0, 0);
+        p.mode = static_cast<std::int32_t>(r.integer(0, 1));
+        p.version = static_cast<std::int32_t>(r.integer(0, 2));
+        p.score = static_cast<std::int32_t>(r.integer(0, 3));
+        p.stage = static_cast<std::int32_t>(r.integer(0, 4));
+        p.lives = static_cast<std::int32_t>(r.integer(0, 5));
+        p.frames = static_cast<std::int32_t>(r.integer(0, 6));
+        p.comment = r.text(0, 7);
+        p.uploadedAt = r.integer(0, 8);
+        p.chart = r.text(0, 9);
+        return p;
+    }
+
+    std::vector<std::int64_t> playsWithoutChart() override {
+        Connection c(pool_);
+        Result r = query(c.handle, "SELECT id FROM plays WHERE chart IS NULL ORDER BY id", Params());
+        std::vector<std::int64_t> out;
+        for (int i = 0; i < r.rows(); ++i) out.push_back(r.integer(i, 0));
+        return out;
+    }
+
+    void setChart(std::int64_t id, const std::string& chart) override {
+        Connection c(pool_);
+        query(c.handle, "UPDATE plays SET chart = $1 WHERE id = $2 AND chart IS NULL", Params().add(chart).add(id));
+    }
+
+private:
+    using Connection = ConnectionPool<PGconn*>::Lease;
+
+    PGconn* open() {
+        PGconn* db = pgdb::connect(url_);
+        PQclear(exec(db, "SET client_min_messages = warning"));
+        return db;
+    }
+
+    static Outcome storeInTransaction(PGconn* db, const Play& play, std::int64_t* copied) {
+        query(db, "INSERT INTO players (name, pass_hash, registered_at) VALUES ($1, $2, $3) ON CONFLICT (name) DO NOTHING",
+              Params().add(play.name).add(play.passwordHash).add(play.uploadedAt));
+        std::int64_t playerId = 0;
+        {
+            Result r = query(db, "SELECT id, pass_hash, banned FROM players WHERE name = $1 FOR UPDATE",
+                             Params().add(play.name));
+            if (r.rows() != 1) throw StorageError("PostgreSQL: the player row vanished");
+            if (r.integer(0, 2) != 0) return Outcome::Conflict;
+            playerId = r.integer(0, 0);
+            if (r.text(0, 1).empty())  // the password was reset: this upload registers its own
+                query(db, "UPDATE players SET pass_hash = $1 WHERE id = $2", Params().add(play.passwordHash).add(playerId));
+            else if (r.text(0, 1) != play.passwordHash)
+                return Outcome::Conflict;
+        }
+        auto owner = [&](const Result& r) {
+            if (r.integer(0, 0) == playerId) return Outcome::KeptEarlier;  // the same play again
+            if (copied) *copied = r.integer(0, 1);
+            return Outcome::Copy;
+        };
+        if (!play.inputKey.empty()) {
+            Result r = query(db, "SELECT player_id, play_id FROM play_inputs WHERE input_key = $1", Params().add(play.inputKey));
+            if (r.rows() > 0) return owner(r);
+        }
+        {
+            Result r = query(db, "SELECT id, score FROM plays WHERE player_id = $1 AND mode = $2",
+                             Params().add(playerId).add(play.mode));
+            if (r.rows() > 0) {
+                if (r.integer(0, 1) >= play.score) return Outcome::KeptEarlier;
+                query(db, "DELETE FROM plays WHERE id = $1", Params().add(r.integer(0, 0)));
+            }
+        }
+        Result inserted = query(db,
+              "INSERT INTO plays (player_id, mode, version, score, stage, lives, frames, comment, uploaded_at, replay, "
+              "chart) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11) RETURNING id",
+              Params()
+                  .add(playerId)
+                  .add(play.mode)
+                  .add(play.version)
+                  .add(play.score)
+                  .add(play.stage)
+                  .add(play.lives)
+                  .add(play.frames)
+                  .add(play.comment)
+                  .add(play.uploadedAt)
+                  .add(play.replay, /*binary*/ true)
+                  .add(play.chart));
+        if (!play.inputKey.empty()) {
+            // Another name's upload of the same input may have committed since the look-up above.
+            Result r = query(db,
+                             "INSERT INTO play_inputs (input_key, player_id, play_id) VALUES ($1, $2, $3) "
+                             "ON CONFLICT (input_key) DO NOTHING RETURNING player_id",
+                             Params().add(play.inputKey).add(playerId).add(inserted.integer(0, 0)));
+            if (r.rows() == 0)
+                return owner(query(db, "SELECT player_id, play_id FROM play_inputs WHERE input_key = $1",
+                                   Params().add(play.inputKey)));
+        }
+        // Every server listening drops its cached lists when this commits.
+        run(db, "NOTIFY nimbulon_lists");
+        return Outcome::Stored;
+    }
+
+    std::string url_;
+    ConnectionPool<PGconn*> pool_;
+};
+}  // namespace
+
+std::unique_ptr<Storage> openPostgresStorage(const std::string& url) { return std::make_unique<PostgresStorage>(url); }

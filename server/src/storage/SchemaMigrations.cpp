@@ -1,0 +1,115 @@
+#include "storage/SchemaMigrations.h"
+#include <ctime>
+#include <map>
+#include <sstream>
+#include "core/PlayInput.h"
+#include "storage/SqlSession.h"
+#include "storage/Storage.h"
+#include "records/Score.h"
+
+namespace schema {
+namespace {
+std::int64_t integer(const std::string& s) { return s.empty() ? 0 : std::stoll(s); }
+
+std::string fromHex(const std::string& hex) {
+    auto nibble = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
+    std::string out;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        out += static_cast<char>(nibble(hex[i]) << 4 | nibble(hex[i + 1]));
+    return out;
+}
+
+// 1: names can be banned (databases made before the operator's commands lack the column).
+void bannedColumn(SqlSession& db, Dialect dialect) {
+    if (dialect == Dialect::Postgres) {
+        db.query("ALTER TABLE players ADD COLUMN IF NOT EXISTS banned INTEGER NOT NULL DEFAULT 0");
+        return;
+    }
+    if (integer(db.query("SELECT count(*) FROM pragma_table_info('players') WHERE name = 'banned'").at(0).at(0)) == 0)
+        db.query("ALTER TABLE players ADD COLUMN banned INTEGER NOT NULL DEFAULT 0");
+}
+
+// 2: one play, one owner. Every stored play's input gets its owner; of plays stored before with
+// the same input under several names, the first stored keeps it and the later copies are removed
+// (each one noted in the audit with the play it copies).
+void playOwners(SqlSession& db, Dialect dialect) {
+    db.query(dialect == Dialect::Postgres
+                 ? "CREATE TABLE play_inputs (input_key TEXT PRIMARY KEY, player_id BIGINT NOT NULL "
+                   "REFERENCES players(id), play_id BIGINT NOT NULL)"
+                 : "CREATE TABLE play_inputs (input_key TEXT PRIMARY KEY, player_id INTEGER NOT NULL "
+                   "REFERENCES players(id), play_id INTEGER NOT NULL)");
+    const char* select = dialect == Dialect::Postgres
+                             ? "SELECT plays.id, player_id, frames, encode(replay, 'hex'), players.name FROM plays "
+                               "JOIN players ON players.id = plays.player_id ORDER BY plays.id"
+                             : "SELECT plays.id, player_id, frames, hex(replay), players.name FROM plays "
+                               "JOIN players ON players.id = plays.player_id ORDER BY plays.id";
+    std::map<std::string, std::pair<std::string, std::string>> owners;  // key: player id, play id
+    for (const SqlSession::Row& r : db.query(select)) {
+        Score record(nullptr);
+        std::istringstream in(fromHex(r[3]));
+        if (!record.read(in)) continue;  // stored before the checks could read it: it owns nothing
+        const std::string key = playInputKey(record, integer(r[2]));
+        const auto found = owners.find(key);
+        if (found == owners.end()) {
+            owners[key] = {r[1], r[0]};
+            db.query("INSERT INTO play_inputs (input_key, player_id, play_id) VALUES ($1, $2, $3)", {key, r[1], r[0]});
+        } else if (found->second.first != r[1]) {
+            db.query("DELETE FROM plays WHERE id = $1", {r[0]});
+            db.query("INSERT INTO audit (at, actor, action, target, detail) VALUES ($1, 'upgrade', 'remove-play', $2, $3)",
+                     {std::to_string(std::time(nullptr)), r[0],
+                      "player " + r[4] + ": a copy of play " + found->second.second});
+        }
+    }
+}
+
+// 3: the chart of each play, drawn from its re-simulation. Plays stored before have none (NULL)
+// until the server re-simulates them once; an empty text is a play that gave no chart.
+void playCharts(SqlSession& db, Dialect) { db.query("ALTER TABLE plays ADD COLUMN chart TEXT"); }
+
+const std::vector<Migration> kMigrations = {
+    {1, "players can be banned", &bannedColumn},
+    {2, "one owner for each play's input", &playOwners},
+    {3, "a chart for each play", &playCharts},
+};
+}  // namespace
+
+const std::vector<Migration>& migrations() { return kMigrations; }
+int latestVersion() { return kMigrations.empty() ? 0 : kMigrations.back().version; }
+
+int currentVersion(SqlSession& db) {
+    db.query("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)");
+    const auto rows = db.query("SELECT version FROM schema_version");
+    if (rows.empty()) {
+        db.query("INSERT INTO schema_version (version) VALUES (0)");
+        return 0;
+    }
+    return static_cast<int>(integer(rows.at(0).at(0)));
+}
+
+std::vector<std::string> migrate(SqlSession& db, Dialect dialect) {
+    std::vector<std::string> steps;
+    for (const Migration& m : kMigrations) {
+        db.begin();
+        try {
+            const int now = currentVersion(db);
+            if (now > latestVersion()) {
+                throw StorageError("the database is at schema version " + std::to_string(now) +
+                                   ", newer than this server knows (" + std::to_string(latestVersion()) + ")");
+            }
+            if (now >= m.version) {
+                db.commit();
+                continue;
+            }
+            m.apply(db, dialect);
+            db.query("UPDATE schema_version SET version = $1", {std::to_string(m.version)});
+            db.commit();
+            steps.push_back("schema from " + std::to_string(now) + " to " + std::to_string(m.version) + ": " + m.what);
+        } catch (...) {
+            db.rollback();
+            throw;
+        }
+    }
+    return steps;
+}
+
+}  // namespace schema

@@ -1,0 +1,239 @@
+// The embedded backend: one SQLite file in WAL mode, a connection per concurrent caller, and
+// BEGIN IMMEDIATE transactions so that writers queue up instead of failing half-way.
+#include <sqlite3.h>
+#include <cstdio>
+#include <vector>
+#include "storage/ConnectionPool.h"
+#include "storage/SchemaMigrations.h"
+#include "storage/SqlSession.h"
+#include "storage/SqliteStatement.h"
+#include "storage/Storage.h"
+
+namespace {
+using namespace sqlitedb;
+constexpr const char* kSchema = R"(
+CREATE TABLE IF NOT EXISTS players (
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  name TEXT NOT NULL UNIQUE,
+  pass_hash TEXT NOT NULL,
+  registered_at INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS plays (
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  player_id INTEGER NOT NULL REFERENCES players(id),
+  mode INTEGER NOT NULL,
+  version INTEGER NOT NULL,
+  score INTEGER NOT NULL,
+  stage INTEGER NOT NULL,
+  lives INTEGER NOT NULL,
+  frames INTEGER NOT NULL,
+  comment TEXT NOT NULL,
+  uploaded_at INTEGER NOT NULL,
+  replay BLOB NOT NULL,
+  UNIQUE (player_id, mode));
+CREATE INDEX IF NOT EXISTS plays_by_version ON plays (version, score DESC, id);
+CREATE TABLE IF NOT EXISTS audit (
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  at INTEGER NOT NULL,
+  actor TEXT NOT NULL,
+  action TEXT NOT NULL,
+  target TEXT NOT NULL,
+  detail TEXT NOT NULL);
+)";
+
+class SqliteStorage : public Storage {
+public:
+    explicit SqliteStorage(std::string path)
+        : path_(std::move(path)),
+          pool_({[this] { return open(); }, [](sqlite3* db) { sqlite3_close(db); }, [](sqlite3*) { return true; }}) {
+        Connection c(pool_);
+        exec(c.handle, "BEGIN IMMEDIATE");
+        try {
+            exec(c.handle, kSchema);
+            exec(c.handle, "COMMIT");
+        } catch (...) {
+            sqlite3_exec(c.handle, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+        for (const std::string& step : schema::migrate(*sqliteSessionOver(c.handle), schema::Dialect::Sqlite))
+            std::fprintf(stderr, "nimbulon-server: %s: %s\n", path_.c_str(), step.c_str());
+    }
+
+    std::optional<std::string> passwordHashOf(const std::string& name) override {
+        Connection c(pool_);
+        Statement s(c.handle, "SELECT CASE WHEN banned <> 0 THEN '!banned' ELSE pass_hash END FROM players WHERE name = ?");
+        s.bind(1, name);
+        if (!s.step()) return std::nullopt;
+        return s.text(0);
+    }
+
+    Outcome store(const Play& play, std::int64_t* copied) override {
+        Connection c(pool_);
+        exec(c.handle, "BEGIN IMMEDIATE");
+        try {
+            const Outcome outcome = storeInTransaction(c.handle, play, copied);
+            exec(c.handle, outcome == Outcome::Conflict || outcome == Outcome::Copy ? "ROLLBACK" : "COMMIT");
+            return outcome;
+        } catch (...) {
+            sqlite3_exec(c.handle, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+    }
+
+    std::vector<Entry> ranking(std::int32_t version, std::int64_t limit) override {
+        Connection c(pool_);
+        Statement s(c.handle,
+                    "SELECT plays.id, players.name, score, stage, uploaded_at, comment FROM plays "
+                    "JOIN players ON players.id = plays.player_id WHERE version = ? AND players.banned = 0 "
+                    "ORDER BY score DESC, plays.id LIMIT ?");
+        s.bind(1, version);
+        s.bind(2, limit);
+        std::vector<Entry> out;
+        while (s.step())
+            out.push_back({s.integer(0), s.text(1), static_cast<std::int32_t>(s.integer(2)),
+                           static_cast<std::int32_t>(s.integer(3)), s.integer(4), s.text(5)});
+        return out;
+    }
+
+    std::optional<Owner> ownerOf(const std::string& inputKey) override {
+        Connection c(pool_);
+        Statement s(c.handle,
+                    "SELECT players.name, play_id FROM play_inputs JOIN players ON players.id = play_inputs.player_id "
+                    "WHERE input_key = ?");
+        s.bind(1, inputKey);
+        if (!s.step()) return std::nullopt;
+        return Owner{s.text(0), s.integer(1)};
+    }
+
+    std::optional<std::string> replay(std::int64_t id) override {
+        Connection c(pool_);
+        Statement s(c.handle, "SELECT replay FROM plays WHERE id = ?");
+        s.bind(1, id);
+        if (!s.step()) return std::nullopt;
+        return s.text(0);
+    }
+
+    std::optional<Play> play(std::int64_t id) override {
+        Connection c(pool_);
+        Statement s(c.handle,
+                    "SELECT players.name, mode, version, score, stage, lives, frames, comment, uploaded_at, "
+                    "coalesce(chart, '') FROM plays JOIN players ON players.id = plays.player_id WHERE plays.id = ?");
+        s.bind(1, id);
+        if (!s.step()) return std::nullopt;
+        Play p;
+        p.id = id;
+        p.name = s.text(0);
+        p.mode = static_cast<std::int32_t>(s.integer(1));
+        p.version = static_cast<std::int32_t>(s.integer(2));
+        p.score = static_cast<std::int32_t>(s.integer(3));
+        p.stage = static_cast<std::int32_t>(s.integer(4));
+        p.lives = static_cast<std::int32_t>(s.integer(5));
+        p.frames = static_cast<std::int32_t>(s.integer(6));
+        p.comment = s.text(7);
+        p.uploadedAt = s.integer(8);
+        p.chart = s.text(9);
+        return p;
+    }
+
+    std::vector<std::int64_t> playsWithoutChart() override {
+        Connection c(pool_);
+        Statement s(c.handle, "SELECT id FROM plays WHERE chart IS NULL ORDER BY id");
+        std::vector<std::int64_t> out;
+        while (s.step()) out.push_back(s.integer(0));
+        return out;
+    }
+
+    void setChart(std::int64_t id, const std::string& chart) override {
+        Connection c(pool_);
+        Statement s(c.handle, "UPDATE plays SET chart = ? WHERE id = ? AND chart IS NULL");
+        s.bind(1, chart).bind(2, id);
+        s.step();
+    }
+
+private:
+    using Connection = ConnectionPool<sqlite3*>::Lease;
+
+    sqlite3* open() {
+        sqlite3* db = nullptr;
+        if (sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                            nullptr) != SQLITE_OK) {
+            std::string message = db ? sqlite3_errmsg(db) : "out of memory";
+            sqlite3_close(db);
+            throw StorageError("cannot open " + path_ + ": " + message);
+        }
+        try {
+            sqlite3_busy_timeout(db, 30000);
+            // WAL: readers never wait for the writer, and a commit is one append to the log.
+            // FULL: a commit is on the disk before the player is told it was stored.
+            Statement mode(db, "PRAGMA journal_mode = WAL");
+            if (!mode.step() || mode.text(0) != "wal") throw StorageError("cannot switch " + path_ + " to WAL mode");
+            exec(db, "PRAGMA synchronous = FULL; PRAGMA foreign_keys = ON");
+        } catch (...) {
+            sqlite3_close(db);
+            throw;
+        }
+        return db;
+    }
+
+    static Outcome storeInTransaction(sqlite3* db, const Play& play, std::int64_t* copied) {
+        std::int64_t playerId = 0;
+        {
+            Statement s(db, "SELECT id, pass_hash, banned FROM players WHERE name = ?");
+            s.bind(1, play.name);
+            if (s.step()) {
+                if (s.integer(2) != 0) return Outcome::Conflict;
+                playerId = s.integer(0);
+                if (s.text(1).empty()) {  // the password was reset: this upload registers its own
+                    Statement u(db, "UPDATE players SET pass_hash = ? WHERE id = ?");
+                    u.bind(1, play.passwordHash).bind(2, playerId);
+                    u.step();
+                } else if (s.text(1) != play.passwordHash) {
+                    return Outcome::Conflict;
+                }
+            }
+        }
+        if (playerId == 0) {
+            Statement s(db, "INSERT INTO players (name, pass_hash, registered_at) VALUES (?, ?, ?)");
+            s.bind(1, play.name).bind(2, play.passwordHash).bind(3, play.uploadedAt);
+            s.step();
+            playerId = sqlite3_last_insert_rowid(db);
+        }
+        if (!play.inputKey.empty()) {
+            Statement s(db, "SELECT player_id, play_id FROM play_inputs WHERE input_key = ?");
+            s.bind(1, play.inputKey);
+            if (s.step()) {
+                if (s.integer(0) == playerId) return Outcome::KeptEarlier;  // the same play again
+                if (copied) *copied = s.integer(1);
+                return Outcome::Copy;
+            }
+        }
+        {
+            Statement s(db, "SELECT id, score FROM plays WHERE player_id = ? AND mode = ?");
+            s.bind(1, playerId).bind(2, play.mode);
+            if (s.step()) {
+                if (s.integer(1) >= play.score) return Outcome::KeptEarlier;
+                Statement d(db, "DELETE FROM plays WHERE id = ?");
+                d.bind(1, s.integer(0));
+                d.step();
+            }
+        }
+        Statement s(db,
+                    "INSERT INTO plays (player_id, mode, version, score, stage, lives, frames, comment, uploaded_at, "
+                    "replay, chart) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        s.bind(1, playerId).bind(2, play.mode).bind(3, play.version).bind(4, play.score).bind(5, play.stage);
+        s.bind(6, play.lives).bind(7, play.frames).bind(8, play.comment).bind(9, play.uploadedAt).bindBlob(10, play.replay);
+        s.bind(11, play.chart);
+        s.step();
+        if (!play.inputKey.empty()) {
+            Statement o(db, "INSERT INTO play_inputs (input_key, player_id, play_id) VALUES (?, ?, ?)");
+            o.bind(1, play.inputKey).bind(2, playerId).bind(3, sqlite3_last_insert_rowid(db));
+            o.step();
+        }
+        return Outcome::Stored;
+    }
+
+    std::string path_;
+    ConnectionPool<sqlite3*> pool_;
+};
+}  // namespace
+
+std::unique_ptr<Storage> openSqliteStorage(const std::string& path) { return std::make_unique<SqliteStorage>(path); }

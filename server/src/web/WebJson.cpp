@@ -1,0 +1,60 @@
+#include "web/WebJson.h"
+#include "core/PlayChart.h"
+#include "web/WebPages.h"
+#include "web/WebText.h"
+
+namespace webjson {
+namespace {
+using webtext::json;
+
+std::string field(const char* key, const std::string& literal, bool first = false) {
+    return std::string(first ? "\"" : ",\"") + key + "\":" + literal;
+}
+std::string field(const char* key, std::int64_t v, bool first = false) { return field(key, std::to_string(v), first); }
+
+std::string chart(const std::string& text) {
+    const std::optional<PlayChart> c = PlayChart::fromText(text);
+    if (!c || c->stageEnds.empty()) return "null";
+    std::string s = "{\"stages\":[";
+    for (std::size_t i = 0; i < c->stageEnds.size(); ++i)
+        s += std::string(i ? "," : "") + "{" + field("stage", static_cast<std::int64_t>(i + 1), true) +
+             field("end_frame", c->stageEnds[i].frame) + field("items", c->stageEnds[i].items) + "}";
+    s += "],\"lives_lost\":[";
+    for (std::size_t i = 0; i < c->livesLost.size(); ++i)
+        s += std::string(i ? "," : "") + "{" + field("frame", c->livesLost[i].frame, true) +
+             field("items", c->livesLost[i].items) + "}";
+    s += "]" + field("sample_step", c->step) + ",\"item_samples\":[";
+    for (std::size_t i = 0; i < c->samples.size(); ++i) s += (i ? "," : "") + std::to_string(c->samples[i]);
+    return s + "]}";
+}
+}  // namespace
+
+std::string ranking(const RankedList& list) {
+    const webpages::RankedMode* mode = webpages::rankedModeOfVersion(list.version);
+    std::string s = "{" + field("version", list.version, true) + field("mode", mode ? mode->mode : 0) +
+                    field("title", json(mode ? mode->title : "")) + ",\"entries\":[";
+    for (std::size_t i = 0; i < list.entries.size(); ++i) {
+        const Storage::Entry& e = list.entries[i];
+        s += std::string(i ? ",\n" : "\n") + "{" + field("rank", list.ranks[i], true) + field("username", json(e.name)) +
+             field("score", e.score) + field("stage", e.stage) +
+             field("stage_text", json(webpages::stageText(mode ? mode->mode : 0, e.stage))) +
+             field("regist_date", json(webpages::dateText(e.uploadedAt))) + field("uploaded_at", e.uploadedAt) +
+             field("id", e.id) + field("comment", json(e.comment)) + "}";
+    }
+    return s + "]}\n";
+}
+
+std::string play(const Storage::Play& p, std::int32_t rank) {
+    return "{" + field("id", p.id, true) + field("username", json(p.name)) + field("mode", p.mode) +
+           field("version", p.version) + field("rank", rank) + field("score", p.score) + field("stage", p.stage) +
+           field("stage_text", json(webpages::stageText(p.mode, p.stage))) + field("lives", p.lives) +
+           field("frames", p.frames) + field("regist_date", json(webpages::dateText(p.uploadedAt))) +
+           field("uploaded_at", p.uploadedAt) + field("comment", json(p.comment)) +
+           field("replay", json("/replay?id=" + std::to_string(p.id))) +
+           field("page", json("/play/" + std::to_string(p.id))) + field("chart", chart(p.chart)) + "}\n";
+}
+
+std::string error(unsigned status, const std::string& message) {
+    return "{" + field("status", status, true) + field("error", json(message)) + "}\n";
+}
+}  // namespace webjson
