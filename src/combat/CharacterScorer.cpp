@@ -1,11 +1,29 @@
 #include "combat/CharacterScorer.h"
 #include "app/Env.h"
+#include "app/Translation.h"
 #include "play/GameInfo.h"
+#include "records/GameMode.h"
+
+namespace {
+constexpr const char* kGameOver = "-GAME OVER-";
+constexpr const char* kAllClear = "-ALL CLEAR-";
+// The first laps open the second; the second laps are the whole game.
+constexpr const char* kFirstLapCleared =
+    N_("オールクリア！　おめでとう。１周目を制覇しました。タイトルから２周目に挑戦できます。");
+constexpr const char* kSecondLapCleared = N_("オールクリア！　おめでとう。全ステージを制覇しました。見事な腕前です。");
+}  // namespace
 
 CharacterScorer::CharacterScorer(Env* env, Log* log, GameInfo* gameInfo)
     : Character(env, log), gameInfo(gameInfo), rankLine(env, log), gameOverLine(env, log) {
     rankLine.SetPosition(toFixed(100), toFixed(200));
     gameOverLine.SetPosition(toFixed(100), toFixed(240));
+    // Made once, in the frame the play is seen to be over: a lap is cleared when its last stage
+    // was, whatever lives are left.
+    allClear = gameInfo->GetStage() > lastStageOf(gameInfo->GetGameMode());
+}
+
+const char* CharacterScorer::CongratulationOf(std::int32_t gameMode) {
+    return lastStageOf(gameMode) >= 5 ? kSecondLapCleared : kFirstLapCleared;
 }
 
 const char* CharacterScorer::RankText(std::int32_t tally) {
@@ -33,8 +51,12 @@ void CharacterScorer::Act() {
     tally += step;
     const std::int32_t count = gameInfo->GetItemCount();
     if (tally <= count) rankLine.SetText(RankText(tally));
-    if (tally >= count + 480) gameOverLine.SetText("-GAME OVER-");
+    if (tally >= count + 480) gameOverLine.SetText(allClear ? kAllClear : kGameOver);
     if (tally > count + (current ? 3840 : 1200)) gameInfo->SetFlag(FlagLeavePlay, true);
     rankLine.UpdateTree();
     gameOverLine.UpdateTree();
+    // The congratulation comes with the closing line, in the player's language, in a box under it.
+    if (allClear && !gameOverLine.text().empty())
+        env->draw.DrawTextBox(toFixed(60), toFixed(264), toFixed(420), toFixed(340),
+                              tr(CongratulationOf(gameInfo->GetGameMode())));
 }

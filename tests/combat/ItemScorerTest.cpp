@@ -108,24 +108,33 @@ TEST_F(ItemScorerTest, RankTextsChangeAtTheirBoundaries) {
 // game-over line appeared and the play was left.
 struct ScorerRun {
     std::string rank;
-    int gameOverFrame = -1;
+    std::string closing;    // the closing line as it ends
+    int gameOverFrame = -1;  // the first frame with a closing line
     int endFrame = -1;
+    int boxFrame = -1;  // the first frame with a text box (the congratulation)
+    std::string box;
 };
 
 class ScorerTest : public ItemScorerTest {
 protected:
-    ScorerRun Run(int gameMode, int items) {
+    // stage: the play's stage number when the scorer is made (past the last, the lap is cleared).
+    ScorerRun Run(int gameMode, int items, int stage = 1) {
         info.SetGameMode(gameMode);
+        info.SetStage(stage);
         info.ResetItemCount();
         info.IncreaseItemCount(items);
         CharacterScorer scorer(&env, &log, &info);
         ScorerRun run;
+        auto& boxes = platform.textRenderer().texts;
         for (int f = 1; f < 100000 && run.endFrame < 0; ++f) {
+            boxes.clear();
             scorer.Act();
-            if (run.gameOverFrame < 0 && scorer.gameOverLine.text() == "-GAME OVER-") run.gameOverFrame = f;
+            if (run.gameOverFrame < 0 && !scorer.gameOverLine.text().empty()) run.gameOverFrame = f;
+            if (run.boxFrame < 0 && !boxes.empty()) run.boxFrame = f, run.box = boxes.front();
             if (info.GetFlag(FlagLeavePlay)) run.endFrame = f;
         }
         run.rank = scorer.rankLine.text();
+        run.closing = scorer.gameOverLine.text();
         info.SetFlag(FlagLeavePlay, false);
         return run;
     }
@@ -152,7 +161,34 @@ TEST_F(ScorerTest, FinalRankAndTimingsByStep) {
         EXPECT_EQ(run.rank, c.rank) << c.gameMode << "/" << c.items;
         EXPECT_EQ(run.gameOverFrame, c.gameOverFrame) << c.gameMode << "/" << c.items;
         EXPECT_EQ(run.endFrame, c.endFrame) << c.gameMode << "/" << c.items;
+        EXPECT_EQ(run.closing, "-GAME OVER-");
+        EXPECT_EQ(run.boxFrame, -1) << "no congratulation for a play that fell short";
     }
+}
+
+// A cleared lap closes with "-ALL CLEAR-" and a congratulation from the same frame on; the tally,
+// the rank and the timing stay those of any other ending. A play still on its last stage (lost
+// there) is no clear.
+TEST_F(ScorerTest, AClearedLapSaysAllClearWithTheSameTallyAndTiming) {
+    struct Case {
+        int gameMode, lastStage, items;
+    };
+    for (const Case c : {Case{4, 4, 408}, Case{2, 4, 404}, Case{5, 5, 2004}, Case{3, 5, 3}}) {
+        SCOPED_TRACE(c.gameMode);
+        const ScorerRun lost = Run(c.gameMode, c.items, c.lastStage);
+        const ScorerRun cleared = Run(c.gameMode, c.items, c.lastStage + 1);
+        EXPECT_EQ(lost.closing, "-GAME OVER-");
+        EXPECT_EQ(lost.boxFrame, -1);
+        EXPECT_EQ(cleared.closing, "-ALL CLEAR-");
+        EXPECT_EQ(cleared.rank, lost.rank);
+        EXPECT_EQ(cleared.gameOverFrame, lost.gameOverFrame);
+        EXPECT_EQ(cleared.endFrame, lost.endFrame);
+        EXPECT_EQ(cleared.boxFrame, cleared.gameOverFrame);
+        EXPECT_EQ(cleared.box, CharacterScorer::CongratulationOf(c.gameMode));
+    }
+    // The second lap is the whole game, the first opens it: each has its own words.
+    EXPECT_STRNE(CharacterScorer::CongratulationOf(4), CharacterScorer::CongratulationOf(5));
+    EXPECT_STREQ(CharacterScorer::CongratulationOf(2), CharacterScorer::CongratulationOf(4));
 }
 
 TEST_F(ItemScorerTest, BonusTimerShowsThreeDigitsNeverNegativeAndLeaves180FramesAfterStop) {
