@@ -195,26 +195,49 @@ TEST_F(UploadDecisions, QueuedUploadsAreAnsweredOnTheWorkersAndAFullQueueRefuses
     small.stop();
     EXPECT_FALSE(small.submit(request("late", kDigest, *low_), done)) << "a stopped service takes nothing";
 }
-TEST_F(UploadDecisions, WrongPasswordsPastTheLimitAnswer1WithoutACheckUntilTheHourMovesOn) {
+TEST_F(UploadDecisions, AStrangersWrongPasswordsLockOnlyTheStrangerOutUntilTheHourMovesOn) {
     std::int64_t now = 0;
-    UploadLimits limits({0, 0, 0, 2, 100}, [&] { return now; });
+    UploadLimits limits({0, 0, 0, 2, 0, 100}, [&] { return now; });
     UploadService guarded(*storage_, checker_, cache_.get(), 1, 8, &limits);
-    const std::string wrong = "ffffffffffffffffffffffffffffffff";
+    const std::string wrong = "ffffffffffffffffffffffffffffffff", stranger = "198.51.100.66";
     ASSERT_EQ(guarded.decide(request("abc", kDigest, *low_)).code, '0');
-    EXPECT_EQ(guarded.decide(request("abc", wrong, *high_)).detail, "password differs");
-    EXPECT_EQ(guarded.decide(request("abc", wrong, *high_)).detail, "password differs");
+    EXPECT_EQ(guarded.decide(request("abc", wrong, *high_, stranger)).detail, "password differs");
+    EXPECT_EQ(guarded.decide(request("abc", wrong, *high_, stranger)).detail, "password differs");
     for (const std::string& pass : {wrong, std::string(kDigest)}) {
-        const UploadService::Reply r = guarded.decide(request("abc", pass, *high_));
+        const UploadService::Reply r = guarded.decide(request("abc", pass, *high_, stranger));
         EXPECT_EQ(r.code, '1') << "right or wrong, the same answer";
-        EXPECT_EQ(r.detail, "too many wrong passwords for the name: not checked");
+        EXPECT_EQ(r.detail, "too many wrong passwords for the name from the address: not checked");
     }
-    EXPECT_EQ(guarded.decide(request("xyz", kDigest, *high_)).code, '0') << "other names are not concerned";
+    const UploadService::Reply owner = guarded.decide(request("abc", kDigest, *high_));
+    EXPECT_EQ(owner.code, '0') << "the owner, from its own address, is not locked out: " << owner.detail;
+    EXPECT_EQ(owner.detail, "stored");
+    EXPECT_EQ(guarded.decide(request("xyz", kDigest, testplays::honest(ModeFirstLap, 300), stranger)).code, '0')
+        << "a name of its own is not concerned";
     now += 30 * 60 * 1000;  // one guess back
-    EXPECT_EQ(guarded.decide(request("abc", kDigest, *low_)).code, '0');
+    EXPECT_EQ(guarded.decide(request("abc", wrong, *low_, stranger)).detail, "password differs");
+}
+
+TEST_F(UploadDecisions, OneAddressGuessingManyNamesRunsOutOfItsOwnAllowance) {
+    std::int64_t now = 0;
+    UploadLimits limits({0, 0, 0, 10, 3, 100}, [&] { return now; });
+    UploadService guarded(*storage_, checker_, cache_.get(), 1, 8, &limits);
+    const std::string wrong = "ffffffffffffffffffffffffffffffff", guesser = "203.0.113.9";
+    const std::vector<std::string> names = {"n0", "n1", "n2", "n3"};
+    for (std::size_t i = 0; i < names.size(); ++i)
+        ASSERT_EQ(guarded.decide(request(names[i], kDigest, testplays::honest(ModeFirstLap, 100 + 10 * int(i)))).code, '0');
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(guarded.decide(request(names[i], wrong, *high_, guesser)).detail, "password differs");
+    const UploadService::Reply r = guarded.decide(request("n3", kDigest, *high_, guesser));
+    EXPECT_EQ(r.code, '1') << "a name it never guessed, with its right password";
+    EXPECT_EQ(r.detail, "too many wrong passwords from the address: not checked");
+    EXPECT_EQ(guarded.decide(request("fresh", kDigest, *low_, guesser)).code, '0') << "a new name is no guess";
+    EXPECT_EQ(guarded.decide(request("n3", kDigest, *high_, "192.0.2.7")).code, '0') << "other addresses are not concerned";
+    now += 20 * 60 * 1000;  // one guess back
+    EXPECT_EQ(guarded.decide(request("n2", wrong, *low_, guesser)).detail, "password differs");
+    EXPECT_EQ(guarded.decide(request("n2", wrong, *low_, guesser)).detail, "too many wrong passwords from the address: not checked");
 }
 
 TEST_F(UploadDecisions, UploadsPerNameCountOnlyWithThePasswordAndNewNamesPerAddressCountRegistrations) {
-    UploadLimits limits({0, 2, 1, 0, 100});
+    UploadLimits limits({0, 2, 1, 0, 0, 100});
     UploadService guarded(*storage_, checker_, cache_.get(), 1, 8, &limits);
     const std::string wrong = "ffffffffffffffffffffffffffffffff";
     ASSERT_EQ(guarded.decide(request("abc", kDigest, *low_, "192.0.2.1")).code, '0');

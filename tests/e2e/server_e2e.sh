@@ -30,7 +30,7 @@ OTHER=ffffffffffffffffffffffffffffffff
 # client here is 127.0.0.1, which sends far more than one address may (server_flood_e2e.sh tests
 # the limits), so they are lifted.
 NO_LIMITS=(--connections-per-address 1000 --uploads-per-address 0 --uploads-per-name 0 --new-names-per-address 0
-           --wrong-passwords 0)
+           --wrong-passwords 0 --wrong-passwords-per-address 0)
 start_server() {
   local db=$1; shift
   : >"$T/server.log"
@@ -318,7 +318,8 @@ missing=""
 for option in --listen --db --threads --checkers --queue --max-connections --timeout --request-deadline \
               --check-cpu-seconds --check-memory-mb --max-frames --list-cache-ms --quiet --help \
               --head-deadline --connections-per-address --uploads-per-address --uploads-per-name \
-              --new-names-per-address --wrong-passwords --limit-keys --list-size --trusted-proxy; do
+              --new-names-per-address --wrong-passwords --wrong-passwords-per-address --limit-keys --list-size \
+              --trusted-proxy; do
   grep -q -- "$option" "$T/help.txt" || missing="$missing $option"
 done
 expect "--help lists every option${missing:+ (missing:$missing)}" test -z "$missing"

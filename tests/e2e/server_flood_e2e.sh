@@ -5,7 +5,7 @@
 #    every list request is answered whole within 1 s, on a server started with its defaults;
 #  - with small limits: connections per address (an idle one displaced, a busy address refused),
 #    the deadline for a request head, uploads per address (429 and "2"), wrong passwords per name
-#    (past them "1" without a check), the list's length, the requests one client may have under
+#    and address (past them "1" without a check for the guesser, the owner not concerned), the list's length, the requests one client may have under
 #    way through a trusted proxy, and X-Forwarded-For believed from a trusted proxy only.
 # The addresses 127.0.0.x are all this machine's loopback; each is another client to the server.
 # Usage: server_flood_e2e.sh [BUILD_DIR]
@@ -117,9 +117,12 @@ expect "through the proxy, the forwarded client has its own allowance" \
   test "$(upload_via 127.0.0.3 "$URL_lim" p1 "$OTHER" "$M/5.rep" "$VIA")" = "200 1"
 expect "... counted against it in the log, not the proxy" grep -q "^[0-9TZ:-]* 198\.51\.100\.7 POST /upload 200 .*password differs" "$T/lim.log"
 upload_via 127.0.0.3 "$URL_lim" p1 "$OTHER" "$M/5.rep" "$VIA" >/dev/null
-expect "past two wrong passwords even the right one is answered 1" \
+expect "past two wrong passwords from that client even the right one is answered 1" \
   test "$(upload_via 127.0.0.3 "$URL_lim" p1 "$DIGEST" "$M/5.rep" "$VIA")" = "200 1"
-expect "... without being checked" grep -q "198\.51\.100\.7 POST /upload 200 .*too many wrong passwords for the name: not checked" "$T/lim.log"
+expect "... without being checked" \
+  grep -q "198\.51\.100\.7 POST /upload 200 .*too many wrong passwords for the name from the address: not checked" "$T/lim.log"
+expect "... while the owner, from its own address, is not locked out" \
+  test "$(upload_via 127.0.0.9 "$URL_lim" p1 "$DIGEST" "$M/6.rep")" = "200 0"
 expect "the forwarded client's fourth upload is refused" test "$(upload_via 127.0.0.3 "$URL_lim" p5 "$DIGEST" "$M/5.rep" "$VIA")" = "429 2"
 expect "another client behind the same proxy is not" \
   test "$(upload_via 127.0.0.3 "$URL_lim" p5 "$DIGEST" "$M/5.rep" "X-Forwarded-For: 198.51.100.8")" = "200 0"

@@ -50,9 +50,13 @@ std::string serverUsage() {
            "  --uploads-per-name N      plays checked per hour under a name, with its password (a\n"
            "                            play already stored, sent again, is not counted; default 30)\n"
            "  --new-names-per-address N  names one address may register per day (default 100)\n"
-           "  --wrong-passwords N       wrong passwords per name per hour; past them every upload of\n"
-           "                            the name is answered 1 unchecked (default 10)\n"
-           "                            (these four: 0 is no limit; counted in this server's memory)\n"
+           "  --wrong-passwords N       wrong passwords per name per hour from one address; past them\n"
+           "                            that address's uploads of the name are answered 1 unchecked\n"
+           "                            (default 10); the owner's, from other addresses, are not\n"
+           "  --wrong-passwords-per-address N  wrong passwords per hour from one address, whatever the\n"
+           "                            names; past them its uploads of any registered name are\n"
+           "                            answered 1 unchecked (default 30)\n"
+           "                            (these five: 0 is no limit; counted in this server's memory)\n"
            "  --limit-keys N            addresses or names each of those counts remembers (default\n"
            "                            20000; when full, the one nearest a whole allowance goes)\n"
            "  --list-size N             entries of a list: the best N of each version (default 1000)\n"
@@ -145,13 +149,14 @@ bool parseServerOptions(int argc, char** argv, ServerOptions& o, bool& help, std
             if (!numeric(1, 100000)) return false;
             o.connectionsPerAddress = static_cast<unsigned>(n);
         } else if (arg == "--uploads-per-address" || arg == "--uploads-per-name" || arg == "--new-names-per-address" ||
-                   arg == "--wrong-passwords") {
+                   arg == "--wrong-passwords" || arg == "--wrong-passwords-per-address") {
             if (!numeric(0, 1000000)) return false;
             UploadLimits::Settings& l = o.uploadLimits;
             (arg == "--uploads-per-address" ? l.uploadsPerAddressPerHour
              : arg == "--uploads-per-name"  ? l.uploadsPerNamePerHour
              : arg == "--new-names-per-address" ? l.newNamesPerAddressPerDay
-                                                : l.wrongPasswordsPerNamePerHour) = static_cast<std::uint32_t>(n);
+             : arg == "--wrong-passwords"   ? l.wrongPasswordsPerNamePerHour
+                                            : l.wrongPasswordsPerAddressPerHour) = static_cast<std::uint32_t>(n);
         } else if (arg == "--limit-keys") {
             if (!numeric(1, 10000000)) return false;
             o.uploadLimits.keys = static_cast<std::size_t>(n);

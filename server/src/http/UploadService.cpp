@@ -20,20 +20,26 @@ UploadService::~UploadService() { stop(); }
 
 UploadService::Reply UploadService::decide(const UploadRequest& request) {
     try {
-        // A name whose password has been guessed wrong too often is answered as a wrong password
-        // is, whatever the password: the answer tells a guesser nothing, and costs no hash.
-        if (limits_ && limits_->passwordsExhausted(request.name))
-            return reply('1', "too many wrong passwords for the name: not checked");
         // The password first: it is cheaper than the simulation and settles most refusals.
         std::optional<std::string> registered;
+        std::string exhausted;
         // The name's registration: '1' when it is banned or the password differs. A password
-        // reset by the operator counts as no registration: this upload sets the new one.
+        // reset by the operator counts as no registration: this upload sets the new one. An
+        // address that has guessed wrong too often (at this name, or at any) is answered as a
+        // wrong password is, whatever the password: the answer tells a guesser nothing, and costs
+        // no hash; the owner, from an address of its own, is not concerned.
         auto refusal = [&]() -> const char* {
             registered = storage_.passwordHashOf(request.name);
             if (registered && *registered == kBannedHash) return "banned name";
             if (registered && registered->empty()) registered.reset();
+            if (registered && limits_) {
+                if (const char* why = limits_->passwordsExhausted(request.name, request.address)) {
+                    exhausted = std::string(why) + ": not checked";
+                    return exhausted.c_str();
+                }
+            }
             if (registered && !verified_.matches(request.name, *registered, request.digest)) {
-                if (limits_) limits_->wrongPassword(request.name);
+                if (limits_) limits_->wrongPassword(request.name, request.address);
                 return "password differs";
             }
             return nullptr;
