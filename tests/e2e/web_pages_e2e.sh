@@ -72,6 +72,30 @@ expect "the replay downloads under a file name of its own, byte for byte" \
 expect "an unknown play is 404 as JSON" \
   sh -c "test \"\$(curl -s -o '$T/404.json' -w '%{http_code}' '$URL/api/play/999999')\" = 404 && python3 -c 'import json,sys; sys.exit(json.load(open(sys.argv[1]))[\"status\"] != 404)' '$T/404.json'"
 
+# Compression: each page, list and file in gzip and in brotli when asked for, decoding to the very
+# bytes sent to a client that asks for neither, and smaller; the style sheet at the address the
+# pages link is cached for a year.
+CSS=$(curl -s "$URL/" | sed -n 's/.*<link rel="stylesheet" href="\([^"]*\)".*/\1/p')
+for path in / /mode/4 "/play/$TWO" "/api/ranking?version=106" "/player/%3Ci%3Etwo" "$CSS"; do
+  curl -s -o "$T/plain" -D "$T/plain.h" "$URL$path"
+  for coding in gzip br; do
+    curl -s -H "Accept-Encoding: $coding" -o "$T/packed" -D "$T/packed.h" "$URL$path"
+    curl -s --compressed -H "Accept-Encoding: $coding" -o "$T/unpacked" "$URL$path"
+    expect "$path in $coding: $(stat -c %s "$T/packed") bytes for $(stat -c %s "$T/plain"), the same bytes decoded" \
+      sh -c "tr -d '\r' <'$T/packed.h' | grep -qx 'Content-Encoding: $coding' && tr -d '\r' <'$T/packed.h' | grep -qx 'Vary: Accept-Encoding' \
+             && ! grep -qi '^Content-Encoding' '$T/plain.h' && cmp -s '$T/plain' '$T/unpacked' \
+             && test \$(stat -c %s '$T/packed') -lt \$(stat -c %s '$T/plain')"
+  done
+done
+expect "the style sheet at its versioned address is cached for a year" \
+  sh -c "case '$CSS' in /style.css\?v=*) ;; *) exit 1;; esac && curl -sI '$URL$CSS' | tr -d '\r' | grep -qx 'Cache-Control: public, max-age=31536000, immutable'"
+expect "the style sheet at an old address is checked again" \
+  sh -c "curl -sI '$URL/style.css?v=0000000000000000' | tr -d '\r' | grep -qx 'Cache-Control: no-cache'"
+GZ_ETAG=$(curl -s -D - -o /dev/null -H 'Accept-Encoding: gzip' "$URL/mode/4" | tr -d '\r' | sed -n 's/^ETag: //p')
+expect "the gzip form has a tag of its own ($GZ_ETAG), answered 304 in gzip only" \
+  sh -c "test \"\$(curl -s -o /dev/null -w '%{http_code}' -H 'Accept-Encoding: gzip' -H 'If-None-Match: $GZ_ETAG' '$URL/mode/4')\" = 304 \
+         && test \"\$(curl -s -o /dev/null -w '%{http_code}' -H 'If-None-Match: $GZ_ETAG' '$URL/mode/4')\" = 200"
+
 # page PATH WIDTH NAME [EXPR...]: the page in the browser; its report in $T/NAME.json.
 page() {
   local path=$1 width=$2 name=$3; shift 3

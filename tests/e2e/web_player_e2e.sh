@@ -81,6 +81,17 @@ expect "the page is HTML, checked again each time, with its policy" \
          && grep -q \"^Content-Security-Policy: default-src 'none'; script-src 'self' 'wasm-unsafe-eval'\" '$T/h.page'"
 expect "the page names its files by the build's version" \
   sh -c "curl -s '$URL/watch/7' | grep -q 'nimbulon-web.js?v=[0-9a-f]\{16\}'"
+# The module and its script precompressed: smaller in gzip and brotli, the same bytes decoded.
+for file in nimbulon-web.wasm nimbulon-web.js; do
+  curl -s -o "$T/plain" "$URL/watch/$file"
+  for coding in gzip br; do
+    curl -s -H "Accept-Encoding: $coding" -o "$T/packed" -D "$T/packed.h" "$URL/watch/$file"
+    curl -s --compressed -H "Accept-Encoding: $coding" -o "$T/unpacked" "$URL/watch/$file"
+    expect "$file in $coding: $(stat -c %s "$T/packed") bytes for $(stat -c %s "$T/plain"), the same bytes decoded" \
+      sh -c "tr -d '\r' <'$T/packed.h' | grep -qx 'Content-Encoding: $coding' && cmp -s '$T/plain' '$T/unpacked' \
+             && test \$(stat -c %s '$T/packed') -lt \$(stat -c %s '$T/plain')"
+  done
+done
 for path in /watch/ /watch/x /watch/../ranking.sqlite /watch/%2e%2e/%2e%2e/etc/passwd /watch/watch.html \
             /watch/-1 /watch/1234567890123456789 /watch/7/nimbulon-web.wasm; do
   code=$(curl -s --path-as-is -o /dev/null -w '%{http_code}' "$URL$path")

@@ -3,6 +3,9 @@
 #   - list requests per second and latency percentiles, with wrk on keep-alive connections, for a
 #     list of PLAYERS entries, and the same for the front page (/, made from the same cached lists;
 #     also revalidated by its ETag), the JSON list, a play's page and a replay;
+#   - the pages and the JSON in gzip and brotli as sent (made once with each page), beside nginx
+#     serving the same bytes as files with gzip on (level 6, compressing at every request): requests
+#     per second and bytes per page;
 #   - uploads per second with re-simulation and password hashing, UPLOADS players at once.
 # Usage: tools/bench/server_bench.sh [BUILD_DIR] [--postgres] [--players N] [--uploads N] [--seconds S]
 # The server logs every request to a file meanwhile, as it would in service.
@@ -28,6 +31,7 @@ chmod 755 "$T"
 PID=""
 cleanup() {
   [ -n "$PID" ] && kill -TERM "$PID" 2>/dev/null && wait "$PID" 2>/dev/null
+  [ -n "${NGINX_PID:-}" ] && kill -TERM "$NGINX_PID" 2>/dev/null && wait "$NGINX_PID" 2>/dev/null
   [ "$POSTGRES" = 1 ] && "$REPO/server/tests/pg_cluster.sh" stop "$T/pg"
   rm -rf "$T"
 }
@@ -89,7 +93,7 @@ rate() {
   wrk -t2 -c64 -d"${SECONDS_}s" --latency "$@" "$URL$path" >"$T/wrk.txt" 2>&1
   awk -v label="$label" -v bytes="$bytes" '/Requests\/sec/ { rps = $2 } /^ +50%/ { p50 = $2 } /^ +99%/ { p99 = $2 }
        /Non-2xx|Socket errors/ { print label ": " $0 }
-       END { printf "%-9s %s requests/s, p50 %s  p99 %s (%s bytes each)\n", label ":", rps, p50, p99, bytes }' "$T/wrk.txt"
+       END { printf "%-28s %s requests/s, p50 %s  p99 %s (%s bytes each)\n", label ":", rps, p50, p99, bytes }' "$T/wrk.txt"
 }
 echo "(wrk, 2 threads, 64 connections, $SECONDS_ s each)"
 rate list "/ranking?version=106"
@@ -100,4 +104,46 @@ rate "page 304" "/" -H "If-None-Match: $etag"
 rate "json" "/api/ranking?version=106"
 rate "play" "/play/1"
 rate replay "/replay?id=1"
+
+# Compressed: the same pages as the server sends them to a browser that asks, then nginx with gzip
+# on over the same bytes as files (what a proxy in front of an uncompressing server would cost).
+echo
+echo "compressed (the server's forms are made once with each page; nginx gzips at every request):"
+for coding in gzip br; do
+  for p in "/" "/mode/4" "/api/ranking?version=106"; do
+    rate "$coding ${p%%\?*}" "$p" -H "Accept-Encoding: $coding"
+  done
+done
+if command -v nginx >/dev/null; then
+  mkdir -p "$T/www/mode" "$T/www/api"
+  curl -s "$URL/" >"$T/www/index.html"
+  curl -s "$URL/mode/4" >"$T/www/mode/4.html"
+  curl -s "$URL/api/ranking?version=106" >"$T/www/api/ranking.json"
+  NGINX_PORT=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  cat >"$T/nginx.conf" <<CONF
+worker_processes 2;
+pid $T/nginx.pid;
+error_log $T/nginx-error.log;
+events { worker_connections 4096; }
+http {
+  access_log off;
+  keepalive_requests 1000000;
+  types { text/html html; application/json json; }
+  gzip on; gzip_comp_level 6; gzip_min_length 200; gzip_types application/json;
+  server { listen 127.0.0.1:$NGINX_PORT; root $T/www; }
+}
+CONF
+  nginx -c "$T/nginx.conf" -g 'daemon off;' 2>/dev/null &
+  NGINX_PID=$!
+  sleep 0.5
+  URL_SERVER=$URL
+  URL="http://127.0.0.1:$NGINX_PORT"
+  for p in /index.html /mode/4.html /api/ranking.json; do
+    rate "nginx gzip ${p}" "$p" -H "Accept-Encoding: gzip"
+    rate "nginx plain ${p}" "$p"
+  done
+  URL=$URL_SERVER
+else
+  echo "(nginx is not installed: no figures beside it)"
+fi
 echo "log:      $(wc -l <"$T/server.log") lines written meanwhile"

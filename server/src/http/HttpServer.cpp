@@ -108,6 +108,16 @@ std::string utcNow() {
     return text;
 }
 
+// A response over a body shared with a cache: kept alive until the library has sent it.
+MHD_Response* sharedResponse(const std::shared_ptr<const std::string>& body) {
+    auto* keep = new std::shared_ptr<const std::string>(body);
+    MHD_Response* r = MHD_create_response_from_buffer_with_free_callback_cls(
+        body->size(), const_cast<char*>(body->data()),
+        [](void* cls) { delete static_cast<std::shared_ptr<const std::string>*>(cls); }, keep);
+    if (!r) delete keep;
+    return r;
+}
+
 MHD_Response* bufferResponse(const std::string& body, const char* type) {
     MHD_Response* r = MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
     if (r && type) MHD_add_response_header(r, MHD_HTTP_HEADER_CONTENT_TYPE, type);
@@ -222,6 +232,8 @@ bool HttpServer::start(std::string& error) {
     const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);
     port_ = info ? info->port : options_.port;
     sweeper_ = std::thread([this] { sweep(); });
+    // The browser player's files read (and compressed, where the build did not) before anyone asks.
+    warmer_ = std::thread([] { watchReply("/watch/"); });
     return true;
 }
 
@@ -248,6 +260,7 @@ void HttpServer::shutdown(std::chrono::seconds grace) {
     }
     sweepWake_.notify_all();
     if (sweeper_.joinable()) sweeper_.join();
+    if (warmer_.joinable()) warmer_.join();
     MHD_stop_daemon(daemon_);
     daemon_ = nullptr;
     requestLog_.flush();
@@ -429,16 +442,23 @@ int HttpServer::handle(MHD_Connection* c, const char* url, const char* method, c
         case Request::Route::Replay: return replay(c, *r);
         case Request::Route::Watch: {
             const WatchReply w = watchReply(r->target.substr(0, r->target.find('?')));
-            MHD_Response* response = w.body ? MHD_create_response_from_buffer(w.body->size(), const_cast<char*>(w.body->data()),
-                                                                              MHD_RESPMEM_PERSISTENT)
-                                             : bufferResponse("", nullptr);
+            const Encoding encoding =
+                w.body ? chooseEncoding(MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_ACCEPT_ENCODING), *w.body)
+                       : Encoding::Identity;
+            const std::string* body = w.body ? bodyFor(*w.body, encoding).get() : nullptr;
+            MHD_Response* response = body ? MHD_create_response_from_buffer(body->size(), const_cast<char*>(body->data()),
+                                                                            MHD_RESPMEM_PERSISTENT)
+                                          : bufferResponse("", nullptr);
             if (response) {
                 if (w.type) MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, w.type);
+                if (encodingName(encoding)) MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_ENCODING, encodingName(encoding));
+                if (w.body && (w.body->gzip || w.body->brotli)) MHD_add_response_header(response, MHD_HTTP_HEADER_VARY, "Accept-Encoding");
+                if (w.etag) MHD_add_response_header(response, MHD_HTTP_HEADER_ETAG, etagFor(*w.etag, encoding).c_str());
                 if (w.cacheControl) MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, w.cacheControl);
                 MHD_add_response_header(response, "Content-Security-Policy", kWatchSecurityPolicy);
                 MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
             }
-            return respond(c, *r, w.status, response, w.body ? w.body->size() : 0);
+            return respond(c, *r, w.status, response, body ? body->size() : 0);
         }
         case Request::Route::Web: return web(c, *r, url ? url : "");
         case Request::Route::Health: {
@@ -495,24 +515,27 @@ int HttpServer::replay(MHD_Connection* c, Request& r) {
 
 int HttpServer::web(MHD_Connection* c, Request& r, const std::string& path) {
     const WebReply w = web_.get(path, [c](const char* key) { return MHD_lookup_connection_value(c, MHD_GET_ARGUMENT_KIND, key); });
+    // The form the client accepts, as made with the page: nothing is compressed here.
+    const EncodedBody forms{w.body, w.gzip, w.brotli};
+    const Encoding encoding =
+        w.body ? chooseEncoding(MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_ACCEPT_ENCODING), forms)
+               : Encoding::Identity;
+    const std::string etag = etagFor(w.etag, encoding);
     const bool unchanged = w.status == MHD_HTTP_OK &&
-                           etagMatches(MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_IF_NONE_MATCH), w.etag);
+                           etagMatches(MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_IF_NONE_MATCH), etag);
     MHD_Response* response;
     std::size_t bytes = 0;
     if (unchanged || !w.body) {
         response = MHD_create_response_from_buffer(0, nullptr, MHD_RESPMEM_PERSISTENT);
     } else {
-        // The body is shared with the page cache: kept alive until the library has sent it.
-        auto* keep = new std::shared_ptr<const std::string>(w.body);
-        response = MHD_create_response_from_buffer_with_free_callback_cls(
-            w.body->size(), const_cast<char*>(w.body->data()),
-            [](void* cls) { delete static_cast<std::shared_ptr<const std::string>*>(cls); }, keep);
-        if (!response) delete keep;
-        bytes = w.body->size();
+        response = sharedResponse(bodyFor(forms, encoding));
+        bytes = bodyFor(forms, encoding)->size();
     }
     if (!response) return MHD_NO;
     if (!unchanged) MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, w.type);
-    MHD_add_response_header(response, MHD_HTTP_HEADER_ETAG, w.etag.c_str());
+    if (!unchanged && encodingName(encoding)) MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_ENCODING, encodingName(encoding));
+    if (w.gzip || w.brotli) MHD_add_response_header(response, MHD_HTTP_HEADER_VARY, "Accept-Encoding");
+    MHD_add_response_header(response, MHD_HTTP_HEADER_ETAG, etag.c_str());
     MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, w.cacheControl);
     MHD_add_response_header(response, "Content-Security-Policy", WebSite::kSecurityPolicy);
     MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");

@@ -92,5 +92,6 @@ private:
     std::condition_variable sweepWake_;
     bool stopping_ = false;
     std::thread sweeper_;
+    std::thread warmer_;
     RequestLog requestLog_{2};  // standard error
 };

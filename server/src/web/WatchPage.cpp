@@ -46,34 +46,63 @@ bool readFile(const std::string& path, std::string& out) {
 
 // The player's files, read at the first request; "@VERSION@" in the pages becomes a digest of
 // all of them, so that a new build is fetched at new addresses.
+struct File {
+    EncodedBody body;
+    std::string etag;
+    const char* type;
+};
 struct Files {
     bool ready = false;
-    std::string page;
-    std::map<std::string, std::pair<std::string, const char*>> assets;
+    File page;
+    std::map<std::string, File> assets;
 
     Files() {
         const std::string dir = NIMBULON_WEB_DIR;
+        std::map<std::string, std::pair<std::string, const char*>> texts;
         std::uint64_t digest = 1469598103934665603ULL;  // FNV-1a over every file
         for (const Asset& a : kAssets) {
             std::string body;
             if (!readFile(dir + "/" + a.name, body)) {
                 std::fprintf(stderr, "nimbulon-server: the browser player is not built (%s/%s missing)\n", dir.c_str(), a.name);
-                assets.clear();
                 return;
             }
             for (unsigned char c : body) digest = (digest ^ c) * 1099511628211ULL;
-            assets[a.name] = {std::move(body), a.type};
+            texts[a.name] = {std::move(body), a.type};
         }
-        if (!readFile(dir + "/watch.html", page)) {
-            assets.clear();
-            return;
-        }
+        std::string watch;
+        if (!readFile(dir + "/watch.html", watch)) return;
         char version[24];
         std::snprintf(version, sizeof version, "%016llx", static_cast<unsigned long long>(digest));
-        for (std::string* text : {&page, &assets["bench.html"].first}) {
+        for (std::string* text : {&watch, &texts["bench.html"].first}) {
             for (std::size_t at; (at = text->find("@VERSION@")) != std::string::npos;) text->replace(at, 9, version);
         }
+        page = made(std::move(watch), "text/html; charset=utf-8");
+        for (auto& [name, text] : texts) assets[name] = made(std::move(text.first), text.second, dir + "/" + name);
         ready = true;
+    }
+
+    // The compressed forms the build wrote beside a file (nimbulon-precompress) when they decode
+    // to it; made here otherwise, quickly for a big file (brotli's best takes half a minute for
+    // the module).
+    static File made(std::string text, const char* type, const std::string& path = "") {
+        File f;
+        f.etag = etagOf(text);
+        std::string packed, decoded;
+        EncodedBody built;
+        built.identity = std::make_shared<const std::string>(std::move(text));
+        if (!path.empty() && readFile(path + ".gz", packed) && gunzip(packed, decoded) && decoded == *built.identity)
+            built.gzip = std::make_shared<const std::string>(std::move(packed));
+        if (!path.empty() && readFile(path + ".br", packed) && unbrotli(packed, decoded) && decoded == *built.identity)
+            built.brotli = std::make_shared<const std::string>(std::move(packed));
+        if (!built.gzip || !built.brotli) {
+            const bool big = built.identity->size() > 256 * 1024;
+            EncodedBody made = EncodedBody::of(built.identity, big ? EncodedBody::Level::Fast : EncodedBody::Level::Best);
+            if (!built.gzip) built.gzip = made.gzip;
+            if (!built.brotli) built.brotli = made.brotli;
+        }
+        f.body = std::move(built);
+        f.type = type;
+        return f;
     }
 };
 
@@ -113,12 +142,12 @@ WatchReply watchReply(const std::string& path) {
             reply.status = 503;
             return reply;
         }
-        reply = {200, &f.page, "text/html; charset=utf-8", kCheckAgain};
+        reply = {200, &f.page.body, &f.page.etag, f.page.type, kCheckAgain};
         return reply;
     }
     const auto it = f.assets.find(rest);
     if (!f.ready || it == f.assets.end()) return reply;
     const bool page = rest == "bench.html";
-    reply = {200, &it->second.first, it->second.second, page ? kCheckAgain : kLongCache};
+    reply = {200, &it->second.body, &it->second.etag, it->second.type, page ? kCheckAgain : kLongCache};
     return reply;
 }

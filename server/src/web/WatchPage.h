@@ -2,15 +2,18 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include "web/ContentEncoding.h"
 
 // The browser's replay player under /watch/: the page for an entry (/watch/ID) and the files it
 // loads (the simulation module, its script, the page's script and style sheet), read from the
 // folder the emscripten build writes (build/web/player) at the first request that finds them all. The module's files are fetched
 // under a query naming their version, so they are sent with a year's cache lifetime; the page
-// itself is checked again every time.
+// itself is checked again every time. Each file's gzip and brotli forms are made once, when the
+// files are read (the module at brotli's best).
 struct WatchReply {
     unsigned status = 404;
-    const std::string* body = nullptr;  // lives as long as the process; null: an empty body
+    const EncodedBody* body = nullptr;  // lives as long as the process; null: an empty body
+    const std::string* etag = nullptr;  // of the identity body
     const char* type = nullptr;
     const char* cacheControl = nullptr;
 };

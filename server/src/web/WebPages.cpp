@@ -1,5 +1,6 @@
 #include "web/WebPages.h"
 #include "core/PlayChart.h"
+#include "web/ContentEncoding.h"
 #include "web/WebChart.h"
 #include "web/WebText.h"
 #include "records/GameMode.h"
@@ -9,9 +10,10 @@ namespace {
 using webtext::html;
 
 std::string layout(const std::string& title, const std::string& main) {
+    static const std::string css = versionedAddress("/style.css", styleSheet()), svg = versionedAddress("/favicon.svg", icon());
     return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
-           "<title>" + html(title) + " - Nimbulon ranking</title><link rel=\"stylesheet\" href=\"/style.css\"><link rel=\"icon\" href=\"/favicon.svg\"></head>"
+           "<title>" + html(title) + " - Nimbulon ranking</title><link rel=\"stylesheet\" href=\"" + css + "\"><link rel=\"icon\" href=\"" + svg + "\"></head>"
            "<body><header><a class=\"home\" href=\"/\">Nimbulon ranking</a></header><main>" + main +
            "</main><footer>Every play here was re-simulated by the server. "
            "<a href=\"/api/ranking?version=107\">JSON</a></footer></body></html>\n";

@@ -1,6 +1,7 @@
 #include "web/WebSite.h"
 #include <cstdio>
 #include "storage/Storage.h"
+#include "web/ContentEncoding.h"
 #include "web/WebJson.h"
 #include "web/WebPages.h"
 
@@ -11,6 +12,7 @@ const char* const WebSite::kSecurityPolicy =
 namespace {
 constexpr const char* kJson = "application/json; charset=utf-8";
 constexpr std::size_t kMaxCached = 256;
+constexpr const char* kLongCache = "public, max-age=31536000, immutable";
 
 // A whole decimal number in [low, high] and nothing else.
 bool wholeNumber(const char* text, std::int64_t low, std::int64_t high, std::int64_t& out) {
@@ -27,12 +29,24 @@ bool wholeNumber(const char* text, std::int64_t low, std::int64_t high, std::int
 
 bool startsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
 
-WebReply reply(unsigned status, std::string body, const char* type = "text/html; charset=utf-8") {
+WebReply reply(unsigned status, std::string body, const char* type = "text/html; charset=utf-8",
+               EncodedBody::Level level = EncodedBody::Level::Fast) {
     WebReply r;
     r.status = status;
     r.etag = etagOf(body);
-    r.body = std::make_shared<const std::string>(std::move(body));
+    EncodedBody encoded = EncodedBody::of(std::move(body), level);
+    r.body = std::move(encoded.identity);
+    r.gzip = std::move(encoded.gzip);
+    r.brotli = std::move(encoded.brotli);
     r.type = type;
+    return r;
+}
+
+// A file the pages link under ?v=<its digest>: cached for a year at that address, checked again
+// at any other (an old page's link after an upgrade, or none).
+WebReply staticFile(const WebReply& file, const char* version) {
+    WebReply r = file;
+    if (version && r.etag == "\"" + std::string(version) + "\"") r.cacheControl = kLongCache;
     return r;
 }
 
@@ -43,14 +57,6 @@ WebReply jsonError(unsigned status, const std::string& message) {
     return reply(status, webjson::error(status, message), kJson);
 }
 }  // namespace
-
-std::string etagOf(const std::string& body) {
-    std::uint64_t h = 1469598103934665603ull;  // FNV-1a
-    for (unsigned char c : body) h = (h ^ c) * 1099511628211ull;
-    char out[24];
-    std::snprintf(out, sizeof out, "\"%016llx\"", static_cast<unsigned long long>(h));
-    return out;
-}
 
 bool etagMatches(const char* ifNoneMatch, const std::string& etag) {
     if (!ifNoneMatch) return false;
@@ -78,12 +84,12 @@ WebReply WebSite::get(const std::string& path, const std::function<const char*(c
     try {
         if (path == "/") return front();
         if (path == "/style.css") {
-            static const WebReply css = reply(200, webpages::styleSheet(), "text/css; charset=utf-8");
-            return css;
+            static const WebReply css = reply(200, webpages::styleSheet(), "text/css; charset=utf-8", EncodedBody::Level::Best);
+            return staticFile(css, argument("v"));
         }
         if (path == "/favicon.svg") {
-            static const WebReply svg = reply(200, webpages::icon(), "image/svg+xml");
-            return svg;
+            static const WebReply svg = reply(200, webpages::icon(), "image/svg+xml", EncodedBody::Level::Best);
+            return staticFile(svg, argument("v"));
         }
         if (startsWith(path, "/mode/")) return mode(path.substr(6), argument("page"));
         if (startsWith(path, "/player/")) return player(path.substr(8));
@@ -153,19 +159,26 @@ WebReply WebSite::play(const std::string& number, bool json) {
     // Only what the list shows: a play of a banned name is in no list, and has no page either.
     const auto list = lists_.list(p->version);
     for (std::size_t i = 0; i < list->entries.size(); ++i)
-        if (list->entries[i].id == id)
-            return json ? reply(200, webjson::play(*p, list->ranks[i]), kJson)
-                        : reply(200, webpages::playPage(*p, list->ranks[i]));
+        if (list->entries[i].id == id) {
+            // Kept while the list stands; a chart drawn later is a new page.
+            const std::string key = (json ? "/api/play/" : "/play/") + std::to_string(id) + "#" + etagOf(p->chart);
+            return fromLists(key, {list}, [&] {
+                return json ? reply(200, webjson::play(*p, list->ranks[i]), kJson)
+                            : reply(200, webpages::playPage(*p, list->ranks[i]));
+            });
+        }
     return missing();
 }
 
 WebReply WebSite::player(const std::string& name) {
     const auto lists = allLists();
-    std::vector<webpages::PlayerEntry> entries;
-    for (std::size_t m = 0; m < lists.size(); ++m)
-        for (std::size_t i = 0; i < lists[m]->entries.size(); ++i)
-            if (lists[m]->entries[i].name == name)
-                entries.push_back({&webpages::rankedModes()[m], lists[m]->ranks[i], &lists[m]->entries[i]});
-    if (entries.empty()) return pageError(404, "No ranked plays under this name.");
-    return reply(200, webpages::playerPage(name, entries));
+    return fromLists("/player/" + name, lists, [&] {
+        std::vector<webpages::PlayerEntry> entries;
+        for (std::size_t m = 0; m < lists.size(); ++m)
+            for (std::size_t i = 0; i < lists[m]->entries.size(); ++i)
+                if (lists[m]->entries[i].name == name)
+                    entries.push_back({&webpages::rankedModes()[m], lists[m]->ranks[i], &lists[m]->entries[i]});
+        if (entries.empty()) return pageError(404, "No ranked plays under this name.");
+        return reply(200, webpages::playerPage(name, entries));
+    });
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 #include "storage/RankingList.h"
+#include "web/ContentEncoding.h"
 
 class Storage;
 
@@ -15,14 +16,16 @@ class Storage;
 //   /mode/N?page=P    mode N's whole list, a page at a time
 //   /play/ID          one entry: its figures, its replay, the chart of the play
 //   /player/NAME      a player's entries across the modes
-//   /style.css, /favicon.svg   the pages' style sheet and icon
+//   /style.css, /favicon.svg   the pages' style sheet and icon; the pages link them under
+//                     ?v=<digest of the file>, which is cached for a year
 //   /api/ranking?version=N, /api/play/ID   the same as JSON (errors as JSON too)
 // The pages are made from the ranking lists the game's exchange serves (the same cache, so they
 // agree with it and cost no more); a page made from the lists is kept until one of them is built
-// again. Every reply carries an ETag of its body.
+// again. Every reply carries an ETag of its body, and its gzip and brotli forms made with it.
 struct WebReply {
     unsigned status = 404;
     std::shared_ptr<const std::string> body;
+    std::shared_ptr<const std::string> gzip, brotli;  // null where not smaller
     const char* type = "text/html; charset=utf-8";
     std::string etag;  // with its quotes
     const char* cacheControl = "no-cache";
@@ -62,7 +65,5 @@ private:
     std::map<std::string, Cached> cache_;
 };
 
-// A body hash as an ETag: "\"" + 16 hex digits + "\"".
-std::string etagOf(const std::string& body);
 // The request's If-None-Match names this ETag (or is "*").
 bool etagMatches(const char* ifNoneMatch, const std::string& etag);
