@@ -109,6 +109,11 @@ protected:
         f.hasName = f.hasPass = f.hasMessage = f.hasReplay = true;
         return f;
     }
+    // The same file with a header of 36 bytes: the reader skips what it does not know.
+    static std::string largerHeader(std::string replay) {
+        replay[18] = 36;
+        return replay.insert(18 + 4 + 32, 4, '\x7f');
+    }
     static std::string* replay_;
 };
 std::string* CheckUpload::replay_ = nullptr;
@@ -119,6 +124,19 @@ TEST_F(CheckUpload, AnHonestFormPassesWithItsClaim) {
     EXPECT_EQ(check.request.header.gameMode, ModeFirstLap);
     EXPECT_EQ(check.request.header.frames, testplays::field(*replay_, 7));
     EXPECT_EQ(check.request.replay, *replay_);
+}
+
+TEST_F(CheckUpload, AFileTheReaderTakesButTheGameNeverWritesIsRefused) {
+    // The reader is lenient: each of these reads as the honest play, which is what lets them in.
+    for (const std::string& dressed : {*replay_ + "tail", largerHeader(*replay_)}) {
+        Score record(nullptr);
+        std::istringstream in(dressed);
+        ASSERT_TRUE(record.read(in));
+        EXPECT_EQ(record.getHeader().frames, testplays::field(*replay_, 7));
+        const UploadCheck check = checkUpload(fields(dressed));
+        EXPECT_FALSE(check.ok);
+        EXPECT_NE(check.problem.find("replay file"), std::string::npos) << check.problem;
+    }
 }
 
 TEST_F(CheckUpload, RefusesWhatCannotBeRanked) {
@@ -146,6 +164,10 @@ TEST_F(CheckUpload, RefusesWhatCannotBeRanked) {
         {"frames over the bound", fields(*replay_), testplays::field(*replay_, 7) - 1},
         {"no frames", fields(withField(*replay_, 7, 0)), kDefaultMaxFrames},
         {"runs over the bound (a bomb)", fields(testplays::bomb(100, 40)), 60LL * 60 * 60},
+        // Files the game's reader takes but the game never writes: what is stored is served again.
+        {"a byte after the last trace", fields(*replay_ + '\0'), kDefaultMaxFrames},
+        {"a megabyte after the last trace", fields(*replay_ + std::string(1040000, 'x')), kDefaultMaxFrames},
+        {"a header four bytes longer", fields(largerHeader(*replay_)), kDefaultMaxFrames},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

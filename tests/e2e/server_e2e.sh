@@ -2,9 +2,9 @@
 # The ranking server on loopback, spoken to by curl (and a raw socket for the slow client):
 # register, upload, list, fetch; a wrong password; a replay whose header lies; version 0; a
 # 2 MiB body; malformed forms; names with bytes over 0x7F, quotes and semicolons; a replay
-# bomb; a client sending a byte a second; 64 players uploading at once; SIGKILL during an upload
-# storm and a restart; SIGTERM finishing the request in flight. The uploads use the game's own
-# multipart body (quoted boundary, closing delimiter twice).
+# bomb; padded replays and longer headers; a client sending a byte a second; 64 players uploading
+# at once; SIGKILL during an upload storm and a restart; SIGTERM finishing the request in flight.
+# The uploads use the game's own multipart body (quoted boundary, closing delimiter twice).
 # Usage: server_e2e.sh [BUILD_DIR]
 set -u
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
@@ -133,6 +133,20 @@ out += struct.pack('<ii', 0, 0) + struct.pack('<i', 60000) + struct.pack('<I', 0
 open(sys.argv[1], 'wb').write(out)
 PY
 expect "a replay bomb is refused (2)" test "$(upload bomb "$DIGEST" "" "$T/bomb.rep")" = 2
+# A file the game's reader takes but the game never writes: nothing is stored for serving again.
+{ cat "$P900"; head -c 1040000 /dev/urandom; } >"$T/padded.rep"
+expect "an honest play with a megabyte appended is refused (2)" test "$(upload pad "$DIGEST" "" "$T/padded.rep")" = 2
+{ cat "$P900"; printf '\0'; } >"$T/onebyte.rep"
+expect "an honest play with one byte appended is refused (2)" test "$(upload pad "$DIGEST" "" "$T/onebyte.rep")" = 2
+python3 - "$P900" "$T/header36.rep" <<'PY'
+import sys
+b = open(sys.argv[1], 'rb').read()
+# A header of 36 bytes: the reader skips the four it does not know.
+open(sys.argv[2], 'wb').write(b[:18] + (36).to_bytes(4, 'little') + b[22:54] + b'\x7f' * 4 + b[54:])
+PY
+expect "an honest play with a longer header is refused (2)" test "$(upload hdr "$DIGEST" "" "$T/header36.rep")" = 2
+expect "... and neither is listed" bash -c "! curl -s '$URL/ranking?version=106' | grep -qxE 'pad|hdr'"
+expect "the same play as the game wrote it is taken (0)" test "$(upload pad "$DIGEST" "" "$P900")" = 0
 expect "a name with a byte over 0x7F is refused (2)" test "$(upload "$(printf 'ab\xe3\x81\x82')" "$DIGEST" "" "$P300")" = 2
 expect "a nine-byte name is refused (2)" test "$(upload 123456789 "$DIGEST" "" "$P300")" = 2
 expect "an empty name is refused (2)" test "$(upload "" "$DIGEST" "" "$P300")" = 2

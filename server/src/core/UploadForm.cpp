@@ -19,6 +19,29 @@ const FieldSpec kFields[] = {
     {"message", &UploadFields::message, &UploadFields::hasMessage, textrules::kMaxComment},
     {"replay_file", &UploadFields::replay, &UploadFields::hasReplay, kMaxUploadBody},
 };
+
+std::uint32_t u32At(const std::string& s, std::size_t at) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(s[at])) |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(s[at + 1])) << 8 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(s[at + 2])) << 16 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(s[at + 3])) << 24;
+}
+
+// The file is laid out exactly as the game writes it: a header of the game's size, and nothing
+// after the last stage's trace. The reader is lenient about both (it skips an oversized header
+// and stops after the traces), so a file that reads well can still carry bytes no play uses, and
+// whatever is stored is served again to everyone. Called on a file Score::read accepted.
+const char* layoutFault(const std::string& file, int stages) {
+    if (u32At(file, Score::kMagicBytes) != static_cast<std::uint32_t>(ScoreHeader::kBytes))
+        return "header size is not the game's";
+    std::uint64_t at = Score::kMagicBytes + 4 + ScoreHeader::kBytes + 8ull * static_cast<std::uint64_t>(stages);
+    for (int i = 0; i < stages; ++i) {
+        if (at + 4 > file.size()) return "cut short";  // cannot happen after a good read
+        at += 4 + 4ull * u32At(file, static_cast<std::size_t>(at));
+    }
+    if (at != file.size()) return "bytes after the last trace";
+    return nullptr;
+}
 }  // namespace
 
 bool UploadCollector::spoil(std::string why) {
@@ -91,6 +114,7 @@ UploadCheck checkUpload(const UploadFields& fields, std::int64_t maxFrames) {
     std::istringstream in(fields.replay);
     if (!record.read(in)) return refuse("not a replay file");
     const ScoreHeader h = record.getHeader();
+    if (const char* fault = layoutFault(fields.replay, h.stages)) return refuse(std::string("replay file: ") + fault);
     if (h.version == 0) return refuse("version 0 is not ranked");
     if (h.version != replayVersionOf(h.gameMode)) return refuse("version does not fit the mode");
     if (h.stages < 1) return refuse("no stage recorded");

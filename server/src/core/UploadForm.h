@@ -68,7 +68,8 @@ struct UploadCheck {
     UploadRequest request;
 };
 
-// Names, digest and comment by the text rules; the replay must be a whole replay file of a ranked
+// Names, digest and comment by the text rules; the replay must be a whole replay file laid out
+// byte for byte as the game writes one (its header size, nothing after the last trace), of a ranked
 // mode (version 104..107 matching its mode), at least one stage, and claim and hold no more than
 // maxFrames frames (the stage traces are counted, so a file whose runs add up to more is refused
 // without simulating it). Input past the claimed last frame is refused too: the play never reads
