@@ -16,6 +16,7 @@ Env::Env(Platform& platform, Log* log, const EnvOptions& options)
     : platform_(platform),
       ranking_(options.ranking),
       log_(log),
+      pictureDialogs_(this, log),
       draw(&platform.screen(), &platform.textRenderer(), &platform.dialogs(), log, options.fullScreen,
            options.discardDrawing),
       input(&platform.inputDevices(), log),
@@ -93,7 +94,7 @@ void Env::present() {
     }
 }
 
-Dialogs& Env::dialogs() { return platform_.dialogs(); }
+Dialogs& Env::dialogs() { return platform_.boxesInPicture() ? static_cast<Dialogs&>(pictureDialogs_) : platform_.dialogs(); }
 
 std::unique_ptr<RankingClient> Env::makeRankingClient(Log* log) {
     return ranking_ ? ranking_(this, log) : nullptr;

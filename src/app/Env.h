@@ -5,6 +5,7 @@
 #include <vector>
 #include "app/FrameTimer.h"
 #include "app/MusicService.h"
+#include "app/PictureDialogs.h"
 #include "app/SinCosTable.h"
 #include "app/SystemSave.h"
 #include "graphics/Draw.h"
@@ -47,6 +48,8 @@ public:
     // after every frame, so a picture is shown as soon as it is drawn.
     void Show();
 
+    // Message boxes: drawn in the game's picture where a window shows it, the platform's own
+    // otherwise (headless runs answer them from the caller).
     Dialogs& dialogs();
     Platform& platform() { return platform_; }
     // A client of the ranking server for one action; null when this program has none.
@@ -56,6 +59,7 @@ private:
     Platform& platform_;
     RankingClientFactory ranking_;
     Log* log_;
+    PictureDialogs pictureDialogs_;
     bool firstShown_ = false;
     bool frameOpen_ = false;  // a tick has begun a frame that has not been shown yet
     bool ticked_ = false;     // a frame has been polled at all (before, only start-up drew)

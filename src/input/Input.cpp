@@ -287,6 +287,11 @@ void Input::readPads(bool down[kButtonCount]) {
     }
 }
 
+void Input::settle() {
+    if (acquired_) readDevices();
+    clearPresses();
+}
+
 bool Input::isDown(int button) { return playHeld_[button] || takePress(button); }
 
 bool Input::takePress(int button) {

@@ -33,6 +33,10 @@ public:
     virtual bool takePressLive(int button);
     // Forgets every pending press of both sets; held states stay.
     virtual void clearPresses();
+    // After the game stood still (a message box): the devices are read into both held sets and
+    // every press is forgotten, so a key still down from answering the box is held, not pressed.
+    // The trace does not advance.
+    void settle();
     // A device reading: the play set takes it unless a replay drives it; the live set always does.
     virtual void feedDevice(int button, bool down);
     // Play set: counts a press when the button goes down, then stores the state.

@@ -43,6 +43,11 @@ RankingConnecter::RankingConnecter(Env* env, Log* log, ServerConfig config, Http
 
 RankingConnecter::~RankingConnecter() { closeHandles(); }
 
+std::string RankingConnecter::serverFile() const {
+    // A host that is written but wrong is the connection's failure, told when a request fails.
+    return config_.host.empty() ? gamePaths().configFile("server.txt") : std::string();
+}
+
 void RankingConnecter::message(const char* text, const char* caption) {
     // What the player is told goes to the log as well, on one line: a report of a failed exchange
     // then says which failure it was.

@@ -50,6 +50,8 @@ public:
                   const std::string& comment) override;
 
     const ServerConfig& config() const { return config_; }
+    // No host in the server file (or no file): that file's path.
+    std::string serverFile() const override;
 
 private:
     bool send();

@@ -115,14 +115,18 @@ public:
     virtual int textWidth(const std::string& utf8);
 };
 
-// What a form drawn in the game window (the ranking entry dialog) reads while it is open: typed
-// text (through the system's text input, so an input method works), editing keys and clicks.
+// What a form drawn in the game window (the ranking entry dialog, a message box) reads while it
+// is open: typed text (through the system's text input, so an input method works), keys, a pad's
+// buttons and clicks.
 struct FormEvent {
-    enum Kind { None, Text, Composition, Key, Press, Release, Motion, Close };
-    enum KeyCode { Tab, Enter, Escape, Backspace, Delete, Left, Right, Home, End, Up, Down, Space };
+    enum Kind { None, Text, Composition, Key, Press, Release, Motion, Close, Pad };
+    enum KeyCode { Tab, Enter, Escape, Backspace, Delete, Left, Right, Home, End, Up, Down, Space, OtherKey };
+    // Pad buttons by place, as the game reads them (south fires, east cancels).
+    enum PadButton { PadSouth, PadEast, PadWest, PadNorth, PadStart, PadUp, PadDown, PadLeft, PadRight };
     Kind kind = None;
     std::string text;  // Text: typed text; Composition: the input method's unfinished text
-    int key = 0;       // Key: a KeyCode
+    int key = 0;       // Key: a KeyCode; Pad: a PadButton
+    int code = -1;     // Key: the device's key code (InputDevices::keyCode), -1 when unknown
     bool shift = false;
     int x = 0, y = 0;  // Press, Release, Motion: position in the 800 x 600 picture
 };
@@ -151,6 +155,9 @@ public:
     virtual TextRenderer& textRenderer() = 0;
     // Forms in the game window; without one every form is closed at once.
     virtual FormInput& formInput();
+    // Message boxes drawn by the game inside its own picture, answered through formInput, instead
+    // of the machine's (dialogs): only where a window shows the picture and a player answers.
+    virtual bool boxesInPicture() const { return false; }
 };
 
 // The SDL backends (window, keyboard and joystick, audio device, message boxes, SDL_ttf).

@@ -3,31 +3,15 @@
 #include <chrono>
 #include <vector>
 #include "app/Env.h"
+#include "graphics/PanelLook.h"
 #include "graphics/Surface.h"
 #include "platform/Platform.h"
 
 namespace {
-// Colours of the game's menus: deep blue panels, lavender edges and text, the gold of the cursor.
-constexpr std::uint32_t kPanel = 0x1A2448;
-constexpr std::uint32_t kPanelLow = 0x0E1430;
-constexpr std::uint32_t kPanelEdge = 0xB4BCEC;
-constexpr std::uint32_t kPanelInner = 0x34448C;
-constexpr std::uint32_t kCaptionTop = 0x30449C;
-constexpr std::uint32_t kCaptionBottom = 0x121A4C;
-constexpr std::uint32_t kFieldFill = 0x070A18;
-constexpr std::uint32_t kFieldEdge = 0x4A5AA0;
-constexpr std::uint32_t kGold = 0xF0C040;
-constexpr std::uint32_t kSelection = 0x3452B8;
-constexpr std::uint32_t kCaret = 0xF4F4FF;
-constexpr std::uint32_t kButtonFill = 0x24347C;
-constexpr std::uint32_t kButtonHover = 0x4460CC;
-constexpr std::uint32_t kButtonDown = 0x141E52;
-constexpr std::uint32_t kButtonEdge = 0x8C9CDC;
+using namespace panel;
 
-constexpr int kCaptionHeight = 24;
 constexpr int kCloseControl = EntryDialog::kControlCount;
 constexpr int kTextInset = 5;    // left margin of the text inside a field
-constexpr int kTextRise = 3;     // top margin of a line of text inside a box
 constexpr const char* kMask = "\xE2\x97\x8F";  // one dot per character of the password
 
 // The controls on the client area below the caption, laid out from the dialog units of the
@@ -52,33 +36,6 @@ constexpr Label kLabels[] = {
     {12, 200, EntryDialog::kCommentLabel},
 };
 constexpr Placed kNote = {40, 140, 368, 44};
-
-void fill(Surface& s, int x, int y, int w, int h, std::uint32_t colour) {
-    const int x0 = std::max(0, x), y0 = std::max(0, y);
-    const int x1 = std::min(s.width, x + w), y1 = std::min(s.height, y + h);
-    for (int yy = y0; yy < y1; ++yy) std::fill(s.row(yy) + x0, s.row(yy) + x1, colour);
-}
-
-void frame(Surface& s, int x, int y, int w, int h, std::uint32_t colour) {
-    fill(s, x, y, w, 1, colour);
-    fill(s, x, y + h - 1, w, 1, colour);
-    fill(s, x, y, 1, h, colour);
-    fill(s, x + w - 1, y, 1, h, colour);
-}
-
-std::uint32_t mix(std::uint32_t a, std::uint32_t b, int t, int range) {
-    std::uint32_t out = 0;
-    for (int shift = 0; shift < 24; shift += 8) {
-        const int ca = static_cast<int>((a >> shift) & 0xFF), cb = static_cast<int>((b >> shift) & 0xFF);
-        out |= static_cast<std::uint32_t>(ca + (cb - ca) * t / range) << shift;
-    }
-    return out;
-}
-
-// Darkens the picture behind the dialog so the form stands out.
-void shade(Surface& s) {
-    for (std::uint32_t& p : s.pixels) p = (p >> 1) & 0x7F7F7F;
-}
 
 bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
@@ -123,34 +80,6 @@ std::string fitting(const std::string& text, std::size_t limit) {
     return text.substr(0, end);
 }
 
-// Lines of text no wider than width. A line breaks after its last space (English words stay
-// whole), or between characters where it has none (Japanese has no spaces).
-std::vector<std::string> wrapped(const std::string& text, int width, TextRenderer& renderer) {
-    std::vector<std::string> lines;
-    std::string line;
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t next = nextBoundary(text, i);
-        const std::string character = text.substr(i, next - i);
-        i = next;
-        if (line.empty() && character == " " && !lines.empty()) continue;  // no line starts with a space
-        const std::string candidate = line + character;
-        if (line.empty() || renderer.textWidth(candidate) <= width) {
-            line = candidate;
-            continue;
-        }
-        // A space that would not fit ends the line itself.
-        const std::size_t space = character == " " ? std::string::npos : line.rfind(' ');
-        if (space != std::string::npos && space > 0) {
-            lines.push_back(line.substr(0, space));
-            line = line.substr(space + 1) + character;
-        } else {
-            lines.push_back(line);
-            line = character == " " ? std::string() : character;
-        }
-    }
-    if (!line.empty()) lines.push_back(line);
-    return lines;
-}
 }  // namespace
 
 EntryDialog::EntryDialog(Env* env) : env_(env), text_(env->platform().textRenderer()) {}
@@ -310,6 +239,19 @@ EntryDialog::Result EntryDialog::handle(const FormEvent& event) {
                 case FormEvent::End: moveCaret(event.key); return Result::Open;
                 default: return Result::Open;
             }
+        case FormEvent::Pad:
+            // A pad cannot type, but it can send what was offered or leave: south or Start is
+            // Enter, east is Escape, the d-pad moves between the fields and buttons.
+            switch (event.key) {
+                case FormEvent::PadSouth:
+                case FormEvent::PadStart: return focus_ == CancelButton ? Result::Cancel : Result::Ok;
+                case FormEvent::PadEast: return Result::Cancel;
+                case FormEvent::PadUp:
+                case FormEvent::PadLeft: setFocus((focus_ + kControlCount - 1) % kControlCount); return Result::Open;
+                case FormEvent::PadDown:
+                case FormEvent::PadRight: setFocus((focus_ + 1) % kControlCount); return Result::Open;
+                default: return Result::Open;
+            }
         case FormEvent::Press: {
             pressed_ = -1;
             if (closeBox().contains(event.x, event.y)) {
@@ -384,14 +326,9 @@ void EntryDialog::paintField(Surface& target, int index, bool caretOn) {
 void EntryDialog::paintButton(Surface& target, int control) {
     const Box box = boxOf(control);
     const bool down = pressed_ == control && hover_ == control;
-    const std::uint32_t body = down ? kButtonDown : hover_ == control ? kButtonHover : kButtonFill;
-    fill(target, box.x, box.y, box.w, box.h, body);
-    // A lighter top half gives the buttons the rounded sheen of the game's menu bar.
-    for (int y = 1; y < box.h / 2; ++y)
-        fill(target, box.x + 1, box.y + y, box.w - 2, 1, mix(body, kButtonEdge, box.h / 2 - y, box.h * 2));
-    frame(target, box.x, box.y, box.w, box.h, focus_ == control ? kGold : kButtonEdge);
     // OK is the default button: Enter presses it.
-    if (control == OkButton) frame(target, box.x - 2, box.y - 2, box.w + 4, box.h + 4, kPanelInner);
+    panel::paintButton(target, panel::Box{box.x, box.y, box.w, box.h}, focus_ == control, hover_ == control, down,
+                       control == OkButton);
     const char* label = tr(control == OkButton ? kOkText : kCancelText);
     const int w = widthOf(label);
     paintText(target, box.x + (box.w - w) / 2 + (down ? 1 : 0), box.y + 2 + (down ? 1 : 0), box.w - 2, box.h - 4, label);
@@ -399,13 +336,7 @@ void EntryDialog::paintButton(Surface& target, int control) {
 
 void EntryDialog::paint(Surface& target, bool caretOn) {
     const int x = kLeft, y = kTop;
-    // Panel with the double edge of the game's menu bar.
-    for (int row = 0; row < kHeight; ++row) fill(target, x, y + row, kWidth, 1, mix(kPanel, kPanelLow, row, kHeight));
-    for (int row = 0; row < kCaptionHeight; ++row)
-        fill(target, x, y + row, kWidth, 1, mix(kCaptionTop, kCaptionBottom, row, kCaptionHeight));
-    fill(target, x, y + kCaptionHeight, kWidth, 1, kPanelInner);
-    frame(target, x, y, kWidth, kHeight, kPanelEdge);
-    frame(target, x + 1, y + 1, kWidth - 2, kHeight - 2, kPanelInner);
+    panel::paintPanel(target, panel::Box{x, y, kWidth, kHeight});
     paintText(target, x + 10, y + 1, kWidth - 40, kCaptionHeight - 1, tr(kCaption));
 
     const Box close = closeBox();

@@ -24,6 +24,8 @@ namespace {
 constexpr const char* kSource = "GameScore";
 constexpr const char* kGoingOnline = N_("インターネットに接続します");
 constexpr const char* kSendFailedCaption = N_("スコア送信失敗");
+constexpr const char* kNoServer = N_("ランキングサーバーが設定されていません。設定するファイル: ");
+constexpr const char* kSent = N_("スコアを送信しました。");
 constexpr int kBackgroundSurface = 3;
 
 const char* headingOf(std::int32_t mode) {
@@ -184,7 +186,16 @@ bool GameScore::confirmOnline(const char* caption) {
 std::unique_ptr<RankingClient> GameScore::connect(const char* caption) {
     std::unique_ptr<RankingClient> client = env->makeRankingClient(log);
     // A program without a network reports it as the connector does a server it cannot reach.
-    if (!client) env->dialogs().messageBox(N_("接続は失敗しました"), caption, Dialogs::Ok);
+    if (!client) {
+        env->dialogs().messageBox(N_("接続は失敗しました"), caption, Dialogs::Ok);
+        return nullptr;
+    }
+    const std::string where = client->serverFile();
+    if (!where.empty()) {
+        LOG_WRITE(log, kSource, "ランキングサーバーが設定されていない: " + where);
+        env->dialogs().messageBox(std::string(tr(kNoServer)) + where, caption, Dialogs::Ok);
+        return nullptr;
+    }
     return client;
 }
 
@@ -204,10 +215,12 @@ void GameScore::refreshRanking(RankingClient& connecter) {
 }
 
 void GameScore::downloadRanking() {
-    if (confirmOnline(N_("オンラインランキング"))) {
-        if (auto connecter = connect(N_("ランキング更新"))) refreshRanking(*connecter);
-        pageStart_ = 0;
-        buildPage();
+    if (auto connecter = connect(N_("ランキング更新"))) {
+        if (confirmOnline(N_("オンラインランキング"))) {
+            refreshRanking(*connecter);
+            pageStart_ = 0;
+            buildPage();
+        }
     }
     // The game stood still while the boxes and the request ran; the frame timer must not try to
     // catch up on that time.
@@ -223,11 +236,12 @@ const char* GameScore::entryProblem(const std::string& name, const std::string& 
 }
 
 void GameScore::sendBestPlay() {
-    if (confirmOnline(N_("オンラインランキング"))) sendBestPlayWithEntries();
+    if (auto connecter = connect(N_("スコア送信")))
+        if (confirmOnline(N_("オンラインランキング"))) sendBestPlayWithEntries(*connecter);
     env->timer.Reset();
 }
 
-void GameScore::sendBestPlayWithEntries() {
+void GameScore::sendBestPlayWithEntries(RankingClient& connecter) {
     SystemSave& save = env->save;
     EntryDialog dialog(env);
     for (;;) {
@@ -245,9 +259,9 @@ void GameScore::sendBestPlayWithEntries() {
     save.comment = dialog.comment;
     save.Write();
 
-    auto connecter = connect(N_("スコア送信"));
-    if (!connecter || !connecter->sendPlay(bestPlay_, dialog.name, MD5::hexOf(dialog.password), dialog.comment)) return;
-    refreshRanking(*connecter);
+    if (!connecter.sendPlay(bestPlay_, dialog.name, MD5::hexOf(dialog.password), dialog.comment)) return;
+    LOG_WRITE(log, kSource, "スコアを送信しました。");
+    refreshRanking(connecter);
 
     // The page of the player's own entry, with the cursor on it.
     const auto count = static_cast<std::int32_t>(ranking_.size());
@@ -256,11 +270,13 @@ void GameScore::sendBestPlayWithEntries() {
     pageStart_ = own / pageSize_ * pageSize_;
     buildPage();
     if (own < count) menu_.SetCurrent(own + kFirstEntryId);
+    env->dialogs().messageBox(kSent, N_("スコア送信"), Dialogs::Ok);
 }
 
 Game* GameScore::watchRankingEntry(std::int32_t index) {
     const std::int32_t current = menu_.GetCurrent();
-    if (!confirmOnline(N_("リプレイ"))) {
+    auto connecter = connect(N_("リプレイ取得"));
+    if (!connecter || !confirmOnline(N_("リプレイ"))) {
         menu_.ResetDecided();
         menu_.SetCurrent(current);
         env->timer.Reset();
@@ -268,8 +284,7 @@ Game* GameScore::watchRankingEntry(std::int32_t index) {
     }
     Score record(log);
     LOG_VALUE(log, kSource, "リプレイの取得　index=", index);
-    if (auto connecter = connect(N_("リプレイ取得")))
-        connecter->fetchReplay(record, std::atoi(ranking_.value(static_cast<std::size_t>(index), "id").c_str()));
+    connecter->fetchReplay(record, std::atoi(ranking_.value(static_cast<std::size_t>(index), "id").c_str()));
     env->timer.Reset();
     if (record.getHeader().version == 0) {
         LOG_WRITE(log, kSource, "リプレイの取得失敗。");

@@ -62,13 +62,14 @@ private:
     Game* watchRankingEntry(std::int32_t index);
     // The "connecting to the Internet" question, unless CONFIRM_ONLINE=0; true to go on.
     bool confirmOnline(const char* caption);
-    // The ranking server's client for one action; null (and the connection failure shown, with
-    // this caption) when the program has none.
+    // The ranking server's client for one action, built before anything is asked; null, with the
+    // player told why under this caption, when the program has none (the connection failure) or
+    // no server is set (where to set it), so nobody answers questions that cannot lead anywhere.
     std::unique_ptr<RankingClient> connect(const char* caption);
     // Downloads this mode's list into its ranking file and reads it back.
     void refreshRanking(RankingClient& connecter);
     // The entry dialog and its checks, the upload, and the page of the player's own entry.
-    void sendBestPlayWithEntries();
+    void sendBestPlayWithEntries(RankingClient& connecter);
     void addText(std::int32_t x, std::int32_t y, const std::string& text);
     void addEntry(std::int32_t x, std::int32_t y, const std::string& text, std::int32_t id);
 

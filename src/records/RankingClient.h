@@ -15,6 +15,8 @@ class Score;
 class RankingClient {
 public:
     virtual ~RankingClient() = default;
+    // Empty when a server is set; otherwise the file where the player sets one, for telling them.
+    virtual std::string serverFile() const { return {}; }
     // Writes the list of one replay version to out (the reply body, then one zero byte); false,
     // with out left empty, when no whole list came.
     virtual bool updateRanking(std::ostream& out, std::int32_t version) = 0;

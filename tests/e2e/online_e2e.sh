@@ -40,22 +40,15 @@ printf '127.0.0.1:%s\n/ranking\n/replay\n/upload\n' "$PORT" >"$WORK/data/server.
 
 # The message box with this caption (a window of its own, found by its UTF-8 title), answered
 # with Return once it shows, after a screenshot of the whole screen.
-answer_box() {  # answer_box CAPTION SHOT
-  local box=""
-  for _ in $(seq 100); do
-    box=$(xwininfo -root -tree 2>/dev/null | grep -F "\"$1\"" | awk '{print $1}' | head -n1)
-    [ -n "$box" ] && break
-    sleep 0.1
-  done
-  [ -n "$box" ] || return 1
+answer_box() {  # answer_box CAPTION SHOT: the game's box with that caption, shot, answered with Return
+  BOXES_SHOWN=$((BOXES_SHOWN + 1))
+  wait_log "PictureDialogs(.*) - .* : メッセージ表示 $1: " "$BOXES_SHOWN" || return 1
   sleep 0.5
-  import -window root "$SHOTS/$2.png" 2>/dev/null
-  xdotool windowfocus --sync "$box" 2>/dev/null
-  xdotool key Return
-  sleep 0.5
-  [ -n "$WIN" ] && xdotool windowfocus --sync "$WIN" 2>/dev/null
-  true
+  shot "$2"
+  key Return
+  wait_log "PictureDialogs(.*) - .* : メッセージの答え $1 -> OK" "$BOXES_SHOWN"
 }
+BOXES_SHOWN=0
 log_count() { grep -c -- "$1" "$WORK/data/log.txt" 2>/dev/null || true; }
 # Waits until the log holds COUNT lines with PATTERN (a loaded machine runs the game slowly).
 wait_log() {  # wait_log PATTERN COUNT [SECONDS]
@@ -104,6 +97,8 @@ expect "the dialog shows what is typed" \
   greater "$(compare -metric AE -fuzz 5% "$SHOTS/dialog_empty.png" "$SHOTS/dialog_filled.png" null: 2>&1 | cut -d' ' -f1)" 200
 key Return
 wait_log "$LIST_READ" 2
+expect "the game says the upload went through, in its picture" answer_box 'スコア送信' upload_done
+expect "in the game's own words" grep -q 'メッセージ表示 スコア送信: スコアを送信しました。' "$WORK/data/log.txt"
 sleep 1.0
 shot own_entry
 expect "the upload was stored" grep -q '^username$' "$WORK/data/ranking_1lap_b.dat"

@@ -13,6 +13,12 @@ FormEvent closing() {
     e.kind = FormEvent::Close;
     return e;
 }
+FormEvent pad(int button) {
+    FormEvent e;
+    e.kind = FormEvent::Pad;
+    e.key = button;
+    return e;
+}
 FormEvent pointer(FormEvent::Kind kind, EntryDialog::Box box, int dx = 2) {
     FormEvent e;
     e.kind = kind;
@@ -84,6 +90,11 @@ TEST_F(EntryDialogTest, KeysThatCloseTheDialog) {
          EntryDialog::Result::Ok},
         {"Space in a field types", {key(FormEvent::Space)}, EntryDialog::Result::Open},
         {"closing the window cancels", {closing()}, EntryDialog::Result::Cancel},
+        {"a pad's south button sends what was offered", {pad(FormEvent::PadSouth)}, EntryDialog::Result::Ok},
+        {"a pad's east button cancels", {pad(FormEvent::PadEast)}, EntryDialog::Result::Cancel},
+        {"the d-pad goes back round to Cancel; south presses it", {pad(FormEvent::PadUp), pad(FormEvent::PadSouth)},
+         EntryDialog::Result::Cancel},
+        {"a key the form has no use for does nothing", {key(FormEvent::OtherKey)}, EntryDialog::Result::Open},
     };
     for (const Case& c : cases) {
         dialog.open();

@@ -117,7 +117,8 @@ TEST_F(OnlineActionsTest, SendingTheBestPlayShowsTheOwnEntryOnItsPage) {
     answer(list(15, "ace", 12));  // the 13th entry
     choose(scene, GameScore::SendBestPlay);
 
-    EXPECT_TRUE(platform.dialogs().shown.empty());
+    // The player is told the upload went through.
+    EXPECT_EQ(boxTexts(), (std::vector<std::string>{"スコアを送信しました。 / スコア送信"}));
     EXPECT_EQ(targets(), (std::vector<std::string>{"POST /upload", "GET /ranking?version=106"}));
     const std::string body = http.requests[0].body;
     EXPECT_NE(body.find("name=\"name\"\r\n\r\nace\r\n"), std::string::npos);
@@ -161,6 +162,28 @@ TEST_F(OnlineActionsTest, EntriesAreCheckedAndTheDialogComesBackWithTheSavedValu
 
     // ASCII symbols and spaces pass.
     EXPECT_EQ(GameScore::entryProblem("a b!", "x"), nullptr);
+}
+
+TEST_F(OnlineActionsTest, WithoutAServerEachActionSaysWhereToSetOneBeforeAnyQuestion) {
+    askFirst(true);
+    writeText("./data/ranking_1lap_b.dat", list(3) + '\0');
+    for (const char* file : {"", "\n/ranking\n/replay\n/upload\n"}) {
+        std::ofstream("./data/server.txt") << file;
+        for (const std::int32_t action : std::initializer_list<std::int32_t>{GameScore::GetRankingList, GameScore::SendBestPlay, GameScore::kFirstEntryId + 1}) {
+            SCOPED_TRACE(std::string("action ") + std::to_string(action) + " server file \"" + file + "\"");
+            platform.dialogs().shown.clear();
+            platform.formInput().reads = 0;
+            GameScore scene(env.get(), log.get(), 4);
+            EXPECT_EQ(choose(scene, action), nullptr);
+            ASSERT_EQ(platform.dialogs().shown.size(), 1u);
+            const std::string told = platform.dialogs().shown[0].text;
+            EXPECT_EQ(told.rfind("ランキングサーバーが設定されていません。", 0), 0u) << told;
+            EXPECT_NE(told.find("server.txt"), std::string::npos) << told;
+            EXPECT_EQ(platform.formInput().reads, 0);  // the entry form never opened
+            EXPECT_EQ(scene.ranking().size(), 3u);
+        }
+    }
+    EXPECT_TRUE(http.requests.empty());
 }
 
 TEST_F(OnlineActionsTest, RefusedUploadShowsTheServersAnswerAndKeepsThePage) {

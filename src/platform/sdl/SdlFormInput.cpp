@@ -5,6 +5,7 @@ void SdlFormInput::beginText() {
     // Keys already waiting were meant for the game (the press that opened the form among them).
     SDL_PumpEvents();
     SDL_FlushEvents(SDL_KEYDOWN, SDL_TEXTINPUT);
+    SDL_FlushEvents(SDL_CONTROLLERAXISMOTION, SDL_CONTROLLERDEVICEREMAPPED);
     SDL_StartTextInput();
 }
 
@@ -85,11 +86,30 @@ bool SdlFormInput::translate(const SDL_Event& e, FormEvent& event) {
                 {SDLK_HOME, FormEvent::Home},      {SDLK_END, FormEvent::End},         {SDLK_UP, FormEvent::Up},
                 {SDLK_DOWN, FormEvent::Down},      {SDLK_SPACE, FormEvent::Space},
             };
-            for (const auto& entry : kKeys) {
-                if (entry.sdl != k) continue;
-                event.kind = FormEvent::Key;
-                event.key = entry.key;
-                event.shift = (mod & KMOD_SHIFT) != 0;
+            event.kind = FormEvent::Key;
+            event.key = FormEvent::OtherKey;
+            event.code = static_cast<int>(e.key.keysym.scancode);
+            event.shift = (mod & KMOD_SHIFT) != 0;
+            for (const auto& entry : kKeys)
+                if (entry.sdl == k) event.key = entry.key;
+            // Keys a form has no use for still reach it: a box answers to the game's own buttons.
+            return true;
+        }
+        case SDL_CONTROLLERBUTTONDOWN: {
+            static const struct {
+                Uint8 sdl;
+                int button;
+            } kButtons[] = {
+                {SDL_CONTROLLER_BUTTON_A, FormEvent::PadSouth},        {SDL_CONTROLLER_BUTTON_B, FormEvent::PadEast},
+                {SDL_CONTROLLER_BUTTON_X, FormEvent::PadWest},         {SDL_CONTROLLER_BUTTON_Y, FormEvent::PadNorth},
+                {SDL_CONTROLLER_BUTTON_START, FormEvent::PadStart},    {SDL_CONTROLLER_BUTTON_DPAD_UP, FormEvent::PadUp},
+                {SDL_CONTROLLER_BUTTON_DPAD_DOWN, FormEvent::PadDown}, {SDL_CONTROLLER_BUTTON_DPAD_LEFT, FormEvent::PadLeft},
+                {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, FormEvent::PadRight},
+            };
+            for (const auto& entry : kButtons) {
+                if (entry.sdl != e.cbutton.button) continue;
+                event.kind = FormEvent::Pad;
+                event.key = entry.button;
                 return true;
             }
             return false;

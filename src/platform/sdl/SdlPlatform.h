@@ -138,6 +138,7 @@ public:
     Dialogs& dialogs() override { return dialogs_; }
     TextRenderer& textRenderer() override { return text_; }
     FormInput& formInput() override { return forms_; }
+    bool boxesInPicture() const override { return screen_.isOpen(); }
 
 private:
     SdlScreen screen_;
