@@ -115,8 +115,8 @@ TEST_F(Connections, ANewConnectionDisplacesItsAddresssOldestIdleOneOrIsRefused) 
     EXPECT_EQ(open(3, "x", 20), V{1}) << "the oldest one waiting for its head goes";
     EXPECT_EQ(open(4, "y", 30), V{}) << "another address is not concerned";
     EXPECT_EQ(table.countOf("x"), 2u);
-    table.requestBegun(id(2));
-    table.requestBegun(id(3));
+    table.requestBegun(id(2), at(0));
+    table.requestBegun(id(3), at(0));
     EXPECT_EQ(open(5, "x", 40), V{5}) << "a request under way is never displaced";
     table.closed(id(1));
     table.closed(id(5));
@@ -130,25 +130,56 @@ TEST_F(Connections, ANewConnectionDisplacesItsAddresssOldestIdleOneOrIsRefused) 
     EXPECT_EQ(table.countOf("x"), 0u) << "nothing kept for a closed connection";
 }
 
-TEST_F(Connections, AFullServerDisplacesTheOldestIdleConnectionOfAnyone) {
+TEST_F(Connections, AFullServerDisplacesTheOldestConnectionNotWaitingForACheck) {
     open(1, "a", 0);
     open(2, "b", 5);
     open(3, "c", 10);
     open(4, "", 15);  // a trusted proxy: counted in all, not against an address
-    table.requestBegun(id(2));
+    table.requestBegun(id(2), at(5));
     EXPECT_EQ(open(5, "d", 20), V{1});
-    table.requestBegun(id(3));
-    table.requestBegun(id(4));
-    table.requestBegun(id(5));
-    EXPECT_EQ(open(6, "e", 30), V{6}) << "every connection busy: the newcomer goes";
+    table.requestBegun(id(3), at(12));
+    table.requestBegun(id(4), at(16));
+    table.setBusy(id(2), true);
+    EXPECT_EQ(open(6, "e", 30), V{3}) << "a request under way goes as a head does; not one waiting for its check";
+    EXPECT_EQ(open(7, "f", 31), V{4}) << "nor a newcomer that has had no time for its head";
+    EXPECT_EQ(open(8, "g", 32), V{5});
+    for (int n : {6, 7, 8}) {
+        table.requestBegun(id(n), at(40));
+        table.setBusy(id(n), true);
+    }
+    EXPECT_EQ(open(9, "h", 50), V{9}) << "every one waiting for its check: the newcomer goes";
+    EXPECT_EQ(table.countOf("b"), 1u);
+    EXPECT_EQ(table.countOf("c"), 0u);
+}
+
+TEST_F(Connections, ARequestBodyKeepsTheLeastRateOrIsCut) {
+    // 100 bytes a second after a grace of one second: n bytes buy n * 10 ms more.
+    ConnectionTable rated{{8, 8, std::chrono::seconds(10), std::chrono::seconds(60), 100, std::chrono::seconds(1)}};
+    for (int n = 1; n <= 5; ++n) {
+        rated.opened(id(n), n, "a", at(0));
+        rated.requestBegun(id(n), at(100));
+    }
+    for (int n : {1, 2, 4, 5}) rated.bodyReceived(id(n), 0);
+    rated.bodyReceived(id(2), 30);
+    rated.bodyReceived(id(2), 20);
+    rated.setBusy(id(4), true);  // whole, and waiting for its check
+    rated.requestEnded(id(5), at(200));  // answered: its next request has no body yet
+    rated.requestBegun(id(5), at(300));
+    EXPECT_EQ(fds(rated.overdue(at(1100))), V{});
+    const std::vector<ConnectionTable::Cut> slow = rated.overdue(at(1101));
+    ASSERT_EQ(fds(slow), V{1});
+    EXPECT_STREQ(slow[0].why, ConnectionTable::kSlowBody);
+    EXPECT_EQ(fds(rated.overdue(at(1600))), V{}) << "50 bytes bought half a second";
+    EXPECT_EQ(fds(rated.overdue(at(1601))), V{2});
+    EXPECT_EQ(fds(rated.overdue(at(9000))), V{}) << "no body, or one being checked, is not timed by its rate";
 }
 
 TEST_F(Connections, DeadlinesForTheHeadAndTheWholeRequestButNotForAnUploadBeingDecided) {
     open(1, "a", 0);
     open(2, "b", 0);
     open(3, "c", 0);
-    table.requestBegun(id(2));
-    table.requestBegun(id(3));
+    table.requestBegun(id(2), at(0));
+    table.requestBegun(id(3), at(0));
     table.setBusy(id(3), true);
     EXPECT_EQ(fds(table.overdue(at(999))), V{});
     const std::vector<ConnectionTable::Cut> head = table.overdue(at(1000));
@@ -165,14 +196,14 @@ TEST_F(Connections, ForwardedClientsAreCountedPerRequestBehindAProxy) {
     open(1, "", 0);
     open(2, "", 0);
     open(3, "", 0);
-    EXPECT_TRUE(table.requestBegun(id(1), "z"));
-    EXPECT_TRUE(table.requestBegun(id(2), "z"));
-    EXPECT_FALSE(table.requestBegun(id(3), "z")) << "z has its two under way";
+    EXPECT_TRUE(table.requestBegun(id(1), at(0), "z"));
+    EXPECT_TRUE(table.requestBegun(id(2), at(0), "z"));
+    EXPECT_FALSE(table.requestBegun(id(3), at(0), "z")) << "z has its two under way";
     table.requestEnded(id(3), at(1));
-    EXPECT_TRUE(table.requestBegun(id(3), "w"));
+    EXPECT_TRUE(table.requestBegun(id(3), at(0), "w"));
     table.requestEnded(id(1), at(2));
     table.requestEnded(id(3), at(2));
-    EXPECT_TRUE(table.requestBegun(id(3), "z"));
+    EXPECT_TRUE(table.requestBegun(id(3), at(0), "z"));
     table.requestEnded(id(2), at(3));
     EXPECT_EQ(open(4, "z", 3), V{}) << "direct connections of z count with its forwarded requests";
     EXPECT_EQ(open(5, "z", 4), V{4});

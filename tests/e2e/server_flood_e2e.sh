@@ -5,8 +5,12 @@
 #    every list request is answered whole within 1 s, on a server started with its defaults;
 #  - with small limits: connections per address (an idle one displaced, a busy address refused),
 #    the deadline for a request head, uploads per address (429 and "2"), wrong passwords per name
-#    and address (past them "1" without a check for the guesser, the owner not concerned), the list's length, the requests one client may have under
-#    way through a trusted proxy, and X-Forwarded-For believed from a trusted proxy only.
+#    and address (past them "1" without a check for the guesser; the owner is not concerned), the
+#    list's length, the requests one client may have under way through a trusted proxy, and
+#    X-Forwarded-For believed from a trusted proxy only;
+#  - 16 addresses with 32 slow-body connections each (every place of a server with its defaults),
+#    first announcing bodies to a route that takes none, then slow uploads, while another address
+#    fetches the list every 0.5 s: every list is answered whole within 1 s.
 # The addresses 127.0.0.x are all this machine's loopback; each is another client to the server.
 # Usage: server_flood_e2e.sh [BUILD_DIR]
 set -u
@@ -95,11 +99,13 @@ kill "$BUSY" "$IDLE" "$PROXIED" 2>/dev/null; wait "$BUSY" "$IDLE" "$PROXIED" 2>/
 stop_named conn
 
 echo "--- the head deadline; uploads, passwords and the list with small limits; a trusted proxy at 127.0.0.3"
-# A head deadline well inside the idle timeout (10 s), so that it is this deadline that cuts.
-start_named lim --db "$T/lim.sqlite" --head-deadline 3 --uploads-per-address 3 --wrong-passwords 2 --list-size 2 \
-  --trusted-proxy 127.0.0.3
+# A head deadline of 3 s and an idle timeout of 60 s: the slow heads below must be cut within
+# 30 s of their opening, which only the head deadline can do.
+start_named lim --db "$T/lim.sqlite" --head-deadline 3 --timeout 60 --uploads-per-address 3 --wrong-passwords 2 \
+  --list-size 2 --trusted-proxy 127.0.0.3
 python3 "$REPO/tests/e2e/flood_client.py" 127.0.0.1 "${URL_lim##*:}" 127.0.0.8 2 head 30 >"$T/slow-heads.txt" &
 HEADS=$!
+heads_opened=$(date +%s)
 expect "three uploads from 127.0.0.1 are decided" \
   test "$(for i in 0 1 2; do upload_via 127.0.0.1 "$URL_lim" "p$i" "$DIGEST" "${PLAYS[$i]}"; done | tr '\n' ' ')" = "200 0 200 0 200 0 "
 expect "the fourth is refused: 429, and 2 for the game" test "$(upload_via 127.0.0.1 "$URL_lim" p4 "$DIGEST" "$M/4.rep")" = "429 2"
@@ -126,7 +132,40 @@ expect "... while the owner, from its own address, is not locked out" \
 expect "the forwarded client's fourth upload is refused" test "$(upload_via 127.0.0.3 "$URL_lim" p5 "$DIGEST" "$M/5.rep" "$VIA")" = "429 2"
 expect "another client behind the same proxy is not" \
   test "$(upload_via 127.0.0.3 "$URL_lim" p5 "$DIGEST" "$M/5.rep" "X-Forwarded-For: 198.51.100.8")" = "200 0"
-expect "connections without a whole head are cut at the head deadline" eventually 20 closed "$T/slow-heads.txt" 2
 wait "$HEADS"
+expect "connections without a whole head are cut at the head deadline, well before the idle timeout ($(($(date +%s) - heads_opened)) s)" \
+  closed "$T/slow-heads.txt" 2
 expect "... and the log says so" grep -q "127.0.0.8 - connection cut: no request head within 3 s" "$T/lim.log"
 stop_named lim
+
+echo "--- slow bodies from 16 addresses, 32 connections each, while another fetches the list every 0.5 s"
+# 16 x 32 connections: every place of a server started with its defaults. First bodies announced to
+# a route that takes none (answered at once), then slow uploads (cut for their rate, displaced for
+# a newcomer when the server is full).
+start_named crowd --db "$T/crowd.sqlite"
+expect "a play is listed" test "$(upload_via 127.0.0.1 "$URL_crowd" abc "$DIGEST" "$M/1.rep")" = "200 0"
+for kind in get upload; do
+  python3 "$REPO/tests/e2e/slow_body_flood.py" 127.0.0.1 "${URL_crowd##*:}" 127.0.0.2 16 32 "$kind" 15 \
+    >"$T/crowd-$kind.txt" &
+  CROWD=$!
+  eventually 20 grep -q ready "$T/crowd-$kind.txt"
+  requests=0; late=0; held=0
+  while kill -0 "$CROWD" 2>/dev/null; do
+    reply=$(curl -s --interface 127.0.0.18 --max-time 1 -w '\n%{http_code} %{time_total}' "$URL_crowd/ranking?version=106")
+    requests=$((requests + 1))
+    [ "$(tail -n1 <<<"$reply" | cut -d' ' -f1)" = 200 ] && grep -qx abc <<<"$reply" ||
+      { late=$((late + 1)); echo "  late or wrong: $(tail -n1 <<<"$reply")"; }
+    n=$(ss -Htn state established "( sport = :${URL_crowd##*:} )" | wc -l)
+    [ "$n" -gt "$held" ] && held=$n
+    sleep 0.5
+  done
+  wait "$CROWD"
+  echo "  $kind: $(tail -n1 "$T/crowd-$kind.txt"); $requests lists fetched; at most $held connections open at once"
+  expect "every list asked for during the $kind flood was answered whole within 1 s ($late of $requests not)" \
+    test "$requests" -ge 10 -a "$late" = 0
+done
+expect "bodies announced to a route that takes none are answered at once (413), unread" \
+  test "$(grep -c ' GET /healthz 413 .*refused: a request body where none is taken' "$T/crowd.log")" -ge 512
+expect "slow upload bodies are cut for their rate" grep -q "connection(s) cut: a request body slower than 1000 bytes/s" "$T/crowd.log"
+expect "... and displaced for newcomers while the server is full" grep -q "connection(s) cut or refused" "$T/crowd.log"
+stop_named crowd

@@ -36,8 +36,9 @@ constexpr std::size_t kPostBuffer = 16 * 1024;
 // body. The library clears all of it after every request, so it is kept to what a browser's
 // request needs (its head may take about half) rather than the library's 32 KiB.
 constexpr std::size_t kConnectionMemory = 16 * 1024;
-// What a request other than the upload may carry as a body (which is read over and ignored).
-constexpr std::size_t kMaxIgnoredBody = 4 * 1024;
+// How long a request body may take before its least rate is asked of it (a client's first
+// packets, a phone waking its radio).
+constexpr std::chrono::milliseconds kBodyGrace{5000};
 
 // A whole decimal number in [low, high], nothing else ("", "+1", "1x", " 1" are not).
 bool strictNumber(const char* text, std::int64_t low, std::int64_t high, std::int64_t& out) {
@@ -118,6 +119,13 @@ MHD_Response* sharedResponse(const std::shared_ptr<const std::string>& body) {
     return r;
 }
 
+// The request's head announces a body: a length above 0, or any transfer coding (chunked).
+bool announcesBody(MHD_Connection* c) {
+    if (MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING)) return true;
+    const char* length = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
+    return length && !std::all_of(length, length + std::strlen(length), [](char ch) { return ch == '0'; });
+}
+
 MHD_Response* bufferResponse(const std::string& body, const char* type) {
     MHD_Response* r = MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
     if (r && type) MHD_add_response_header(r, MHD_HTTP_HEADER_CONTENT_TYPE, type);
@@ -142,7 +150,8 @@ void onLibraryError(void*, const char* format, va_list ap) {
     std::vsnprintf(line, sizeof line, format, ap);
     // A connection closed before its request was whole, by its client or cut by the server: a
     // flood would make a line of each.
-    if (std::strstr(line, "detected connection closure")) return;
+    if (std::strstr(line, "detected connection closure") || std::strstr(line, "closed by remote side with incomplete request"))
+        return;
     std::fprintf(stderr, "nimbulon-server: %s%s", line, line[0] && line[std::strlen(line) - 1] == '\n' ? "" : "\n");
 }
 }  // namespace
@@ -197,8 +206,8 @@ HttpServer::HttpServer(const ServerOptions& options, Storage& storage, RankingCa
       web_(storage, cache),
       lists_(cache),
       limits_(limits),
-      connections_({options.connectionsPerAddress, options.maxConnections,
-                    std::chrono::seconds(options.headDeadline), std::chrono::seconds(options.requestDeadline)}) {}
+      connections_({options.connectionsPerAddress, options.maxConnections, std::chrono::seconds(options.headDeadline),
+                    std::chrono::seconds(options.requestDeadline), options.minBodyRate, kBodyGrace}) {}
 
 HttpServer::~HttpServer() { shutdown(std::chrono::seconds(0)); }
 
@@ -282,29 +291,28 @@ void HttpServer::connectionEvent(MHD_Connection* c, bool opened) {
     // the client it forwards instead (in handle).
     const std::optional<IpAddress> peer = peerOf(c);
     const std::string address = !peer || options_.trustedProxies.contains(*peer) ? "" : peer->limitKey();
-    cut(connections_.opened(c, info->connect_fd, address, Clock::now()));
+    cut(connections_.opened(c, info->connect_fd, address, Clock::now()), displaced_);
 }
 
-void HttpServer::cut(const std::vector<ConnectionTable::Cut>& cuts) {
+void HttpServer::cut(const std::vector<ConnectionTable::Cut>& cuts, CutCount& count) {
     // The library tells of a closed connection before it closes the socket, under openMutex_:
     // a descriptor still in the table is the connection's own.
     for (const ConnectionTable::Cut& k : cuts) {
         ::shutdown(k.fd, SHUT_RDWR);
         const std::string who = k.address.empty() ? "proxy" : k.address;
-        if (displaced_.count(who) || displaced_.size() < 100) ++displaced_[who];
-        else ++displacedOthers_;
+        if (count.byAddress.count(who) || count.byAddress.size() < 100) ++count.byAddress[who];
+        else ++count.others;
     }
 }
 
-void HttpServer::logCuts() {
+void HttpServer::logCuts(CutCount& count, const std::string& what) {
     std::vector<std::pair<unsigned, std::string>> counts;
     unsigned others = 0;
     {
         std::lock_guard lock(openMutex_);
-        for (const auto& [address, n] : displaced_) counts.emplace_back(n, address);
-        others = displacedOthers_;
-        displaced_.clear();
-        displacedOthers_ = 0;
+        for (const auto& [address, n] : count.byAddress) counts.emplace_back(n, address);
+        others = count.others;
+        count = {};
     }
     // The most cut first, at most ten lines.
     std::sort(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
@@ -315,11 +323,9 @@ void HttpServer::logCuts() {
             others += counts[i].first;
             continue;
         }
-        log(utcNow() + " " + counts[i].second + " - " + std::to_string(counts[i].first) +
-            " connection(s) cut or refused: over " + std::to_string(options_.connectionsPerAddress) +
-            " per address or " + std::to_string(options_.maxConnections) + " in all");
+        log(utcNow() + " " + counts[i].second + " - " + std::to_string(counts[i].first) + " connection(s) " + what);
     }
-    if (others) log(utcNow() + " - - " + std::to_string(others) + " connection(s) of other addresses cut or refused");
+    if (others) log(utcNow() + " - - " + std::to_string(others) + " connection(s) of other addresses " + what);
 }
 
 void HttpServer::sweep() {
@@ -330,6 +336,10 @@ void HttpServer::sweep() {
         {
             std::lock_guard lock(openMutex_);
             for (const ConnectionTable::Cut& k : connections_.overdue(Clock::now())) {
+                if (k.why == ConnectionTable::kSlowBody) {
+                    cut({k}, slowBodies_);
+                    continue;
+                }
                 ::shutdown(k.fd, SHUT_RDWR);
                 const bool head = std::strcmp(k.why, ConnectionTable::kNoHead) == 0;
                 lines.push_back(utcNow() + " " + clientAddress(static_cast<MHD_Connection*>(const_cast<void*>(k.id))) +
@@ -347,6 +357,12 @@ void HttpServer::sweep() {
         requestLog_.flush();
     }
     logCuts();
+}
+
+void HttpServer::logCuts() {
+    logCuts(displaced_, "cut or refused: over " + std::to_string(options_.connectionsPerAddress) + " per address or " +
+                            std::to_string(options_.maxConnections) + " in all");
+    logCuts(slowBodies_, "cut: a request body slower than " + std::to_string(options_.minBodyRate) + " bytes/s");
 }
 
 int HttpServer::respond(MHD_Connection* c, Request& r, unsigned status, MHD_Response* response, std::size_t bytes) {
@@ -404,7 +420,7 @@ int HttpServer::handle(MHD_Connection* c, const char* url, const char* method, c
         bool admitted;
         {
             std::lock_guard lock(openMutex_);
-            admitted = connections_.requestBegun(c, forwarded);
+            admitted = connections_.requestBegun(c, Clock::now(), forwarded);
         }
         if (!admitted) {
             // Through a proxy, the client already has its fill of requests under way. "2" tells
@@ -416,26 +432,20 @@ int HttpServer::handle(MHD_Connection* c, const char* url, const char* method, c
             return respond(c, *r, MHD_HTTP_SERVICE_UNAVAILABLE, response, 2);
         }
     }
-    switch (r->route) {
-        case Request::Route::Upload:
-            return upload(c, *r, body, size);
-        default:
-            break;
-    }
-    // A request body to anything but the upload is not wanted: a little is skipped over, more
-    // closes the connection.
-    if (*size != 0) {
-        r->received += *size;
-        if (r->received > kMaxIgnoredBody) {
-            r->note = "cut: unwanted request body";
-            return MHD_NO;
-        }
-        *size = 0;
-        return MHD_YES;
-    }
+    if (r->route == Request::Route::Upload) return upload(c, *r, body, size);
     if (r->first) {
         r->first = false;
+        // Only the upload takes a body: one announced anywhere else is refused at once, with not
+        // a byte of it read, and the connection closed after the answer.
+        if (announcesBody(c)) {
+            r->note = "refused: a request body where none is taken";
+            return respondText(c, *r, MHD_HTTP_CONTENT_TOO_LARGE, "", nullptr);
+        }
         return MHD_YES;
+    }
+    if (*size != 0) {
+        r->note = "cut: unwanted request body";  // never announced: the library took it for one
+        return MHD_NO;
     }
     switch (r->route) {
         case Request::Route::Ranking: return ranking(c, *r);
@@ -565,6 +575,10 @@ int HttpServer::upload(MHD_Connection* c, Request& r, const char* data, std::siz
             serverMetrics().upload('2', "too_large");
             return respondText(c, r, 413, "2\n", "text/plain");
         }
+        {
+            std::lock_guard lock(openMutex_);
+            connections_.bodyReceived(c, 0);  // the body's least rate runs from now
+        }
         r.parser = MHD_create_post_processor(c, kPostBuffer, &onField, &r);
         const char* type = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_TYPE);
         const std::string boundary = FormEnd::boundaryOf(type ? type : "");
@@ -574,6 +588,10 @@ int HttpServer::upload(MHD_Connection* c, Request& r, const char* data, std::siz
     }
     if (*size != 0) {
         r.received += *size;
+        {
+            std::lock_guard lock(openMutex_);
+            connections_.bodyReceived(c, *size);
+        }
         // Sent without a length (chunked) and past the bound: the connection is closed.
         if (r.received > kMaxUploadBody) {
             r.note = "cut: body over 1 MiB";
@@ -634,15 +652,18 @@ void HttpServer::finishUpload(MHD_Connection* c, Request& r) {
 
 void HttpServer::completed(MHD_Connection* c, void** context) {
     auto* r = static_cast<Request*>(*context);
+    bool cutOff;
     {
         std::lock_guard lock(openMutex_);
+        cutOff = connections_.isCut(c);
         connections_.requestEnded(c, Clock::now());  // the next request's time starts now
     }
     if (!r) return;
     *context = nullptr;
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - r->start).count();
     serverMetrics().request(r->path, r->status, ms / 1000);
-    if (!options_.quiet) {
+    // A request the server cut unanswered is counted in the cuts' summary, not given a line.
+    if (!options_.quiet && !(cutOff && r->status == 0)) {
         char figures[96];
         std::snprintf(figures, sizeof figures, " %u %zu %.1fms", r->status, r->bytes, ms);
         std::string line = utcNow();

@@ -66,7 +66,9 @@ private:
     int upload(MHD_Connection* c, Request& r, const char* data, std::size_t* size);
     void finishUpload(MHD_Connection* c, Request& r);
     void sweep();
-    void cut(const std::vector<ConnectionTable::Cut>& cuts);  // under openMutex_
+    struct CutCount;
+    void cut(const std::vector<ConnectionTable::Cut>& cuts, CutCount& count);  // under openMutex_
+    void logCuts(CutCount& count, const std::string& what);
     void logCuts();
 
     ServerOptions options_;
@@ -83,10 +85,14 @@ private:
     // socket, which the library then closes).
     std::mutex openMutex_;
     ConnectionTable connections_;
-    // The connections cut to make room, by address, written to the log a few times a minute
-    // rather than one line each: a flood must not become a flood of log lines.
-    std::map<std::string, unsigned> displaced_;
-    unsigned displacedOthers_ = 0;
+    // The connections cut to make room, and those cut for a body slower than the least rate, by
+    // address, written to the log a few times a minute rather than one line each: a flood must not
+    // become a flood of log lines.
+    struct CutCount {
+        std::map<std::string, unsigned> byAddress;  // at most 100 addresses
+        unsigned others = 0;
+    };
+    CutCount displaced_, slowBodies_;
     std::atomic<int> active_{0};  // requests begun and not completed
     std::mutex sweepMutex_;
     std::condition_variable sweepWake_;

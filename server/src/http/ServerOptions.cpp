@@ -45,7 +45,11 @@ std::string serverUsage() {
            "                            connection's opening or the previous answer (default 10)\n"
            "  --connections-per-address N  open connections of one client address (default 32); past\n"
            "                            it a new one takes the place of the address's oldest one that\n"
-           "                            is still waiting for its request head, or is refused\n"
+           "                            is still waiting for its request head, or is refused; past\n"
+           "                            --max-connections, of anyone's oldest waiting for its head,\n"
+           "                            else of the oldest request under way not waiting for a check\n"
+           "  --min-body-rate N         bytes per second a request body must keep: n bytes by 5 s +\n"
+           "                            n / N s after the head, or it is cut (default 1000; 0: none)\n"
            "  --uploads-per-address N   uploads one address may send per hour (default 120)\n"
            "  --uploads-per-name N      plays checked per hour under a name, with its password (a\n"
            "                            play already stored, sent again, is not counted; default 30)\n"
@@ -148,6 +152,9 @@ bool parseServerOptions(int argc, char** argv, ServerOptions& o, bool& help, std
         } else if (arg == "--connections-per-address") {
             if (!numeric(1, 100000)) return false;
             o.connectionsPerAddress = static_cast<unsigned>(n);
+        } else if (arg == "--min-body-rate") {
+            if (!numeric(0, 1000000000)) return false;
+            o.minBodyRate = static_cast<std::uint32_t>(n);
         } else if (arg == "--uploads-per-address" || arg == "--uploads-per-name" || arg == "--new-names-per-address" ||
                    arg == "--wrong-passwords" || arg == "--wrong-passwords-per-address") {
             if (!numeric(0, 1000000)) return false;

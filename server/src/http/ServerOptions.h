@@ -19,6 +19,7 @@ struct ServerOptions {
     unsigned requestDeadline = 30;  // seconds a request may take to arrive whole
     unsigned headDeadline = 10;     // seconds a request's head may take to arrive
     unsigned connectionsPerAddress = 32;
+    std::uint32_t minBodyRate = 1000;  // bytes per second a request body must keep after 5 s; 0: none
     UploadLimits::Settings uploadLimits;
     std::size_t listSize = 1000;  // entries of a list, the best
     TrustedProxies trustedProxies;
