@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -180,11 +181,19 @@ protected:
                                    "/go ]; do sleep 0.02; done\n" + then + "\n");
     }
     // Three players' uploads to a service with one worker, stopped with `grace` while the first
-    // one's check runs; the answers in the order of the players.
-    std::vector<char> stopWhileChecking(const ReplayChecker& checker, std::chrono::milliseconds grace) {
+    // one's check runs: the answers in the order of the players; whether stop() returned within
+    // `within` of its call, and whether the check process was gone then. A stop still waiting at
+    // `within` has the check process killed here, so that it returns and the test goes on.
+    struct Stopped {
+        std::vector<char> codes;
+        bool inTime = false, checkGone = false;
+    };
+    Stopped stopWhileChecking(const ReplayChecker& checker, std::chrono::milliseconds grace,
+                              std::chrono::milliseconds within = std::chrono::hours(1)) {
         UploadService service(*storage_, checker, cache_.get(), 1, 8);
         std::mutex m;
-        std::vector<char> codes(3, '?');
+        Stopped out;
+        out.codes.assign(3, '?');
         for (int i = 0; i < 3; ++i) {
             UploadFields f;
             f.name = "p" + std::to_string(i);
@@ -195,17 +204,27 @@ protected:
             EXPECT_TRUE(check.ok) << check.problem;
             EXPECT_TRUE(service.submit(std::move(check.request), [&, i](UploadService::Reply r) {
                 std::lock_guard lock(m);
-                codes[static_cast<std::size_t>(i)] = r.code;
+                out.codes[static_cast<std::size_t>(i)] = r.code;
             }));
         }
         while (!std::filesystem::exists(dir_ + "/started")) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        std::thread stopping([&] { service.stop(grace); });
+        const pid_t pid = static_cast<pid_t>(std::stol(read("pid")));
+        std::promise<void> stopped;
+        std::future<void> returned = stopped.get_future();
+        const auto called = std::chrono::steady_clock::now();
+        std::thread stopping([&] {
+            service.stop(grace);
+            stopped.set_value();
+        });
         // Once the stop has answered the waiting uploads, the first check may go on.
         while (service.queued() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
         std::ofstream(dir_ + "/go") << "";
+        out.inTime = returned.wait_until(called + within) == std::future_status::ready;
+        out.checkGone = kill(pid, 0) != 0;
+        if (!out.inTime) kill(pid, SIGKILL);
         stopping.join();
         std::lock_guard lock(m);
-        return codes;
+        return out;
     }
     std::unique_ptr<Storage> storage_;
     std::unique_ptr<RankingCache> cache_;
@@ -213,17 +232,20 @@ protected:
 
 TEST_F(StoppingService, TheUploadBeingCheckedFinishesAndTheWaitingOnesAreAnswered2) {
     const ReplayChecker real(gated(std::string("exec ") + NIMBULON_SERVER_PROGRAM + " \"$@\""), {kDefaultMaxFrames, 20, 512});
-    EXPECT_EQ(stopWhileChecking(real, std::chrono::seconds(60)), (std::vector<char>{'0', '2', '2'}));
+    EXPECT_EQ(stopWhileChecking(real, std::chrono::seconds(60)).codes, (std::vector<char>{'0', '2', '2'}));
     EXPECT_NE(cache_->text(106)->find("p0"), std::string::npos) << "the first upload is stored";
     EXPECT_EQ(cache_->text(106)->find("p1"), std::string::npos);
 }
 
 TEST_F(StoppingService, ACheckStillRunningAfterTheGracePeriodIsEnded) {
-    // A check that would take a minute: its process is killed, its upload answered '2'.
-    const ReplayChecker slow(gated("exec sleep 60"), {kDefaultMaxFrames, 20, 512});
-    EXPECT_EQ(stopWhileChecking(slow, std::chrono::milliseconds(200)), (std::vector<char>{'2', '2', '2'}));
-    const pid_t pid = static_cast<pid_t>(std::stol(read("pid")));
-    EXPECT_NE(kill(pid, 0), 0) << "the check process is gone";
+    // A check that would take an hour: past the grace its process is killed, its upload answered
+    // '2', and the stop returns; the margin is for a loaded machine, far below the hour.
+    const ReplayChecker slow(gated("exec sleep 3600"), {kDefaultMaxFrames, 20, 512});
+    const std::chrono::milliseconds grace(200);
+    const Stopped stopped = stopWhileChecking(slow, grace, grace + std::chrono::seconds(10));
+    EXPECT_TRUE(stopped.inTime) << "stop() returned within the grace and a margin";
+    EXPECT_TRUE(stopped.checkGone) << "the check process was gone when it returned";
+    EXPECT_EQ(stopped.codes, (std::vector<char>{'2', '2', '2'}));
     EXPECT_EQ(slow.check("replay").kind, ResimVerdict::Failed) << "and no check starts after";
 }
 }  // namespace
