@@ -6,7 +6,7 @@ PACKAGES=(
   libsdl2-dev libsdl2-ttf-dev libfontconfig-dev fonts-vlgothic
   libfluidsynth-dev fluid-soundfont-gm
   libcurl4-openssl-dev libsqlite3-dev
-  libmicrohttpd-dev libsodium-dev libpq-dev postgresql libseccomp-dev zlib1g-dev libbrotli-dev
+  libmicrohttpd-dev libsodium-dev libpq-dev postgresql libseccomp-dev zlib1g-dev libbrotli-dev libicu-dev
   clang-14 libfuzzer-14-dev libclang-rt-14-dev
   wrk curl haproxy nginx-light slowhttptest iproute2
   libgtest-dev

@@ -15,6 +15,7 @@
 #include "ops/AdminCommand.h"
 #include "storage/AuditFollower.h"
 #include "storage/ChartBackfill.h"
+#include "ops/DatabaseFile.h"
 #include "ops/ConfigFile.h"
 #include "http/HttpServer.h"
 #include "storage/ListRefresher.h"
@@ -87,6 +88,19 @@ int main(int argc, char** argv) {
     pgdb::setTimeouts({options.dbConnectTimeoutMs, options.dbStatementTimeoutMs});
     std::unique_ptr<Storage> storage;
     try {
+        // A mistyped path is refused, not served as a new empty ranking.
+        if (!databasefile::exists(options.db)) {
+            if (!options.create) {
+                std::fprintf(stderr,
+                             "nimbulon-server: there is no database %s (--create makes a new one there, as does "
+                             "nimbulon-server admin --db %s init)\n",
+                             options.db.c_str(), options.db.c_str());
+                return 1;
+            }
+            databasefile::create(options.db);
+            std::fprintf(stderr, "nimbulon-server: created a new database %s\n",
+                         databasefile::absolute(options.db).c_str());
+        }
         storage = openStorage(options.db);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "nimbulon-server: %s\n", e.what());

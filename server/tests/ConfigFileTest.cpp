@@ -59,6 +59,30 @@ TEST_F(ConfigFileTest, EveryOptionIsAKeyAndTheCommandLineAfterTheFileWins) {
     EXPECT_FALSE(off.quiet);
 }
 
+// An inline comment is the same for every key, a value or a switch: it never reaches the value.
+TEST_F(ConfigFileTest, AnInlineCommentIsStrippedFromEveryKey) {
+    ServerOptions o;
+    std::string error;
+    ASSERT_TRUE(parse("db = ranking.sqlite   # the live ranking\n"
+                      "listen = 127.0.0.1:8090\t# loopback\n"
+                      "threads = 3 #three\n"
+                      "quiet = true # no line per request\n"
+                      "trusted-proxy = 10.0.0.2 # the proxy\n"
+                      "   # indented, a whole comment\n",
+                      {"--config", "FILE"}, o, error))
+        << error;
+    EXPECT_EQ(o.db, "ranking.sqlite");
+    EXPECT_EQ(o.port, 8090);
+    EXPECT_EQ(o.threads, 3);
+    EXPECT_TRUE(o.quiet);
+    EXPECT_TRUE(o.trustedProxies.contains(*IpAddress::parse("10.0.0.2")));
+
+    std::vector<ConfigEntry> entries;
+    std::ofstream(path_) << "db = ranking.sqlite # x\n";
+    ASSERT_TRUE(readConfigFile(path_, entries, error)) << error;
+    EXPECT_EQ(entries.at(0).value, "ranking.sqlite") << "the admin command reads the same value";
+}
+
 TEST_F(ConfigFileTest, TheFloodLimitsAreKeysToo) {
     ServerOptions o;
     std::string error;
@@ -109,6 +133,8 @@ TEST_F(ConfigFileTest, EveryBadLineIsRefusedNamingItsLineAndKey) {
         {"# fine\nlisten 127.0.0.1:8080\n", ":2: not a \"key = value\" line"},
         {"= 3\n", "not a \"key = value\" line"},
         {"threads = 2\nthreads = 3\n", ":2: key \"threads\" was already given on line 1"},
+        {"listen = 127.0.0.1:8080\ndb = live#1.sqlite\n", ":2: a '#' inside a value"},
+        {"threads = # none yet\n", ":1: key \"threads\""},
     };
     for (const auto& c : cases) {
         ServerOptions o;

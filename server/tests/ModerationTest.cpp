@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
 #include <atomic>
 #include <fstream>
 #include <thread>
 #include "storage/ChangeListener.h"
 #include "storage/Moderation.h"
 #include "PgCluster.h"
+#include "ops/DatabaseFile.h"
 #include "ops/SqliteBackup.h"
 #include "storage/Storage.h"
 
@@ -61,6 +64,11 @@ TEST_P(ModerationSuite, ABannedNameLeavesTheListsCannotUploadAndComesBackWhenUnb
     EXPECT_EQ(e.actor, "ops");
     EXPECT_EQ(listed(), "fair:10 ");
     EXPECT_EQ(listed(107), "");
+    for (const Moderation::Play& p : admin->plays()) {
+        // Served nowhere: neither the replay (/replay, /watch) nor the play (its page, the JSON).
+        EXPECT_EQ(storage->replay(p.id).has_value(), !p.banned) << p.name;
+        EXPECT_EQ(storage->play(p.id).has_value(), !p.banned) << p.name;
+    }
     EXPECT_EQ(storage->passwordHashOf("cheat"), kBannedHash);
     EXPECT_EQ(storage->store(play("cheat", 99)), Storage::Outcome::Conflict) << "even with the registered hash";
     EXPECT_EQ(admin->bannedCount(), 1);
@@ -72,6 +80,7 @@ TEST_P(ModerationSuite, ABannedNameLeavesTheListsCannotUploadAndComesBackWhenUnb
     EXPECT_EQ(listed(), "cheat:90 fair:10 ");
     EXPECT_EQ(storage->passwordHashOf("cheat"), "H");
     EXPECT_EQ(admin->bannedCount(), 0);
+    EXPECT_TRUE(storage->replay(idOf("cheat")));
 }
 
 TEST_P(ModerationSuite, RemoveRenameAndResetChangeOnlyTheirTarget) {
@@ -93,11 +102,13 @@ TEST_P(ModerationSuite, RemoveRenameAndResetChangeOnlyTheirTarget) {
     EXPECT_THROW(admin->rename("better", "", "ops"), ModerationRefused);
     EXPECT_THROW(admin->rename("ghost", "x", "ops"), ModerationRefused);
 
-    admin->resetPassword("better", "ops");
-    EXPECT_EQ(storage->passwordHashOf("better"), "") << "no password: the next upload sets one";
-    EXPECT_EQ(storage->store(play("better", 11, 4, "NEW")), Storage::Outcome::Stored);
-    EXPECT_EQ(storage->passwordHashOf("better"), "NEW");
+    admin->resetPassword("better", "NEW", "ops");
+    EXPECT_EQ(storage->passwordHashOf("better"), "NEW") << "the operator's password, at once";
     EXPECT_EQ(storage->store(play("better", 12, 4, "H")), Storage::Outcome::Conflict) << "the old password is gone";
+    EXPECT_EQ(storage->store(play("better", 12, 4, "ANY")), Storage::Outcome::Conflict) << "no first comer takes it";
+    EXPECT_EQ(storage->store(play("better", 11, 4, "NEW")), Storage::Outcome::Stored);
+    EXPECT_THROW(admin->resetPassword("better", "", "ops"), ModerationRefused);
+    EXPECT_THROW(admin->resetPassword("ghost", "NEW", "ops"), ModerationRefused);
 
     // Every change has its row, in order; the refusals wrote none.
     std::vector<std::string> actions;
@@ -163,14 +174,126 @@ TEST(SqliteBackup, ACopyDuringUploadsHoldsEveryEarlierPlayAndRestores) {
     // Restored into the live database, which a server still holds open: its content is the copy's.
     const std::size_t copied = kept.size();
     restored.reset();
-    sqlitebackup::restore(copy, live);
+    EXPECT_EQ((std::filesystem::status(copy).permissions() & std::filesystem::perms::all), std::filesystem::perms::owner_read | std::filesystem::perms::owner_write)
+        << "a backup holds the password hashes: its owner's alone";
+    sqlitebackup::restore(copy, live, "ops");
     EXPECT_EQ(storage->ranking(106).size(), copied);
 
     std::ofstream(dir + "/not-a-db") << "hello";
-    EXPECT_THROW(sqlitebackup::restore(dir + "/not-a-db", live), StorageError);
+    EXPECT_THROW(sqlitebackup::restore(dir + "/not-a-db", live, "ops"), StorageError);
     EXPECT_THROW(sqlitebackup::backup(dir + "/missing.sqlite", copy), StorageError);
     EXPECT_EQ(storage->ranking(106).size(), copied) << "a refused restore changes nothing";
     storage.reset();
     std::filesystem::remove_all(dir);
+}
+
+// The files the ranking is kept in are their owner's alone, the WAL and shared index too.
+TEST(DatabaseFile, IsMadeOnlyOnceAndForItsOwnerAlone) {
+    char tmpl[] = "/tmp/nimbulon-dbfile-XXXXXX";
+    const std::string dir = mkdtemp(tmpl);
+    const std::string path = dir + "/ranking.sqlite";
+    EXPECT_FALSE(databasefile::exists(path));
+    EXPECT_TRUE(databasefile::exists("postgresql://u@h/n")) << "made by the operator";
+    const mode_t before = umask(0);  // the most open umask: the files still come out 0600
+    databasefile::create(path);
+    umask(before);
+    EXPECT_TRUE(databasefile::exists(path));
+    EXPECT_THROW(databasefile::create(path), StorageError) << "never over an existing file";
+    {
+        auto storage = openStorage(path);
+        ASSERT_EQ(storage->store(testpg::samplePlay("abc", 1)), Storage::Outcome::Stored);
+        for (const char* suffix : {"", "-wal", "-shm"}) {
+            ASSERT_TRUE(std::filesystem::exists(path + suffix)) << suffix;
+            EXPECT_EQ(std::filesystem::status(path + suffix).permissions() & std::filesystem::perms::all,
+                      std::filesystem::perms::owner_read | std::filesystem::perms::owner_write)
+                << suffix;
+        }
+    }
+    std::filesystem::remove_all(dir);
+}
+
+// A restore under a running server: the copy is brought to this version's tables before it
+// replaces anything, carries its own audit row, and the server's open connections go on serving.
+class Restore : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/nimbulon-restore-XXXXXX";
+        dir_ = mkdtemp(tmpl);
+        live_ = dir_ + "/live.sqlite";
+        storage_ = openStorage(live_);
+        ASSERT_EQ(storage_->store(testpg::samplePlay("now", 50, 4, "H")), Storage::Outcome::Stored);
+        openModeration(live_)->setBanned("now", true, "ops");
+    }
+    void TearDown() override {
+        storage_.reset();
+        std::filesystem::remove_all(dir_);
+    }
+    std::string names(std::int32_t version) {
+        std::string out;
+        for (const Storage::Entry& e : storage_->ranking(version)) out += e.name + " ";
+        return out;
+    }
+    // A copy of the database written before the tables had versions: no audit table, no bans,
+    // owners or charts (the file in the sources is never opened itself: SQLite would write beside it).
+    std::string oldBackup() {
+        const std::string path = dir_ + "/old.sqlite";
+        std::filesystem::copy_file(NIMBULON_SOURCE_DIR "/server/tests/data/ranking-before-versions.sqlite", path,
+                                   std::filesystem::copy_options::overwrite_existing);
+        return path;
+    }
+    std::string dir_, live_;
+    std::unique_ptr<Storage> storage_;
+};
+
+TEST_F(Restore, AnOldBackupIsUpgradedFirstAndTheRunningServerServesIt) {
+    const Moderation::AuditEntry row = sqlitebackup::restore(oldBackup(), live_, "ops");
+    EXPECT_EQ(row.action, "restore");
+    EXPECT_EQ(row.actor, "ops");
+    // The server's connections, opened before, read the restored tables at once.
+    EXPECT_EQ(names(106), "bob alice ");
+    const std::vector<Storage::Entry> listed = storage_->ranking(107);
+    ASSERT_EQ(listed.size(), 1u);
+    ASSERT_TRUE(storage_->play(listed[0].id)) << "the columns the server reads are there";
+    EXPECT_EQ(storage_->play(listed[0].id)->name, "carol");
+    const std::vector<Moderation::AuditEntry> audit = openModeration(live_)->audit();
+    ASSERT_FALSE(audit.empty());
+    EXPECT_EQ(audit.back().id, row.id) << "the row is in the restored content";
+    EXPECT_EQ(audit.back().action, "restore");
+    EXPECT_EQ(storage_->store(testpg::samplePlay("later", 60, 4, "H")), Storage::Outcome::Stored) << "and takes uploads";
+    EXPECT_FALSE(std::filesystem::exists(live_ + ".restoring"));
+}
+
+TEST_F(Restore, ACopyOfANewerSchemaOrADamagedOneChangesNothing) {
+    const std::string newer = dir_ + "/newer.sqlite";
+    sqlitebackup::backup(live_, newer);
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(newer.c_str(), &db), SQLITE_OK);
+        sqlite3_exec(db, "UPDATE schema_version SET version = 999", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+    try {
+        sqlitebackup::restore(newer, live_, "ops");
+        ADD_FAILURE() << "a newer schema was restored";
+    } catch (const StorageError& e) {
+        EXPECT_NE(std::string(e.what()).find("newer"), std::string::npos) << e.what();
+    }
+    const std::string cut = dir_ + "/cut.sqlite";
+    std::filesystem::copy_file(newer, cut);
+    std::filesystem::resize_file(cut, 1000);
+    EXPECT_THROW(sqlitebackup::restore(cut, live_, "ops"), StorageError);
+    EXPECT_EQ(openModeration(live_)->playCount(), 1) << "the live content is as it was";
+    EXPECT_EQ(openModeration(live_)->audit().back().action, "ban");
+    EXPECT_FALSE(std::filesystem::exists(live_ + ".restoring"));
+}
+
+TEST_F(Restore, IntoANewPathMakesAFileOfItsOwnersAlone) {
+    const std::string fresh = dir_ + "/fresh.sqlite";
+    bool created = false;
+    sqlitebackup::restore(oldBackup(), fresh, "ops", &created);
+    EXPECT_TRUE(created);
+    const auto mode = std::filesystem::status(fresh).permissions() & std::filesystem::perms::all;
+    EXPECT_EQ(mode, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(openStorage(fresh)->ranking(106).size(), 2u);
 }
 }  // namespace

@@ -56,7 +56,19 @@ TEST_P(StorageSuite, RegistersOnFirstStoreAndRefusesAnotherHash) {
     EXPECT_EQ(storage->passwordHashOf("abc"), "hash-1");
     EXPECT_EQ(storage->store(play("abc", 99, 4, "hash-2")), Storage::Outcome::Conflict);
     EXPECT_EQ(names(106), std::vector<std::string>{"abc:10"}) << "a conflict stores nothing";
-    EXPECT_FALSE(storage->passwordHashOf("ABC")) << "names are compared byte for byte";
+    EXPECT_EQ(storage->passwordHashOf("ABC"), "hash-1") << "a name that folds alike is the same player";
+    EXPECT_FALSE(storage->passwordHashOf("abd"));
+}
+
+// "Ren", "ren" and "REN" look the same on the list: they are one player, shown as first stored.
+TEST_P(StorageSuite, NamesThatFoldAlikeAreOnePlayerShownAsStored) {
+    ASSERT_EQ(storage->store(play("Ren", 10, 4, "H")), Storage::Outcome::Stored);
+    EXPECT_EQ(storage->store(play("ren", 20, 4, "H")), Storage::Outcome::Stored) << "the owner, typed otherwise";
+    EXPECT_EQ(storage->store(play("REN", 30, 4, "X")), Storage::Outcome::Conflict) << "anyone else";
+    EXPECT_EQ(storage->store(play("rEn", 40, 5, "X")), Storage::Outcome::Conflict) << "in any mode";
+    EXPECT_EQ(names(106), std::vector<std::string>{"Ren:20"});
+    EXPECT_TRUE(names(107).empty());
+    EXPECT_EQ(storage->play(storage->ranking(106).at(0).id)->name, "Ren");
 }
 
 TEST_P(StorageSuite, APlaysInputHasOneOwnerForGood) {

@@ -17,6 +17,12 @@ TEST(TextRules, NamesAndCommentsAreCheckedByteForByte) {
         {"123456789", false, true},             // nine bytes
         {"q\"u;o'", true, true},                // quotes and semicolons are just characters
         {"a b", true, true},
+        {" ab", false, true},                   // a space at either end would look like "ab"
+        {"ab ", false, true},
+        {" ", false, true},
+        {".", false, true},                     // /player/. and /player/.. are no player's page
+        {"..", false, true},
+        {"...", true, true},
         {"caf\xc3\xa9", false, true},           // UTF-8 in a name: a byte over 0x7F
         {"\x80", false, false},                 // a lone continuation byte
         {"a\nb", false, false},                 // a line end would break the list
@@ -40,6 +46,21 @@ TEST(TextRules, NamesAndCommentsAreCheckedByteForByte) {
     EXPECT_FALSE(textrules::validDigest(""));
     EXPECT_FALSE(textrules::validDigest("has space"));
     EXPECT_FALSE(textrules::validDigest(std::string(65, 'a')));
+}
+
+// Names are one player when they are alike after NFKC and case folding.
+TEST(TextRules, ANamesKeyIsItsNfkcCaseFold) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Ren", "ren"},
+        {"REN", "ren"},
+        {"ren", "ren"},
+        {"\xef\xbc\xb2\xef\xbd\x85\xef\xbd\x8e", "ren"},  // fullwidth Ｒｅｎ: NFKC
+        {"Stra\xc3\x9f" "e", "strasse"},                     // ß folds to ss
+        {"\xef\xac\x81x", "fix"},                             // the ligature ﬁ
+        {"a b", "a b"},
+    };
+    for (const auto& [name, key] : cases) EXPECT_EQ(textrules::nameKey(name), key) << name;
+    EXPECT_NE(textrules::nameKey("Ren"), textrules::nameKey("Ren2"));
 }
 
 TEST(UploadCollector, GathersPiecesAndSpoilsOnRepeatsOrOverlongFields) {

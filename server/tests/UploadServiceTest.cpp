@@ -77,7 +77,7 @@ TEST_F(UploadDecisions, RegisterThenTheSamePasswordOnlyAndTheListFollows) {
     EXPECT_NE(list().find("score\n" + std::to_string(testplays::field(*high_, 2)) + "\n"), std::string::npos);
 }
 
-TEST_F(UploadDecisions, ABannedNameIsAnswered1AndAResetPasswordIsSetByTheNextUpload) {
+TEST_F(UploadDecisions, ABannedNameIsAnswered1AndAResetPasswordIsTheOnesTheOperatorGave) {
     ASSERT_EQ(service_->decide(request("abc", kDigest, *low_)).code, '0');
     auto admin = openModeration(dir_ + "/r.sqlite");
     admin->setBanned("abc", true, "ops");
@@ -85,11 +85,12 @@ TEST_F(UploadDecisions, ABannedNameIsAnswered1AndAResetPasswordIsSetByTheNextUpl
     EXPECT_EQ(banned.code, '1');
     EXPECT_EQ(banned.detail, "banned name");
     admin->setBanned("abc", false, "ops");
-    admin->resetPassword("abc", "ops");
-    const std::string other = "ffffffffffffffffffffffffffffffff";
-    EXPECT_EQ(service_->decide(request("abc", other, *high_)).code, '0') << "the new password registers";
+    const std::string given = "ffffffffffffffffffffffffffffffff";
+    admin->resetPassword("abc", passwords::hash(given), "ops");
+    EXPECT_EQ(service_->decide(request("abc", "eeeeeeeeeeeeeeeeeeeeeeeeeeeeeeee", *high_)).code, '1')
+        << "the first stranger to upload does not take the name";
     EXPECT_EQ(service_->decide(request("abc", kDigest, *high_)).code, '1') << "the old one no longer works";
-    EXPECT_TRUE(passwords::matches(*storage_->passwordHashOf("abc"), other));
+    EXPECT_EQ(service_->decide(request("abc", given, *high_)).code, '0') << "the owner, with the password given";
 }
 
 TEST_F(UploadDecisions, AStoredPlayIsNobodyElsesWhateverItsHeaderOrComment) {

@@ -55,14 +55,40 @@ TEST(WebText, PlayersTextIsShownAsSentAndCannotBecomeMarkupOrScript) {
 TEST(PlayChartText, RoundTripsAndRefusesWhatTheCheckCouldNotHaveWritten) {
     const PlayChart chart{{{3600, 40}, {7300, 95}, {7400, 95}}, {{1000, 12}, {5000, 60}}, 120, {0, 7, 40}};
     EXPECT_EQ(chart.toText(), "S 3600/40 7300/95 7400/95 L 1000/12 5000/60 P 120 0 7 40");
-    EXPECT_EQ(PlayChart::fromText(chart.toText()), chart);
-    EXPECT_TRUE(PlayChart::fromText("S L P 60"));
+    EXPECT_EQ(PlayChart::fromText(chart.toText(), 7400), chart);
+    EXPECT_TRUE(PlayChart::fromText("S L P 60", 0));
     for (const char* bad : {"", "S 10/1 L P 0", "S 10/1 L P", "S 10/-1 L P 60", "S 20/1 10/1 L P 60", "S 1/1 L 5/1 P 60 x",
                             "S 1x/1 L P 60", "S 1/1 L 9/1 3/1 P 60", "Q 1/1 L P 60", "S 1/1 L P 60 99999999999"})
-        EXPECT_FALSE(PlayChart::fromText(bad)) << bad;
+        EXPECT_FALSE(PlayChart::fromText(bad, 1 << 30)) << bad;
     std::string many = "S L P 60";
     for (int i = 0; i <= 512; ++i) many += " 1";
-    EXPECT_FALSE(PlayChart::fromText(many)) << "more samples than a recorder keeps";
+    EXPECT_FALSE(PlayChart::fromText(many, 1 << 30)) << "more samples than a recorder keeps";
+}
+
+// Every figure of a chart lies within the play's frames, so nothing drawn from it can run past
+// them, however near 2^31 they are.
+TEST(PlayChartText, NoPointOrSamplePastThePlaysFrames) {
+    const struct {
+        const char* text;
+        std::int32_t frames;
+        bool taken;
+    } cases[] = {
+        {"S 7400/95 L P 60", 7400, true},
+        {"S 7400/95 L P 60", 7399, false},                       // a stage ends after the play
+        {"S 100/1 L 101/1 P 60", 100, false},                    // a life lost after it
+        {"S 120/1 L P 60 1 2", 120, true},                       // the last sample on the last frame
+        {"S 120/1 L P 60 1 2", 119, false},
+        {"S L P 2147483647 1", 2147483647, true},
+        {"S L P 2147483647 1 1", 2147483647, false},             // its frame would wrap an int round
+        {"S 2147483647/1 L 2147483647/1 P 60", 2147483647, true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(PlayChart::fromText(c.text, c.frames).has_value(), c.taken) << c.text << " / " << c.frames;
+
+    // Drawn at the very end of the range: the time axis ends, with a handful of ticks.
+    const PlayChart longest = *PlayChart::fromText("S 2147483647/9 L 2147483000/3 P 2147483647 4", 2147483647);
+    const std::string svg = chartSvg(longest, 4);
+    EXPECT_GE(count(svg, "class=\"tick\""), 4u);
+    EXPECT_LE(count(svg, "class=\"tick\""), 3u + 10u) << "three on the item axis, about eight on the time axis";
 }
 
 TEST(PlayChartRecorder, MarksStageEndsAndLivesLostAndKeepsALongPlayBounded) {
@@ -82,7 +108,7 @@ TEST(PlayChartRecorder, MarksStageEndsAndLivesLostAndKeepsALongPlayBounded) {
     ASSERT_GE(c.samples.size(), PlayChart::kMaxSamples / 2);
     for (std::size_t k = 0; k < c.samples.size(); ++k)
         ASSERT_EQ(c.samples[k], static_cast<std::int32_t>((k + 1) * c.step / 100)) << "sample " << k << " step " << c.step;
-    EXPECT_TRUE(PlayChart::fromText(c.toText()));
+    EXPECT_TRUE(PlayChart::fromText(c.toText(), kFrames));
 }
 
 TEST(WebChart, DrawsEveryStageBoundaryAndEveryLifeLost) {
@@ -117,6 +143,9 @@ TEST(ResimVerdictLine, CarriesTheChartAndDropsOneTheCheckCouldNotHaveWritten) {
     const ResimVerdict spoilt = ResimVerdict::fromLine("match 12 2 1 4021 S <script> L P 60\n");
     EXPECT_TRUE(spoilt.matches());
     EXPECT_EQ(spoilt.chart, "");
+    const ResimVerdict past = ResimVerdict::fromLine("match 12 2 1 4021 S 3000/10 4022/12 L P 60\n");
+    EXPECT_TRUE(past.matches());
+    EXPECT_EQ(past.chart, "") << "a chart longer than the verdict's play";
 }
 
 // The site over a real SQLite file and the lists' cache.
@@ -142,6 +171,7 @@ protected:
         Storage::Play p = testpg::samplePlay(name, score, mode);
         p.comment = comment;
         p.chart = chart;
+        if (!chart.empty()) p.frames = 5000;  // as long as the chart's play
         p.stage = mode == 4 ? 5 : 3;  // past the first lap's last stage: "ALL"
         ASSERT_EQ(storage_->store(p), Storage::Outcome::Stored);
         lists_->invalidate(p.version);
@@ -281,7 +311,7 @@ TEST(ChartBackfill, PlaysStoredBeforeChartsAreReSimulatedOnce) {
         EXPECT_TRUE(storage->playsWithoutChart().empty());
         for (const std::int64_t id : waiting) {
             const Storage::Play p = *storage->play(id);
-            const std::optional<PlayChart> chart = PlayChart::fromText(p.chart);
+            const std::optional<PlayChart> chart = PlayChart::fromText(p.chart, p.frames);
             ASSERT_TRUE(chart) << p.chart;
             ASSERT_EQ(chart->stageEnds.size(), static_cast<std::size_t>(p.stage));
             EXPECT_EQ(chart->stageEnds.back(), (PlayChart::Point{p.frames, p.score})) << "the chart ends where the play does";

@@ -25,7 +25,7 @@ printf '[CONFIG]\nCONFIRM_ONLINE=0\n' >"$WORK/nimbulon.ini"
 
 PORT=$(/usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 start_server() {
-  "$SERVER_BIN" --listen "127.0.0.1:$PORT" --db "$WORK/ranking.sqlite" 2>>"$WORK/server.log" &
+  "$SERVER_BIN" --listen "127.0.0.1:$PORT" --db "$WORK/ranking.sqlite" --create 2>>"$WORK/server.log" &
   SERVER_PID=$!
   for _ in $(seq 100); do curl -s -o /dev/null "http://127.0.0.1:$PORT/ranking?version=106" && break; sleep 0.1; done
 }

@@ -34,7 +34,7 @@ NO_LIMITS=(--connections-per-address 1000 --uploads-per-address 0 --uploads-per-
 start_server() {
   local db=$1; shift
   : >"$T/server.log"
-  "$SERVER" --listen 127.0.0.1:0 --db "$db" "${NO_LIMITS[@]}" "$@" 2>>"$T/server.log" &
+  "$SERVER" --listen 127.0.0.1:0 --db "$db" --create "${NO_LIMITS[@]}" "$@" 2>>"$T/server.log" &
   SERVER_PID=$!
   local port=""
   for _ in $(seq 100); do

@@ -29,11 +29,14 @@ server_cleanup() {
 
 # start_named NAME OPTIONS...: a server on a free loopback port whose log is $T/NAME.log; sets
 # PID_NAME, URL_NAME and, with --metrics-listen, METRICS_NAME. False when it did not start listening.
-# SERVER_WRAPPER, when set, is the command the server is started through (setsid).
+# SERVER_WRAPPER, when set, is the command the server is started through (setsid). A database that
+# does not exist yet is made (--create; NO_CREATE=1 leaves the option out).
 start_named() {
   local name=$1; shift
   : >"$T/$name.log"
-  ${SERVER_WRAPPER:-} "$SERVER" --listen 127.0.0.1:0 "$@" 2>>"$T/$name.log" &
+  local create=(--create)
+  [ -n "${NO_CREATE:-}" ] && create=()
+  ${SERVER_WRAPPER:-} "$SERVER" --listen 127.0.0.1:0 "${create[@]}" "$@" 2>>"$T/$name.log" &
   printf -v "PID_$name" '%s' $!
   local port="" metrics=""
   for _ in $(seq 300); do

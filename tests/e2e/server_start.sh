@@ -3,7 +3,7 @@
 start_nimbulon_server() {
   local program=$1 db=$2 log=$3; shift 3
   : >"$log"
-  "$program" --listen 127.0.0.1:0 --db "$db" "$@" 2>>"$log" &
+  "$program" --listen 127.0.0.1:0 --db "$db" --create "$@" 2>>"$log" &
   SERVER_PID=$!
   local port=""
   for _ in $(seq 100); do

@@ -42,7 +42,7 @@ if [ "$POSTGRES" = 1 ]; then
   DB=$("$REPO/server/tests/pg_cluster.sh" start "$T/pg") || exit 1
 fi
 # wrk's 64 connections come from one loopback address: the per-address bound against floods is lifted.
-"$SERVER" --listen 127.0.0.1:0 --db "$DB" --connections-per-address 4096 2>"$T/server.log" &
+"$SERVER" --listen 127.0.0.1:0 --db "$DB" --create --connections-per-address 4096 2>"$T/server.log" &
 PID=$!
 for _ in $(seq 100); do
   PORT=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$T/server.log"); [ -n "$PORT" ] && break; sleep 0.1

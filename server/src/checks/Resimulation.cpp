@@ -54,12 +54,12 @@ ResimVerdict ResimVerdict::fromLine(std::string_view text) {
         v.detail = "the check's verdict is cut short";
         return v;
     }
-    // The chart is only a picture of the play: one the check could not have written is dropped,
-    // the verdict stands.
+    // The chart is only a picture of the play: one the check could not have written, or one
+    // reaching past the verdict's frames, is dropped; the verdict stands.
     std::string rest;
     std::getline(in, rest);
     rest.erase(0, rest.find_first_not_of(' '));
-    if (PlayChart::fromText(rest)) v.chart = rest;
+    if (PlayChart::fromText(rest, v.frames)) v.chart = rest;
     return v;
 }
 

@@ -44,7 +44,7 @@ std::string PlayChart::toText() const {
     return out;
 }
 
-std::optional<PlayChart> PlayChart::fromText(std::string_view text) {
+std::optional<PlayChart> PlayChart::fromText(std::string_view text, std::int32_t frames) {
     PlayChart c;
     Reader in{text};
     if (in.word() != "S") return std::nullopt;
@@ -52,14 +52,16 @@ std::optional<PlayChart> PlayChart::fromText(std::string_view text) {
     std::int32_t lastFrame = 0;
     while ((w = in.word()) != "L") {
         Point p;
-        if (!point(w, p) || p.frame < lastFrame || c.stageEnds.size() == kMaxStages) return std::nullopt;
+        if (!point(w, p) || p.frame < lastFrame || p.frame > frames || c.stageEnds.size() == kMaxStages)
+            return std::nullopt;
         lastFrame = p.frame;
         c.stageEnds.push_back(p);
     }
     lastFrame = 0;
     while ((w = in.word()) != "P") {
         Point p;
-        if (!point(w, p) || p.frame < lastFrame || c.livesLost.size() == kMaxLivesLost) return std::nullopt;
+        if (!point(w, p) || p.frame < lastFrame || p.frame > frames || c.livesLost.size() == kMaxLivesLost)
+            return std::nullopt;
         lastFrame = p.frame;
         c.livesLost.push_back(p);
     }
@@ -68,6 +70,8 @@ std::optional<PlayChart> PlayChart::fromText(std::string_view text) {
         std::int32_t v = 0;
         if (!number(w, v) || c.samples.size() == kMaxSamples) return std::nullopt;
         c.samples.push_back(v);
+        // Sample k is taken at frame (k + 1) * step, within the play.
+        if (static_cast<std::int64_t>(c.samples.size()) * c.step > frames) return std::nullopt;
     }
     return c;
 }

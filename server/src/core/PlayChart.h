@@ -24,9 +24,11 @@ struct PlayChart {
     // One line of text: "S f/i f/i ... L f/i ... P step i i ...". Stored with the play and sent
     // by the check process after its verdict.
     std::string toText() const;
-    // Refuses anything toText would not have written (negative or out-of-order frames, too many
-    // points): the text comes from a process that read a stranger's file.
-    static std::optional<PlayChart> fromText(std::string_view text);
+    // Refuses anything toText would not have written for a play of `frames` frames (negative or
+    // out-of-order frames, a point or a sample past the play's end, too many points): the text
+    // comes from a process that read a stranger's file, and every figure drawn from it stays
+    // within the play's frames.
+    static std::optional<PlayChart> fromText(std::string_view text, std::int32_t frames);
     bool operator==(const PlayChart& o) const {
         return stageEnds == o.stageEnds && livesLost == o.livesLost && step == o.step && samples == o.samples;
     }

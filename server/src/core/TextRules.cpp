@@ -1,4 +1,6 @@
 #include "core/TextRules.h"
+#include <unicode/normalizer2.h>
+#include <unicode/unistr.h>
 #include <cstdint>
 
 namespace textrules {
@@ -7,10 +9,24 @@ bool printableAscii(unsigned char c) { return c >= 0x20 && c <= 0x7E; }
 }  // namespace
 
 bool validName(std::string_view name) {
-    if (name.empty() || name.size() > kMaxName) return false;
+    if (name.empty() || name.size() > kMaxName || name == "." || name == "..") return false;
+    if (name.front() == ' ' || name.back() == ' ') return false;
     for (unsigned char c : name)
         if (!printableAscii(c)) return false;
     return true;
+}
+
+std::string nameKey(std::string_view name) {
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* fold = icu::Normalizer2::getNFKCCasefoldInstance(status);
+    if (U_FAILURE(status)) return {};
+    const icu::UnicodeString text = icu::UnicodeString::fromUTF8(
+        icu::StringPiece(name.data(), static_cast<std::int32_t>(name.size())));
+    const icu::UnicodeString folded = fold->normalize(text, status);
+    if (U_FAILURE(status)) return {};
+    std::string out;
+    folded.toUTF8String(out);
+    return out;
 }
 
 bool validDigest(std::string_view digest) {

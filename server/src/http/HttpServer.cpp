@@ -242,7 +242,7 @@ bool HttpServer::start(std::string& error) {
     port_ = info ? info->port : options_.port;
     sweeper_ = std::thread([this] { sweep(); });
     // The browser player's files read (and compressed, where the build did not) before anyone asks.
-    warmer_ = std::thread([] { watchReply("/watch/"); });
+    warmer_ = std::thread([] { watchReply("/watch/", [](std::int64_t) { return false; }); });
     return true;
 }
 
@@ -367,6 +367,8 @@ void HttpServer::logCuts() {
 
 int HttpServer::respond(MHD_Connection* c, Request& r, unsigned status, MHD_Response* response, std::size_t bytes) {
     if (!response) return MHD_NO;
+    // Every answer, empty ones and refusals too: no browser takes a replay or a list for a page.
+    MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
     r.status = status;
     r.bytes = bytes;
     const int rc = MHD_queue_response(c, status, response);
@@ -451,7 +453,14 @@ int HttpServer::handle(MHD_Connection* c, const char* url, const char* method, c
         case Request::Route::Ranking: return ranking(c, *r);
         case Request::Route::Replay: return replay(c, *r);
         case Request::Route::Watch: {
-            const WatchReply w = watchReply(r->target.substr(0, r->target.find('?')));
+            WatchReply w;
+            try {
+                w = watchReply(r->target.substr(0, r->target.find('?')),
+                               [this](std::int64_t id) { return storage_.play(id).has_value(); });
+            } catch (const std::exception& e) {
+                r->note = std::string("storage: ") + e.what();
+                w.status = MHD_HTTP_SERVICE_UNAVAILABLE;
+            }
             const Encoding encoding =
                 w.body ? chooseEncoding(MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_ACCEPT_ENCODING), *w.body)
                        : Encoding::Identity;
@@ -466,7 +475,6 @@ int HttpServer::handle(MHD_Connection* c, const char* url, const char* method, c
                 if (w.etag) MHD_add_response_header(response, MHD_HTTP_HEADER_ETAG, etagFor(*w.etag, encoding).c_str());
                 if (w.cacheControl) MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, w.cacheControl);
                 MHD_add_response_header(response, "Content-Security-Policy", kWatchSecurityPolicy);
-                MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
             }
             return respond(c, *r, w.status, response, body ? body->size() : 0);
         }
@@ -548,7 +556,6 @@ int HttpServer::web(MHD_Connection* c, Request& r, const std::string& path) {
     MHD_add_response_header(response, MHD_HTTP_HEADER_ETAG, etag.c_str());
     MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, w.cacheControl);
     MHD_add_response_header(response, "Content-Security-Policy", WebSite::kSecurityPolicy);
-    MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
     MHD_add_response_header(response, "Referrer-Policy", "no-referrer");
     MHD_add_response_header(response, "X-Frame-Options", "DENY");
     return respond(c, r, unchanged ? MHD_HTTP_NOT_MODIFIED : w.status, response, bytes);

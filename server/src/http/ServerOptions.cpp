@@ -35,6 +35,8 @@ std::string serverUsage() {
            "                            port 0 picks a free one, printed at start)\n"
            "  --db PATH|URL             SQLite database file (default ranking.sqlite), or a\n"
            "                            postgresql://user@host:port/dbname URL\n"
+           "  --create                  make the SQLite file when it does not exist (without it, a\n"
+           "                            missing file is an error; nimbulon-server admin init makes one)\n"
            "  --threads N               HTTP threads (default: processors, at least 2)\n"
            "  --checkers N              uploads checked at once (default: processors)\n"
            "  --queue N                 uploads waiting for a checker before more are refused (default 256)\n"
@@ -109,6 +111,8 @@ bool parseServerOptions(int argc, char** argv, ServerOptions& o, bool& help, std
             return true;
         } else if (arg == "--quiet") {
             o.quiet = true;
+        } else if (arg == "--create") {
+            o.create = true;
         } else if (arg == "--listen") {
             if (!value || !parseListen(value, o.host, o.port)) {
                 error = "--listen needs HOST:PORT";

@@ -11,6 +11,7 @@ struct ServerOptions {
     std::string host = "127.0.0.1";
     std::uint16_t port = 8080;  // 0: any free port (printed at start)
     std::string db = "ranking.sqlite";
+    bool create = false;        // an SQLite file that does not exist is made (otherwise refused)
     int threads = 2;            // HTTP threads (set to the processors by the parser)
     int checkers = 2;           // uploads decided at once
     std::size_t queueLimit = 256;

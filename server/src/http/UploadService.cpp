@@ -1,5 +1,6 @@
 #include "http/UploadService.h"
 #include <ctime>
+#include "core/TextRules.h"
 #include "storage/Moderation.h"
 #include "http/Passwords.h"
 #include "storage/RankingList.h"
@@ -23,15 +24,15 @@ UploadService::Reply UploadService::decide(const UploadRequest& request) {
         // The password first: it is cheaper than the simulation and settles most refusals.
         std::optional<std::string> registered;
         std::string exhausted;
-        // The name's registration: '1' when it is banned or the password differs. A password
-        // reset by the operator counts as no registration: this upload sets the new one. An
+        // The name's registration: '1' when it is banned or the password differs. An empty hash
+        // (a reset by an older server, which let the next upload set it) is matched by nobody. An
         // address that has guessed wrong too often (at this name, or at any) is answered as a
         // wrong password is, whatever the password: the answer tells a guesser nothing, and costs
         // no hash; the owner, from an address of its own, is not concerned.
         auto refusal = [&]() -> const char* {
             registered = storage_.passwordHashOf(request.name);
             if (registered && *registered == kBannedHash) return "banned name";
-            if (registered && registered->empty()) registered.reset();
+            if (registered && registered->empty()) return "no password since a reset: the operator sets one";
             if (registered && limits_) {
                 if (const char* why = limits_->passwordsExhausted(request.name, request.address)) {
                     exhausted = std::string(why) + ": not checked";
@@ -49,7 +50,9 @@ UploadService::Reply UploadService::decide(const UploadRequest& request) {
         // A play already stored needs no second simulation: its owner is answered as if it were
         // stored again, anyone else is refused.
         if (const std::optional<Storage::Owner> owner = storage_.ownerOf(request.inputKey)) {
-            if (owner->name == request.name) return reply('0', "the same play as play " + std::to_string(owner->play));
+            // "ren" is the player stored as "Ren".
+            if (textrules::nameKey(owner->name) == textrules::nameKey(request.name))
+                return reply('0', "the same play as play " + std::to_string(owner->play));
             return reply('2', "a copy of play " + std::to_string(owner->play) + ", stored under another name");
         }
 

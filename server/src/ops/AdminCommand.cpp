@@ -1,5 +1,6 @@
 #include "ops/AdminCommand.h"
 #include <pwd.h>
+#include <sodium.h>
 #include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,9 @@
 #include <string>
 #include <vector>
 #include "ops/ConfigFile.h"
+#include "ops/DatabaseFile.h"
+#include "http/Passwords.h"
+#include "online/MD5.h"
 #include "storage/Moderation.h"
 #include "ops/SqliteBackup.h"
 #include "storage/Storage.h"
@@ -22,9 +26,12 @@ const char* kUsage =
     "  remove-play ID                   the play leaves the list; its replay is no longer served\n"
     "  ban NAME / unban NAME            a banned name's plays leave the lists; its uploads are answered 1\n"
     "  rename OLD NEW                   the player keeps plays and password under the new name\n"
-    "  reset-password NAME              the name's next upload sets a new password\n"
+    "  reset-password NAME              the name's password becomes the first line of standard input\n"
+    "  reset-password --generate NAME   ... or a new random one, printed once to give to the owner\n"
     "  backup FILE                      a consistent copy of a live SQLite database (uploads go on)\n"
-    "  restore FILE                     the database's content replaced by a copy made with backup\n"
+    "  restore FILE                     the database's content replaced by a copy made with backup,\n"
+    "                                   brought to this version's tables first; servers go on serving\n"
+    "  init                             makes a new database (the server makes none unless --create)\n"
     "The database is --db, or the \"db\" key of --config (the server's configuration file), or\n"
     "ranking.sqlite. --by names who acts in the audit (default: the user running the command).\n"
     "PostgreSQL is backed up with pg_dump and restored with pg_restore (see the README).\n";
@@ -60,6 +67,7 @@ struct Invocation {
     std::string db = "ranking.sqlite", actor = defaultActor(), command;
     std::vector<std::string> args;
     std::map<std::string, std::string> filters;  // --mode, --name
+    bool generate = false;                       // reset-password --generate
 };
 
 int listPlays(Moderation& m, const Invocation& in) {
@@ -86,7 +94,7 @@ int listPlayers(Moderation& m, const Invocation& in) {
     for (const Moderation::Player& p : m.players()) {
         if (p.name.find(name) == std::string::npos) continue;
         std::string state = p.banned ? "banned" : "";
-        if (p.passwordReset) state += state.empty() ? "password reset" : ", password reset";
+        if (p.passwordless) state += state.empty() ? "no password: reset it" : ", no password: reset it";
         std::printf("%8lld  %-8s  %-19s  %5d  %s\n", static_cast<long long>(p.id), p.name.c_str(),
                     utc(p.registeredAt).c_str(), p.plays, state.c_str());
     }
@@ -111,8 +119,65 @@ int backupOrRestore(const Invocation& in) {
         std::fprintf(stderr, "nimbulon-server admin: %s copied to %s\n", in.db.c_str(), in.args[0].c_str());
         return 0;
     }
-    sqlitebackup::restore(in.args[0], in.db);
-    logChange(openModeration(in.db)->note("restore", in.db, "content replaced by the copy " + in.args[0], in.actor));
+    bool created = false;
+    Moderation::AuditEntry row;
+    try {
+        row = sqlitebackup::restore(in.args[0], in.db, in.actor, &created);
+    } catch (const StorageError& e) {
+        // Every failure comes before the replacement.
+        throw StorageError(std::string(e.what()) + " (the database was not changed)");
+    }
+    // The content is replaced: from here on only lines, never a failure.
+    if (created) std::fprintf(stderr, "nimbulon-server admin: created a new database %s\n", databasefile::absolute(in.db).c_str());
+    logChange(row);
+    return 0;
+}
+
+// The password the operator hands the owner: typed or piped in (one line), or made here and shown
+// once. The server keeps only the hash of its digest, as for a password the game sent.
+std::string newPassword(const Invocation& in) {
+    if (in.generate) {
+        static const char kLetters[] = "abcdefghjkmnpqrstuvwxyzABCDEFGHJKLMNPQRSTUVWXYZ23456789";
+        std::string password;
+        for (int i = 0; i < 12; ++i) password += kLetters[randombytes_uniform(sizeof kLetters - 1)];
+        return password;
+    }
+    if (isatty(STDIN_FILENO)) std::fprintf(stderr, "new password for \"%s\": ", in.args[0].c_str());
+    std::string line;
+    for (int c; (c = std::getchar()) != EOF && c != '\n';) line += static_cast<char>(c);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    // What the game's entry dialog takes: 1 to 20 bytes.
+    if (line.empty() || line.size() > 20)
+        throw ModerationRefused("the new password (the first line of standard input) must have 1 to 20 bytes");
+    for (unsigned char c : line)
+        if (c < 0x20 || c == 0x7F) throw ModerationRefused("the new password holds a control character");
+    return line;
+}
+
+int resetPassword(const Invocation& in) {
+    if (!passwords::init()) throw StorageError("libsodium cannot start");
+    const std::string password = newPassword(in);
+    const std::string hash = passwords::hash(MD5::hexOf(password));
+    if (hash.empty()) throw StorageError("password hashing failed");
+    logChange(openModeration(in.db)->resetPassword(in.args[0], hash, in.actor));
+    if (in.generate)
+        std::printf("new password for \"%s\": %s\n(give it to the owner: it is shown this once and kept nowhere)\n",
+                    in.args[0].c_str(), password.c_str());
+    return 0;
+}
+
+int init(const Invocation& in) {
+    if (databasefile::exists(in.db)) {
+        if (isPostgresUrl(in.db)) {
+            openStorage(in.db);  // the operator made the database; the tables are made here
+            std::fprintf(stderr, "nimbulon-server admin: the ranking's tables are in %s\n", in.db.c_str());
+            return 0;
+        }
+        throw ModerationRefused(in.db + " exists already: nothing made");
+    }
+    databasefile::create(in.db);
+    openStorage(in.db);
+    std::fprintf(stderr, "nimbulon-server admin: created a new database %s\n", databasefile::absolute(in.db).c_str());
     return 0;
 }
 
@@ -142,9 +207,10 @@ const std::vector<Command>& commands() {
         {"ban", 1, [](const Invocation& in) { return change(in, [&](Moderation& m) { return m.setBanned(in.args[0], true, in.actor); }); }},
         {"unban", 1, [](const Invocation& in) { return change(in, [&](Moderation& m) { return m.setBanned(in.args[0], false, in.actor); }); }},
         {"rename", 2, [](const Invocation& in) { return change(in, [&](Moderation& m) { return m.rename(in.args[0], in.args[1], in.actor); }); }},
-        {"reset-password", 1, [](const Invocation& in) { return change(in, [&](Moderation& m) { return m.resetPassword(in.args[0], in.actor); }); }},
+        {"reset-password", 1, resetPassword},
         {"backup", 1, backupOrRestore},
         {"restore", 1, backupOrRestore},
+        {"init", 0, init},
     };
     return table;
 }
@@ -163,6 +229,8 @@ int runAdminCommand(int argc, char** argv) {
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
+        } else if (arg == "--generate") {
+            in.generate = true;
         } else if (arg == "--db" || arg == "--by" || arg == "--config" || arg == "--mode" || arg == "--name") {
             if (!hasValue || !*argv[i + 1]) return usage(arg + " needs a value");
             const std::string value = argv[++i];
@@ -194,10 +262,13 @@ int runAdminCommand(int argc, char** argv) {
             return usage(in.command + " takes " + std::to_string(c.arguments) + " argument" + (c.arguments == 1 ? "" : "s"));
         if (!in.filters.empty() && in.command != "plays" && in.command != "players")
             return usage("--mode and --name filter the plays and players listings only");
+        if (in.generate && in.command != "reset-password") return usage("--generate goes with reset-password only");
         try {
-            if (!isPostgresUrl(in.db) && access(in.db.c_str(), F_OK) != 0 && in.command != "restore")
-                throw StorageError("there is no database " + in.db);
-            if (in.command != "backup" && in.command != "restore") openStorage(in.db);  // makes or upgrades the tables
+            // Only init and a restore make a database; a mistyped path is not one.
+            if (!databasefile::exists(in.db) && in.command != "restore" && in.command != "init")
+                throw StorageError("there is no database " + in.db + " (init makes one)");
+            if (in.command != "backup" && in.command != "restore" && in.command != "init")
+                openStorage(in.db);  // upgrades the tables
             return c.run(in);
         } catch (const ModerationRefused& e) {
             std::fprintf(stderr, "nimbulon-server admin: %s: %s\n", in.command.c_str(), e.what());

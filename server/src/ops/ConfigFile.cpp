@@ -43,9 +43,19 @@ bool readConfigFile(const std::string& path, std::vector<ConfigEntry>& entries, 
     std::map<std::string, int> seen;
     std::string text;
     for (int number = 1; std::getline(in, text); ++number) {
-        const std::string line = trimmed(text);
-        if (line.empty() || line[0] == '#') continue;
         const std::string where = path + ":" + std::to_string(number) + ": ";
+        // A comment starts at a '#' that begins the line or follows a blank, whatever the key: it
+        // never becomes part of a value. A '#' inside a word is refused rather than guessed at.
+        for (std::size_t at = 0; (at = text.find('#', at)) != std::string::npos; ++at) {
+            if (at == 0 || text[at - 1] == ' ' || text[at - 1] == '\t') {
+                text.erase(at);
+                break;
+            }
+            error = where + "a '#' inside a value (a comment needs a blank before it)";
+            return false;
+        }
+        const std::string line = trimmed(text);
+        if (line.empty()) continue;
         const std::size_t eq = line.find('=');
         if (eq == std::string::npos || trimmed(line.substr(0, eq)).empty()) {
             error = where + "not a \"key = value\" line";

@@ -4,7 +4,9 @@
 
 // The server's configuration file, for a service manager's unit: one "key = value" a line, the
 // keys being the command-line options without their "--" ("listen = 0.0.0.0:8080",
-// "quiet = true"); blank lines and lines starting with '#' are skipped.
+// "quiet = true"); blank lines are skipped, and a comment runs from a '#' at the start of a line
+// or after a blank to the line's end ("db = ranking.sqlite  # the live ranking" is ranking.sqlite).
+// A '#' inside a word is refused with the file and line.
 struct ConfigEntry {
     int line = 0;
     std::string key, value;

@@ -16,6 +16,7 @@ int reply(MHD_Connection* c, unsigned status, const std::string& body, const cha
     MHD_Response* r = MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
     if (!r) return MHD_NO;
     MHD_add_response_header(r, MHD_HTTP_HEADER_CONTENT_TYPE, type);
+    MHD_add_response_header(r, "X-Content-Type-Options", "nosniff");
     const int rc = MHD_queue_response(c, status, r);
     MHD_destroy_response(r);
     return rc;

@@ -4,6 +4,8 @@
 #include <unistd.h>
 #include <cstdio>
 #include <thread>
+#include "ops/DatabaseFile.h"
+#include "storage/Moderation.h"
 #include "storage/Storage.h"
 
 namespace {
@@ -86,7 +88,8 @@ void backup(const std::string& from, const std::string& to) {
         {
             Database source(from, SQLITE_OPEN_READWRITE);  // WAL readers need to write the shared index
             source.checkRankingDatabase();
-            Database copyDb(partial, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+            databasefile::create(partial);  // 0600: a copy holds the password hashes too
+            Database copyDb(partial, SQLITE_OPEN_READWRITE);
             copy(source, copyDb, "backup of " + from);
             // A copy of a WAL database is itself in WAL mode; the single file is what is wanted.
             copyDb.single("PRAGMA journal_mode = DELETE");
@@ -101,11 +104,52 @@ void backup(const std::string& from, const std::string& to) {
     }
 }
 
-void restore(const std::string& from, const std::string& into) {
-    Database source(from, SQLITE_OPEN_READONLY);
-    source.checkRankingDatabase();
-    Database target(into, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-    copy(source, target, "restore of " + from + " into " + into);
-    target.single("PRAGMA journal_mode = WAL");
+Moderation::AuditEntry restore(const std::string& from, const std::string& into, const std::string& actor,
+                               bool* created) {
+    // The copy is made whole beside the database first: brought to this program's tables, with the
+    // restore's audit row in it. Until the last step the live database is not touched, and every
+    // refusal (a damaged copy, a newer schema, a full disk) leaves it as it was.
+    const std::string scratch = into + ".restoring";
+    std::remove(scratch.c_str());
+    Moderation::AuditEntry row;
+    try {
+        {
+            Database source(from, SQLITE_OPEN_READONLY);
+            source.checkRankingDatabase();
+            databasefile::create(scratch);
+            Database copyDb(scratch, SQLITE_OPEN_READWRITE);
+            copy(source, copyDb, "copy of " + from);
+            copyDb.single("PRAGMA journal_mode = DELETE");
+        }
+        openStorage(scratch);  // migrates the copy; throws for a schema newer than this program's
+        row = openModeration(scratch)->note("restore", into, "content replaced by the copy " + from, actor);
+        {
+            // A WAL database takes a copy of its own page size only.
+            Database copyDb(scratch, SQLITE_OPEN_READWRITE);
+            copyDb.single("PRAGMA journal_mode = DELETE");
+            if (databasefile::exists(into)) {
+                Database target(into, SQLITE_OPEN_READWRITE);
+                const std::string size = target.single("PRAGMA page_size");
+                if (copyDb.single("PRAGMA page_size") != size) {
+                    copyDb.single(("PRAGMA page_size = " + std::to_string(std::stoi(size))).c_str());
+                    copyDb.single("VACUUM");
+                }
+            }
+            copyDb.checkRankingDatabase();
+        }
+        if (created) *created = !databasefile::exists(into);
+        if (!databasefile::exists(into)) databasefile::create(into);
+        // The one step that changes the live database: one write transaction, which servers
+        // holding it open see committed as a whole (their next read finds the restored tables).
+        Database source(scratch, SQLITE_OPEN_READWRITE);
+        Database target(into, SQLITE_OPEN_READWRITE);
+        copy(source, target, "restore of " + from + " into " + into);
+    } catch (...) {
+        std::remove(scratch.c_str());
+        throw;
+    }
+    // Done: nothing after this may report a failure.
+    std::remove(scratch.c_str());
+    return row;
 }
 }  // namespace sqlitebackup

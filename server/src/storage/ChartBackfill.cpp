@@ -27,7 +27,7 @@ int ChartBackfill::run(Storage& storage, const ReplayChecker& checker, const std
     for (const std::int64_t id : storage.playsWithoutChart()) {
         if (stop) break;
         const std::optional<std::string> replay = storage.replay(id);
-        if (!replay) continue;  // removed meanwhile
+        if (!replay) continue;  // removed meanwhile, or its name banned (drawn at a start after the unban)
         const ResimVerdict verdict = checker.check(*replay);
         storage.setChart(id, verdict.chart);
         if (verdict.chart.empty() && without) ++*without;

@@ -26,7 +26,8 @@ public:
         std::string name;
         std::int64_t registeredAt = 0;
         int plays = 0;
-        bool banned = false, passwordReset = false;
+        bool banned = false;
+        bool passwordless = false;  // reset by an older server to "the next upload sets it": refused until reset again
     };
     struct AuditEntry {
         std::int64_t id = 0, at = 0;
@@ -46,8 +47,10 @@ public:
     virtual AuditEntry removePlay(std::int64_t id, const std::string& actor) = 0;
     virtual AuditEntry setBanned(const std::string& name, bool banned, const std::string& actor) = 0;
     virtual AuditEntry rename(const std::string& from, const std::string& to, const std::string& actor) = 0;
-    // The name's next upload registers the password it brings.
-    virtual AuditEntry resetPassword(const std::string& name, const std::string& actor) = 0;
+    // The name's password becomes the one whose hash is given (the operator hands the password to
+    // the owner): uploads with the old password, or anyone else's, are refused from then on.
+    virtual AuditEntry resetPassword(const std::string& name, const std::string& passwordHash,
+                                     const std::string& actor) = 0;
     // Only writes the row (a restore, which happened outside any transaction of ours).
     virtual AuditEntry note(const std::string& action, const std::string& target, const std::string& detail,
                             const std::string& actor) = 0;

@@ -74,36 +74,37 @@ public:
 
     AuditEntry setBanned(const std::string& name, bool banned, const std::string& actor) override {
         return change(actor, [&] {
-            const auto found = db_->query("SELECT id, banned FROM players WHERE name = $1", {name});
-            if (found.empty()) throw ModerationRefused("there is no player named \"" + name + "\"");
-            if ((integer(found[0][1]) != 0) == banned)
-                throw ModerationRefused("\"" + name + "\" is " + (banned ? "already banned" : "not banned"));
-            db_->query("UPDATE players SET banned = $1 WHERE id = $2", {banned ? "1" : "0", found[0][0]});
-            const auto plays = db_->query("SELECT count(*) FROM plays WHERE player_id = $1", {found[0][0]});
-            return Row{banned ? "ban" : "unban", name,
+            const auto found = player(name);
+            if ((integer(found[2]) != 0) == banned)
+                throw ModerationRefused("\"" + found[1] + "\" is " + (banned ? "already banned" : "not banned"));
+            db_->query("UPDATE players SET banned = $1 WHERE id = $2", {banned ? "1" : "0", found[0]});
+            const auto plays = db_->query("SELECT count(*) FROM plays WHERE player_id = $1", {found[0]});
+            return Row{banned ? "ban" : "unban", found[1],
                        plays[0][0] + (banned ? " play(s) leave the lists" : " play(s) listed again")};
         });
     }
 
     AuditEntry rename(const std::string& from, const std::string& to, const std::string& actor) override {
         if (!textrules::validName(to))
-            throw ModerationRefused("\"" + to + "\" is not a name a player could have (1 to 8 printable ASCII bytes)");
+            throw ModerationRefused("\"" + to + "\" is not a name a player could have (1 to 8 printable ASCII bytes, "
+                                    "no space at either end, not . or ..)");
         return change(actor, [&] {
-            const auto found = db_->query("SELECT id FROM players WHERE name = $1", {from});
-            if (found.empty()) throw ModerationRefused("there is no player named \"" + from + "\"");
-            if (!db_->query("SELECT id FROM players WHERE name = $1", {to}).empty())
+            const auto found = player(from);
+            // Taken by another player, or by one whose name folds alike ("Ren" when "ren" is asked).
+            const std::string key = textrules::nameKey(to);
+            if (!db_->query("SELECT id FROM players WHERE (name = $1 OR name_key = $2) AND id <> $3", {to, key, found[0]}).empty())
                 throw ModerationRefused("the name \"" + to + "\" is taken");
-            db_->query("UPDATE players SET name = $1 WHERE id = $2", {to, found[0][0]});
-            return Row{"rename", from, "now \"" + to + "\""};
+            db_->query("UPDATE players SET name = $1, name_key = $2 WHERE id = $3", {to, key, found[0]});
+            return Row{"rename", found[1], "now \"" + to + "\""};
         });
     }
 
-    AuditEntry resetPassword(const std::string& name, const std::string& actor) override {
+    AuditEntry resetPassword(const std::string& name, const std::string& passwordHash, const std::string& actor) override {
+        if (passwordHash.empty()) throw ModerationRefused("a new password is needed");
         return change(actor, [&] {
-            const auto found = db_->query("SELECT id FROM players WHERE name = $1", {name});
-            if (found.empty()) throw ModerationRefused("there is no player named \"" + name + "\"");
-            db_->query("UPDATE players SET pass_hash = '' WHERE id = $1", {found[0][0]});
-            return Row{"reset-password", name, "the next upload sets a new password"};
+            const auto found = player(name);
+            db_->query("UPDATE players SET pass_hash = $1 WHERE id = $2", {passwordHash, found[0]});
+            return Row{"reset-password", found[1], "a new password, given to the owner by the operator"};
         });
     }
 
@@ -116,6 +117,16 @@ private:
     struct Row {
         std::string action, target, detail;
     };
+
+    // id, name and banned of the player a name stands for: the one of that exact name, or else
+    // the earliest whose name folds alike (the operator may type "ren" for "Ren").
+    SqlSession::Row player(const std::string& name) {
+        const auto found = db_->query(
+            "SELECT id, name, banned FROM players WHERE name_key = $1 ORDER BY name = $2 DESC, id LIMIT 1",
+            {textrules::nameKey(name), name});
+        if (found.empty()) throw ModerationRefused("there is no player named \"" + name + "\"");
+        return found[0];
+    }
 
     // The change and its audit row in one transaction.
     template <class Make>

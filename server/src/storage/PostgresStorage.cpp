@@ -9,6 +9,7 @@
 #include "storage/SqlSession.h"
 #include "storage/PostgresQuery.h"
 #include "storage/Storage.h"
+#include "core/TextRules.h"
 
 namespace {
 using namespace pgdb;
@@ -67,7 +68,10 @@ public:
 
     std::optional<std::string> passwordHashOf(const std::string& name) override {
         Connection c(pool_);
-        Result r = query(c.handle, "SELECT CASE WHEN banned <> 0 THEN '!banned' ELSE pass_hash END FROM players WHERE name = $1", Params().add(name));
+        Result r = query(c.handle,
+                         "SELECT CASE WHEN banned <> 0 THEN '!banned' ELSE pass_hash END FROM players "
+                         "WHERE name_key = $1 ORDER BY name = $2 DESC, id LIMIT 1",
+                         Params().add(textrules::nameKey(name)).add(name));
         if (r.rows() == 0) return std::nullopt;
         return r.text(0, 0);
     }
@@ -111,7 +115,10 @@ public:
 
     std::optional<std::string> replay(std::int64_t id) override {
         Connection c(pool_);
-        Result r = query(c.handle, "SELECT replay FROM plays WHERE id = $1", Params().add(id), /*binaryResult*/ true);
+        Result r = query(c.handle,
+                         "SELECT replay FROM plays JOIN players ON players.id = plays.player_id "
+                         "WHERE plays.id = $1 AND players.banned = 0",
+                         Params().add(id), /*binaryResult*/ true);
         if (r.rows() == 0) return std::nullopt;
         return r.text(0, 0);
     }
@@ -121,7 +128,7 @@ public:
         Result r = query(c.handle,
                          "SELECT players.name, mode, version, score, stage, lives, frames, comment, uploaded_at, "
                          "coalesce(chart, '') FROM plays JOIN players ON players.id = plays.player_id "
-                         "WHERE plays.id = $1",
+                         "WHERE plays.id = $1 AND players.banned = 0",
                          Params().add(id));
         if (r.rows() == 0) return std::nullopt;
         Play p;
@@ -162,19 +169,26 @@ private:
     }
 
     static Outcome storeInTransaction(PGconn* db, const Play& play, std::int64_t* copied) {
-        query(db, "INSERT INTO players (name, pass_hash, registered_at) VALUES ($1, $2, $3) ON CONFLICT (name) DO NOTHING",
-              Params().add(play.name).add(play.passwordHash).add(play.uploadedAt));
+        // Registrations of names that fold alike ("Ren", "ren") queue up on one lock until commit,
+        // so that only the first makes a player; the others find it.
+        const std::string key = textrules::nameKey(play.name);
+        query(db, "SELECT pg_advisory_xact_lock(715230413, hashtext($1))", Params().add(key));
+        const char* const kFind =
+            "SELECT id, pass_hash, banned FROM players WHERE name_key = $1 ORDER BY name = $2 DESC, id LIMIT 1 "
+            "FOR UPDATE";
+        if (query(db, kFind, Params().add(key).add(play.name)).rows() == 0)
+            query(db,
+                  "INSERT INTO players (name, name_key, pass_hash, registered_at) VALUES ($1, $2, $3, $4) "
+                  "ON CONFLICT (name) DO NOTHING",
+                  Params().add(play.name).add(key).add(play.passwordHash).add(play.uploadedAt));
         std::int64_t playerId = 0;
         {
-            Result r = query(db, "SELECT id, pass_hash, banned FROM players WHERE name = $1 FOR UPDATE",
-                             Params().add(play.name));
+            Result r = query(db, kFind, Params().add(key).add(play.name));
             if (r.rows() != 1) throw StorageError("PostgreSQL: the player row vanished");
             if (r.integer(0, 2) != 0) return Outcome::Conflict;
             playerId = r.integer(0, 0);
-            if (r.text(0, 1).empty())  // the password was reset: this upload registers its own
-                query(db, "UPDATE players SET pass_hash = $1 WHERE id = $2", Params().add(play.passwordHash).add(playerId));
-            else if (r.text(0, 1) != play.passwordHash)
-                return Outcome::Conflict;
+            // An empty hash (a reset by an older server) is matched by no upload.
+            if (r.text(0, 1).empty() || r.text(0, 1) != play.passwordHash) return Outcome::Conflict;
         }
         auto owner = [&](const Result& r) {
             if (r.integer(0, 0) == playerId) return Outcome::KeptEarlier;  // the same play again

@@ -3,6 +3,7 @@
 #include <map>
 #include <sstream>
 #include "core/PlayInput.h"
+#include "core/TextRules.h"
 #include "storage/SqlSession.h"
 #include "storage/Storage.h"
 #include "records/Score.h"
@@ -66,10 +67,21 @@ void playOwners(SqlSession& db, Dialect dialect) {
 // until the server re-simulates them once; an empty text is a play that gave no chart.
 void playCharts(SqlSession& db, Dialect) { db.query("ALTER TABLE plays ADD COLUMN chart TEXT"); }
 
+// 4: a player is known by the name's NFKC case fold, so that "Ren" and "ren" are one player.
+// Names stored before that fold alike stay the rows they are (each keeps its plays and password);
+// an upload under such a name goes to the row of that exact name, or else to the earliest.
+void nameKeys(SqlSession& db, Dialect) {
+    db.query("ALTER TABLE players ADD COLUMN name_key TEXT NOT NULL DEFAULT ''");
+    for (const SqlSession::Row& r : db.query("SELECT id, name FROM players ORDER BY id"))
+        db.query("UPDATE players SET name_key = $1 WHERE id = $2", {textrules::nameKey(r[1]), r[0]});
+    db.query("CREATE INDEX players_by_key ON players (name_key, id)");
+}
+
 const std::vector<Migration> kMigrations = {
     {1, "players can be banned", &bannedColumn},
     {2, "one owner for each play's input", &playOwners},
     {3, "a chart for each play", &playCharts},
+    {4, "players known by their names' NFKC case fold", &nameKeys},
 };
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include "storage/SqlSession.h"
 #include "storage/SqliteStatement.h"
 #include "storage/Storage.h"
+#include "core/TextRules.h"
 
 namespace {
 using namespace sqlitedb;
@@ -60,8 +61,10 @@ public:
 
     std::optional<std::string> passwordHashOf(const std::string& name) override {
         Connection c(pool_);
-        Statement s(c.handle, "SELECT CASE WHEN banned <> 0 THEN '!banned' ELSE pass_hash END FROM players WHERE name = ?");
-        s.bind(1, name);
+        Statement s(c.handle,
+                    "SELECT CASE WHEN banned <> 0 THEN '!banned' ELSE pass_hash END FROM players "
+                    "WHERE name_key = ? ORDER BY name = ? DESC, id LIMIT 1");
+        s.bind(1, textrules::nameKey(name)).bind(2, name);
         if (!s.step()) return std::nullopt;
         return s.text(0);
     }
@@ -106,7 +109,9 @@ public:
 
     std::optional<std::string> replay(std::int64_t id) override {
         Connection c(pool_);
-        Statement s(c.handle, "SELECT replay FROM plays WHERE id = ?");
+        Statement s(c.handle,
+                    "SELECT replay FROM plays JOIN players ON players.id = plays.player_id "
+                    "WHERE plays.id = ? AND players.banned = 0");
         s.bind(1, id);
         if (!s.step()) return std::nullopt;
         return s.text(0);
@@ -116,7 +121,8 @@ public:
         Connection c(pool_);
         Statement s(c.handle,
                     "SELECT players.name, mode, version, score, stage, lives, frames, comment, uploaded_at, "
-                    "coalesce(chart, '') FROM plays JOIN players ON players.id = plays.player_id WHERE plays.id = ?");
+                    "coalesce(chart, '') FROM plays JOIN players ON players.id = plays.player_id "
+                    "WHERE plays.id = ? AND players.banned = 0");
         s.bind(1, id);
         if (!s.step()) return std::nullopt;
         Play p;
@@ -177,23 +183,22 @@ private:
     static Outcome storeInTransaction(sqlite3* db, const Play& play, std::int64_t* copied) {
         std::int64_t playerId = 0;
         {
-            Statement s(db, "SELECT id, pass_hash, banned FROM players WHERE name = ?");
-            s.bind(1, play.name);
+            // The player whose name folds as this one does: the row of the exact name first.
+            Statement s(db,
+                        "SELECT id, pass_hash, banned FROM players WHERE name_key = ? ORDER BY name = ? DESC, id "
+                        "LIMIT 1");
+            s.bind(1, textrules::nameKey(play.name)).bind(2, play.name);
             if (s.step()) {
                 if (s.integer(2) != 0) return Outcome::Conflict;
                 playerId = s.integer(0);
-                if (s.text(1).empty()) {  // the password was reset: this upload registers its own
-                    Statement u(db, "UPDATE players SET pass_hash = ? WHERE id = ?");
-                    u.bind(1, play.passwordHash).bind(2, playerId);
-                    u.step();
-                } else if (s.text(1) != play.passwordHash) {
-                    return Outcome::Conflict;
-                }
+                // An empty hash (a reset by an older server) is matched by no upload: the name is
+                // never the first comer's.
+                if (s.text(1).empty() || s.text(1) != play.passwordHash) return Outcome::Conflict;
             }
         }
         if (playerId == 0) {
-            Statement s(db, "INSERT INTO players (name, pass_hash, registered_at) VALUES (?, ?, ?)");
-            s.bind(1, play.name).bind(2, play.passwordHash).bind(3, play.uploadedAt);
+            Statement s(db, "INSERT INTO players (name, name_key, pass_hash, registered_at) VALUES (?, ?, ?, ?)");
+            s.bind(1, play.name).bind(2, textrules::nameKey(play.name)).bind(3, play.passwordHash).bind(4, play.uploadedAt);
             s.step();
             playerId = sqlite3_last_insert_rowid(db);
         }

@@ -56,8 +56,9 @@ public:
         std::int64_t play = 0;
     };
     virtual std::optional<Owner> ownerOf(const std::string& inputKey) { (void)inputKey; return std::nullopt; }
+    // A stored play's replay bytes, and the play with everything but them and its input key. A
+    // banned name's plays are served nowhere: both answer none for them, as for a play never stored.
     virtual std::optional<std::string> replay(std::int64_t id) = 0;
-    // A stored play with everything but its replay bytes and input key, whoever its player is.
     virtual std::optional<Play> play(std::int64_t id) = 0;
     // The plays stored before the server drew charts, which have none yet, and the chart one of
     // them gets (empty when its re-simulation gave none); a play that has one keeps it.

@@ -14,7 +14,8 @@ std::shared_ptr<MHD_Response> responseOf(const std::shared_ptr<const RankedList>
     }
     // The list changes with every upload: a cache on the way must ask again each time.
     if (MHD_add_response_header(r, MHD_HTTP_HEADER_CONTENT_TYPE, "text/plain; charset=utf-8") != MHD_YES ||
-        MHD_add_response_header(r, MHD_HTTP_HEADER_CACHE_CONTROL, "no-cache") != MHD_YES) {
+        MHD_add_response_header(r, MHD_HTTP_HEADER_CACHE_CONTROL, "no-cache") != MHD_YES ||
+        MHD_add_response_header(r, "X-Content-Type-Options", "nosniff") != MHD_YES) {
         MHD_destroy_response(r);
         return nullptr;
     }

@@ -131,13 +131,14 @@ bool isEntry(const std::string& rest) {
 }
 }  // namespace
 
-WatchReply watchReply(const std::string& path) {
+WatchReply watchReply(const std::string& path, const std::function<bool(std::int64_t)>& served) {
     WatchReply reply;
     const std::string prefix = "/watch/";
     if (path.compare(0, prefix.size(), prefix) != 0) return reply;
     const Files& f = files();
     const std::string rest = path.substr(prefix.size());
     if (isEntry(rest)) {
+        if (!served(std::stoll(rest))) return reply;  // no such play, or its name is banned
         if (!f.ready) {
             reply.status = 503;
             return reply;

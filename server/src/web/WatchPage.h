@@ -1,4 +1,6 @@
 #pragma once
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,8 +21,9 @@ struct WatchReply {
 };
 
 // What answers GET path (path without the query), or 404 for a path under /watch/ that is not
-// one of the player's.
-WatchReply watchReply(const std::string& path);
+// one of the player's. The page of an entry is sent only when served(id) says the play's replay
+// is served (it exists and its name is not banned); served may throw when the database is away.
+WatchReply watchReply(const std::string& path, const std::function<bool(std::int64_t)>& served);
 
 // The headers every reply under /watch/ carries: the script may compile the WebAssembly module
 // and fetch from this server, nothing else.

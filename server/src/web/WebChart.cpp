@@ -21,11 +21,11 @@ std::int32_t roundUp(std::int32_t v) {
             if (m * scale >= v) return static_cast<std::int32_t>(m * scale);
 }
 
-// A tick step on the time axis giving at most about eight ticks.
-std::int32_t timeStep(std::int32_t frames) {
-    for (std::int32_t seconds : {10, 30, 60, 120, 300, 600, 1200, 1800, 3600})
+// A tick step on the time axis giving at most about eight ticks: past two hours, whole hours.
+std::int64_t timeStep(std::int32_t frames) {
+    for (std::int64_t seconds : {10, 30, 60, 120, 300, 600, 1200, 1800, 3600, 7200})
         if (frames / (seconds * 60) <= 8) return seconds * 60;
-    return 7200 * 60;
+    return (frames / 8 / 216000 + 1) * 216000;
 }
 }  // namespace
 
@@ -80,10 +80,11 @@ std::string chartSvg(const PlayChart& chart, std::int32_t lastStage) {
     for (std::int32_t i : {0, top / 2, top})
         s += "<text class=\"tick\" x=\"" + num(kLeft - 6) + "\" y=\"" + num(y(i) + 4) + "\" text-anchor=\"end\">" +
              std::to_string(i) + "</text>";
-    const std::int32_t step = timeStep(frames);
-    for (std::int32_t f = 0; f <= frames; f += step)
-        s += "<text class=\"tick\" x=\"" + num(x(f)) + "\" y=\"" + num(kBottom + 18) + "\" text-anchor=\"middle\">" +
-             playTime(f) + "</text>";
+    // Counted in 64 bits: a play near 2^31 frames must not wrap the counter round.
+    const std::int64_t step = timeStep(frames);
+    for (std::int64_t f = 0; f <= frames; f += step)
+        s += "<text class=\"tick\" x=\"" + num(x(static_cast<std::int32_t>(f))) + "\" y=\"" + num(kBottom + 18) +
+             "\" text-anchor=\"middle\">" + playTime(static_cast<std::int32_t>(f)) + "</text>";
     // The item count.
     s += "<polyline class=\"items\" points=\"";
     for (std::size_t i = 0; i < line.size(); ++i) s += (i ? " " : "") + num(x(line[i].frame)) + "," + num(y(line[i].items));

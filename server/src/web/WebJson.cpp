@@ -12,8 +12,8 @@ std::string field(const char* key, const std::string& literal, bool first = fals
 }
 std::string field(const char* key, std::int64_t v, bool first = false) { return field(key, std::to_string(v), first); }
 
-std::string chart(const std::string& text) {
-    const std::optional<PlayChart> c = PlayChart::fromText(text);
+std::string chart(const std::string& text, std::int32_t frames) {
+    const std::optional<PlayChart> c = PlayChart::fromText(text, frames);
     if (!c || c->stageEnds.empty()) return "null";
     std::string s = "{\"stages\":[";
     for (std::size_t i = 0; i < c->stageEnds.size(); ++i)
@@ -51,7 +51,7 @@ std::string play(const Storage::Play& p, std::int32_t rank) {
            field("frames", p.frames) + field("regist_date", json(webpages::dateText(p.uploadedAt))) +
            field("uploaded_at", p.uploadedAt) + field("comment", json(p.comment)) +
            field("replay", json("/replay?id=" + std::to_string(p.id))) +
-           field("page", json("/play/" + std::to_string(p.id))) + field("chart", chart(p.chart)) + "}\n";
+           field("page", json("/play/" + std::to_string(p.id))) + field("chart", chart(p.chart, p.frames)) + "}\n";
 }
 
 std::string error(unsigned status, const std::string& message) {

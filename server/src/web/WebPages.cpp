@@ -121,7 +121,7 @@ std::string playPage(const Storage::Play& play, std::int32_t rank) {
          // The browser's player of the same play.
          " <a class=\"button\" href=\"/watch/" + std::to_string(play.id) + "\">Watch in the browser</a></p>";
     s += "<h2>The play</h2>";
-    const std::optional<PlayChart> chart = PlayChart::fromText(play.chart);
+    const std::optional<PlayChart> chart = PlayChart::fromText(play.chart, play.frames);
     if (!chart || chart->stageEnds.empty()) {
         s += "<p class=\"empty\">No chart for this play yet.</p>";
     } else {
