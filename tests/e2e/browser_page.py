@@ -112,6 +112,9 @@ FIREFOX_PREFS = {
     "network.prefetch-next": False, "media.autoplay.default": 0, "media.autoplay.blocking_policy": 0,
     "dom.meta-viewport.enabled": True, "browser.tabs.warnOnClose": False, "ui.prefersReducedMotion": 1,
     "layout.css.devPixelsPerPx": "1.0", "gfx.webrender.software": True,
+    # Scrollbars over the page, not beside it, as Chromium's --hide-scrollbars: the page keeps the
+    # viewport's whole width.
+    "ui.useOverlayScrollbars": 1, "widget.gtk.overlay-scrollbars.enabled": True,
 }
 
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The ranking's web pages in a real browser: honest plays uploaded to our server on loopback under
-# hostile names and comments, then every page opened in Debian's headless Chromium at a phone's
-# and a desktop's width (over the DevTools protocol, tests/e2e/cdp_page.py): screenshots taken,
+# hostile names and comments, then every page opened in a headless browser at a phone's
+# and a desktop's width, in Chromium and in Firefox ESR (tests/e2e/browser_page.py): screenshots taken,
 # the hostile text shown as text with no script run and nothing in the console, the front page's
 # lists equal to the game's lists entry for entry, the chart of a play that lost two lives showing
 # both marks. Also the headers (policy, ETag, 304, the replay's file name) and the JSON.
@@ -21,8 +21,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-if ! command -v chromium >/dev/null; then
-  expect "chromium is installed (scripts/install-deps.sh)" false
+BROWSERS=${BROWSERS:-chromium firefox}
+if ! command -v chromium >/dev/null || ! command -v firefox-esr >/dev/null; then
+  expect "chromium and firefox-esr are installed (scripts/install-deps.sh)" false
   exit 1
 fi
 
@@ -96,20 +97,21 @@ expect "the gzip form has a tag of its own ($GZ_ETAG), answered 304 in gzip only
   sh -c "test \"\$(curl -s -o /dev/null -w '%{http_code}' -H 'Accept-Encoding: gzip' -H 'If-None-Match: $GZ_ETAG' '$URL/mode/4')\" = 304 \
          && test \"\$(curl -s -o /dev/null -w '%{http_code}' -H 'If-None-Match: $GZ_ETAG' '$URL/mode/4')\" = 200"
 
-# page PATH WIDTH NAME [EXPR...]: the page in the browser; its report in $T/NAME.json.
+# page PATH WIDTH NAME [EXPR...]: the page in browser $B; its report in $R/NAME-WIDTH.json, its
+# screenshot in $SHOTS/$B/NAME-WIDTH.png.
 page() {
   local path=$1 width=$2 name=$3; shift 3
   local evals=(--eval 'document.documentElement.scrollWidth' --eval 'document.title'
                --eval 'document.querySelectorAll("script, img, iframe, [onerror], [onload]").length'
                --eval 'document.body.dataset.pwned || ""')
   for e in "$@"; do evals+=(--eval "$e"); done
-  timeout 120 python3 "$REPO/tests/e2e/cdp_page.py" "$URL$path" --width "$width" --screenshot "$SHOTS/$name-$width.png" \
-    "${evals[@]}" >"$T/$name-$width.json" 2>"$T/$name-$width.err"
+  timeout 120 /usr/bin/python3 "$REPO/tests/e2e/browser_page.py" --browser "$B" "$URL$path" --width "$width" \
+    --screenshot "$SHOTS/$B/$name-$width.png" "${evals[@]}" >"$R/$name-$width.json" 2>"$R/$name-$width.err"
 }
 # The checks every page passes: loaded, no wider than the viewport, no script or injected element,
 # nothing in the console, a screenshot of the requested width.
 page_sound() {  # page_sound NAME WIDTH
-  python3 - "$T/$1-$2.json" "$2" "$SHOTS/$1-$2.png" <<'PY'
+  python3 - "$R/$1-$2.json" "$2" "$SHOTS/$B/$1-$2.png" <<'PY'
 import json, struct, sys
 r = json.load(open(sys.argv[1]))
 width, title, injected, pwned = r["evals"][:4]
@@ -127,24 +129,26 @@ PY
 }
 
 ROWS='JSON.stringify([...document.querySelectorAll("section.mode")].map(s => [s.id, [...s.querySelectorAll("tbody tr[data-id]")].map(tr => [...tr.cells].map(td => td.textContent))]))'
+# Every page and every check in each browser: Debian's Chromium and Firefox ESR by default.
+browser_checks() {
 for width in 375 1280; do
   page / $width front "$ROWS"
-  expect "/ at $width: readable, no script ran, nothing in the console" page_sound front $width
+  expect "$B: / at $width: readable, no script ran, nothing in the console" page_sound front $width
   page /mode/4 $width mode4 'document.querySelectorAll("tbody tr[data-id]").length'
-  expect "/mode/4 at $width: readable, nothing injected" page_sound mode4 $width
+  expect "$B: /mode/4 at $width: readable, nothing injected" page_sound mode4 $width
   page "/play/$TWO" $width play \
     'JSON.stringify([...document.querySelectorAll(".life-lost")].map(g => [g.dataset.frame, g.getBoundingClientRect().width > 0]))' \
     'document.querySelector("p.comment").textContent'
-  expect "/play/$TWO at $width: readable, nothing injected" page_sound play $width
+  expect "$B: /play/$TWO at $width: readable, nothing injected" page_sound play $width
   page "/player/%3Ci%3Etwo" $width player 'document.querySelector("h1").textContent' 'document.querySelector("td.comment").textContent'
-  expect "/player/<i>two at $width: readable, nothing injected" page_sound player $width
+  expect "$B: /player/<i>two at $width: readable, nothing injected" page_sound player $width
   page "/play/$LOST" $width lost 'document.querySelector("p.comment").textContent'
-  expect "/play/$LOST at $width: readable, nothing injected" page_sound lost $width
+  expect "$B: /play/$LOST at $width: readable, nothing injected" page_sound lost $width
 done
 
-expect "/mode/4 lists all 11 entries of the mode, where / shows its top 10" \
-  python3 -c 'import json,sys; sys.exit(json.load(open(sys.argv[1]))["evals"][4] != 11)' "$T/mode4-375.json"
-expect "the hostile comments are shown as text, as sent" python3 - "$T" "$SCRIPT_COMMENT" "$IMG_COMMENT" <<'PY'
+expect "$B: /mode/4 lists all 12 entries of the mode (the lap among them), where / shows its top 10" \
+  python3 -c 'import json,sys; sys.exit(json.load(open(sys.argv[1]))["evals"][4] != 12)' "$R/mode4-375.json"
+expect "$B: the hostile comments are shown as text, as sent" python3 - "$R" "$SCRIPT_COMMENT" "$IMG_COMMENT" <<'PY'
 import json, sys
 t = sys.argv[1]
 shown = {json.load(open(t + "/play-1280.json"))["evals"][5], json.load(open(t + "/lost-1280.json"))["evals"][4],
@@ -154,7 +158,7 @@ print("   %r, name %r" % (sorted(shown), name))
 sys.exit(0 if shown == {sys.argv[2], sys.argv[3]} and name == "<i>two" else 1)
 PY
 
-expect "the lists on / are the game's lists (GET /ranking), entry for entry" python3 - "$T/front-1280.json" "$URL" <<'PY'
+expect "$B: the lists on / are the game's lists (GET /ranking), entry for entry" python3 - "$R/front-1280.json" "$URL" <<'PY'
 import json, sys, urllib.request
 sections = dict(json.loads(json.load(open(sys.argv[1]))["evals"][4]))
 modes = {"mode-4": (106, 4), "mode-5": (107, 5), "mode-2": (104, 4), "mode-3": (105, 5)}
@@ -180,8 +184,8 @@ print("   %d entries compared" % compared)
 sys.exit(0 if compared == 10 + 1 + 1 + 1 else 1)
 PY
 
-expect "the chart of the play that lost two lives shows both marks, where the JSON says" \
-  python3 - "$T/play-375.json" "$T/play-1280.json" "$URL/api/play/$TWO" <<'PY'
+expect "$B: the chart of the play that lost two lives shows both marks, where the JSON says" \
+  python3 - "$R/play-375.json" "$R/play-1280.json" "$URL/api/play/$TWO" <<'PY'
 import json, sys, urllib.request
 api = json.load(urllib.request.urlopen(sys.argv[3]))
 frames = [str(p["frame"]) for p in api["chart"]["lives_lost"]]
@@ -194,14 +198,11 @@ PY
 
 # A whole first lap, played through its five stages: the chart marks the four boundaries between
 # them, in order and where the JSON's stage ends put them.
-expect "a play through every stage of a lap is ranked" \
-  test "$(upload lapper 'a whole lap' "$REPO/server/tests/data/first-lap.rep")" = 0
-LAP=$(id_of 106 lapper)
 page "/play/$LAP" 1280 lap \
   'JSON.stringify([...document.querySelectorAll("line.stage-boundary")].map(l => [Number(l.getAttribute("x1")), l.getBoundingClientRect().height > 0]))'
-expect "/play/$LAP at 1280: readable, nothing injected" page_sound lap 1280
-expect "the lap's chart shows its four stage boundaries where the JSON says" \
-  python3 - "$T/lap-1280.json" "$URL/api/play/$LAP" <<'PY'
+expect "$B: /play/$LAP at 1280: readable, nothing injected" page_sound lap 1280
+expect "$B: the lap's chart shows its four stage boundaries where the JSON says" \
+  python3 - "$R/lap-1280.json" "$URL/api/play/$LAP" <<'PY'
 import json, sys, urllib.request
 api = json.load(urllib.request.urlopen(sys.argv[2]))
 ends = [s["end_frame"] for s in api["chart"]["stages"]]
@@ -214,3 +215,12 @@ for x, f in zip(xs, ends):
     if abs((x - xs[0]) / (xs[-1] - xs[0]) - (f - ends[0]) / (ends[3] - ends[0])) > 0.005: sys.exit(1)
 sys.exit(0 if xs == sorted(xs) and ends == sorted(ends) else 1)
 PY
+}
+expect "a play through every stage of a lap is ranked" \
+  test "$(upload lapper 'a whole lap' "$REPO/server/tests/data/first-lap.rep")" = 0
+LAP=$(id_of 106 lapper)
+for B in $BROWSERS; do
+  R=$T/$B
+  mkdir -p "$R" "$SHOTS/$B"
+  browser_checks
+done

@@ -22,8 +22,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-if [ ! -f "$PLAYER/nimbulon-web.wasm" ] || ! command -v chromium >/dev/null; then
-  expect "the browser player is built (NIMBULON_WEB, Debian's emscripten) and chromium is installed" false
+# Every check of the page runs in each browser (Debian's Chromium and Firefox ESR by default).
+BROWSERS=${BROWSERS:-chromium firefox}
+if [ ! -f "$PLAYER/nimbulon-web.wasm" ] || ! command -v chromium >/dev/null || ! command -v firefox-esr >/dev/null; then
+  expect "the browser player is built (NIMBULON_WEB, Debian's emscripten); chromium and firefox-esr are installed" false
   exit 1
 fi
 
@@ -99,14 +101,19 @@ for path in /watch/ /watch/x /watch/../ranking.sqlite /watch/%2e%2e/%2e%2e/etc/p
 done
 expect "a POST to the page is refused (405)" test "$(curl -s -o /dev/null -w '%{http_code}' -d x "$URL/watch/7")" = 405
 
-# watch ID FRAMES: the page's test run as JSON in $T/page-ID.json.
+# watch BROWSER ID FRAMES: the page's test run, played at full speed in that browser, as JSON in
+# $T/page-BROWSER-ID.json.
 watch() {
-  timeout 300 chromium --headless --no-sandbox --disable-gpu --user-data-dir="$T/chromium" --no-first-run \
-    --virtual-time-budget=600000 --dump-dom "$URL/watch/$1?test=1&at=$2" 2>"$T/chromium.log" >"$T/dom-$1.html"
-  python3 - "$T/dom-$1.html" >"$T/page-$1.json" <<'PY'
-import html, re, sys
-m = re.search(r'<pre id="test-result"[^>]*>(.*?)</pre>', open(sys.argv[1], encoding='utf-8').read(), re.S)
-print(html.unescape(m.group(1)) if m else '{"error": "no result in the page"}')
+  timeout 300 /usr/bin/python3 "$REPO/tests/e2e/browser_page.py" --browser "$1" "$URL/watch/$2?test=1&at=$3" \
+    --timeout 240 --wait-for 'document.title == "done" || document.title == "failed"' \
+    --eval 'document.getElementById("test-result").textContent' >"$T/browser.json" 2>"$T/browser.log"
+  python3 - "$T/browser.json" >"$T/page-$1-$2.json" <<'PY'
+import json, sys
+try:
+    text = json.load(open(sys.argv[1]))["evals"][0]
+except (OSError, ValueError, KeyError, IndexError):
+    text = None
+print(text or '{"error": "no result in the page"}')
 PY
 }
 
@@ -121,15 +128,16 @@ for f in new old; do
   at="120,$((frames / 2)),$((frames - 5))"
   "$REPLAY" verify "$T/$f.rep" --events >"$T/native-$f.events" 2>/dev/null
   "$REPLAY" frames "$T/$f.rep" --at "$at" --out "$T/native-$f"
-  watch "$id" "$at"
-  expect "$f: the page played the replay to its end" python3 -c '
+  for b in $BROWSERS; do
+    watch "$b" "$id" "$at"
+    expect "$f, $b: the page played the replay to its end" python3 -c '
 import json, sys
 r = json.load(open(sys.argv[1]))
-sys.exit(0 if r.get("result", {}).get("ended") else (print(r) or 1))' "$T/page-$id.json"
-  expect "$f: the page sounds the play's effects" python3 -c '
+sys.exit(0 if r.get("result", {}).get("ended") else (print(r) or 1))' "$T/page-$b-$id.json"
+    expect "$f, $b: the page sounds the play's effects" python3 -c '
 import json, sys
-sys.exit(0 if json.load(open(sys.argv[1])).get("soundPeak", 0) > 1000 else 1)' "$T/page-$id.json"
-  expect "$f: the page's final score and stage are the server's" python3 - "$T/page-$id.json" "$T/list-$f.txt" <<'PY'
+sys.exit(0 if json.load(open(sys.argv[1])).get("soundPeak", 0) > 1000 else 1)' "$T/page-$b-$id.json"
+    expect "$f, $b: the page's final score and stage are the server's" python3 - "$T/page-$b-$id.json" "$T/list-$f.txt" <<'PY'
 import json, sys
 r = json.load(open(sys.argv[1]))["result"]
 lines = open(sys.argv[2]).read().split("\n")
@@ -138,14 +146,14 @@ ok = str(r["score"]) == server["score"] and str(r["stage"]) == server["stage"]
 print("   page score %d stage %d, server score %s stage %s" % (r["score"], r["stage"], server["score"], server["stage"]))
 sys.exit(0 if ok else 1)
 PY
-  expect "$f: the page's lives and frames are the ranked header's (which the server re-simulated)" \
-    python3 - "$T/page-$id.json" "$T/$f.rep" <<'PY'
+    expect "$f, $b: the page's lives and frames are the ranked header's (which the server re-simulated)" \
+    python3 - "$T/page-$b-$id.json" "$T/$f.rep" <<'PY'
 import json, struct, sys
 r = json.load(open(sys.argv[1]))["result"]
 h = struct.unpack_from("<8i", open(sys.argv[2], "rb").read(), 22)
 sys.exit(0 if (r["score"], r["stage"], r["lives"], r["frames"]) == (h[2], h[3], h[4], h[7]) else 1)
 PY
-  expect "$f: the page's events are nimbulon-replay's, event for event" python3 - "$T/page-$id.json" "$T/native-$f.events" <<'PY'
+    expect "$f, $b: the page's events are nimbulon-replay's, event for event" python3 - "$T/page-$b-$id.json" "$T/native-$f.events" <<'PY'
 import json, sys
 page = json.load(open(sys.argv[1]))["events"].splitlines()
 native = open(sys.argv[2]).read().splitlines()
@@ -156,8 +164,8 @@ for i, (a, b) in enumerate(zip(page, native)):
         sys.exit(1)
 sys.exit(0 if len(page) == len(native) and len(native) > 10 else 1)
 PY
-  expect "$f: the canvas at frames $at is the native picture pixel for pixel" \
-    python3 - "$T/page-$id.json" "$T/native-$f" "$at" <<'PY'
+    expect "$f, $b: the canvas at frames $at is the native picture pixel for pixel" \
+    python3 - "$T/page-$b-$id.json" "$T/native-$f" "$at" <<'PY'
 import base64, json, sys
 page = json.load(open(sys.argv[1]))["pictures"]
 seen = set()
@@ -175,4 +183,5 @@ for n in sys.argv[3].split(","):
     if differ or colours < 8 or native in seen: sys.exit(1)
     seen.add(native)
 PY
+  done
 done
