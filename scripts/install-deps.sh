@@ -12,7 +12,7 @@ PACKAGES=(
   libgtest-dev
   xvfb xdotool x11-xserver-utils imagemagick x11-utils xfonts-base libxtst-dev
   python3 python3-mido python3-pil python3-numpy abcmidi sox
-  emscripten chromium firefox-esr python3-websocket
+  emscripten chromium firefox-esr python3-websocket vorbis-tools
   gettext desktop-file-utils appstream systemd dpkg-dev man-db groff-base file
 )
 missing=()

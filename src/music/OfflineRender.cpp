@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include "music/BGM.h"
+#include "music/Score.h"
 #include "sound/Mixer.h"
 
 namespace midiplayer {
@@ -94,6 +95,25 @@ std::vector<std::int16_t> renderSong(const std::string& path, double seconds, co
         bgm.stop();
     }
     return pcm;
+}
+
+double songLengthMs(const std::string& path) {
+    Score score;
+    try {
+        score.load(path);
+    } catch (const Score::ScoreException&) {
+        return -1;
+    }
+    const double division = score.getDivision();
+    double ms = 0;
+    std::int32_t tick = 0;
+    double tempo = 500000;  // a file without a tempo plays at 120 beats a minute
+    for (const auto& event : score.list()) {
+        ms += (event->time - tick) * tempo / 1000.0 / division;
+        tick = event->time;
+        if (const auto* t = dynamic_cast<const EventTempo*>(event.get())) tempo = std::max<std::uint32_t>(t->tempo, 1);
+    }
+    return ms;
 }
 
 bool writeWav(const std::string& path, const std::vector<std::int16_t>& pcm) {

@@ -49,6 +49,11 @@ constexpr double kMaxRenderSeconds = 3600.0;
 std::vector<std::int16_t> renderSong(const std::string& path, double seconds,
                                      const std::string& soundFont = "/usr/share/sounds/sf2/default-GM.sf2");
 
+// How long one pass of a Standard MIDI File lasts as the player plays it, in milliseconds: from
+// its start to its last event, at the tempi the file sets (the player loops right after the last
+// event). Negative when the file cannot be read.
+double songLengthMs(const std::string& path);
+
 // Writes 16-bit stereo PCM at 44100 Hz as a WAV file.
 bool writeWav(const std::string& path, const std::vector<std::int16_t>& pcm);
 

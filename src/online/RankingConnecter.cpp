@@ -5,7 +5,6 @@
 #include "app/Log.h"
 #include "app/Paths.h"
 #include "app/Translation.h"
-#include "online/CurlHttpClient.h"
 #include "online/RankingProtocol.h"
 #include "platform/Platform.h"
 #include "records/Score.h"
@@ -32,8 +31,8 @@ constexpr long kConnectTimeoutMs = 5000;
 constexpr long kTotalTimeoutMs = 20000;
 }  // namespace
 
-RankingConnecter::RankingConnecter(Env* env, Log* log)
-    : env_(env), log_(log), config_(ServerConfig::load(gamePaths().configFile("server.txt"))), ownHttp_(std::make_unique<CurlHttpClient>()), http_(*ownHttp_) {}
+RankingConnecter::RankingConnecter(Env* env, Log* log, std::unique_ptr<HttpClient> http)
+    : env_(env), log_(log), config_(ServerConfig::load(gamePaths().configFile("server.txt"))), ownHttp_(std::move(http)), http_(*ownHttp_) {}
 
 RankingConnecter::RankingConnecter(Env* env, Log* log, HttpClient& http)
     : RankingConnecter(env, log, ServerConfig::load(gamePaths().configFile("server.txt")), http) {}

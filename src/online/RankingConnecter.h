@@ -23,8 +23,10 @@ class Score;
 // answers from memory.
 class RankingConnecter : public RankingClient {
 public:
-    // Reads ./data/server.txt; talks HTTP through libcurl, or through http (not owned) when given.
+    // Reads ./data/server.txt; talks HTTP through libcurl (RankingConnecterCurl.cpp, left out of
+    // the browser's build), through its own http, or through http (not owned) when given.
     RankingConnecter(Env* env, Log* log);
+    RankingConnecter(Env* env, Log* log, std::unique_ptr<HttpClient> http);
     RankingConnecter(Env* env, Log* log, HttpClient& http);
     RankingConnecter(Env* env, Log* log, ServerConfig config, HttpClient& http);
     ~RankingConnecter() override;

@@ -4,7 +4,7 @@
 # and the page's final result, its event log and its canvas at three frames are compared with
 # the server's ranking and with `nimbulon-replay verify --events` / `nimbulon-replay frames`.
 # Also the serving: MIME types, cache lifetimes, the security policy, paths that are not the
-# player's. Needs the emscripten build (build/web/player); without it the test says so and fails.
+# player's. Needs the emscripten build (build-web/player); without it the test says so and fails.
 # Usage: web_player_e2e.sh [BUILD_DIR]
 set -u
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
@@ -12,7 +12,7 @@ REPO=$(cd "$(dirname "$0")/../.." && pwd)
 . "$REPO/tests/e2e/server_start.sh"
 SERVER="$BUILD/server/nimbulon-server"
 REPLAY="$BUILD/tools/nimbulon-replay"
-PLAYER="$BUILD/web/player"
+PLAYER="${BUILD%/}-web/player"
 T=$(mktemp -d /tmp/nimbulon-web-e2e-XXXXXX)
 cleanup() {
   local job

@@ -13,7 +13,7 @@ REPO=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=$(cd "${2:-$REPO/build}" && pwd)
 PLAY=${1:-$BUILD/tools/replay_bench_plays/final.rep}
 [ -f "$PLAY" ] || { echo "no replay at $PLAY (run $BUILD/tools/replay_bench once, or name one)" >&2; exit 2; }
-[ -f "$BUILD/web/player/nimbulon-web.wasm" ] || { echo "the browser player is not built (NIMBULON_WEB)" >&2; exit 2; }
+[ -f "${BUILD%/}-web/player/nimbulon-web.wasm" ] || { echo "the browser player is not built (NIMBULON_WEB)" >&2; exit 2; }
 T=$(mktemp -d /tmp/nimbulon-web-bench-XXXXXX)
 SERVER_PID="" BROWSER_PID=""
 cleanup() {

@@ -23,6 +23,7 @@
 #include "core/UploadForm.h"
 #include "http/UploadLimits.h"
 #include "http/UploadService.h"
+#include "web/GamePage.h"
 #include "web/WatchPage.h"
 #include "web/WebSite.h"
 #include "web/WebText.h"
@@ -157,7 +158,7 @@ void onLibraryError(void*, const char* format, va_list ap) {
 }  // namespace
 
 struct HttpServer::Request {
-    enum class Route { Ranking, Replay, Upload, Watch, Web, Health, NotFound, BadMethod };
+    enum class Route { Ranking, Replay, Upload, Watch, Game, Web, Health, NotFound, BadMethod };
     Route route = Route::NotFound;
     Clock::time_point start = Clock::now();
     std::string method, path, target, client;
@@ -396,12 +397,14 @@ int HttpServer::handle(MHD_Connection* c, const char* url, const char* method, c
         if (path == "/ranking" || path == "/replay") r->route = get ? (path == "/ranking" ? Request::Route::Ranking : Request::Route::Replay) : Request::Route::BadMethod;
         else if (path == "/upload") r->route = post ? Request::Route::Upload : Request::Route::BadMethod;
         else if (path.rfind("/watch/", 0) == 0) r->route = get ? Request::Route::Watch : Request::Route::BadMethod;
+        else if (path == "/game" || path.rfind("/game/", 0) == 0) r->route = get ? Request::Route::Game : Request::Route::BadMethod;
         else if (path == "/healthz") r->route = get ? Request::Route::Health : Request::Route::BadMethod;
         else if (WebSite::serves(path)) r->route = get ? Request::Route::Web : Request::Route::BadMethod;
         else r->route = Request::Route::NotFound;
         // The metrics' path label: one per route, whatever the play or file a watch page names.
         r->path = r->route == Request::Route::NotFound ? "other"
                   : path.rfind("/watch/", 0) == 0      ? "/watch/"
+                  : r->route == Request::Route::Game   ? "/game/"
                   : WebSite::serves(path)              ? WebSite::label(path)
                                                        : path;
         // Who asks: the peer, or behind a trusted proxy the client it names.
@@ -452,11 +455,14 @@ int HttpServer::handle(MHD_Connection* c, const char* url, const char* method, c
     switch (r->route) {
         case Request::Route::Ranking: return ranking(c, *r);
         case Request::Route::Replay: return replay(c, *r);
-        case Request::Route::Watch: {
+        case Request::Route::Watch:
+        case Request::Route::Game: {
+            const std::string path = r->target.substr(0, r->target.find('?'));
             WatchReply w;
             try {
-                w = watchReply(r->target.substr(0, r->target.find('?')),
-                               [this](std::int64_t id) { return storage_.play(id).has_value(); });
+                w = r->route == Request::Route::Game
+                        ? gameReply(path)
+                        : watchReply(path, [this](std::int64_t id) { return storage_.play(id).has_value(); });
             } catch (const std::exception& e) {
                 r->note = std::string("storage: ") + e.what();
                 w.status = MHD_HTTP_SERVICE_UNAVAILABLE;
@@ -474,6 +480,7 @@ int HttpServer::handle(MHD_Connection* c, const char* url, const char* method, c
                 if (w.body && (w.body->gzip || w.body->brotli)) MHD_add_response_header(response, MHD_HTTP_HEADER_VARY, "Accept-Encoding");
                 if (w.etag) MHD_add_response_header(response, MHD_HTTP_HEADER_ETAG, etagFor(*w.etag, encoding).c_str());
                 if (w.cacheControl) MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, w.cacheControl);
+                if (w.location) MHD_add_response_header(response, MHD_HTTP_HEADER_LOCATION, w.location);
                 MHD_add_response_header(response, "Content-Security-Policy", kWatchSecurityPolicy);
             }
             return respond(c, *r, w.status, response, body ? body->size() : 0);

@@ -35,22 +35,9 @@ constexpr Asset kAssets[] = {
     {"bench.js", "text/javascript; charset=utf-8"},
 };
 
-bool readFile(const std::string& path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    out = s.str();
-    return static_cast<bool>(in) || in.eof();
-}
-
 // The player's files, read at the first request; "@VERSION@" in the pages becomes a digest of
 // all of them, so that a new build is fetched at new addresses.
-struct File {
-    EncodedBody body;
-    std::string etag;
-    const char* type;
-};
+using File = ServedFile;
 struct Files {
     bool ready = false;
     File page;
@@ -62,7 +49,7 @@ struct Files {
         std::uint64_t digest = 1469598103934665603ULL;  // FNV-1a over every file
         for (const Asset& a : kAssets) {
             std::string body;
-            if (!readFile(dir + "/" + a.name, body)) {
+            if (!readWholeFile(dir + "/" + a.name, body)) {
                 std::fprintf(stderr, "nimbulon-server: the browser player is not built (%s/%s missing)\n", dir.c_str(), a.name);
                 return;
             }
@@ -70,39 +57,15 @@ struct Files {
             texts[a.name] = {std::move(body), a.type};
         }
         std::string watch;
-        if (!readFile(dir + "/watch.html", watch)) return;
+        if (!readWholeFile(dir + "/watch.html", watch)) return;
         char version[24];
         std::snprintf(version, sizeof version, "%016llx", static_cast<unsigned long long>(digest));
         for (std::string* text : {&watch, &texts["bench.html"].first}) {
             for (std::size_t at; (at = text->find("@VERSION@")) != std::string::npos;) text->replace(at, 9, version);
         }
-        page = made(std::move(watch), "text/html; charset=utf-8");
-        for (auto& [name, text] : texts) assets[name] = made(std::move(text.first), text.second, dir + "/" + name);
+        page = servedFile(std::move(watch), "text/html; charset=utf-8");
+        for (auto& [name, text] : texts) assets[name] = servedFile(std::move(text.first), text.second, dir + "/" + name);
         ready = true;
-    }
-
-    // The compressed forms the build wrote beside a file (nimbulon-precompress) when they decode
-    // to it; made here otherwise, quickly for a big file (brotli's best takes half a minute for
-    // the module).
-    static File made(std::string text, const char* type, const std::string& path = "") {
-        File f;
-        f.etag = etagOf(text);
-        std::string packed, decoded;
-        EncodedBody built;
-        built.identity = std::make_shared<const std::string>(std::move(text));
-        if (!path.empty() && readFile(path + ".gz", packed) && gunzip(packed, decoded) && decoded == *built.identity)
-            built.gzip = std::make_shared<const std::string>(std::move(packed));
-        if (!path.empty() && readFile(path + ".br", packed) && unbrotli(packed, decoded) && decoded == *built.identity)
-            built.brotli = std::make_shared<const std::string>(std::move(packed));
-        if (!built.gzip || !built.brotli) {
-            const bool big = built.identity->size() > 256 * 1024;
-            EncodedBody made = EncodedBody::of(built.identity, big ? EncodedBody::Level::Fast : EncodedBody::Level::Best);
-            if (!built.gzip) built.gzip = made.gzip;
-            if (!built.brotli) built.brotli = made.brotli;
-        }
-        f.body = std::move(built);
-        f.type = type;
-        return f;
     }
 };
 
@@ -130,6 +93,37 @@ bool isEntry(const std::string& rest) {
     return true;
 }
 }  // namespace
+
+bool readWholeFile(const std::string& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream s;
+    s << in.rdbuf();
+    out = s.str();
+    return static_cast<bool>(in) || in.eof();
+}
+
+ServedFile servedFile(std::string text, const char* type, const std::string& path) {
+    ServedFile f;
+    f.etag = etagOf(text);
+    std::string packed, decoded;
+    EncodedBody built;
+    built.identity = std::make_shared<const std::string>(std::move(text));
+    if (!path.empty() && readWholeFile(path + ".gz", packed) && gunzip(packed, decoded) && decoded == *built.identity)
+        built.gzip = std::make_shared<const std::string>(std::move(packed));
+    if (!path.empty() && readWholeFile(path + ".br", packed) && unbrotli(packed, decoded) && decoded == *built.identity)
+        built.brotli = std::make_shared<const std::string>(std::move(packed));
+    if (!built.gzip || !built.brotli) {
+        // Brotli's best takes half a minute for a module: a big file is made quickly.
+        const bool big = built.identity->size() > 256 * 1024;
+        EncodedBody made = EncodedBody::of(built.identity, big ? EncodedBody::Level::Fast : EncodedBody::Level::Best);
+        if (!built.gzip) built.gzip = made.gzip;
+        if (!built.brotli) built.brotli = made.brotli;
+    }
+    f.body = std::move(built);
+    f.type = type;
+    return f;
+}
 
 WatchReply watchReply(const std::string& path, const std::function<bool(std::int64_t)>& served) {
     WatchReply reply;

@@ -122,8 +122,6 @@ private:
     TTF_Font* font();
     void blend(SDL_Surface* text, std::uint32_t* pixels, int w, int h, int pitch, int x, int y, int clipRight,
                int clipBottom);
-    // Darkens the rectangle [left, right) x [top, bottom) and draws a light rim around it.
-    static void shade(std::uint32_t* pixels, int w, int h, int pitch, int left, int top, int right, int bottom);
     TTF_Font* font_ = nullptr;
     bool tried_ = false;
 };

@@ -1,6 +1,7 @@
 #include <fontconfig/fontconfig.h>
 #include <algorithm>
 #include <string>
+#include "platform/TextPanel.h"
 #include "platform/sdl/SdlPlatform.h"
 
 namespace {
@@ -21,8 +22,6 @@ std::string findJapaneseFont() {
     return path;
 }
 constexpr int kPointSize = 14;
-// Room around the words on their panel.
-constexpr int kPanelMargin = 6;
 }  // namespace
 
 SdlTextRenderer::~SdlTextRenderer() {
@@ -53,13 +52,7 @@ void SdlTextRenderer::blend(SDL_Surface* text, std::uint32_t* pixels, int w, int
             if (dx < 0 || dx >= right) continue;
             const std::uint32_t a = src[tx] >> 24;
             if (a == 0) continue;
-            std::uint32_t& d = pixels[static_cast<std::size_t>(dy) * pitch + dx];
-            std::uint32_t out = 0;
-            for (int shift = 0; shift < 24; shift += 8) {
-                const std::uint32_t dc = (d >> shift) & 0xFF;
-                out |= ((dc * (255 - a) + 255 * a) / 255) << shift;
-            }
-            d = out;
+            blendWhite(pixels[static_cast<std::size_t>(dy) * pitch + dx], a);
         }
     }
     SDL_FreeSurface(argb);
@@ -83,32 +76,10 @@ void SdlTextRenderer::drawTextBox(std::uint32_t* pixels, int w, int h, int pitch
     if (!text) return;
     // A box of words is read over whatever the field shows (the tutorial's mentor is pale):
     // the words sit on a shaded panel just large enough for them.
-    shade(pixels, w, h, pitch, x1 - kPanelMargin, y1 - kPanelMargin, std::min(x1 + text->w, x2) + kPanelMargin,
-          std::min(y1 + text->h, y2) + kPanelMargin);
+    shadeTextPanel(pixels, w, h, pitch, x1 - kTextPanelMargin, y1 - kTextPanelMargin,
+                   std::min(x1 + text->w, x2) + kTextPanelMargin, std::min(y1 + text->h, y2) + kTextPanelMargin);
     blend(text, pixels, w, h, pitch, x1, y1, x2, y2);
     SDL_FreeSurface(text);
-}
-
-void SdlTextRenderer::shade(std::uint32_t* pixels, int w, int h, int pitch, int left, int top, int right,
-                            int bottom) {
-    left = std::max(left, 0);
-    top = std::max(top, 0);
-    right = std::min(right, w);
-    bottom = std::min(bottom, h);
-    for (int y = top; y < bottom; ++y) {
-        std::uint32_t* row = pixels + static_cast<std::size_t>(y) * pitch;
-        const bool edge = y == top || y == bottom - 1;
-        for (int x = left; x < right; ++x) {
-            std::uint32_t out = 0;
-            for (int shift = 0; shift < 24; shift += 8) {
-                const std::uint32_t c = (row[x] >> shift) & 0xFF;
-                // A quarter of the light stays inside; the rim is a thin light line.
-                const std::uint32_t v = edge || x == left || x == right - 1 ? (c + 3 * 200) / 4 : c / 4;
-                out |= v << shift;
-            }
-            row[x] = out;
-        }
-    }
 }
 
 int SdlTextRenderer::textWidth(const std::string& utf8) {
