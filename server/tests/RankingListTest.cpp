@@ -18,6 +18,9 @@ struct CountingStorage : Storage {
     std::optional<Play> play(std::int64_t) override { return std::nullopt; }
     std::vector<std::int64_t> playsWithoutChart() override { return {}; }
     void setChart(std::int64_t, const std::string&) override {}
+    std::vector<std::int64_t> playsWithoutPath() override { return {}; }
+    void setPath(std::int64_t, const std::string&) override {}
+    std::optional<Owner> samePathAs(std::int32_t, std::int32_t, const std::string&) override { return std::nullopt; }
     std::int64_t reads = 0;
 };
 

@@ -10,6 +10,7 @@
 #include <tuple>
 #include "PgCluster.h"
 #include "storage/Storage.h"
+#include "SyntheticPaths.h"
 
 // One suite for both backends: SQLite in a temporary file, PostgreSQL in a throwaway cluster
 // (skipped, with the reason, when PostgreSQL is not installed; a cluster that fails to start fails).
@@ -182,6 +183,55 @@ TEST_P(StorageSuite, APlayComesBackWithItsChartAndAChartIsSetOnlyOnce) {
     EXPECT_TRUE(storage->playsWithoutChart().empty());
     storage->setChart(annId, "S 1/1 L P 60");
     EXPECT_EQ(storage->play(annId)->chart, p.chart) << "a play that has a chart keeps it";
+}
+
+TEST_P(StorageSuite, APathHasOneOwnerForGoodAndADressedCopyIsRefused) {
+    const std::string path = synthetic::wander(1, 4000).encode();
+    const std::string copy = synthetic::dressed(synthetic::wander(1, 4000), 2000, 5).encode();
+    auto withPath = [&](std::string name, std::int32_t score, const std::string& p, std::int32_t mode = 4) {
+        Storage::Play play = this->play(name, score, mode);
+        play.inputKey = name + std::to_string(score) + std::to_string(mode);  // new input every time
+        play.path = p;
+        return play;
+    };
+    ASSERT_EQ(storage->store(withPath("ann", 10, path)), Storage::Outcome::Stored);
+    const std::int64_t annPlay = storage->ranking(106).at(0).id;
+    std::int64_t copied = 0;
+    EXPECT_EQ(storage->store(withPath("bob", 12, copy), &copied), Storage::Outcome::Copy);
+    EXPECT_EQ(copied, annPlay);
+    EXPECT_EQ(storage->store(withPath("ann", 12, copy)), Storage::Outcome::KeptEarlier) << "its owner, dressed";
+    EXPECT_EQ(names(106), std::vector<std::string>{"ann:10"}) << "nothing changes";
+    const std::optional<Storage::Owner> owner = storage->samePathAs(4, 106, copy);
+    ASSERT_TRUE(owner);
+    EXPECT_EQ(owner->name, "ann");
+    EXPECT_EQ(owner->play, annPlay);
+
+    EXPECT_EQ(storage->store(withPath("bob", 9, synthetic::wander(2, 4000).encode())), Storage::Outcome::Stored);
+    EXPECT_EQ(storage->store(withPath("cy", 9, path, 2)), Storage::Outcome::Stored) << "another mode is another play";
+    // Too short to tell a copy from a memorised opening: never compared.
+    EXPECT_EQ(storage->store(withPath("dee", 9, synthetic::wander(3, 3000).encode())), Storage::Outcome::Stored);
+    EXPECT_EQ(storage->store(withPath("eve", 9, synthetic::wander(3, 3000).encode())), Storage::Outcome::Stored);
+
+    // A better play replaces ann's, and her first path stays hers.
+    ASSERT_EQ(storage->store(withPath("ann", 50, synthetic::wander(4, 5000).encode())), Storage::Outcome::Stored);
+    EXPECT_EQ(storage->store(withPath("fay", 12, copy), &copied), Storage::Outcome::Copy);
+    EXPECT_EQ(copied, annPlay);
+    EXPECT_EQ(names(106), (std::vector<std::string>{"ann:50", "bob:9", "dee:9", "eve:9"}));
+    EXPECT_TRUE(storage->playsWithoutPath().empty());
+}
+
+TEST_P(StorageSuite, APlayStoredWithoutAPathGetsOneOnceAndIsFoundByIt) {
+    ASSERT_EQ(storage->store(play("ann", 10)), Storage::Outcome::Stored);
+    const std::vector<std::int64_t> waiting = storage->playsWithoutPath();
+    ASSERT_EQ(waiting.size(), 1u);
+    const std::string path = synthetic::wander(5, 4000).encode();
+    EXPECT_FALSE(storage->samePathAs(4, 106, path));
+    storage->setPath(waiting[0], path);
+    storage->setPath(waiting[0], synthetic::wander(6, 4000).encode());  // a second one is ignored
+    EXPECT_TRUE(storage->playsWithoutPath().empty());
+    ASSERT_TRUE(storage->samePathAs(4, 106, path));
+    EXPECT_EQ(storage->samePathAs(4, 106, path)->play, waiting[0]);
+    EXPECT_FALSE(storage->samePathAs(4, 106, synthetic::wander(6, 4000).encode()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, StorageSuite, ::testing::Values("sqlite", "postgresql"),

@@ -114,7 +114,10 @@ public:
             });
         }
         sink_ = &sink;
+        // A frame that opens the menu, runs in it or closes it moves nothing in the play.
+        const bool wasPaused = game_.paused();
         std::unique_ptr<Game> next(game_.Run());
+        played_ = !wasPaused && !game_.paused();
         // The flag goes with the next stage select's flag reset, so it is caught as it is set.
         if (game_.info().GetFlag(FlagStageSelected)) stageSelected_ = true;
         if (sink) watch();
@@ -135,6 +138,9 @@ public:
         result.lives = game_.player().GetLives();
         result.frames = game_.playFrames();
         result.stageSelected = stageSelected_;
+        result.shipX = toPixel(game_.player().x);
+        result.shipY = toPixel(game_.player().y);
+        result.played = played_;
         return result;
     }
 
@@ -238,6 +244,7 @@ private:
     bool ended_ = false;
     bool observing_ = false;
     bool stageSelected_ = false;
+    bool played_ = false;
     std::int32_t lastStage_ = 0, lastItems_ = 0, lastLives_ = 0, lastStock_ = 0, lastMode_ = 0;
 };
 

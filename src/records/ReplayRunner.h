@@ -20,6 +20,8 @@ public:
         std::int32_t lives = 0;
         std::int32_t frames = 0;   // frames run by the play scene
         bool stageSelected = false;  // a stage was chosen from the pause menu: the game keeps no such play
+        std::int32_t shipX = 0, shipY = 0;  // the ship's place, playfield pixels
+        bool played = false;  // the last step ran the play, not its pause menu
     };
 
     // One line of JSON per event of the play, without the line end.

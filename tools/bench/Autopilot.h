@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include "bosses/CharacterEnemyBoss2.h"
 #include "combat/CharacterEnemy.h"
 #include "combat/CharacterPlayer.h"
@@ -18,9 +19,13 @@
 
 class Autopilot {
 public:
-    // decision: frames a move is held; horizon: frames a look ahead plays on (at most 255).
-    explicit Autopilot(PlayHarness& play, int decision = 8, int horizon = 120)
-        : play_(play), decision_(decision), horizon_(horizon) {}
+    // Where a pilot would rather be: the spot it heads for while nothing threatens (pixels).
+    using Aim = std::function<void(PlayHarness& play, int& x, int& y)>;
+
+    // decision: frames a move is held; horizon: frames a look ahead plays on (at most 255);
+    // aim: the spot to head for (by default under the sturdiest enemy, low on the screen).
+    explicit Autopilot(PlayHarness& play, int decision = 8, int horizon = 120, Aim aim = nullptr)
+        : play_(play), decision_(decision), horizon_(horizon), aim_(std::move(aim)) {}
 
     // Plays one decision's frames. Returns false once the play has ended.
     bool step() {
@@ -99,11 +104,18 @@ private:
     // Towards the point under the sturdiest enemy, low on the screen.
     int preferredMove() {
         GameMain& game = play_.game();
-        Fixed16 targetX = toFixed(240);
-        std::int32_t most = 0;
-        sturdiest(game.enemyRoot(), most, targetX);
+        Fixed16 targetX = toFixed(240), targetY = toFixed(500);
+        if (aim_) {
+            int x = 240, y = 500;
+            aim_(play_, x, y);
+            targetX = toFixed(x);
+            targetY = toFixed(y);
+        } else {
+            std::int32_t most = 0;
+            sturdiest(game.enemyRoot(), most, targetX);
+        }
         const CharacterPlayer& ship = game.player();
-        const Fixed16 dx = targetX - ship.x, dy = toFixed(500) - ship.y;
+        const Fixed16 dx = targetX - ship.x, dy = targetY - ship.y;
         const int sx = dx > toFixed(6) ? 1 : dx < -toFixed(6) ? -1 : 0;
         const int sy = dy > toFixed(6) ? 1 : dy < -toFixed(6) ? -1 : 0;
         for (int m = 0; m < kMoves; ++m)
@@ -148,6 +160,7 @@ private:
     PlayHarness& play_;
     int decision_;
     int horizon_;
+    Aim aim_;
     long lookAheads_ = 0;
     int move_ = 0;
     Then then_ = ThenPreferred;

@@ -64,6 +64,8 @@ std::vector<std::string> checkEnvironment([[maybe_unused]] int memoryMb) {
     return env;
 }
 
+constexpr std::size_t kMaxReply = 16 * 1024 * 1024;
+
 ResimVerdict failed(std::string why) {
     ResimVerdict v;
     v.kind = ResimVerdict::Failed;
@@ -159,8 +161,9 @@ ResimVerdict ReplayChecker::check(std::string_view replay) const {
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
             char buffer[4096];
             const ssize_t n = read(out[0], buffer, sizeof buffer);
-            // The verdict and the play's chart (a few kilobytes at most).
-            if (n > 0 && reply.size() < 64 * 1024) reply.append(buffer, static_cast<std::size_t>(n));
+            // The verdict, the play's chart (a few kilobytes at most) and its path (a few bytes for
+            // each change of the ship's direction: at most some megabytes for the longest play).
+            if (n > 0 && reply.size() < kMaxReply) reply.append(buffer, static_cast<std::size_t>(n));
             else if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) closeFd(out[0]);
         }
     }

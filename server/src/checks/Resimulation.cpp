@@ -8,6 +8,7 @@
 #include <vector>
 #include "checks/CheckSandbox.h"
 #include "core/PlayChart.h"
+#include "core/PlayPath.h"
 #include "core/UploadForm.h"
 #include "records/ReplayRunner.h"
 #include "records/Score.h"
@@ -33,7 +34,11 @@ void limit(int resource, rlim_t value) {
 std::string ResimVerdict::toLine() const {
     char line[96];
     std::snprintf(line, sizeof line, "%s %d %d %d %d", kindName(kind), score, stages, lives, frames);
-    return line + (chart.empty() ? "" : " " + chart) + "\n";
+    std::string out = line + (chart.empty() ? "" : " " + chart) + "\n";
+    if (!path.empty())
+        if (const std::optional<PlayPath> p = PlayPath::decode(path, static_cast<std::int64_t>(frames) + 1))
+            out += p->toText() + "\n";
+    return out;
 }
 
 ResimVerdict ResimVerdict::fromLine(std::string_view text) {
@@ -60,6 +65,11 @@ ResimVerdict ResimVerdict::fromLine(std::string_view text) {
     std::getline(in, rest);
     rest.erase(0, rest.find_first_not_of(' '));
     if (PlayChart::fromText(rest, v.frames)) v.chart = rest;
+    // So is the path, and it holds no more frames than the play ran.
+    std::string path;
+    if (std::getline(in, path))
+        if (const std::optional<PlayPath> p = PlayPath::fromText(path, static_cast<std::int64_t>(v.frames) + 1))
+            v.path = p->encode();
     return v;
 }
 
@@ -84,12 +94,15 @@ ResimVerdict resimulate(std::string_view replay, std::int64_t maxFrames) {
     if (budget < 1) budget = 1;
     // Frame by frame, so that the chart sees the play as it goes.
     PlayChartRecorder chart;
+    PlayPath path;
     for (std::int64_t i = 0; i < budget; ++i) {
         const bool ended = runner.step();
         const ReplayRunner::Result now = runner.result();
         chart.frame(now.frames, now.stages, now.score, now.lives);
+        if (now.played) path.points.push_back({now.shipX, now.shipY, now.score});
         if (ended) break;
     }
+    v.path = path.encode();
     const ReplayRunner::Result r = runner.result();
     v.chart = chart.finish().toText();
     v.score = r.score;

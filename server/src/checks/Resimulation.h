@@ -13,10 +13,12 @@ struct ResimVerdict {
     std::int32_t score = 0, stages = 0, lives = 0, frames = 0;  // the re-simulated result
     std::string detail;                                          // for the log
     std::string chart;  // PlayChart::toText of the re-simulated play (empty: none)
+    std::string path;   // PlayPath::encode of the re-simulated play (empty: none)
 
     bool matches() const { return kind == Match; }
     // One line, as the check process reports it: "match 12 3 0 4021" and the like, followed by
-    // the play's chart when there is one.
+    // the play's chart when there is one; then the play's path (PlayPath::toText) on a line of
+    // its own.
     std::string toLine() const;
     static ResimVerdict fromLine(std::string_view line);
 };

@@ -1,5 +1,6 @@
 #include "http/UploadService.h"
 #include <ctime>
+#include "core/PlayPath.h"
 #include "core/TextRules.h"
 #include "storage/Moderation.h"
 #include "http/Passwords.h"
@@ -76,6 +77,11 @@ UploadService::Reply UploadService::decide(const UploadRequest& request) {
             return reply('2', why);
         }
 
+        // A play long enough to be compared is stored only with its path: without one, a dressed
+        // copy would pass unseen.
+        if (verdict.path.empty() && verdict.frames >= PathLikeness::kMinFrames)
+            return reply('2', "re-simulation: the check gave no path");
+
         Storage::Play play;
         play.name = request.name;
         play.mode = request.header.gameMode;
@@ -88,6 +94,7 @@ UploadService::Reply UploadService::decide(const UploadRequest& request) {
         play.replay = request.replay;
         play.inputKey = request.inputKey;
         play.chart = verdict.chart;
+        play.path = verdict.path;
         play.uploadedAt = static_cast<std::int64_t>(std::time(nullptr));
         // A name registered by someone else between the look-up and the transaction shows up as
         // a conflict; then the password is checked against that registration.
@@ -101,6 +108,7 @@ UploadService::Reply UploadService::decide(const UploadRequest& request) {
             std::int64_t original = 0;
             switch (storage_.store(play, &original)) {
                 case Storage::Outcome::Copy:
+                    // Its input, or what happens in it: the same path.
                     return reply('2', "a copy of play " + std::to_string(original) + ", stored under another name");
                 case Storage::Outcome::Stored:
                     if (cache_) cache_->invalidate(play.version);

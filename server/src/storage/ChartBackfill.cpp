@@ -1,4 +1,5 @@
 #include "storage/ChartBackfill.h"
+#include <set>
 #include "checks/ReplayChecker.h"
 #include "storage/Storage.h"
 
@@ -9,10 +10,10 @@ ChartBackfill::ChartBackfill(Storage& storage, const ReplayChecker& checker,
             int without = 0;
             const int drawn = run(storage, checker, stopping_, &without);
             if (drawn > 0 || without > 0)
-                log("charts drawn for " + std::to_string(drawn) + " plays stored before, " + std::to_string(without) +
-                    " gave none");
+                log("charts and paths drawn for " + std::to_string(drawn) + " plays stored before, " +
+                    std::to_string(without) + " gave none");
         } catch (const std::exception& e) {
-            log(std::string("charts of the plays stored before: ") + e.what());
+            log(std::string("charts and paths of the plays stored before: ") + e.what());
         }
     });
 }
@@ -23,15 +24,23 @@ ChartBackfill::~ChartBackfill() {
 }
 
 int ChartBackfill::run(Storage& storage, const ReplayChecker& checker, const std::atomic<bool>& stop, int* without) {
+    // A play may lack either or both; one check gives both.
+    std::set<std::int64_t> noChart, noPath;
+    for (const std::int64_t id : storage.playsWithoutChart()) noChart.insert(id);
+    for (const std::int64_t id : storage.playsWithoutPath()) noPath.insert(id);
+    std::set<std::int64_t> waiting = noChart;
+    waiting.insert(noPath.begin(), noPath.end());
     int drawn = 0;
-    for (const std::int64_t id : storage.playsWithoutChart()) {
+    for (const std::int64_t id : waiting) {
         if (stop) break;
         const std::optional<std::string> replay = storage.replay(id);
         if (!replay) continue;  // removed meanwhile, or its name banned (drawn at a start after the unban)
         const ResimVerdict verdict = checker.check(*replay);
-        storage.setChart(id, verdict.chart);
-        if (verdict.chart.empty() && without) ++*without;
-        drawn += !verdict.chart.empty();
+        if (noChart.count(id)) storage.setChart(id, verdict.chart);
+        if (noPath.count(id)) storage.setPath(id, verdict.path);
+        const bool gave = (!noChart.count(id) || !verdict.chart.empty()) && (!noPath.count(id) || !verdict.path.empty());
+        if (!gave && without) ++*without;
+        drawn += gave;
     }
     return drawn;
 }

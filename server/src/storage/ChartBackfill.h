@@ -7,9 +7,9 @@
 class Storage;
 class ReplayChecker;
 
-// Gives the plays stored before the server drew charts their chart: each one is re-simulated
-// once, in a check process like an upload's, on a thread of its own while the server serves.
-// A play whose check gives no chart is marked as such and not tried again.
+// Gives the plays stored before the server drew charts, or kept paths, their chart and path: each
+// one is re-simulated once, in a check process like an upload's, on a thread of its own while the
+// server serves. A play whose check gives none is marked as such and not tried again.
 class ChartBackfill {
 public:
     // log gets one line when the work is done (or was not needed).
@@ -19,7 +19,8 @@ public:
     ChartBackfill(const ChartBackfill&) = delete;
     ChartBackfill& operator=(const ChartBackfill&) = delete;
 
-    // On the caller's thread; returns the number of plays given a chart. For the tests.
+    // On the caller's thread; returns the number of plays given what they lacked (without: those
+    // whose check gave it not). For the tests.
     static int run(Storage& storage, const ReplayChecker& checker, const std::atomic<bool>& stop, int* without = nullptr);
 
 private:

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 #include "storage/ConnectionPool.h"
+#include "storage/PathMatch.h"
 #include "storage/SchemaMigrations.h"
 #include "storage/SqlSession.h"
 #include "storage/PostgresQuery.h"
@@ -159,8 +160,81 @@ public:
         query(c.handle, "UPDATE plays SET chart = $1 WHERE id = $2 AND chart IS NULL", Params().add(chart).add(id));
     }
 
+    std::vector<std::int64_t> playsWithoutPath() override {
+        Connection c(pool_);
+        Result r = query(c.handle,
+                         "SELECT id FROM plays WHERE NOT EXISTS (SELECT 1 FROM play_paths WHERE play_id = plays.id) "
+                         "ORDER BY id",
+                         Params());
+        std::vector<std::int64_t> out;
+        for (int i = 0; i < r.rows(); ++i) out.push_back(r.integer(i, 0));
+        return out;
+    }
+
+    void setPath(std::int64_t id, const std::string& path) override {
+        Connection c(pool_);
+        run(c.handle, "BEGIN");
+        try {
+            Result r = query(c.handle, "SELECT player_id, mode, version FROM plays WHERE id = $1", Params().add(id));
+            if (r.rows() > 0)
+                storePath(c.handle, id, r.integer(0, 0), static_cast<std::int32_t>(r.integer(0, 1)),
+                          static_cast<std::int32_t>(r.integer(0, 2)), path);
+            run(c.handle, "COMMIT");
+        } catch (...) {
+            PQclear(exec(c.handle, "ROLLBACK"));
+            throw;
+        }
+    }
+
+    std::optional<Owner> samePathAs(std::int32_t mode, std::int32_t version, const std::string& path) override {
+        Connection c(pool_);
+        const std::vector<pathmatch::Candidate> found = candidates(c.handle, mode, version, path);
+        const pathmatch::Candidate* same = pathmatch::samePlay(found, path);
+        if (!same) return std::nullopt;
+        Result r = query(c.handle, "SELECT name FROM players WHERE id = $1", Params().add(same->player));
+        return Owner{r.rows() > 0 ? r.text(0, 0) : std::string(), same->play};
+    }
+
 private:
     using Connection = ConnectionPool<PGconn*>::Lease;
+
+    // The stored plays that share the most keys with the path.
+    static std::vector<pathmatch::Candidate> candidates(PGconn* db, std::int32_t mode, std::int32_t version,
+                                                        const std::string& path) {
+        std::vector<pathmatch::Candidate> out;
+        const std::vector<std::int64_t> keys = pathmatch::lookup(mode, version, path);
+        if (keys.empty()) return out;
+        Result r = query(db,
+                         "SELECT k.play_id, p.player_id, p.path FROM (SELECT play_id, count(*) AS n FROM play_path_keys "
+                         "WHERE path_key = ANY($1::bigint[]) GROUP BY play_id ORDER BY n DESC, play_id LIMIT $2) AS k "
+                         "JOIN play_paths AS p ON p.play_id = k.play_id WHERE p.mode = $3 AND p.version = $4 "
+                         "ORDER BY k.n DESC, k.play_id",
+                         Params().add(pathmatch::arrayLiteral(keys)).add(pathmatch::kMostCandidates).add(mode).add(version),
+                         /*binaryResult*/ true);
+        // Binary results: the numbers come as big-endian int8.
+        auto int8 = [&](int row, int col) {
+            const std::string b = r.text(row, col);
+            std::uint64_t v = 0;
+            for (unsigned char ch : b) v = v << 8 | ch;
+            return static_cast<std::int64_t>(v);
+        };
+        for (int i = 0; i < r.rows(); ++i) out.push_back({int8(i, 0), int8(i, 1), r.text(i, 2)});
+        return out;
+    }
+
+    // A play's path and its keys, unless it has one already.
+    static void storePath(PGconn* db, std::int64_t play, std::int64_t player, std::int32_t mode, std::int32_t version,
+                          const std::string& path) {
+        Result r = query(db,
+                         "INSERT INTO play_paths (play_id, player_id, mode, version, path) VALUES ($1, $2, $3, $4, $5) "
+                         "ON CONFLICT (play_id) DO NOTHING RETURNING play_id",
+                         Params().add(play).add(player).add(mode).add(version).add(path, /*binary*/ true));
+        if (r.rows() == 0) return;
+        const std::vector<std::int64_t> keys = pathmatch::keys(mode, version, path);
+        if (keys.empty()) return;
+        query(db, "INSERT INTO play_path_keys (path_key, play_id) SELECT unnest($1::bigint[]), $2",
+              Params().add(pathmatch::arrayLiteral(keys)).add(play));
+    }
 
     PGconn* open() {
         PGconn* db = pgdb::connect(url_);
@@ -199,6 +273,17 @@ private:
             Result r = query(db, "SELECT player_id, play_id FROM play_inputs WHERE input_key = $1", Params().add(play.inputKey));
             if (r.rows() > 0) return owner(r);
         }
+        if (!play.path.empty()) {
+            // One upload of a mode and version compares paths at a time: two copies of one play
+            // sent at once under two names cannot both miss each other.
+            query(db, "SELECT pg_advisory_xact_lock(715230413, $1)", Params().add(play.mode * 1000 + play.version));
+            const std::vector<pathmatch::Candidate> found = candidates(db, play.mode, play.version, play.path);
+            if (const pathmatch::Candidate* same = pathmatch::samePlay(found, play.path)) {
+                if (same->player == playerId) return Outcome::KeptEarlier;  // the same play, dressed
+                if (copied) *copied = same->play;
+                return Outcome::Copy;
+            }
+        }
         {
             Result r = query(db, "SELECT id, score FROM plays WHERE player_id = $1 AND mode = $2",
                              Params().add(playerId).add(play.mode));
@@ -232,6 +317,8 @@ private:
                 return owner(query(db, "SELECT player_id, play_id FROM play_inputs WHERE input_key = $1",
                                    Params().add(play.inputKey)));
         }
+        if (!play.path.empty())
+            storePath(db, inserted.integer(0, 0), playerId, play.mode, play.version, play.path);
         // Every server listening drops its cached lists when this commits.
         run(db, "NOTIFY nimbulon_lists");
         return Outcome::Stored;

@@ -77,11 +77,26 @@ void nameKeys(SqlSession& db, Dialect) {
     db.query("CREATE INDEX players_by_key ON players (name_key, id)");
 }
 
+// 5: each play's path (PlayPath::encode; empty when its check gave none) and the keys it is found by
+// (pathKeys). Both outlive the play: a path stays its player's when a better play replaces it, as
+// its input does. Plays stored before have none until the server re-simulates them once.
+void playPaths(SqlSession& db, Dialect dialect) {
+    const bool pg = dialect == Dialect::Postgres;
+    db.query(pg ? "CREATE TABLE play_paths (play_id BIGINT PRIMARY KEY, player_id BIGINT NOT NULL REFERENCES players(id), "
+                  "mode INTEGER NOT NULL, version INTEGER NOT NULL, path BYTEA NOT NULL)"
+                : "CREATE TABLE play_paths (play_id INTEGER PRIMARY KEY, player_id INTEGER NOT NULL REFERENCES players(id), "
+                  "mode INTEGER NOT NULL, version INTEGER NOT NULL, path BLOB NOT NULL)");
+    db.query(pg ? "CREATE TABLE play_path_keys (path_key BIGINT NOT NULL, play_id BIGINT NOT NULL)"
+                : "CREATE TABLE play_path_keys (path_key INTEGER NOT NULL, play_id INTEGER NOT NULL)");
+    db.query("CREATE INDEX play_path_keys_by_key ON play_path_keys (path_key, play_id)");
+}
+
 const std::vector<Migration> kMigrations = {
     {1, "players can be banned", &bannedColumn},
     {2, "one owner for each play's input", &playOwners},
     {3, "a chart for each play", &playCharts},
     {4, "players known by their names' NFKC case fold", &nameKeys},
+    {5, "a path for each play, found by its keys", &playPaths},
 };
 }  // namespace
 

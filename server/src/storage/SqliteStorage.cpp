@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 #include "storage/ConnectionPool.h"
+#include "storage/PathMatch.h"
 #include "storage/SchemaMigrations.h"
 #include "storage/SqlSession.h"
 #include "storage/SqliteStatement.h"
@@ -155,8 +156,72 @@ public:
         s.step();
     }
 
+    std::vector<std::int64_t> playsWithoutPath() override {
+        Connection c(pool_);
+        Statement s(c.handle,
+                    "SELECT id FROM plays WHERE NOT EXISTS (SELECT 1 FROM play_paths WHERE play_id = plays.id) ORDER BY id");
+        std::vector<std::int64_t> out;
+        while (s.step()) out.push_back(s.integer(0));
+        return out;
+    }
+
+    void setPath(std::int64_t id, const std::string& path) override {
+        Connection c(pool_);
+        exec(c.handle, "BEGIN IMMEDIATE");
+        try {
+            Statement s(c.handle, "SELECT player_id, mode, version FROM plays WHERE id = ?");
+            s.bind(1, id);
+            if (s.step()) storePath(c.handle, id, s.integer(0), static_cast<std::int32_t>(s.integer(1)),
+                                    static_cast<std::int32_t>(s.integer(2)), path);
+            exec(c.handle, "COMMIT");
+        } catch (...) {
+            sqlite3_exec(c.handle, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+    }
+
+    std::optional<Owner> samePathAs(std::int32_t mode, std::int32_t version, const std::string& path) override {
+        Connection c(pool_);
+        const std::vector<pathmatch::Candidate> found = candidates(c.handle, mode, version, path);
+        const pathmatch::Candidate* same = pathmatch::samePlay(found, path);
+        if (!same) return std::nullopt;
+        Statement s(c.handle, "SELECT name FROM players WHERE id = ?");
+        s.bind(1, same->player);
+        return Owner{s.step() ? s.text(0) : std::string(), same->play};
+    }
+
 private:
     using Connection = ConnectionPool<sqlite3*>::Lease;
+
+    // The stored plays that share the most keys with the path.
+    static std::vector<pathmatch::Candidate> candidates(sqlite3* db, std::int32_t mode, std::int32_t version,
+                                                        const std::string& path) {
+        std::vector<pathmatch::Candidate> out;
+        const std::vector<std::int64_t> keys = pathmatch::lookup(mode, version, path);
+        if (keys.empty()) return out;
+        Statement s(db,
+                    "SELECT k.play_id, p.player_id, p.path FROM (SELECT play_id, count(*) AS n FROM play_path_keys "
+                    "WHERE path_key IN (SELECT value FROM json_each(?)) GROUP BY play_id ORDER BY n DESC, play_id "
+                    "LIMIT ?) AS k JOIN play_paths AS p ON p.play_id = k.play_id WHERE p.mode = ? AND p.version = ? "
+                    "ORDER BY k.n DESC, k.play_id");
+        s.bind(1, pathmatch::jsonList(keys)).bind(2, pathmatch::kMostCandidates).bind(3, mode).bind(4, version);
+        while (s.step()) out.push_back({s.integer(0), s.integer(1), s.text(2)});
+        return out;
+    }
+
+    // A play's path and its keys, unless it has one already.
+    static void storePath(sqlite3* db, std::int64_t play, std::int64_t player, std::int32_t mode, std::int32_t version,
+                          const std::string& path) {
+        Statement s(db, "INSERT OR IGNORE INTO play_paths (play_id, player_id, mode, version, path) VALUES (?, ?, ?, ?, ?)");
+        s.bind(1, play).bind(2, player).bind(3, mode).bind(4, version).bindBlob(5, path);
+        s.step();
+        if (sqlite3_changes(db) == 0) return;
+        for (const std::int64_t key : pathmatch::keys(mode, version, path)) {
+            Statement k(db, "INSERT INTO play_path_keys (path_key, play_id) VALUES (?, ?)");
+            k.bind(1, key).bind(2, play);
+            k.step();
+        }
+    }
 
     sqlite3* open() {
         sqlite3* db = nullptr;
@@ -211,6 +276,14 @@ private:
                 return Outcome::Copy;
             }
         }
+        if (!play.path.empty()) {
+            const std::vector<pathmatch::Candidate> found = candidates(db, play.mode, play.version, play.path);
+            if (const pathmatch::Candidate* same = pathmatch::samePlay(found, play.path)) {
+                if (same->player == playerId) return Outcome::KeptEarlier;  // the same play, dressed
+                if (copied) *copied = same->play;
+                return Outcome::Copy;
+            }
+        }
         {
             Statement s(db, "SELECT id, score FROM plays WHERE player_id = ? AND mode = ?");
             s.bind(1, playerId).bind(2, play.mode);
@@ -228,11 +301,13 @@ private:
         s.bind(6, play.lives).bind(7, play.frames).bind(8, play.comment).bind(9, play.uploadedAt).bindBlob(10, play.replay);
         s.bind(11, play.chart);
         s.step();
+        const std::int64_t playId = sqlite3_last_insert_rowid(db);
         if (!play.inputKey.empty()) {
             Statement o(db, "INSERT INTO play_inputs (input_key, player_id, play_id) VALUES (?, ?, ?)");
-            o.bind(1, play.inputKey).bind(2, playerId).bind(3, sqlite3_last_insert_rowid(db));
+            o.bind(1, play.inputKey).bind(2, playerId).bind(3, playId);
             o.step();
         }
+        if (!play.path.empty()) storePath(db, playId, playerId, play.mode, play.version, play.path);
         return Outcome::Stored;
     }
 

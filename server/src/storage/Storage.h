@@ -21,6 +21,7 @@ public:
         std::string inputKey;         // playInputKey of the replay: one owner per key (empty: none)
         std::int64_t uploadedAt = 0;  // seconds since the epoch
         std::string chart;            // PlayChart::toText of the re-simulation (empty: none)
+        std::string path;             // PlayPath::encode of the re-simulation (empty: none)
         std::int64_t id = 0;          // set by play(); ignored by store()
     };
     struct Entry {
@@ -34,7 +35,7 @@ public:
         Stored,       // the play is the player's new best for its mode
         KeptEarlier,  // the player's earlier play of the mode scores as much or more and stands
         Conflict,     // the name's password hash is not the one given (registered meanwhile)
-        Copy,         // the play's input is already stored under another name
+        Copy,         // the play's input, or its path, is already stored under another name
     };
 
     virtual ~Storage() = default;
@@ -42,9 +43,10 @@ public:
     virtual std::optional<std::string> passwordHashOf(const std::string& name) = 0;
     // In one transaction: registers the name with play.passwordHash when it is new (Conflict when
     // it exists with another hash), then keeps the play when it beats the player's best of its
-    // mode (ties keep the earlier play). A play whose input key another player owns is a Copy
-    // (copied, when given, is set to the play that first brought it); the owner sending it again
-    // is KeptEarlier. Each stored play makes its player the owner of its input for good.
+    // mode (ties keep the earlier play). A play whose input key another player owns, or whose path
+    // is the same play (PathLikeness) as one stored of its mode and version, is a Copy (copied,
+    // when given, is set to the play that first brought it); the owner sending it again is
+    // KeptEarlier. Each stored play makes its player the owner of its input and its path for good.
     virtual Outcome store(const Play& play, std::int64_t* copied = nullptr) = 0;
     // The best play of every player for a replay version, best score first, equal scores in the
     // order they were stored; the first `limit` of them.
@@ -64,6 +66,13 @@ public:
     // them gets (empty when its re-simulation gave none); a play that has one keeps it.
     virtual std::vector<std::int64_t> playsWithoutChart() = 0;
     virtual void setChart(std::int64_t id, const std::string& chart) = 0;
+    // The same for paths: the plays stored before the server kept paths, and the path one of them
+    // gets (empty when its re-simulation gave none).
+    virtual std::vector<std::int64_t> playsWithoutPath() = 0;
+    virtual void setPath(std::int64_t id, const std::string& path) = 0;
+    // The stored play that a path of this mode and version is the same play as, and its owner:
+    // what store() looks for, without storing anything.
+    virtual std::optional<Owner> samePathAs(std::int32_t mode, std::int32_t version, const std::string& path) = 0;
 };
 
 class StorageError : public std::runtime_error {
