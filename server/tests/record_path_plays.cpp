@@ -3,18 +3,37 @@
 // that share their first 20 seconds exactly (the same pattern, so the same input) and then part.
 //
 //   nimbulon-record-path-plays OUTDIR [FIRST [LAST]]
+//   nimbulon-record-path-plays --copies REPLAY OUTDIR
 //
 // Writes OUTDIR/NN.rep for plays FIRST..LAST (default all) and prints one line per play: number,
-// mode, frames, score, lives, and the play it shares its opening with (or -).
+// mode, frames, score, lives, and the play it shares its opening with (or -). With --copies,
+// writes OUTDIR/copy-N.rep for each dressed copy of REPLAY (pathplays::dressedCopies), printing
+// one line per copy: its file and how it was dressed.
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 #include "Autopilot.h"
 #include "PathPlays.h"
 
+namespace {
+int writeCopies(const char* replay, const std::string& outdir) {
+    std::ifstream in(replay, std::ios::binary);
+    const std::string honest((std::istreambuf_iterator<char>(in)), {});
+    const std::vector<pathplays::Dressed> copies = pathplays::dressedCopies(honest);
+    for (std::size_t i = 0; i < copies.size(); ++i) {
+        const std::string name = outdir + "/copy-" + std::to_string(i + 1) + ".rep";
+        std::ofstream(name, std::ios::binary).write(copies[i].replay.data(), static_cast<std::streamsize>(copies[i].replay.size()));
+        std::printf("%s %s\n", name.c_str(), copies[i].what);
+    }
+    return copies.empty() ? 1 : 0;
+}
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--copies") return writeCopies(argv[2], argv[3]);
     if (argc < 2 || argc > 4) {
         std::fprintf(stderr, "usage: nimbulon-record-path-plays OUTDIR [FIRST [LAST]]\n");
         return 2;
