@@ -38,6 +38,9 @@ start_group() {
 listed_at() { curl -s --max-time 20 "$1/ranking?version=106" | grep -qxF -- "$2"; }
 status_is() { test "$(curl -s -o /dev/null --max-time 20 -w '%{http_code}' "$1$2")" = "$3"; }
 
+# cpu_ticks PID: the process's CPU time (user and system) in clock ticks; empty once it is gone.
+cpu_ticks() { sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | awk '{ print $12 + $13 }'; }
+
 # caught_check: the pid of the server's check process once it runs its simulation (a tenth of a
 # second of CPU time: it sets its signals up before it reads the upload), stopped (SIGSTOP) so that
 # what the test does next surely happens while it runs; empty when none was seen. Whether it
@@ -47,7 +50,7 @@ caught_check() {
   for _ in $(seq 2000); do
     pid=$(pgrep -P "$GROUP" | head -n1)
     if [ -n "$pid" ]; then
-      ticks=$(awk '{ print $14 + $15 }' "/proc/$pid/stat" 2>/dev/null)
+      ticks=$(cpu_ticks "$pid")
       [ -n "$ticks" ] && [ "$ticks" -ge $(( $(getconf CLK_TCK) / 10 )) ] && break
     fi
     pid=""
@@ -64,6 +67,20 @@ running() {
   [ -n "$state" ] && [ "$state" != Z ] && [ "$state" != X ]
 }
 
+# resume PID: SIGCONT, then waits until the process has run again (its CPU time grew: the signals
+# held for it while it was stopped have been delivered) or has ended. A check caught as above has
+# far more CPU time left than the few ticks this takes.
+resume() {
+  local before
+  before=$(cpu_ticks "$1")
+  kill -CONT "$1"
+  for _ in $(seq 2000); do
+    running "$1" || return
+    [ "$(cpu_ticks "$1")" -gt "$before" ] && return
+    sleep 0.002
+  done
+}
+
 echo "--- SIGINT to the server's process group during an upload"
 start_group stop --db "$T/stop.sqlite" --checkers 1
 upload_to "$URL" longplay "$DIGEST" "$T/plays/paused.rep" >"$T/long.txt" &
@@ -77,9 +94,8 @@ kill -INT -- "-$GROUP"
 kill -TERM "$check"  # as a service manager signalling every process of the service does
 eventually 20 grep -q "finishing the requests in flight" "$T/stop.log"
 # Resumed, the check gets the signals held for it while it was stopped: one it does not ignore
-# ends it now, and the server reaps it within its next poll (a tenth of a second).
-kill -CONT "$check"
-sleep 0.5
+# ends it before it runs again.
+resume "$check"
 expect "the check survives the signal to the group" running "$check"
 wait "$client"
 wait "$GROUP"; status=$?; GROUP=""
