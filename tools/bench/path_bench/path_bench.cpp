@@ -50,6 +50,17 @@ int likeness() {
         paths.push_back(pathOf(readFile(NIMBULON_SOURCE_DIR + std::string(name))));
         plans.push_back(pathplays::plan(n));
     }
+    std::size_t frames = 0, bytes = 0, replayBytes = 0;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        frames += paths[i].points.size();
+        bytes += paths[i].encode().size();
+        char name[64];
+        std::snprintf(name, sizeof name, "/server/tests/data/paths/%02zu.rep", i);
+        replayBytes += readFile(NIMBULON_SOURCE_DIR + std::string(name)).size();
+    }
+    std::printf("%zu plays: %zu frames, a path of %zu bytes (%.2f a frame) and a replay of %zu bytes on average\n\n",
+                paths.size(), frames / paths.size(), bytes / paths.size(), static_cast<double>(bytes) / static_cast<double>(frames),
+                replayBytes / paths.size());
     std::vector<int> honest, opening, copies;
     for (std::size_t i = 0; i < paths.size(); ++i)
         for (std::size_t j = i + 1; j < paths.size(); ++j) {
@@ -202,7 +213,9 @@ int scale(const std::string& where, int plays) {
         auto t = Clock::now();
         wrong += storage->samePathAs(kMode, kVersion, freshBytes).has_value();
         honest.add(t);
-        const int original = 1 + (i * 499) % plays;
+        // A stored play long enough that its copy, five frames shorter, is still compared.
+        int original = 1 + (i * 499) % plays;
+        while (storedPath(original).points.size() < PathLikeness::kMinFrames + 5u) original = original % plays + 1;
         const PlayPath stolen = synthetic::dressed(storedPath(original), 1800, 5);
         const std::string stolenBytes = stolen.encode();
         t = Clock::now();
@@ -235,6 +248,7 @@ int scale(const std::string& where, int plays) {
     withPath.print("store with a path (look-up, compare, keep)");
     without.print("store without a path");
     std::printf("  copies found: %d of 200; honest paths taken for copies: %d of 200\n", caught, wrong);
+    std::fflush(stdout);
     return caught == 200 && wrong == 0 ? 0 : 1;
 }
 }  // namespace
