@@ -203,9 +203,9 @@ TEST_F(UploadDecisions, AStrangersWrongPasswordsLockOnlyTheStrangerOutUntilTheHo
     const std::string wrong = "ffffffffffffffffffffffffffffffff", stranger = "198.51.100.66";
     ASSERT_EQ(guarded.decide(request("abc", kDigest, *low_)).code, '0');
     EXPECT_EQ(guarded.decide(request("abc", wrong, *high_, stranger)).detail, "password differs");
-    EXPECT_EQ(guarded.decide(request("abc", wrong, *high_, stranger)).detail, "password differs");
+    EXPECT_EQ(guarded.decide(request("ABC", wrong, *high_, stranger)).detail, "password differs");
     for (const std::string& pass : {wrong, std::string(kDigest)}) {
-        const UploadService::Reply r = guarded.decide(request("abc", pass, *high_, stranger));
+        const UploadService::Reply r = guarded.decide(request("Abc", pass, *high_, stranger));
         EXPECT_EQ(r.code, '1') << "right or wrong, the same answer";
         EXPECT_EQ(r.detail, "too many wrong passwords for the name from the address: not checked");
     }

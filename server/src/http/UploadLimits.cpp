@@ -1,11 +1,16 @@
 #include "http/UploadLimits.h"
 #include <chrono>
+#include "core/TextRules.h"
 
 namespace {
 constexpr std::int64_t kHourMs = 3600 * 1000;
 
-// A name and an address as one key: a name holds no control byte, so no two pairs meet.
-std::string pair(const std::string& name, const std::string& address) { return name + '\x1f' + address; }
+// A name and an address as one key: a name holds no control byte, so no two pairs meet. The name
+// is counted as the player it names, so that "Ren" and "ren" share one allowance.
+std::string pair(const std::string& name, const std::string& address) {
+    const std::string key = textrules::nameKey(name);
+    return (key.empty() ? name : key) + '\x1f' + address;
+}
 
 std::int64_t steadyMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
