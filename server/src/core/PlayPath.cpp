@@ -111,18 +111,22 @@ std::optional<PlayPath> PlayPath::decode(std::string_view bytes, std::int64_t ma
             path.points.push_back(p);
         }
     }
+    // Each change holds from its frame to the next one's (or the end): every frame written once.
     const std::uint64_t changes = in.varint();
     std::uint64_t at = 0;
     if (!in.ok || changes >= n) return std::nullopt;
+    std::int64_t items = path.points[0].items;
     for (std::uint64_t c = 0; c < changes; ++c) {
         const std::uint64_t gap = in.varint();
         const std::int32_t change = in.signedVarint();
         if (!in.ok || gap == 0 || gap >= n - at || change == 0) return std::nullopt;
+        for (std::uint64_t i = at + 1; i < at + gap; ++i) path.points[i].items = static_cast<std::int32_t>(items);
         at += gap;
-        const std::int64_t items = static_cast<std::int64_t>(path.points[at - 1].items) + change;
+        items += change;
         if (!inBounds(items)) return std::nullopt;
-        for (std::uint64_t i = at; i < n; ++i) path.points[i].items = static_cast<std::int32_t>(items);
+        path.points[at].items = static_cast<std::int32_t>(items);
     }
+    for (std::uint64_t i = at + 1; i < n; ++i) path.points[i].items = static_cast<std::int32_t>(items);
     if (in.at != bytes.size()) return std::nullopt;
     return path;
 }

@@ -61,6 +61,16 @@ int likeness() {
     std::printf("%zu plays: %zu frames, a path of %zu bytes (%.2f a frame) and a replay of %zu bytes on average\n\n",
                 paths.size(), frames / paths.size(), bytes / paths.size(), static_cast<double>(bytes) / static_cast<double>(frames),
                 replayBytes / paths.size());
+    {
+        // The longest play the server checks: every frame is written and read once.
+        const PlayPath longest = synthetic::wander(7, static_cast<int>(kDefaultMaxFrames));
+        const auto t = Clock::now();
+        const std::string bytes = longest.encode();
+        const std::optional<PlayPath> back = PlayPath::decode(bytes, kDefaultMaxFrames);
+        std::printf("a ten-hour path: %zu bytes, encoded and decoded in %.0f ms%s\n\n", bytes.size(),
+                    std::chrono::duration<double, std::milli>(Clock::now() - t).count(),
+                    back && back->points == longest.points ? "" : " WRONGLY");
+    }
     std::vector<int> honest, opening, copies;
     for (std::size_t i = 0; i < paths.size(); ++i)
         for (std::size_t j = i + 1; j < paths.size(); ++j) {
