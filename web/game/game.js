@@ -78,10 +78,11 @@
     if (code !== undefined) keyState[code] = 1;
     if (formOpen) {
       const key = kFormKeys[e.code];
-      if (key !== undefined) {
-        formEvents.push({ kind: 3, key, shift: e.shiftKey });
-        // Space also types a space, as the system's text input does.
-        if (e.code !== 'Space') e.preventDefault();
+      if (key !== undefined || code !== undefined) {
+        // 12: another key, known to the form by its code (a box answers to the fire button).
+        formEvents.push({ kind: 3, key: key === undefined ? 12 : key, code, shift: e.shiftKey });
+        // Space and the letters also type themselves, as the system's text input does.
+        if (key !== undefined && e.code !== 'Space') e.preventDefault();
       }
       return;
     }
@@ -114,6 +115,21 @@
     if (formOpen) formEvents.push({ kind: 1, text: ime.value });
     ime.value = '';
   });
+
+  // A pad's buttons newly pressed while a form is open, as FormEvent::PadButton: south, east,
+  // west, north, start, then the d-pad's up, down, left, right (the standard layout's 0, 1, 2, 3,
+  // 9, 12, 13, 14, 15).
+  const kPadButtons = [0, 1, 2, 3, 9, 12, 13, 14, 15];
+  const padsDown = new Map();
+  function padPresses() {
+    for (const pad of navigator.getGamepads ? navigator.getGamepads() : []) {
+      if (!pad || !pad.connected || pad.mapping !== 'standard') continue;
+      const before = padsDown.get(pad.index) || [];
+      const now = kPadButtons.map(i => !!(pad.buttons[i] && pad.buttons[i].pressed));
+      now.forEach((down, button) => { if (down && !before[button] && formOpen) formEvents.push({ kind: 8, key: button }); });
+      padsDown.set(pad.index, now);
+    }
+  }
 
   // ---- the songs, rendered at build time, each with its loop points.
   const songs = fetch('music/songs.json?v=' + version).then(r => r.ok ? r.json() : {}).catch(() => ({}));
@@ -307,7 +323,10 @@
       ime.style.top = (r.top - s.top + (y + h) * r.height / 600) + 'px';
     },
     formEnd() { formOpen = false; ime.blur(); canvas.focus(); },
-    formNext: () => formEvents.shift(),
+    formNext() {
+      padPresses();
+      return formEvents.shift();
+    },
     audioNeed() {
       const now = performance.now();
       const gone = Math.round((now - lastNeed) * 44.1);
@@ -395,9 +414,12 @@
       return a;
     },
     boxOpen: () => box.open,
+    formOpen: () => formOpen,
     // The game's log, for the player and for tests.
     log: () => (game ? game.FS.readFile('/log/log.txt', { encoding: 'utf8' }) : ''),
     saveFlushes: () => (game && game.nwSave ? game.nwSave.flushes : 0),
+    saving: () => !!(game && game.nwSave && (game.nwSave.busy || game.nwSave.dirty)),
+    readSave: path => game.FS.readFile(path),
   };
   window.nimbulon = page;
 

@@ -72,11 +72,11 @@ int WebInputDevices::readPads(PadState* pads, int max) {
 EM_JS(void, web_form_begin, (), { Module.page.formBegin(); });
 EM_JS(void, web_form_caret, (int x, int y, int w, int h), { Module.page.formCaret(x, y, w, h); });
 EM_JS(void, web_form_end, (), { Module.page.formEnd(); });
-// kind, key, shift, x, y into out; the text into text (cap bytes). 0 when nothing waits.
+// kind, key, code, shift, x, y into out; the text into text (cap bytes). 0 when nothing waits.
 EM_JS(int, web_form_next, (int* out, char* text, int cap), {
     const e = Module.page.formNext();
     if (!e) return 0;
-    HEAP32.set([e.kind, e.key || 0, e.shift ? 1 : 0, e.x || 0, e.y || 0], out >> 2);
+    HEAP32.set([e.kind, e.key || 0, e.code === undefined ? -1 : e.code, e.shift ? 1 : 0, e.x || 0, e.y || 0], out >> 2);
     stringToUTF8(e.text || "", text, cap);
     return 1;
 });
@@ -86,18 +86,20 @@ void WebFormInput::setCaret(int x, int y, int w, int h) { web_form_caret(x, y, w
 void WebFormInput::endText() { web_form_end(); }
 
 bool WebFormInput::next(FormEvent& event, int waitMs) {
-    // The page numbers its events as FormEvent::Kind and its keys as FormEvent::KeyCode.
+    // The page numbers its events as FormEvent::Kind, its keys as FormEvent::KeyCode (with the
+    // key's code as keyCode gives it) and a pad's buttons as FormEvent::PadButton.
     const double until = emscripten_get_now() + waitMs;
-    int v[5];
+    int v[6];
     char text[256];
     for (;;) {
         if (web_form_next(v, text, sizeof text)) {
             event = FormEvent{};
             event.kind = static_cast<FormEvent::Kind>(v[0]);
             event.key = v[1];
-            event.shift = v[2] != 0;
-            event.x = v[3];
-            event.y = v[4];
+            event.code = v[2];
+            event.shift = v[3] != 0;
+            event.x = v[4];
+            event.y = v[5];
             event.text = text;
             return true;
         }

@@ -132,6 +132,9 @@ public:
     Dialogs& dialogs() override { return dialogs_; }
     TextRenderer& textRenderer() override { return text_; }
     FormInput& formInput() override { return forms_; }
+    // The game's own boxes, drawn in its picture, as in the native window; WebDialogs stays for
+    // what is said before there is a picture.
+    bool boxesInPicture() const override { return true; }
     WebClock& clock() { return clock_; }
 
 private:

@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# The whole game in its page, played as a player would: our server on loopback serves /game/,
+# headless Chromium (tests/e2e/game_page.py, over the DevTools protocol) goes through the credit
+# and the title into a first-lap play, loses the ship, opens the records, types a name, password
+# and comment into the entry dialog and sends the play; the server ranks it after re-simulating it
+# natively, the list the page reads again shows it, the play the page saved is the same play for
+# `nimbulon-replay verify`, and a reload keeps it. Also the serving: the address without its
+# slash, types, cache lifetimes, the security policy, names that are not the game's.
+# Needs the emscripten build (build-web/game); without it the test says so and fails.
+# Usage: game_page_e2e.sh [BUILD_DIR]
+set -u
+REPO=$(cd "$(dirname "$0")/../.." && pwd)
+. "$REPO/tests/e2e/lib.sh" "$@"
+. "$REPO/tests/e2e/server_start.sh"
+SERVER="$BUILD/server/nimbulon-server"
+REPLAY="$BUILD/tools/nimbulon-replay"
+GAME_DIR="${BUILD%/}-web/game"
+T=$(mktemp -d /tmp/nimbulon-game-e2e-XXXXXX)
+cleanup() {
+  [ -n "${SERVER_PID:-}" ] && kill "$SERVER_PID" 2>/dev/null && wait "$SERVER_PID" 2>/dev/null
+  [ "$E2E_FAILED" -eq 0 ] && rm -rf "$T" || echo "  kept for a look: $T"
+  e2e_finish
+}
+trap cleanup EXIT
+
+if [ ! -f "$GAME_DIR/nimbulon-game.wasm" ] || [ ! -f "$GAME_DIR/music/songs.json" ] || ! command -v chromium >/dev/null; then
+  expect "the game's page is built (NIMBULON_WEB, emscripten, vorbis-tools) and chromium is installed" false
+  exit 1
+fi
+
+start_nimbulon_server "$SERVER" "$T/ranking.sqlite" "$T/server.log"
+expect "the server starts" test -n "$URL"
+
+# The serving.
+headers() { curl -s -o /dev/null -D - "$URL$1" | tr -d '\r'; }
+headers /game >"$T/h.bare"
+expect "/game moves to /game/, where the page's files are named from" \
+  sh -c "head -1 '$T/h.bare' | grep -q ' 301 ' && grep -qx 'Location: /game/' '$T/h.bare'"
+headers /game/ >"$T/h.page"
+expect "the page is HTML, checked again each time, with its policy" \
+  sh -c "grep -qx 'Content-Type: text/html; charset=utf-8' '$T/h.page' && grep -qx 'Cache-Control: no-cache' '$T/h.page' \
+         && grep -q \"^Content-Security-Policy: default-src 'none'; script-src 'self' 'wasm-unsafe-eval'\" '$T/h.page'"
+expect "the page is told that this server ranks its plays" sh -c "curl -s '$URL/game/' | grep -q 'content=\"same-origin\"'"
+headers /game/nimbulon-game.wasm >"$T/h.wasm"
+expect "the module is application/wasm, cached for a year" \
+  sh -c "grep -qx 'Content-Type: application/wasm' '$T/h.wasm' && grep -q 'max-age=31536000' '$T/h.wasm'"
+expect "the title song is Ogg, with its loop points listed" \
+  sh -c "curl -s -o /dev/null -w '%{content_type}' '$URL/game/music/title.ogg' | grep -qx 'audio/ogg' \
+         && curl -s '$URL/game/music/songs.json' | python3 -c 'import json,sys; t=json.load(sys.stdin)[\"title\"]; sys.exit(0 if 0 < t[\"loopStart\"] < t[\"loopEnd\"] else 1)'"
+for path in /game/x /game/../ranking.sqlite /game/main.cpp /game/music/ /game/music/title.wav /game/index.html/x; do
+  code=$(curl -s --path-as-is -o /dev/null -w '%{http_code}' "$URL$path")
+  expect "$path is not served ($code)" test "$code" = 404
+done
+expect "a POST to the page is refused (405)" test "$(curl -s -o /dev/null -w '%{http_code}' -X POST "$URL/game/")" = 405
+
+# The player.
+timeout 600 python3 "$REPO/tests/e2e/game_page.py" "$URL/game/" "$T/page" >"$T/page.json" 2>"$T/page.err"
+status=$?
+python3 -c '
+import json, sys
+r = json.load(open(sys.argv[1]))
+for s in r["steps"]: print("   %s %s" % ("ok  " if s["ok"] else "FAIL", s["step"]))
+' "$T/page.json"
+expect "the page was played through, from the credit to the list and a reload" test "$status" = 0
+expect "the page raised no error" python3 -c '
+import json, sys
+bad = [c for c in json.load(open(sys.argv[1]))["console"] if c.startswith("exception")]
+print("\n".join("   " + c for c in bad)); sys.exit(1 if bad else 0)' "$T/page.json"
+expect "the play the page recorded is the same play natively (MATCH)" \
+  sh -c "'$REPLAY' verify '$T/page/bestplay.rep' | grep -q '^MATCH'"
+curl -s "$URL/ranking?version=106" >"$T/list.txt"
+expect "the server ranked the page's play under the typed name" grep -qx 'webace' "$T/list.txt"
+expect "with the typed comment" grep -qx 'ブラウザから good luck' "$T/list.txt"
+expect "at the score the native re-simulation gives" python3 - "$T/list.txt" "$T/page/bestplay.rep" "$REPLAY" <<'PY'
+import subprocess, sys
+lines = open(sys.argv[1]).read().split("\n")
+score = lines[lines.index("score") + 1]
+native = subprocess.run([sys.argv[3], "verify", sys.argv[2], "--json"], capture_output=True, text=True).stdout
+import json
+replayed = json.loads(native)["files"][0]["replayed"]["score"]
+print("   listed %s, re-simulated %s" % (score, replayed))
+sys.exit(0 if str(replayed) == score and replayed > 0 else 1)
+PY
