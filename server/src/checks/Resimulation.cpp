@@ -35,9 +35,7 @@ std::string ResimVerdict::toLine() const {
     char line[96];
     std::snprintf(line, sizeof line, "%s %d %d %d %d", kindName(kind), score, stages, lives, frames);
     std::string out = line + (chart.empty() ? "" : " " + chart) + "\n";
-    if (!path.empty())
-        if (const std::optional<PlayPath> p = PlayPath::decode(path, static_cast<std::int64_t>(frames) + 1))
-            out += p->toText() + "\n";
+    if (!path.empty()) out += PlayPath::textOf(path) + "\n";
     return out;
 }
 

@@ -131,8 +131,9 @@ std::optional<PlayPath> PlayPath::decode(std::string_view bytes, std::int64_t ma
     return path;
 }
 
-std::string PlayPath::toText() const {
-    const std::string bytes = encode();
+std::string PlayPath::toText() const { return textOf(encode()); }
+
+std::string PlayPath::textOf(std::string_view bytes) {
     std::string text(sodium_base64_ENCODED_LEN(bytes.size(), sodium_base64_VARIANT_ORIGINAL_NO_PADDING), '\0');
     sodium_bin2base64(text.data(), text.size(), reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
                       sodium_base64_VARIANT_ORIGINAL_NO_PADDING);

@@ -27,8 +27,9 @@ struct PlayPath {
     // Refuses anything encode would not have written, and paths of more than maxPoints frames (the
     // bytes come from a process that read a stranger's file).
     static std::optional<PlayPath> decode(std::string_view bytes, std::int64_t maxPoints);
-    // encode as base64, one word for the check's verdict line.
+    // encode as base64, one word for the check's verdict line; textOf: the same of bytes encode wrote.
     std::string toText() const;
+    static std::string textOf(std::string_view bytes);
     static std::optional<PlayPath> fromText(std::string_view text, std::int64_t maxPoints);
 };
 
