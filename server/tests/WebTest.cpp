@@ -303,12 +303,14 @@ TEST(ChartBackfill, PlaysStoredBeforeChartsAreReSimulatedOnce) {
         std::unique_ptr<Storage> storage = openStorage(path);
         const std::vector<std::int64_t> waiting = storage->playsWithoutChart();
         ASSERT_FALSE(waiting.empty());
+        EXPECT_EQ(storage->playsWithoutPath(), waiting) << "stored before paths too";
         const ReplayChecker checker(NIMBULON_SERVER_PROGRAM, {60 * 60 * 60, 20, 512});
         std::atomic<bool> stop{false};
         int without = 0;
         EXPECT_EQ(ChartBackfill::run(*storage, checker, stop, &without), static_cast<int>(waiting.size()));
         EXPECT_EQ(without, 0);
         EXPECT_TRUE(storage->playsWithoutChart().empty());
+        EXPECT_TRUE(storage->playsWithoutPath().empty()) << "the same check gives each its path";
         for (const std::int64_t id : waiting) {
             const Storage::Play p = *storage->play(id);
             const std::optional<PlayChart> chart = PlayChart::fromText(p.chart, p.frames);
