@@ -1,6 +1,6 @@
 #pragma once
 // A throwaway PostgreSQL cluster for the tests of both backends, started once per test program by
-// server/tests/pg_cluster.sh (and not at all when PostgreSQL is not installed); each test gets a
+// server/tests/pg_cluster.sh; each test gets a
 // database of its own. Beside it, the made-up plays the suites of both backends store.
 #include <libpq-fe.h>
 #include <sys/stat.h>
@@ -34,8 +34,8 @@ public:
         return cluster;
     }
     bool ready() const { return !url_.empty(); }
-    // PostgreSQL's programs are missing: the only reason to leave its backend untested. A cluster
-    // that is installed but will not start is a failure of the run, never a skip.
+    // PostgreSQL's programs are missing (the tests name the package); a cluster that is installed
+    // but will not start fails them with its own log.
     bool installed() const { return installed_; }
     const std::string& problem() const { return problem_; }
     // A fresh database's URL.

@@ -11,9 +11,11 @@
 #include "PgCluster.h"
 #include "storage/Storage.h"
 #include "SyntheticPaths.h"
+#include "support/Prerequisite.h"
 
 // One suite for both backends: SQLite in a temporary file, PostgreSQL in a throwaway cluster
-// (skipped, with the reason, when PostgreSQL is not installed; a cluster that fails to start fails).
+// (a failure naming the package when PostgreSQL is not installed, unless NIMBULON_SKIP names it; a
+// cluster that fails to start fails).
 namespace {
 using testpg::Cluster;
 
@@ -22,8 +24,8 @@ protected:
     void SetUp() override {
         if (GetParam() == "postgresql") {
             testpg::Cluster& cluster = testpg::Cluster::get();
-            // Untested only where PostgreSQL is not installed; a cluster that will not start fails.
-            if (!cluster.installed()) GTEST_SKIP() << "PostgreSQL backend not tested: " << cluster.problem();
+            // Not installed: a failure that names it, or a skip the developer asked for by name.
+            NIMBULON_REQUIRE("postgresql", cluster.installed(), cluster.problem());
             ASSERT_TRUE(cluster.ready()) << "the PostgreSQL cluster did not start: " << cluster.problem();
             where_ = cluster.freshDatabase();
         } else {

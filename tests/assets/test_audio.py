@@ -308,6 +308,9 @@ def main():
             failed += 1
             print("ERROR %s:\n%s" % (name, traceback.format_exc()))
     print("%d passed, %d failed" % (passed, failed))
+    if os.environ.get("NIMBULON_CHECKS"):  # scripts/test.sh counts each suite's checks
+        with open(os.environ["NIMBULON_CHECKS"], "a") as f:
+            f.write("%d %d 0\n" % (passed, failed))
     return 1 if failed else 0
 
 

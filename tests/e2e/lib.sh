@@ -9,6 +9,7 @@ unset LANGUAGE LC_MESSAGES
 
 E2E_PASSED=0
 E2E_FAILED=0
+E2E_SKIPPED=0
 BUILD=$(cd "${1:-$REPO/build}" && pwd)
 GAME="$BUILD/nimbulon"
 trap e2e_finish EXIT
@@ -16,6 +17,21 @@ trap e2e_finish EXIT
 expect() {  # expect "description" command...
   CHECK_NAME=$1; shift
   if "$@"; then E2E_PASSED=$((E2E_PASSED + 1)); echo "  ok   $CHECK_NAME"; else E2E_FAILED=$((E2E_FAILED + 1)); echo "  FAIL $CHECK_NAME"; fi
+}
+
+# e2e_require NAME WHAT COMMAND...: true when the command finds the prerequisite NAME (the Debian
+# package scripts/install-deps.sh installs it from); else a failure that names it, or a skip when
+# the developer asked for one by name (NIMBULON_SKIP=NAME,...), and false: the caller leaves out
+# what needs it.
+e2e_require() {
+  local name=$1 what=$2 list=${NIMBULON_SKIP:-}; shift 2
+  "$@" >/dev/null 2>&1 && return 0
+  if [[ ",${list// /}," == *",$name,"* ]]; then
+    E2E_SKIPPED=$((E2E_SKIPPED + 1)); echo "  skip $what: NIMBULON_SKIP names $name"
+  else
+    E2E_FAILED=$((E2E_FAILED + 1)); echo "  FAIL missing prerequisite $name: $what"
+  fi
+  return 1
 }
 
 e2e_start_x() {  # e2e_start_x [WIDTHxHEIGHT]
@@ -234,7 +250,15 @@ e2e_stop() {  # e2e_stop PID [SIGNAL]
 e2e_finish() {
   e2e_stop "${GAME_PID:-}" KILL
   e2e_stop "${XVFB_PID:-}"
-  echo "$E2E_PASSED passed, $E2E_FAILED failed"
+  # A script that ended before its first check proved nothing.
+  if [ $((E2E_PASSED + E2E_FAILED + E2E_SKIPPED)) -eq 0 ]; then
+    echo "  FAIL no check ran"; E2E_FAILED=1
+  fi
+  local line="$E2E_PASSED passed, $E2E_FAILED failed"
+  [ "$E2E_SKIPPED" -eq 0 ] || line+=", $E2E_SKIPPED skipped"
+  echo "$line"
+  # scripts/test.sh counts each suite's checks: a suite that ran none fails there too.
+  [ -z "${NIMBULON_CHECKS:-}" ] || echo "$E2E_PASSED $E2E_FAILED $E2E_SKIPPED" >>"$NIMBULON_CHECKS"
   # The game's folders (its log, screenshots) are worth a look after a failure, and only then.
   if [ ${#E2E_WORKDIRS[@]} -gt 0 ]; then
     if [ "$E2E_FAILED" -eq 0 ]; then

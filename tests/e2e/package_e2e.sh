@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The game as a player installs it: `cmake --install` into a staging folder passes the desktop,
 # AppStream, systemd and man page checkers; `cpack -G DEB` makes the game's and the server's
-# packages; both install with dpkg, the installed game starts under Xvfb from a folder of its own
-# with an English locale and writes only under the XDG folders, and both packages remove cleanly.
+# packages; both install with dpkg (as root; packages already on the machine are purged first), the
+# installed game starts under Xvfb from a folder of its own with an English locale, writes only
+# under the XDG folders, plays its song and, heard apart from it, its shots, shows its English texts,
+# and both packages remove cleanly.
 # Usage: tests/e2e/package_e2e.sh [build folder]
 set -uo pipefail
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
@@ -11,7 +13,7 @@ SCRATCH=$(mktemp -d /tmp/nimbulon-package-XXXXXX)
 INSTALLED=""
 e2e_package_cleanup() {
   [ -n "${GAME_PID:-}" ] && kill "$GAME_PID" 2>/dev/null && wait "$GAME_PID" 2>/dev/null
-  [ -n "$INSTALLED" ] && dpkg -r nimbulon nimbulon-server >/dev/null 2>&1
+  [ -n "$INSTALLED" ] && dpkg --purge nimbulon nimbulon-server >/dev/null 2>&1
   rm -rf "$SCRATCH"
 }
 trap 'e2e_package_cleanup; e2e_finish' EXIT
@@ -52,9 +54,14 @@ expect "the game's dependencies come from its binaries (libSDL2, libfluidsynth) 
 expect "the server's dependencies come from its binary (libmicrohttpd)" \
   bash -c '[[ $(dpkg-deb -f "$1" Depends) == *libmicrohttpd* ]]' _ "$SERVER_DEB"
 
-if [ "$(id -u)" -ne 0 ] || dpkg-query -W nimbulon >/dev/null 2>&1 || dpkg-query -W nimbulon-server >/dev/null 2>&1; then
-  echo "  (skipping dpkg -i: needs root and a machine without the packages installed)"
-  exit 0
+# dpkg installs into the machine's own /usr, which needs root: without it this test fails. Packages
+# already there (a developer's own, or a run killed between install and removal) are purged
+# first, so that what is checked below is what this build made.
+e2e_require root "installing the packages with dpkg (it runs as root)" test "$(id -u)" = 0 || exit $((E2E_FAILED > 0))
+known=$(dpkg-query -W -f='${Package} ' nimbulon nimbulon-server 2>/dev/null)
+if [ -n "$known" ]; then
+  echo "  (already on this machine: $known- purged first)"
+  expect "the packages found on the machine are purged first" bash -c 'dpkg --purge $1 >"$0/dpkg.txt" 2>&1 || { cat "$0/dpkg.txt"; false; }' "$SCRATCH" "$known"
 fi
 INSTALLED=1
 expect "dpkg -i installs both packages" bash -c 'dpkg -i "$@" >"$0/dpkg.txt" 2>&1 || { cat "$0/dpkg.txt"; false; }' "$SCRATCH" "$GAME_DEB" "$SERVER_DEB"
@@ -66,30 +73,29 @@ e2e_start_x
 PLAYER="$SCRATCH/home"
 mkdir -p "$PLAYER/Desktop"
 WORK="$PLAYER/Desktop"
-# SDL's disk driver writes what the sound device would play (44100 Hz, 16-bit stereo).
-AUDIO="$SCRATCH/audio.raw"
-(cd "$WORK" && exec env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u LC_ALL -u LANGUAGE HOME="$PLAYER" LANG=en_GB.UTF-8 \
-   SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$AUDIO" nimbulon --windowed) >"$SCRATCH/stdout.txt" 2>&1 &
-GAME_PID=$!
 SAVES="$PLAYER/.local/share/nimbulon"
 LOG="$SAVES/log.txt"
-for _ in $(seq 600); do grep -q 'ID= = 6f$' "$LOG" 2>/dev/null && break; sleep 0.1; done
-expect "the log is written to ~/.local/share/nimbulon" grep -q 'ID= = 6f$' "$LOG"
-# Past the credit to the title, which loads its effect and song.
-WIN=$(xdotool search --name '^Nimbulon$' 2>/dev/null | head -n1)
-[ -n "$WIN" ] && xdotool windowfocus --sync "$WIN" 2>/dev/null
-sleep 0.5
-press z
-for _ in $(seq 300); do grep -q 'ID= = 70$' "$LOG" 2>/dev/null && break; sleep 0.1; done
-expect "the songs play with the installed soundfont" grep -q 'サウンドフォント: /usr/bin/../share/nimbulon/nimbulon-gm.sf2' "$LOG"
-expect "the effects load from the installed data" \
-  bash -c '! grep -q "サウンドロードエラー" "$1" && grep -q "/usr/bin/../share/nimbulon/se_click.wav" "$1"' _ "$LOG"
-expect "the folders are the player's alone" \
-  bash -c '[ "$(stat -c %a "$1/.local/share/nimbulon") $(stat -c %a "$1/.config/nimbulon")" = "700 700" ]' _ "$PLAYER"
-expect "nothing is written to the folder it started from" bash -c '[ -z "$(ls -A "$1")" ]' _ "$WORK"
-expect "the catalogue was found" bash -c '! grep -q "no catalogue" "$1"' _ "$SCRATCH/stdout.txt"
-# A short play of the first lap, left through the pause menu's "return to title": the play is
-# kept as the last play of that mode, under the XDG data folder.
+SHOTS="$SCRATCH/shots"
+mkdir -p "$SHOTS"
+# SDL's disk driver writes what the sound device would play (44100 Hz, 16-bit stereo).
+AUDIO="$SCRATCH/audio.raw"
+# start_player: the installed game as a player starts it, from the Desktop folder with an English
+# locale, its sound written to $AUDIO afresh; back once the credit has loaded, the window focused.
+start_player() {
+  rm -f "$AUDIO" "$LOG"
+  (cd "$WORK" && exec env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u LC_ALL -u LANGUAGE HOME="$PLAYER" LANG=en_GB.UTF-8 \
+     SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$AUDIO" nimbulon --windowed) >"$SCRATCH/stdout.txt" 2>&1 &
+  GAME_PID=$!
+  wait_log 'ID= = 6f$' 60
+  WIN=$(xdotool search --name '^Nimbulon$' 2>/dev/null | head -n1)
+  [ -n "$WIN" ] && xdotool windowfocus --sync "$WIN" 2>/dev/null
+  sleep 0.5
+}
+stop_player() { e2e_stop "$GAME_PID"; GAME_PID=""; }
+wait_log() {  # wait_log PATTERN SECONDS
+  for _ in $(seq $(($2 * 10))); do grep -q "$1" "$LOG" 2>/dev/null && return 0; sleep 0.1; done
+  return 1
+}
 audio_bytes() { stat -c %s "$AUDIO" 2>/dev/null || echo 0; }
 # level OFFSET SECONDS: root mean square level (0..1) of the sound written from byte OFFSET on.
 level() {
@@ -100,16 +106,31 @@ with open(sys.argv[1], "rb") as f:
     s = array.array("h", f.read(int(176400 * float(sys.argv[3]))))
 print("%.4f" % (math.sqrt(sum(x * x for x in s) / len(s)) / 32768 if s else 0))' "$AUDIO" "$1" "$2"
 }
+
+start_player
+expect "the log is written to ~/.local/share/nimbulon" grep -q 'ID= = 6f$' "$LOG"
+press z            # past the credit to the title, which loads its effect and song
+wait_log 'ID= = 70$' 30
+expect "the songs play with the installed soundfont" grep -q 'サウンドフォント: /usr/bin/../share/nimbulon/nimbulon-gm.sf2' "$LOG"
+expect "the effects load from the installed data" \
+  bash -c '! grep -q "サウンドロードエラー" "$1" && grep -q "/usr/bin/../share/nimbulon/se_click.wav" "$1"' _ "$LOG"
+expect "the folders are the player's alone" \
+  bash -c '[ "$(stat -c %a "$1/.local/share/nimbulon") $(stat -c %a "$1/.config/nimbulon")" = "700 700" ]' _ "$PLAYER"
+expect "nothing is written to the folder it started from" bash -c '[ -z "$(ls -A "$1")" ]' _ "$WORK"
 TITLE_AUDIO=$(audio_bytes)
 sleep 2.5
 LEVEL=$(level "$TITLE_AUDIO" 2)
 expect "the title's song is heard (level $LEVEL)" greater "$LEVEL" 0.01
+# A short play of the first lap, left through the pause menu's "return to title": the play is
+# kept as the last play of that mode, under the XDG data folder.
 press z 0.3
-for _ in $(seq 300); do grep -q 'GameMain コンストラクタ' "$LOG" 2>/dev/null && break; sleep 0.1; done
+wait_log 'GameMain コンストラクタ' 30
+sleep 0.5
 PLAY_AUDIO=$(audio_bytes)
-xdotool keydown z; sleep 4; xdotool keyup z
-LEVEL=$(level "$PLAY_AUDIO" 3)
-expect "the play is heard: the stage's song and the shots (level $LEVEL)" greater "$LEVEL" 0.01
+sleep 2.5
+LEVEL=$(level "$PLAY_AUDIO" 2)
+expect "the stage's song is heard (level $LEVEL)" greater "$LEVEL" 0.01
+xdotool keydown z; sleep 2; xdotool keyup z
 press c 0.3
 sleep 0.5
 press Down 0.3
@@ -117,10 +138,53 @@ press z 0.3
 for _ in $(seq 100); do [ -s "$SAVES/lastplay_1lap_b.rep" ] && break; sleep 0.1; done
 expect "the play is saved under ~/.local/share/nimbulon" test -s "$SAVES/lastplay_1lap_b.rep"
 expect "the saved play verifies" bash -c '/usr/bin/nimbulon-replay verify "$1" >/dev/null 2>&1' _ "$SAVES/lastplay_1lap_b.rep"
-kill "$GAME_PID" 2>/dev/null; wait "$GAME_PID" 2>/dev/null; GAME_PID=""
+stop_player
 expect "nothing is written to the folder it started from, after a play either" bash -c '[ -z "$(ls -A "$1")" ]' _ "$WORK"
 
+echo "the shots heard apart from the music (MUSIC_VOLUME=0)"
+printf '[CONFIG]\nMUSIC_VOLUME=0\nSE_VOLUME=100\n' >"$PLAYER/.config/nimbulon/nimbulon.ini"
+start_player
+press z
+wait_log 'ID= = 70$' 30
+e2e_until 30 title_ready
+press z 0.3        # "play 1st lap"
+wait_log 'GameMain コンストラクタ' 30
+sleep 1
+QUIET_AUDIO=$(audio_bytes)
+sleep 2
+QUIET=$(level "$QUIET_AUDIO" 1.5)
+SHOTS_AUDIO=$(audio_bytes)
+xdotool keydown z; sleep 3; xdotool keyup z
+SHOTS_LEVEL=$(level "$SHOTS_AUDIO" 2.5)
+# Silent while nothing is pressed: the level heard with Z held is the shots' own.
+expect "without the music a play where nothing is pressed is silent (level $QUIET)" greater 0.002 "$QUIET"
+expect "the shots are heard (level $SHOTS_LEVEL)" greater "$SHOTS_LEVEL" 0.01
+stop_player
+rm -f "$PLAYER/.config/nimbulon/nimbulon.ini"
+
+echo "an English text on the screen"
+# Asking for the online list first asks whether to go online, in a message box of its own whose
+# title is the catalogue's English "Online ranking" (the original is Japanese).
+start_player
+press z
+wait_log 'ID= = 70$' 30
+e2e_until 30 title_ready
+press Down 0.3     # "score (1st lap)"
+press z 0.3
+wait_log 'ranking_1lap_b.dat' 30
+sleep 0.5
+for _ in 1 2 3 4; do press Down 0.3; done   # "get the ranking list"
+press z 0.3
+box=""
+for _ in $(seq 100); do
+  box=$(xwininfo -root -tree 2>/dev/null | grep -F '"Online ranking"' | awk '{print $1}' | head -n1)
+  [ -n "$box" ] && break
+  sleep 0.1
+done
+expect "the catalogue was found: the box asking to go online is titled \"Online ranking\"" test -n "$box"
+expect "no catalogue is missed" bash -c '! grep -q "no catalogue" "$1"' _ "$SCRATCH/stdout.txt"
+stop_player
+
 expect "dpkg -r removes both packages" bash -c 'dpkg -r nimbulon nimbulon-server >"$0/dpkg.txt" 2>&1 || { cat "$0/dpkg.txt"; false; }' "$SCRATCH"
-INSTALLED=""
 expect "no file of the game is left in /usr" \
   bash -c '[ ! -e /usr/bin/nimbulon ] && [ ! -e /usr/share/nimbulon ] && [ ! -e /usr/share/applications/nimbulon.desktop ]'

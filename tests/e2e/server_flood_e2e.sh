@@ -18,10 +18,7 @@ REPO=$(cd "$(dirname "$0")/../.." && pwd)
 . "$REPO/tests/e2e/lib.sh" "$@"
 . "$REPO/tests/e2e/server_lib.sh"
 server_scratch flood
-if ! command -v slowhttptest >/dev/null; then
-  echo "  FAIL slowhttptest is not installed (scripts/install-deps.sh installs it)"
-  exit 1
-fi
+e2e_require slowhttptest "slow clients by slowhttptest" command -v slowhttptest || exit $((E2E_FAILED > 0))
 record_plays
 M="$T/plays/many"
 # Three plays of mode 4 with three different scores.

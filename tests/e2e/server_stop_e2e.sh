@@ -131,6 +131,8 @@ expect "and listed" listed_at "$URL_upgraded" upgraded
 stop_named upgraded
 
 echo "--- PostgreSQL frozen: postmaster and backends stopped"
+# The last part: without PostgreSQL a failure naming it, or the end of the script when asked.
+e2e_require postgresql "the PostgreSQL part" ls /usr/lib/postgresql/*/bin/initdb || exit $((E2E_FAILED > 0))
 if ! PGURL=$("$REPO/server/tests/pg_cluster.sh" start "$T/pg" 2>"$T/pg.err"); then
   echo "  FAIL no PostgreSQL cluster: $(cat "$T/pg.err")"
   E2E_FAILED=$((E2E_FAILED + 1))

@@ -42,10 +42,12 @@ expect "the unknown key name is logged" grep -q '不明なキー名を無視: BU
 expect "the unknown entry is logged" grep -q 'キー設定の不明な項目を無視: JUMP' "$LOG"
 
 # --- volumes ------------------------------------------------------------------------------------
-if [ ! -e /usr/share/sounds/sf2/default-GM.sf2 ]; then
-  echo "no General MIDI soundfont: volume checks skipped"
-  exit 0
-fi
+# The game plays the soundfont the build cut down (from fluid-soundfont-gm's), found beside the
+# program: the copy here gets it beside it too, and the log must name it.
+SOUNDFONT="$BUILD/nimbulon-gm.sf2"
+e2e_require fluid-soundfont-gm "the volumes (the build's soundfont $SOUNDFONT, cut from /usr/share/sounds/sf2/default-GM.sf2)" \
+  test -s "$SOUNDFONT" || exit $((E2E_FAILED > 0))
+cp "$SOUNDFONT" "$WORK/"
 export SDL_AUDIODRIVER=disk
 # The disk driver writes the sound as it is played: 44100 frames of 4 bytes a second.
 SECOND=176400
@@ -79,6 +81,7 @@ full=$(level 100 100)
 quiet=$(level 40 100)
 mute=$(level 0 0)
 echo "  title music level at 100: $full, at 40: $quiet, at 0: $mute"
+expect "the game plays the build's soundfont" grep -q "サウンドフォント: $WORK/nimbulon-gm.sf2\$" "$LOG"
 expect "the title music sounds at full volume" greater "$full" 0.01
 expect "MUSIC_VOLUME=40 plays it clearly softer" greater "$(awk -v f="$full" 'BEGIN { print f * 0.7 }')" "$quiet"
 expect "MUSIC_VOLUME=40 still plays it" greater "$quiet" "$(awk -v f="$full" 'BEGIN { print f * 0.15 }')"

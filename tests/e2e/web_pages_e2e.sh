@@ -22,10 +22,8 @@ cleanup() {
 trap cleanup EXIT
 
 BROWSERS=${BROWSERS:-chromium firefox}
-if ! command -v chromium >/dev/null || ! command -v firefox-esr >/dev/null; then
-  expect "chromium and firefox-esr are installed (scripts/install-deps.sh)" false
-  exit 1
-fi
+e2e_require chromium "the pages in Chromium" command -v chromium || exit $((E2E_FAILED > 0))
+e2e_require firefox-esr "the pages in Firefox" command -v firefox-esr || exit $((E2E_FAILED > 0))
 
 # Honest plays: mode4_quit1500 loses two lives, mode4_lost all three; a few short ones of mode 4
 # so that its list is longer than the front page shows (the pages of a long list are the unit

@@ -24,10 +24,11 @@ trap cleanup EXIT
 
 # Every check of the page runs in each browser (Debian's Chromium and Firefox ESR by default).
 BROWSERS=${BROWSERS:-chromium firefox}
-if [ ! -f "$PLAYER/nimbulon-web.wasm" ] || ! command -v chromium >/dev/null || ! command -v firefox-esr >/dev/null; then
-  expect "the browser player is built (NIMBULON_WEB, Debian's emscripten); chromium and firefox-esr are installed" false
-  exit 1
-fi
+e2e_require chromium "the player in Chromium" command -v chromium || exit $((E2E_FAILED > 0))
+e2e_require firefox-esr "the player in Firefox" command -v firefox-esr || exit $((E2E_FAILED > 0))
+e2e_require emscripten "the browser player (built by Debian's emscripten)" command -v emcc || exit $((E2E_FAILED > 0))
+expect "the browser player is built ($PLAYER/nimbulon-web.wasm)" test -f "$PLAYER/nimbulon-web.wasm"
+[ -f "$PLAYER/nimbulon-web.wasm" ] || exit 1
 
 # write_play OUT MODE RUNS...: a hand-written replay whose header holds what the play gives.
 write_play() {

@@ -20,6 +20,7 @@
 #include "records/Score.h"
 #include "support/RecordingLog.h"
 #include "support/TestEnv.h"
+#include "support/Prerequisite.h"
 
 namespace fs = std::filesystem;
 
@@ -183,7 +184,7 @@ TEST_P(SaveFault, AFailedSaveKeepsThePreviousFilesAndIsLogged) {
         }
         return broken;
     });
-    if (report == "unsupported") GTEST_SKIP() << "this machine allows no private mount of a tmpfs";
+    NIMBULON_REQUIRE("private-mount", report != "unsupported", "this machine allows no private mount of a tmpfs");
     EXPECT_EQ(report, "");
 }
 

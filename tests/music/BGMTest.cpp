@@ -8,6 +8,7 @@
 #include "app/Log.h"
 #include "music/BGM.h"
 #include "sound/Mixer.h"
+#include "support/Prerequisite.h"
 
 using namespace miditest;
 using Lines = std::vector<std::string>;
@@ -144,7 +145,8 @@ TEST_F(BGMService, ANeverLoadedSlotPlaysSilence) {
 }
 
 TEST(BGMSound, DestroyedWhilePlayingWithTheSynthesizer) {
-    if (!std::filesystem::exists(midiplayer::Output::kDefaultSoundFont)) GTEST_SKIP();
+    NIMBULON_REQUIRE("fluid-soundfont-gm", std::filesystem::exists(midiplayer::Output::kDefaultSoundFont),
+                     midiplayer::Output::kDefaultSoundFont);
     TempFile songFile(song());
     Mixer mixer;
     {
@@ -171,7 +173,8 @@ TEST(BGMSound, DestroyedWhilePlayingWithTheSynthesizer) {
 // standard kit (channel 1's velocity-0 note-on before its program change releases, it plays nothing).
 // Playing another song lets them go.
 TEST(BGMInstruments, PlayingASongWarmsTheInstrumentsItSelectsAndOnlyThose) {
-    if (!std::filesystem::exists(midiplayer::Output::kDefaultSoundFont)) GTEST_SKIP() << "no soundfont";
+    NIMBULON_REQUIRE("fluid-soundfont-gm", std::filesystem::exists(midiplayer::Output::kDefaultSoundFont),
+                     midiplayer::Output::kDefaultSoundFont);
     TempFile file(cat({header(0, 1, 480), track({0x00, 0xC0, 40, 0x00, 0xB2, 0x00, 0x00, 0x00, 0xC2, 33, 0x00, 0xC9,
                                                  16, 0x00, 0xB3, 0x00, 0x08, 0x00, 0xC3, 50})}));
     TempFile defaults(cat({header(0, 1, 480), track({0x00, 0x94, 60, 100, 0x00, 0x99, 36, 100, 0x00, 0x91, 62, 0,

@@ -9,6 +9,7 @@
 #include "EventText.h"
 #include "MidiFiles.h"
 #include "music/Score.h"
+#include "support/Prerequisite.h"
 
 using namespace miditest;
 using Lines = std::vector<std::string>;
@@ -68,7 +69,7 @@ void expectSameAsMido(const std::string& path) {
 class MidoCompare : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!std::filesystem::exists(kPython)) GTEST_SKIP() << "no /usr/bin/python3";
+        NIMBULON_REQUIRE("python3", std::filesystem::exists(kPython), "no /usr/bin/python3");
     }
 };
 
@@ -86,7 +87,7 @@ TEST_F(MidoCompare, GameSongs) {
 }
 
 TEST_F(MidoCompare, FilesMadeByAbc2midi) {
-    if (!std::filesystem::exists("/usr/bin/abc2midi")) GTEST_SKIP() << "abcmidi is not installed";
+    NIMBULON_REQUIRE("abcmidi", std::filesystem::exists("/usr/bin/abc2midi"), "no /usr/bin/abc2midi");
     const auto dir = std::filesystem::temp_directory_path() / ("nimbulon-abc-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     int compared = 0;

@@ -5,6 +5,7 @@
 #include "MidiFiles.h"
 #include "music/Output.h"
 #include "sound/Mixer.h"
+#include "support/Prerequisite.h"
 
 using namespace midiplayer;
 
@@ -67,7 +68,7 @@ TEST(OutputOpen, ABrokenSoundFontIsReportedAndStaysSilent) {
 class OutputSynth : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!haveSoundFont()) GTEST_SKIP() << "fluid-soundfont-gm is not installed";
+        NIMBULON_REQUIRE("fluid-soundfont-gm", haveSoundFont(), Output::kDefaultSoundFont);
         out.open();
     }
     Mixer mixer;

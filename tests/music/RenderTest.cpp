@@ -8,6 +8,7 @@
 #include "music/GameSoundFont.h"
 #include "music/OfflineRender.h"
 #include "music/Output.h"
+#include "support/Prerequisite.h"
 
 namespace {
 
@@ -46,7 +47,8 @@ Levels measure(const std::vector<std::int16_t>& pcm) {
 }  // namespace
 
 TEST(SongRender, EverySongSoundsVariesAndDoesNotClip) {
-    if (!std::filesystem::exists(midiplayer::Output::kDefaultSoundFont)) GTEST_SKIP() << "no soundfont";
+    NIMBULON_REQUIRE("fluid-soundfont-gm", std::filesystem::exists(midiplayer::Output::kDefaultSoundFont),
+                     midiplayer::Output::kDefaultSoundFont);
     int rendered = 0;
     for (const char* name : {"title", "stage1", "stage2", "stage3", "stage4", "stage5"}) {
         const std::string path = kSource + "/data/" + name + ".mid";
@@ -68,9 +70,10 @@ TEST(SongRender, EverySongSoundsVariesAndDoesNotClip) {
 // The same song twice gives the same samples: the lockstep clock makes the render exact, so the
 // level checks above test the player, not the machine's load.
 TEST(SongRender, RenderIsRepeatable) {
-    if (!std::filesystem::exists(midiplayer::Output::kDefaultSoundFont)) GTEST_SKIP() << "no soundfont";
+    NIMBULON_REQUIRE("fluid-soundfont-gm", std::filesystem::exists(midiplayer::Output::kDefaultSoundFont),
+                     midiplayer::Output::kDefaultSoundFont);
     const std::string path = kSource + "/data/title.mid";
-    if (!std::filesystem::exists(path)) GTEST_SKIP() << "no title song";
+    ASSERT_TRUE(std::filesystem::exists(path)) << path;
     EXPECT_EQ(midiplayer::renderSong(path, 3.0), midiplayer::renderSong(path, 3.0));
 }
 
@@ -78,7 +81,8 @@ TEST(SongRender, RenderIsRepeatable) {
 // notes' release, must come out sample for sample as with the full soundfont: a zone cut that a
 // note needed would silence or change it.
 TEST(GameSoundFont, EverySongRendersExactlyAsWithTheFullSoundFont) {
-    if (!std::filesystem::exists(midiplayer::Output::kDefaultSoundFont)) GTEST_SKIP() << "no soundfont";
+    NIMBULON_REQUIRE("fluid-soundfont-gm", std::filesystem::exists(midiplayer::Output::kDefaultSoundFont),
+                     midiplayer::Output::kDefaultSoundFont);
     const std::string cut = std::string(NIMBULON_BINARY_DIR) + "/" + midiplayer::kGameSoundFontName;
     ASSERT_TRUE(std::filesystem::exists(cut)) << cut;
     EXPECT_LT(std::filesystem::file_size(cut), std::filesystem::file_size(midiplayer::Output::kDefaultSoundFont) / 4);
@@ -103,7 +107,8 @@ TEST(GameSoundFont, EverySongRendersExactlyAsWithTheFullSoundFont) {
 TEST(SongRender, ASongThePlayerCannotPlayRendersSilenceAndEnds) {
     // No tempo anywhere: the playback thread ends at once. The render must not wait for it to
     // sleep again at every 10 ms step (two minutes of song would take more than three hours).
-    if (!std::filesystem::exists(midiplayer::Output::kDefaultSoundFont)) GTEST_SKIP() << "no soundfont";
+    NIMBULON_REQUIRE("fluid-soundfont-gm", std::filesystem::exists(midiplayer::Output::kDefaultSoundFont),
+                     midiplayer::Output::kDefaultSoundFont);
     const std::string path = (std::filesystem::temp_directory_path() / "nimbulon_no_tempo.mid").string();
     {
         const unsigned char song[] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0,

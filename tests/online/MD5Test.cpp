@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 #include "online/MD5.h"
+#include "support/Prerequisite.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ TEST(MD5Test, SixtyFourBytesAtOnceOrOneByOne) {
 // Random inputs of every length from 0 to 200 bytes (and a few long ones), each fed in random
 // pieces, against Python's hashlib.
 TEST(MD5Test, AgreesWithHashlibOnRandomInputsInRandomPieces) {
-    if (!std::filesystem::exists("/usr/bin/python3")) GTEST_SKIP() << "no /usr/bin/python3 to compare with";
+    NIMBULON_REQUIRE("python3", std::filesystem::exists("/usr/bin/python3"), "no /usr/bin/python3 to compare with");
     std::mt19937 random(20261210);
     std::vector<std::string> inputs;
     for (int length = 0; length <= 200; ++length) inputs.emplace_back(length, '\0');
