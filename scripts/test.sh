@@ -4,7 +4,7 @@
 #
 # Nothing is skipped unless the developer asks for it by name:
 #   NIMBULON_SKIP=online_e2e,postgresql scripts/test.sh
-# A name is a suite (as its "===" line shows it) or a prerequisite (the Debian package the install
+# A name is a suite (as its "===" line shows it: unit, asan-unit, online_e2e, ...) or a prerequisite (the Debian package the install
 # script installs it from: scripts/prerequisites.sh --names). A missing prerequisite not named
 # there fails, and says what is missing; a suite that ran no check fails; what was skipped is
 # counted in the summary line, "suites: N passed, N failed, N skipped".
@@ -83,8 +83,8 @@ run() {
   fi
 }
 
-run "prerequisites" checks scripts/prerequisites.sh
-run "unit tests" ctest ctest --test-dir build --output-on-failure -j2 --timeout 600 --no-tests=error \
+run prerequisites checks scripts/prerequisites.sh
+run unit ctest ctest --test-dir build --output-on-failure -j2 --timeout 600 --no-tests=error \
   --output-junit "$RUN_DIR/report.xml"
 
 # Sanitizer builds of the tests in folders of their own, Debug with -O1: every unit test with
@@ -100,11 +100,11 @@ sanitized_build() {  # sanitized_build DIR SANITIZERS [TARGET...]
 export ASAN_OPTIONS=detect_leaks=1:exitcode=86:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:exitcode=86
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
-run "asan build" build sanitized_build build-asan address,undefined
-run "asan unit tests" ctest ctest --test-dir build-asan --output-on-failure -j2 --timeout 900 --no-tests=error \
+run asan-build build sanitized_build build-asan address,undefined
+run asan-unit ctest ctest --test-dir build-asan --output-on-failure -j2 --timeout 900 --no-tests=error \
   --output-junit "$RUN_DIR/report.xml"
-run "tsan build" build sanitized_build build-tsan thread test_music test_sound
-run "tsan music and sound tests" gtest bash -c 'cd build-tsan &&
+run tsan-build build sanitized_build build-tsan thread test_music test_sound
+run tsan-unit gtest bash -c 'cd build-tsan &&
   tests/test_music --gtest_brief=1 --gtest_output="json:$0/music.json" &&
   tests/test_sound --gtest_brief=1 --gtest_output="json:$0/sound.json"' "$RUN_DIR/reports"
 for t in tests/assets/test_*.py; do
@@ -115,7 +115,7 @@ for t in tests/e2e/*_e2e.sh tests/e2e/*_build.sh; do
 done
 
 # Thirty starts of the game under fresh Xvfbs beside two busy loops: every one opens its window.
-run "start_stress" checks tools/bench/start_stress.sh 30 build
+run start_stress checks tools/bench/start_stress.sh 30 build
 
 # After the last suite nothing the run started may still run, other than this script and what it
 # is running right now (the check itself and its ancestors up to the script). Whatever its
@@ -156,13 +156,14 @@ with open(os.environ["NIMBULON_CHECKS"], "a") as f:
 sys.exit(1 if left else 0)
 PY
 }
-run "leftovers" checks no_leftovers
+run leftovers checks no_leftovers
 
 # A name in NIMBULON_SKIP that is neither a suite nor a prerequisite skips nothing: a misspelt
 # skip would otherwise let its suite run while the developer thinks it is left out (or the reverse).
+known=",$(IFS=,; echo "${suites[*]}"),$(scripts/prerequisites.sh --names | paste -sd,),"
 unknown=()
 for name in ${NIMBULON_SKIP//,/ }; do
-  printf '%s\n' "${suites[@]}" $(scripts/prerequisites.sh --names) | grep -qxF -- "$name" || unknown+=("$name")
+  [[ $known == *",$name,"* ]] || unknown+=("$name")
 done
 if [ ${#unknown[@]} -gt 0 ]; then
   echo "=== NIMBULON_SKIP"
