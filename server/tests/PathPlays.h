@@ -133,7 +133,7 @@ struct Dressed {
 };
 
 // Copies of an honest play (one that pushes into a wall now and then and quits through the pause
-// menu), each dressed another way.
+// menu), each dressed another way. All but the last leave the path as it was, or nearly.
 inline std::vector<Dressed> dressedCopies(const std::string& honest) {
     const Score record = readRecord(honest);
     const std::vector<std::uint16_t> polls = pollsOf(record);
@@ -167,6 +167,19 @@ inline std::vector<Dressed> dressedCopies(const std::string& honest) {
         std::vector<std::uint16_t> cut = polls;
         cut.erase(cut.begin() + static_cast<std::ptrdiff_t>(quit - 6), cut.begin() + static_cast<std::ptrdiff_t>(quit - 1));
         out.push_back({"input cut five frames short", withItsResult(withPolls(record, cut))});
+    }
+
+    // The pause menu opened on a poll past the opening, left open for 20 frames, and "return to
+    // playing" chosen: the play stands still meanwhile and goes on as it was.
+    if (polls.size() > kOpeningFrames + 100) {
+        std::vector<std::uint16_t> paused = polls;
+        const std::size_t p = kOpeningFrames;
+        paused[p] |= 1u << Button3;
+        std::vector<std::uint16_t> menu(20, 0);
+        menu.push_back(1u << Button1);
+        menu.push_back(0);  // the frame the menu closes on
+        paused.insert(paused.begin() + static_cast<std::ptrdiff_t>(p + 1), menu.begin(), menu.end());
+        out.push_back({"a pause of 20 frames in the middle", withItsResult(withPolls(record, paused))});
     }
 
     // A step up and back down where the ship keeps its height (past the opening, away from the

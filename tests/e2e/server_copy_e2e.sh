@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # A copy is a copy however it is dressed, on loopback with curl, on SQLite and on PostgreSQL: an
 # honest play of over a minute is stored; its copies (a bit flipped where the ship cannot move,
-# every push into a wall let go, runs split, the input cut five frames short, a step aside and
-# back) are refused with 2 under another name, each logged with the play it copies, and answered
-# 0 to its owner with nothing changed; honest plays that share their first 20 seconds are both
-# stored; a play stored before paths were kept gets its path when the server starts, and its
-# copies are refused from then on.
+# every push into a wall let go, runs split, the input cut five frames short, a pause in the
+# middle, a step aside and back) are refused with 2 under another name, each logged with the play
+# it copies, and answered 0 to its owner with nothing changed; honest plays that share their first
+# 20 seconds are both stored; a play stored before paths were kept gets its path when the server
+# starts, and its copies are refused from then on.
 # Usage: server_copy_e2e.sh [BUILD_DIR]
 set -u
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
@@ -15,7 +15,7 @@ server_scratch copy
 PLAYS="$REPO/server/tests/data/paths"
 mkdir -p "$T/copies"
 "$BUILD/server/nimbulon-record-path-plays" --copies "$PLAYS/00.rep" "$T/copies" >"$T/copies.txt"
-expect "five dressed copies of an honest play made" test "$(wc -l <"$T/copies.txt")" = 5
+expect "six dressed copies of an honest play made" test "$(wc -l <"$T/copies.txt")" = 6
 expect "... none byte for byte the original" bash -c "! cmp -s '$T/copies/copy-1.rep' '$PLAYS/00.rep'"
 
 # id_of URL NAME: the play id the list gives the name.
