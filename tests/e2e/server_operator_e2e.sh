@@ -34,6 +34,15 @@ out=$(NO_CREATE=1 start_named none --config "$T/server.conf"; echo "started=$?")
 expect "without --create a missing database is refused" grep -qx 'started=1' <<<"$out"
 expect "... naming it, and nothing is made" \
   bash -c "grep -qF 'there is no database $T/live.sqlite (' '$T/none.log' && test -z \"\$(ls '$T' | grep sqlite)\""
+expect "admin init makes a new database" "$SERVER" admin --db "$T/init.sqlite" init 2>"$T/init-admin.log"
+expect "... saying where, once ($(cat "$T/init-admin.log"))" test "$(grep -c "created a new database $T/init.sqlite\$" "$T/init-admin.log")" = 1
+expect "... readable by its owner alone (600)" test "$(stat -c %a "$T/init.sqlite")" = 600
+expect "... and a second init refuses to make it again (exit 1)" \
+  bash -c "'$SERVER' admin --db '$T/init.sqlite' init 2>/dev/null; test \$? = 1"
+NO_CREATE=1 start_named init --db "$T/init.sqlite"
+expect "a server starts on it without --create" test -n "$(sed -n 's/.*listening on //p' "$T/init.log")"
+stop_named init
+rm "$T"/init.sqlite*
 expect "a server starts from a configuration file with comments" start_named live --config "$T/server.conf"
 expect "... on the database the file names, with the comments stripped" \
   test "$(grep -c "created a new database $T/live.sqlite\$" "$T/live.log")" = 1

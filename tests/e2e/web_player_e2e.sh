@@ -70,38 +70,6 @@ upload() {  # upload NAME REPLAY: the reply's first byte
     "$URL/upload" | head -c 1
 }
 
-# The served files: types, cache lifetimes, the policy; nothing else under /watch/.
-headers() { curl -s -o /dev/null -D - "$URL$1" | tr -d '\r'; }
-headers /watch/nimbulon-web.wasm >"$T/h.wasm"
-headers /watch/nimbulon-web.js >"$T/h.js"
-headers /watch/7 >"$T/h.page"
-expect "the module is application/wasm" grep -qx 'Content-Type: application/wasm' "$T/h.wasm"
-expect "the module is cached for a year" grep -qx 'Cache-Control: public, max-age=31536000, immutable' "$T/h.wasm"
-expect "its script is JavaScript, cached for a year" \
-  sh -c "grep -qx 'Content-Type: text/javascript; charset=utf-8' '$T/h.js' && grep -q 'max-age=31536000' '$T/h.js'"
-expect "the page is HTML, checked again each time, with its policy" \
-  sh -c "grep -qx 'Content-Type: text/html; charset=utf-8' '$T/h.page' && grep -qx 'Cache-Control: no-cache' '$T/h.page' \
-         && grep -q \"^Content-Security-Policy: default-src 'none'; script-src 'self' 'wasm-unsafe-eval'\" '$T/h.page'"
-expect "the page names its files by the build's version" \
-  sh -c "curl -s '$URL/watch/7' | grep -q 'nimbulon-web.js?v=[0-9a-f]\{16\}'"
-# The module and its script precompressed: smaller in gzip and brotli, the same bytes decoded.
-for file in nimbulon-web.wasm nimbulon-web.js; do
-  curl -s -o "$T/plain" "$URL/watch/$file"
-  for coding in gzip br; do
-    curl -s -H "Accept-Encoding: $coding" -o "$T/packed" -D "$T/packed.h" "$URL/watch/$file"
-    curl -s --compressed -H "Accept-Encoding: $coding" -o "$T/unpacked" "$URL/watch/$file"
-    expect "$file in $coding: $(stat -c %s "$T/packed") bytes for $(stat -c %s "$T/plain"), the same bytes decoded" \
-      sh -c "tr -d '\r' <'$T/packed.h' | grep -qx 'Content-Encoding: $coding' && cmp -s '$T/plain' '$T/unpacked' \
-             && test \$(stat -c %s '$T/packed') -lt \$(stat -c %s '$T/plain')"
-  done
-done
-for path in /watch/ /watch/x /watch/../ranking.sqlite /watch/%2e%2e/%2e%2e/etc/passwd /watch/watch.html \
-            /watch/-1 /watch/1234567890123456789 /watch/7/nimbulon-web.wasm; do
-  code=$(curl -s --path-as-is -o /dev/null -w '%{http_code}' "$URL$path")
-  expect "$path is not served ($code)" test "$code" = 404
-done
-expect "a POST to the page is refused (405)" test "$(curl -s -o /dev/null -w '%{http_code}' -d x "$URL/watch/7")" = 405
-
 # watch BROWSER ID FRAMES: the page's test run, played at full speed in that browser, as JSON in
 # $T/page-BROWSER-ID.json.
 watch() {
@@ -186,3 +154,41 @@ for n in sys.argv[3].split(","):
 PY
   done
 done
+
+# The served files: types, cache lifetimes, the policy; nothing else under /watch/. The page is
+# served for a stored play only (the last one watched above).
+# The page's whole policy: a source added to any directive (a "script-src *") is a failure.
+WATCH_POLICY="default-src 'none'; script-src 'self' 'wasm-unsafe-eval'; style-src 'self'; img-src 'self'; connect-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'"
+headers() { curl -s -o /dev/null -D - "$URL$1" | tr -d '\r'; }
+headers /watch/nimbulon-web.wasm >"$T/h.wasm"
+headers /watch/nimbulon-web.js >"$T/h.js"
+headers "/watch/$id" >"$T/h.page"
+expect "the module is application/wasm" grep -qx 'Content-Type: application/wasm' "$T/h.wasm"
+expect "the module is cached for a year" grep -qx 'Cache-Control: public, max-age=31536000, immutable' "$T/h.wasm"
+expect "its script is JavaScript, cached for a year" \
+  sh -c "grep -qx 'Content-Type: text/javascript; charset=utf-8' '$T/h.js' && grep -q 'max-age=31536000' '$T/h.js'"
+expect "the page is HTML, checked again each time, with its policy" \
+  sh -c "grep -qx 'Content-Type: text/html; charset=utf-8' '$T/h.page' && grep -qx 'Cache-Control: no-cache' '$T/h.page' \
+         && grep -qx \"Content-Security-Policy: $WATCH_POLICY\" '$T/h.page'"
+expect "the page names its files by the build's version" \
+  sh -c "curl -s '$URL/watch/$id' | grep -q 'nimbulon-web.js?v=[0-9a-f]\{16\}'"
+# The module and its script precompressed: smaller in gzip and brotli, the same bytes decoded.
+for file in nimbulon-web.wasm nimbulon-web.js; do
+  curl -s -o "$T/plain" "$URL/watch/$file"
+  for coding in gzip br; do
+    curl -s -H "Accept-Encoding: $coding" -o "$T/packed" -D "$T/packed.h" "$URL/watch/$file"
+    curl -s --compressed -H "Accept-Encoding: $coding" -o "$T/unpacked" "$URL/watch/$file"
+    expect "$file in $coding: $(stat -c %s "$T/packed") bytes for $(stat -c %s "$T/plain"), the same bytes decoded" \
+      sh -c "tr -d '\r' <'$T/packed.h' | grep -qx 'Content-Encoding: $coding' && cmp -s '$T/plain' '$T/unpacked' \
+             && test \$(stat -c %s '$T/packed') -lt \$(stat -c %s '$T/plain')"
+  done
+done
+for path in /watch/ /watch/x /watch/../ranking.sqlite /watch/%2e%2e/%2e%2e/etc/passwd /watch/watch.html \
+            /watch/-1 /watch/1234567890123456789 "/watch/$id/nimbulon-web.wasm" /watch/99999; do
+  code=$(curl -s --path-as-is -o /dev/null -w '%{http_code}' "$URL$path")
+  expect "$path is not served ($code)" test "$code" = 404
+done
+expect "a POST to the page is refused (405)" test "$(curl -s -o /dev/null -w '%{http_code}' -X POST "$URL/watch/$id")" = 405
+expect "... and one with a body is refused unread (413)" \
+  test "$(curl -s -o /dev/null -w '%{http_code}' -d x "$URL/watch/$id")" = 413
+
