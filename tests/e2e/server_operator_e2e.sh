@@ -161,6 +161,7 @@ expect "... the running server serves it at once" eventually 10 old_listed
 expect "... and stays healthy (200)" test "$(status_of /healthz)" = 200
 last_audit_is_restore() { admin audit | tail -1 | grep -q ' ops  *restore '; }
 expect "... and its audit row is in the restored database" last_audit_is_restore
+expect "... and in the running server's log" eventually 10 grep -q 'admin ops: restore ' "$T/live.log"
 python3 - "$T/copy.sqlite" "$T/newer.sqlite" <<'PY'
 import shutil, sqlite3, sys
 shutil.copy(sys.argv[1], sys.argv[2])

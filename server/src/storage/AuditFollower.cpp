@@ -23,6 +23,12 @@ AuditFollower::~AuditFollower() = default;
 void AuditFollower::poll() {
     try {
         if (!db_) db_ = openModeration(where_);
+        // A restore replaced the table with an older one, whose newest row (the restore's own) may
+        // have an id this server has already passed: the rows are read again from that one.
+        if (last_ > 0) {
+            const std::int64_t newest = db_->lastAuditId();
+            if (newest < last_) last_ = newest - 1;
+        }
         const bool catchingUp = last_ < 0;
         for (const Moderation::AuditEntry& e : db_->audit(catchingUp ? 0 : last_)) {
             if (!catchingUp) {

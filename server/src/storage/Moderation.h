@@ -40,6 +40,8 @@ public:
     virtual std::vector<Player> players() = 0;
     // The audit rows after id `after`, oldest first.
     virtual std::vector<AuditEntry> audit(std::int64_t after = 0) = 0;
+    // The id of the newest audit row (0 when there is none).
+    virtual std::int64_t lastAuditId() = 0;
     virtual std::int64_t bannedCount() = 0;
     virtual std::int64_t playCount() = 0;
 

@@ -54,6 +54,10 @@ public:
         return out;
     }
 
+    std::int64_t lastAuditId() override {
+        return integer(db_->query("SELECT coalesce(max(id), 0) FROM audit").at(0).at(0));
+    }
+
     std::int64_t bannedCount() override {
         return integer(db_->query("SELECT count(*) FROM players WHERE banned <> 0").at(0).at(0));
     }
