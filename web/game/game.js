@@ -297,6 +297,7 @@
       screen.putImageData(new ImageData(new Uint8ClampedArray(rgba.buffer, rgba.byteOffset, 800 * 600 * 4), 800, 600), 0, 0, x, 0, w, 600);
       page.frames++;
       page.lastPicture = performance.now();
+      if (!page.firstPicture && x > 0) page.firstPicture = page.lastPicture;  // the game's first, not the panels
     },
     nextWindowEvent: () => windowEvents.shift() || 0,
     bindKey(code, dom) { codeOf.set(dom, code); },
@@ -417,6 +418,12 @@
     formOpen: () => formOpen,
     // The game's log, for the player and for tests.
     log: () => (game ? game.FS.readFile('/log/log.txt', { encoding: 'utf8' }) : ''),
+    // The game's work between two of the browser's turns, the last 4096 (tools/bench reads them).
+    workMs: [],
+    work(ms) {
+      if (page.workMs.length >= 4096) page.workMs.shift();
+      page.workMs.push(ms);
+    },
     saveFlushes: () => (game && game.nwSave ? game.nwSave.flushes : 0),
     saving: () => !!(game && game.nwSave && (game.nwSave.busy || game.nwSave.dirty)),
     readSave: path => game.FS.readFile(path),

@@ -16,8 +16,11 @@ constexpr double kLongestWithoutYieldMs = 50;
 EM_JS(void, web_flush_save, (), {
     if (Module.nwSave) Module.nwSave.flush();
 });
+// What the game did since the browser last had its turn, in ms (the page's frame cost figures).
+EM_JS(void, web_work, (double ms), { Module.page.work(ms); });
 
 void webYield(std::uint32_t ms) {
+    if (lastYieldMs > 0) web_work(emscripten_get_now() - lastYieldMs);
     if (liveAudio) liveAudio->pump();
     web_flush_save();
     emscripten_sleep(ms);
