@@ -114,7 +114,9 @@ def main():
                 p.until("the title's song", lambda: p.eval("nimbulon.playingSong()") or True)
                 sent, files = bytes_fetched(b, s, since)
                 print("first picture       %.0f ms after the page's navigation (loopback)" % first)
-                print("bytes, first start  %d in %d responses, as sent (title song included once it plays)" % (sent, files))
+                print("bytes, first start  %d in %d responses, as sent, before any key" % (sent, files))
+                song = p.eval("fetch('music/title.ogg').then(r => r.arrayBuffer()).then(b => b.byteLength)")
+                print("title song          %d bytes more, fetched when the first key or click starts the sound" % song)
             to_title(p)
             print("canvas at %dx       %s" % (scale, p.eval("nimbulon.scale")))
             # A play: fire, weave left and right.
