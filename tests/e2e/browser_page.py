@@ -109,12 +109,13 @@ FIREFOX_PREFS = {
     "browser.safebrowsing.phishing.enabled": False, "browser.safebrowsing.downloads.enabled": False,
     "extensions.update.enabled": False, "extensions.getAddons.cache.enabled": False,
     "services.settings.server": "http://127.0.0.1:9/", "network.dns.disablePrefetch": True,
-    "network.prefetch-next": False, "media.autoplay.default": 0, "media.autoplay.blocking_policy": 0,
+    "network.prefetch-next": False,
     "dom.meta-viewport.enabled": True, "browser.tabs.warnOnClose": False, "ui.prefersReducedMotion": 1,
     "layout.css.devPixelsPerPx": "1.0", "gfx.webrender.software": True,
     # Scrollbars over the page, not beside it, as Chromium's --hide-scrollbars: the page keeps the
     # viewport's whole width.
-    "ui.useOverlayScrollbars": 1, "widget.gtk.overlay-scrollbars.enabled": True,
+    "ui.useOverlayScrollbars": 1,
+ "widget.gtk.overlay-scrollbars.enabled": True,
 }
 
 
@@ -129,9 +130,26 @@ class FirefoxPage:
             for k, v in FIREFOX_PREFS.items():
                 f.write("user_pref(%s, %s);\n" % (json.dumps(k), json.dumps(v)))
         self.log = open(os.path.join(self.profile, "stderr.log"), "w+")
-        env = dict(os.environ, MOZ_HEADLESS="1", MOZ_CRASHREPORTER_DISABLE="1")
+        # With no sound card Firefox's audio never starts and a page's AudioContext stays suspended
+        # whatever the player does; a PulseAudio server of the page's own with a null sink stands in
+        # for the device, so that sound starts on the first key as on a player's machine.
+        self.sound = os.path.join(self.profile, "pulse")
+        os.mkdir(self.sound)
+        self.pulse = subprocess.Popen(
+            ["pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n", "--use-pid-file=false", "--disable-shm=true",
+             "--load=module-null-sink sink_name=silent",
+             "--load=module-native-protocol-unix auth-anonymous=1 socket=" + os.path.join(self.sound, "native")],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, process_group=0,
+            env=dict(os.environ, XDG_RUNTIME_DIR=self.sound, HOME=self.sound))
+        env = dict(os.environ, MOZ_HEADLESS="1", MOZ_CRASHREPORTER_DISABLE="1",
+                   PULSE_SERVER="unix:" + os.path.join(self.sound, "native"))
         env.pop("DISPLAY", None)
         height = 800 if phone(width) else 900
+        deadline = time.monotonic() + timeout
+        while not os.path.exists(os.path.join(self.sound, "native")) and time.monotonic() < deadline:
+            if self.pulse.poll() is not None:
+                break
+            time.sleep(0.05)
         self.proc = subprocess.Popen(
             ["firefox-esr", "--headless", "--no-remote", "--profile", self.profile, "--remote-debugging-port=0",
              "--width=%d" % width, "--height=%d" % height, "about:blank"],
@@ -237,6 +255,12 @@ class FirefoxPage:
             time.sleep(0.5)
         if self.proc.poll() is None:
             self.proc.wait()
+        self.pulse.terminate()
+        try:
+            self.pulse.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.pulse.kill()
+            self.pulse.wait()
         self.log.close()
         shutil.rmtree(self.profile, ignore_errors=True)
 

@@ -58,9 +58,16 @@
   const kLead = 0.06;  // seconds of sound queued ahead of the audio clock
   let audioNext = 0, lastNeed = performance.now();
   function startAudio() {
-    if (audio.state !== 'running') audio.resume().then(() => document.getElementById('sound-note').hidden = true);
+    if (audio.state !== 'running') audio.resume();
   }
-  audio.addEventListener('statechange', () => { if (audio.state === 'running') startMusic(); });
+  // The note stays until the sound runs: from the first key or click, or at once where the
+  // browser lets a page sound unasked (Firefox where the player allows it, for one).
+  function soundRuns() {
+    if (audio.state !== 'running') return;
+    document.getElementById('sound-note').hidden = true;
+    startMusic();
+  }
+  audio.addEventListener('statechange', soundRuns);
 
   // ---- keys: the game's codes bound to the DOM's codes as it asks for them.
   const keyState = new Uint8Array(512);
@@ -434,6 +441,7 @@
   if ((navigator.maxTouchPoints > 0 || 'ontouchstart' in window) && !matchMedia('(any-pointer: fine)').matches)
     document.getElementById('touch-note').hidden = false;
 
+  soundRuns();
   fit();
   canvas.focus();
   const started = performance.now();
