@@ -38,7 +38,7 @@ if(NIMBULON_OGGENC)
       COMMAND ${CMAKE_COMMAND} -E make_directory ${NIMBULON_WEB_GAME_DIR}/music
       COMMAND $<TARGET_FILE:midi_render> --loop ${song} ${NIMBULON_WEB_GAME_DIR}/music/${name}.wav
               ${CMAKE_BINARY_DIR}/nimbulon-gm.sf2 > ${NIMBULON_WEB_GAME_DIR}/music/${name}.loop
-      COMMAND ${NIMBULON_OGGENC} -Q -q 1 -o ${ogg} ${NIMBULON_WEB_GAME_DIR}/music/${name}.wav
+      COMMAND ${NIMBULON_OGGENC} -Q -q 0 -o ${ogg} ${NIMBULON_WEB_GAME_DIR}/music/${name}.wav
       COMMAND ${CMAKE_COMMAND} -E rm ${NIMBULON_WEB_GAME_DIR}/music/${name}.wav
       DEPENDS midi_render ${song} ${CMAKE_BINARY_DIR}/nimbulon-gm.sf2
       COMMENT "Rendering ${name} for the browser"

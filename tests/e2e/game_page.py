@@ -29,6 +29,10 @@ LOG_LIST = "ランキングファイル読み込み ファイル名：/save/rank
 BEST = "/save/bestplay_1lap_b.rep"
 
 
+class Done(Exception):
+    """The steps asked for are all taken."""
+
+
 class Page:
     def __init__(self, browser, session, out, timeout):
         self.b, self.s, self.out, self.timeout = browser, session, out, timeout
@@ -103,6 +107,8 @@ def main():
     ap.add_argument("url")
     ap.add_argument("out")
     ap.add_argument("--timeout", type=float, default=120)
+    ap.add_argument("--static", action="store_true",
+                    help="the page as static files from another web server: only to the title, no ranking")
     a = ap.parse_args()
     os.makedirs(a.out, exist_ok=True)
     b = Browser(a.timeout + 30)
@@ -130,6 +136,9 @@ def main():
         p.after_frames(30)
         p.shot("title")
         step("the title shows")
+        if a.static:
+            step("the page knows it has no ranking server", p.eval("nimbulon.server()") == "")
+            raise Done()
         for _ in range(20):
             if LOG_PLAY in p.log():
                 break
@@ -143,6 +152,9 @@ def main():
         p.wait_log(LOG_PLAY_END)
         p.key("z", False)
         step("the ship is lost and the play ends")
+        # The first key started the sound: the title's song and then the stage's played, and the
+        # play's effects came out of the game's mixer into Web Audio.
+        step("the effects sounded (peak %s)" % p.eval("nimbulon.soundPeak"), (p.eval("nimbulon.soundPeak") or 0) > 1000)
         p.wait_log(LOG_TITLE, 2)
         p.after_frames(30)
         # The title's second row: the records of the first lap.
@@ -196,6 +208,8 @@ def main():
         step("the best play is still there after a reload", best and p.file(BEST) == best)
         with open(os.path.join(a.out, "log.txt"), "w") as f:
             f.write(p.log())
+    except Done:
+        pass
     except Exception as e:
         step("%s: %s" % (type(e).__name__, e), False)
         try:
@@ -214,6 +228,12 @@ def main():
                 console.append("exception: " + json.dumps(p_.get("exceptionDetails", {}))[:400])
             elif m == "Log.entryAdded":
                 console.append("log: " + p_.get("entry", {}).get("text", ""))
+        songs = [c[len("nimbulon music: "):] for c in console if c.startswith("nimbulon music: ")]
+        if steps and all(x["ok"] for x in steps) and not a.static:
+            # The title's first song may be cut short by the key that starts the play; the stage's
+            # song follows the play, and the title's the return to the title.
+            step("the first stage's song played with the play, the title's after it (%s)" % ", ".join(songs),
+                 "stage1" in songs and "title" in songs[songs.index("stage1"):])
         print(json.dumps({"steps": steps, "console": console}, ensure_ascii=False))
         b.close()
     sys.exit(0 if steps and all(x["ok"] for x in steps) else 1)

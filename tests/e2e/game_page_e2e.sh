@@ -18,6 +18,7 @@ GAME_DIR="${BUILD%/}-web/game"
 T=$(mktemp -d /tmp/nimbulon-game-e2e-XXXXXX)
 cleanup() {
   [ -n "${SERVER_PID:-}" ] && kill "$SERVER_PID" 2>/dev/null && wait "$SERVER_PID" 2>/dev/null
+  [ -n "${STATIC_PID:-}" ] && kill "$STATIC_PID" 2>/dev/null && wait "$STATIC_PID" 2>/dev/null
   [ "$E2E_FAILED" -eq 0 ] && rm -rf "$T" || echo "  kept for a look: $T"
   e2e_finish
 }
@@ -81,3 +82,17 @@ replayed = json.loads(native)["files"][0]["replayed"]["score"]
 print("   listed %s, re-simulated %s" % (score, replayed))
 sys.exit(0 if str(replayed) == score and replayed > 0 else 1)
 PY
+
+# The same files as static files from another web server (Python's, on loopback): the game plays
+# to its title, and knows it has no ranking server to send to.
+python3 -u -m http.server --bind 127.0.0.1 --directory "$GAME_DIR" 0 >"$T/static.log" 2>&1 &
+STATIC_PID=$!
+STATIC_PORT=""
+for _ in $(seq 100); do
+  STATIC_PORT=$(sed -n 's/.* port \([0-9]*\).*/\1/p' "$T/static.log" | head -1)
+  [ -n "$STATIC_PORT" ] && break
+  sleep 0.1
+done
+timeout 300 python3 "$REPO/tests/e2e/game_page.py" --static "http://127.0.0.1:$STATIC_PORT/index.html" "$T/static" \
+  >"$T/static.json" 2>"$T/static.err"
+expect "as static files, the page plays to the title without a ranking server" test $? = 0

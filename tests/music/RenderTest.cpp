@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include "MidiFiles.h"
 #include "music/GameSoundFont.h"
 #include "music/OfflineRender.h"
 #include "music/Output.h"
@@ -132,4 +133,21 @@ TEST(SongRender, ALengthOutsideTheRangeRendersNothing) {
         SCOPED_TRACE(seconds);
         EXPECT_TRUE(midiplayer::renderSong(path, seconds).empty());
     }
+}
+
+// Where a rendered song loops (the browser's songs): one pass lasts to the last event at the
+// tempi in force along the way, which a tempo change halfway must not be read as the whole way.
+TEST(SongLength, OnePassLastsToTheLastEventAtEachTempo) {
+    using namespace miditest;
+    // 480 ticks a quarter: 960 ticks at 120 beats a minute (1000 ms), then 960 at 240 (500 ms).
+    const Bytes song = cat({header(0, 1, 480),
+                            track({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,   // tempo 500000
+                                   0x00, 0x90, 60, 100,                         // note on
+                                   0x87, 0x40, 0xFF, 0x51, 0x03, 0x03, 0xD0, 0x90,  // +960: tempo 250000
+                                   0x87, 0x40, 0x80, 60, 0})});                   // +960: note off
+    TempFile file(song);
+    EXPECT_NEAR(midiplayer::songLengthMs(file.path()), 1500.0, 1e-6);
+    EXPECT_LT(midiplayer::songLengthMs("/nonexistent/song.mid"), 0.0);
+    TempFile garbage(Bytes{'n', 'o', 't', ' ', 'a', ' ', 's', 'o', 'n', 'g'});
+    EXPECT_LT(midiplayer::songLengthMs(garbage.path()), 0.0);
 }

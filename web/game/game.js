@@ -155,6 +155,8 @@
   }
   function startMusic() {
     const name = wantedSong;
+    // Fetched and decoded at once (before the sound may start), so that it starts with the sound.
+    if (name) decode(name);
     if (!name || playingSong === name || audio.state !== 'running') return;
     decode(name).then(song => {
       if (!song || wantedSong !== name || playingSong === name || audio.state !== 'running') return;
