@@ -13,8 +13,11 @@ std::unique_ptr<MusicService> makeMusic(const EnvOptions& options, Log* log, Mix
 }  // namespace
 
 Env::Env(Platform& platform, Log* log, const EnvOptions& options)
-    : platform_(platform),
+    : settings(options.settings),
+      settingsFile(options.settingsFile),
+      platform_(platform),
       ranking_(options.ranking),
+      applyLanguage_(options.applyLanguage),
       log_(log),
       pictureDialogs_(this, log),
       draw(&platform.screen(), &platform.textRenderer(), &platform.dialogs(), log, options.fullScreen,
@@ -92,6 +95,17 @@ void Env::present() {
                       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count());
         LOG_WRITE(log_, "Env", line);
     }
+}
+
+bool Env::saveSettings() {
+    if (settingsFile.empty()) return false;
+    const bool saved = settings.write(settingsFile);
+    if (log_ != nullptr) LOG_WRITE(log_, "Env", (saved ? "設定を保存: " : "設定の保存に失敗: ") + settingsFile);
+    return saved;
+}
+
+void Env::applyLanguage(const std::string& language) {
+    if (applyLanguage_) applyLanguage_(language);
 }
 
 Dialogs& Env::dialogs() { return platform_.boxesInPicture() ? static_cast<Dialogs&>(pictureDialogs_) : platform_.dialogs(); }

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -6,6 +7,7 @@
 #include "app/FrameTimer.h"
 #include "app/MusicService.h"
 #include "app/PictureDialogs.h"
+#include "app/Settings.h"
 #include "app/SinCosTable.h"
 #include "app/SystemSave.h"
 #include "graphics/Draw.h"
@@ -30,6 +32,9 @@ struct EnvOptions {
     int effectVolume = 100;       // percent of full level
     std::vector<std::pair<std::string, std::string>> keys{};  // the configuration's key section
     bool discardDrawing = false;  // nothing drawn is ever looked at (Draw::SetDiscard)
+    Settings settings{};          // the player's settings as read (the options page changes them)
+    std::string settingsFile{};   // where the options page writes them; empty: nowhere
+    std::function<void(const std::string& language)> applyLanguage{};  // "ja", "en" or "" (locale)
 };
 
 // The service hub: built once, in this order, and torn down in reverse (system save, timer,
@@ -52,12 +57,19 @@ public:
     // otherwise (headless runs answer them from the caller).
     Dialogs& dialogs();
     Platform& platform() { return platform_; }
+
+    // The player's settings; the options page changes them, applies each at once, and saves.
+    Settings settings;
+    const std::string settingsFile;
+    bool saveSettings();
+    void applyLanguage(const std::string& language);
     // A client of the ranking server for one action; null when this program has none.
     std::unique_ptr<RankingClient> makeRankingClient(Log* log);
 
 private:
     Platform& platform_;
     RankingClientFactory ranking_;
+    std::function<void(const std::string&)> applyLanguage_;
     Log* log_;
     PictureDialogs pictureDialogs_;
     bool firstShown_ = false;

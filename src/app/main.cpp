@@ -12,6 +12,7 @@
 #include "app/HeapRelease.h"
 #include "app/Log.h"
 #include "app/Paths.h"
+#include "app/Settings.h"
 #include "app/Shell.h"
 #include "app/Translation.h"
 #include "music/BGM.h"
@@ -23,18 +24,10 @@ namespace {
 // The installed data holds at least the title song.
 bool holdsGameData(const std::string& dir) { return access((dir + "title.mid").c_str(), R_OK) == 0; }
 
-std::string iniValue(const std::string& section, const std::string& key) {
-    for (const auto& [name, value] : readProfileSection(configFilePath(), section))
-        if (name == key) return value;
-    return "";
-}
-
-// The player's language, from the ini or the locale; the catalogue lies with the installed data,
-// in the portable folder, or beside the program in the working tree.
-void chooseTexts(const GamePaths& paths, const std::string& programPath) {
-    const Language language = chooseLanguage(iniValue("CONFIG", "LANGUAGE"), std::getenv);
-    const std::string localeDir =
-        paths.localeDir.empty() ? programPath.substr(0, programPath.rfind('/') + 1) + "locale/" : paths.localeDir;
+// The player's language, from the settings or the locale; the catalogue lies with the installed
+// data, in the portable folder, or beside the program in the working tree.
+void chooseTexts(const std::string& localeDir, const std::string& iniLanguage) {
+    const Language language = chooseLanguage(iniLanguage, std::getenv);
     Catalogue catalogue;
     if (language != Language::Original && !catalogue.load(catalogueFileOf(language, localeDir)))
         std::fprintf(stderr, "nimbulon: no catalogue in %s; the texts stay as written\n", localeDir.c_str());
@@ -58,15 +51,27 @@ int main(int argc, char** argv) {
         return 1;
     }
     setGamePaths(paths);
-    chooseTexts(paths, program);
+    const std::string settingsFile = configFilePath();
+    // The first start writes the settings with their defaults, each explained, so that a player
+    // finds the file and what it can say.
+    const bool firstStart = access(settingsFile.c_str(), F_OK) != 0;
+    const Settings settings = Settings::read(settingsFile);
+    if (firstStart) settings.write(settingsFile);
+    const std::string localeDir =
+        paths.localeDir.empty() ? program.substr(0, program.rfind('/') + 1) + "locale/" : paths.localeDir;
+    chooseTexts(localeDir, settings.language);
 
     std::unique_ptr<Platform> platform = makeSdlPlatform();
     Log log;
     EnvOptions options;
-    options.fullScreen = command.fullScreen.value_or(ReadConfigInt("CONFIG", "FULL_SCREEN", 0) != 0);
-    options.musicVolume = ReadConfigInt("CONFIG", "MUSIC_VOLUME", 100);
-    options.effectVolume = ReadConfigInt("CONFIG", "SE_VOLUME", 100);
-    options.keys = readProfileSection(configFilePath(), "KEYS");
+    options.fullScreen = command.fullScreen.value_or(settings.fullScreen);
+    options.musicVolume = settings.musicVolume;
+    options.effectVolume = settings.effectVolume;
+    options.keys = settings.keys;
+    options.settings = settings;
+    options.settingsFile = settingsFile;
+    options.applyLanguage = [localeDir](const std::string& language) { chooseTexts(localeDir, language); };
+    platform->screen().setWindowScale(settings.windowScale);
     // The music is synthesised into the game's mix; the play itself never depends on it.
     options.music = [](Log* log, Mixer* mixer) {
         const std::string soundFont = midiplayer::gameSoundFont();

@@ -38,10 +38,11 @@ PictureRect fitPicture(int pictureW, int pictureH, int windowW, int windowH) {
     return r;
 }
 
-int windowMultipleFor(int pictureW, int pictureH, int desktopW, int desktopH) {
-    if (pictureW <= 0 || pictureH <= 0) return 1;
-    const int n = std::min((desktopW - kFrameRoomW) / pictureW, (desktopH - kFrameRoomH) / pictureH);
-    return std::max(n, 1);
+int windowPercentFor(int pictureW, int pictureH, int desktopW, int desktopH) {
+    if (pictureW <= 0 || pictureH <= 0) return 100;
+    // Halves of the picture that fit each way.
+    const int halves = std::min(2 * (desktopW - kFrameRoomW) / pictureW, 2 * (desktopH - kFrameRoomH) / pictureH);
+    return std::max(halves, 2) * 50;
 }
 
 FrameScaler::Axis FrameScaler::makeAxis(int from, int to) {

@@ -55,6 +55,7 @@ Input::Input(InputDevices* devices, Log* log) : log_(log), devices_(devices) {
 
     for (int b = 0; b <= Button3; ++b) keys_[b] = defaultKeys(b);
     for (int b = 0; b <= Button3; ++b) keyNames_[b] = defaultKeyName(b);
+    if (devices_ != nullptr && devices_->keyCode("Tab") >= 0) optionsKeys_.push_back(devices_->keyCode("Tab"));
     searchJoystick();
 
     LOG_WRITE(log_, kSource, "キーボードのDirectInputを作成");
@@ -160,8 +161,8 @@ void Input::update() {
 
     // --- trace and replay ---------------------------------------------------------------------
     // After the devices have been fed: one recording step while tracing, else one replay step
-    // while replaying.
-    stepTrace();
+    // while replaying; neither while the trace is held.
+    if (!traceHeld_) stepTrace();
 }
 
 void Input::stepTrace() {
@@ -256,6 +257,12 @@ void Input::readDevices() {
         for (int i = 0; i < 3; ++i) down[Button1 + i] = down[Button1 + i] || (stick.buttons & (1u << i)) != 0;
     }
     readPads(down);
+    // The options key reaches the live set alone: no trace ever holds it.
+    bool options = false;
+    for (int code : optionsKeys_) options = options || keys[code];
+    options = options || padBack_;
+    if (options && !liveHeld_[kOptionsButton]) ++livePresses_[kOptionsButton];
+    liveHeld_[kOptionsButton] = options;
 
     feedDevice(Left, down[Left]);
     feedDevice(Right, down[Right]);
@@ -275,7 +282,9 @@ void Input::readPads(bool down[kButtonCount]) {
     // Every pad counts: south fires, east is the bullet-size button, Start or north the third;
     // the d-pad and the left stick move, with the joystick's dead zone.
     const std::uint32_t lo = quarter(0, 65535), hi = threeQuarters(0, 65535);
+    padBack_ = false;
     for (int i = 0; i < n; ++i) {
+        padBack_ = padBack_ || pads[i].back;
         const InputDevices::PadState& p = pads[i];
         down[Left] = down[Left] || p.left || axisPosition(p.leftX) < lo;
         down[Right] = down[Right] || p.right || axisPosition(p.leftX) > hi;
@@ -285,6 +294,41 @@ void Input::readPads(bool down[kButtonCount]) {
         down[Button2] = down[Button2] || p.east;
         down[Button3] = down[Button3] || p.start || p.north;
     }
+}
+
+void Input::clearLivePresses() {
+    for (std::int32_t& presses : livePresses_) presses = 0;
+}
+
+void Input::resetKeys() {
+    for (int b = 0; b <= Button3; ++b) {
+        keys_[b] = defaultKeys(b);
+        keyNames_[b] = defaultKeyName(b);
+    }
+}
+
+int Input::newlyPressedKey() {
+    bool keys[InputDevices::kKeyCodes] = {};
+    if (keyboardOk_ && acquired_) devices_->readKeyboard(keys);
+    int pressed = -1;
+    for (int code = 0; code < InputDevices::kKeyCodes; ++code) {
+        if (pressed < 0 && keys[code] && !lastKeys_[code]) pressed = code;
+        lastKeys_[code] = keys[code];
+    }
+    return pressed;
+}
+
+std::string Input::keyNameOfCode(int code) const { return devices_ ? devices_->keyName(code) : std::string(); }
+
+int Input::buttonOfKey(int code) const {
+    for (int b = 0; b <= Button3; ++b)
+        if (std::find(keys_[b].begin(), keys_[b].end(), code) != keys_[b].end()) return b;
+    return -1;
+}
+
+void Input::settleLive() {
+    if (acquired_) readDevices();
+    clearLivePresses();
 }
 
 void Input::settle() {
@@ -313,7 +357,7 @@ void Input::clearPresses() {
 }
 
 void Input::feedDevice(int button, bool down) {
-    if (!replaying_) setButton(button, down);
+    if (!replaying_ && !traceHeld_) setButton(button, down);
     if (down && !liveHeld_[button]) ++livePresses_[button];
     liveHeld_[button] = down;
 }

@@ -33,10 +33,28 @@ public:
     virtual bool takePressLive(int button);
     // Forgets every pending press of both sets; held states stay.
     virtual void clearPresses();
+    // Forgets the live set's pending presses only: the play set's are part of a play.
+    void clearLivePresses();
+    // While held, polls feed the live set only and the trace neither records nor replays: the
+    // options page opened from a paused play is no part of it.
+    void holdTrace(bool held) { traceHeld_ = held; }
+    bool traceHeld() const { return traceHeld_; }
+    // The keys each button had before any binding.
+    void resetKeys();
+    // The key code of a key that went down since the last call, or -1: for binding keys. A call
+    // when binding begins notes what is held already (its answer is dropped).
+    int newlyPressedKey();
+    // The name of a key code as the devices give it.
+    std::string keyNameOfCode(int code) const;
+    // The button (Right..Button3) a key code is bound to, or -1.
+    int buttonOfKey(int code) const;
     // After the game stood still (a message box): the devices are read into both held sets and
     // every press is forgotten, so a key still down from answering the box is held, not pressed.
     // The trace does not advance.
     void settle();
+    // The same for the live set alone, after the keys changed meaning (a key just bound is held,
+    // not pressed); the play set is fed only as a poll would feed it.
+    void settleLive();
     // A device reading: the play set takes it unless a replay drives it; the live set always does.
     virtual void feedDevice(int button, bool down);
     // Play set: counts a press when the button goes down, then stores the state.
@@ -107,6 +125,10 @@ private:
     std::vector<int> keys_[Button3 + 1];  // key codes of each direction and button
     std::string keyNames_[Button3 + 1];   // the name of the first of them
     int padCount_ = 0;                    // pads connected at the last poll
+    bool traceHeld_ = false;
+    bool padBack_ = false;                // some pad's Back button at the last poll
+    std::vector<int> optionsKeys_;        // the live-only options key
+    bool lastKeys_[512] = {};             // the keyboard at the last newlyPressedKey
 
     InputTrace trace_;
     std::size_t replayCursor_ = 0;  // index in trace_ of the next run to apply

@@ -13,4 +13,8 @@ enum InputButton : int {
     NoButton = 7,
 };
 
+// The live set's own use of index 7: the options key (Tab, or a pad's Back), which the play set
+// and so every trace never see. It opens the options page from the pause menu.
+constexpr int kOptionsButton = NoButton;
+
 constexpr int kButtonCount = 8;

@@ -37,6 +37,12 @@ public:
     virtual void presentStrip(const std::uint32_t* backBuffer, int pitchPixels) = 0;
     // Takes the next pending window event; false when none waits.
     virtual bool pollEvent(WindowEvent& event) = 0;
+    // The window's size in percent of the 800 x 600 picture (100, 150, 200...), 0 for the largest
+    // that fits the desktop; applied at once to a window, kept for the next one otherwise.
+    virtual void setWindowScale(int percent) {}
+    // Full screen or a window, as F11 switches them.
+    virtual void setFullScreen(bool on) {}
+    virtual bool fullScreen() const { return false; }
 };
 
 // Keyboard, joystick and game pads as the input service reads them.
@@ -51,7 +57,7 @@ public:
     // A pad whose layout is known (a mapping database names its buttons by place): the face
     // buttons by compass point, the d-pad, Start, and the left stick (-32768..32767, y down).
     struct PadState {
-        bool south = false, east = false, west = false, north = false, start = false;
+        bool south = false, east = false, west = false, north = false, start = false, back = false;
         bool up = false, down = false, left = false, right = false;
         int leftX = 0, leftY = 0;
     };
@@ -62,6 +68,8 @@ public:
     // The device's code for a key name ("Z", "Space", "Left Shift", "Return", "Keypad 8"...);
     // -1 for a name it does not know.
     virtual int keyCode(const std::string& name) = 0;
+    // The name of a key code as keyCode takes it back; empty for a code without one.
+    virtual std::string keyName(int code) { return {}; }
     // keys[code] true while that key is down.
     virtual void readKeyboard(bool keys[kKeyCodes]) = 0;
     // The raw joystick path, for devices without a known layout.

@@ -14,7 +14,7 @@ void addEntry(Env* env, Log* log, CharacterMenu& menu, const char* text, int x, 
 }  // namespace
 
 GameDebugMenu::GameDebugMenu(Env* env, Log* log)
-    : Game(env, log), mainMenu_(env, log), stageMenu_(env, log), replayText_(env, log) {
+    : Game(env, log), mainMenu_(env, log), stageMenu_(env, log), replayText_(env, log), optionsText_(env, log) {
     Reset();
     showReplayText_ = false;
 }
@@ -30,6 +30,10 @@ void GameDebugMenu::Open(std::int32_t gameMode) {
     stageMenu_.ClearItems();
     replayText_.SetPosition(toFixed(140), toFixed(16));
     replayText_.SetText(kReplayNotice);
+    // The options key is not one of the menu's buttons: a recorded play never holds it, so the
+    // page it opens leaves the play and its replay alike.
+    optionsText_.SetPosition(toFixed(100), toFixed(300));
+    optionsText_.SetText("Tab / pad Back : options");
     addEntry(env, log, mainMenu_, "return to playing", 100, 100, kReturnToPlaying);
     addEntry(env, log, mainMenu_, "return to title", 100, 120, kReturnToTitle);
     // Only the second laps, which play all five stages, may jump between them.
@@ -66,6 +70,7 @@ Game* GameDebugMenu::Run() {
     }
 
     if (showReplayText_) replayText_.UpdateTree();
+    optionsText_.UpdateTree();
     env->Tick();
     return nullptr;
 }

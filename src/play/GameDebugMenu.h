@@ -37,4 +37,5 @@ private:
     bool done_ = false;
     CharacterString replayText_;
     bool showReplayText_ = false;
+    CharacterString optionsText_;  // how to open the options page (the live-only options key)
 };

@@ -65,6 +65,7 @@ GameMain::GameMain(Env* env, Log* log)
       replayText_(env, log),
       pauseMenu_(env, log),
       record_(log),
+      options_(env, log),
       startTime_(clockMs()) {
     info_.SetEnemyRoot(&enemyRoot_);
     info_.SetPlayer(&player_);
@@ -206,7 +207,30 @@ void GameMain::FirstFrame() {
     tracedStage_ = info_.GetStage();
 }
 
+bool GameMain::RunOptions() {
+    // The options key is read every frame so that a press made while playing does not open the
+    // page at the next pause; it opens it only while paused.
+    const bool asked = env->input.takePressLive(kOptionsButton);
+    if (!optionsOpen_ && !(asked && paused_ && started)) return false;
+    if (!optionsOpen_) {
+        optionsOpen_ = true;
+        options_.open();
+        // Neither recorded nor replayed while the page is open: a replay of this play never
+        // sees it, and its frames are not the play's (nothing counts them).
+        env->input.holdTrace(true);
+    }
+    env->draw.Clear(Draw::kBackBuffer);
+    const bool stay = options_.step();
+    env->Tick();
+    if (!stay) {
+        optionsOpen_ = false;
+        env->input.holdTrace(false);
+    }
+    return true;
+}
+
 Game* GameMain::Run() {
+    if (RunOptions()) return nullptr;
     ++frame;
     ++playFrames_;
     if (!started) {
@@ -306,7 +330,8 @@ void GameMain::DrawStatus() {
     std::snprintf(text, sizeof text, "%02d Skip %d CPU %03d%%", static_cast<int>(env->timer.measuredFps()),
                   static_cast<int>(env->timer.lastSkipRun()), static_cast<int>(env->timer.cpuLoad()));
     statusFps_.SetText(text);
-    statusFps_.UpdateTree();
+    // The player may hide the frame-rate line (the options page); it is shown by default.
+    if (env->settings.showFrameRate) statusFps_.UpdateTree();
     std::snprintf(text, sizeof text, "x%04d", static_cast<int>(info_.GetItemCount()));
     statusItems_.SetText(text);
     statusItems_.UpdateTree();

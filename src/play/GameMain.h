@@ -10,6 +10,7 @@
 #include "play/GameDebugMenu.h"
 #include "play/GameInfo.h"
 #include "play/SpawnSchedule.h"
+#include "records/OptionsPage.h"
 #include "records/Score.h"
 #include "stages/Stage.h"
 
@@ -60,6 +61,7 @@ public:
     Stage* stage() { return stage_.get(); }
     GameDebugMenu& pauseMenu() { return pauseMenu_; }
     bool paused() const { return paused_; }
+    bool optionsOpen() const { return optionsOpen_; }
     Score& record() { return record_; }
     std::int32_t playFrames() const { return playFrames_; }
     std::int32_t frameCount() const { return frame; }
@@ -90,6 +92,10 @@ private:
     std::unique_ptr<Stage> stage_;
     Score record_;
     bool paused_ = false;
+    // The options page, opened from the pause menu with the options key: no part of the play.
+    OptionsPage options_;
+    bool optionsOpen_ = false;
+    bool RunOptions();
     std::int32_t pauseClosedAt_ = -600;
     std::int32_t playFrames_ = 0;
     std::uint32_t startTime_ = 0;

@@ -13,7 +13,7 @@ namespace {
 constexpr int kTitleSurface = 1;
 constexpr int kBackgroundSurface = 3;
 
-enum EntryKind { PlayEntry, RecordsEntry, ExitEntry };
+enum EntryKind { PlayEntry, RecordsEntry, ExitEntry, OptionsEntry };
 
 struct MenuEntry {
     std::int32_t id;
@@ -36,11 +36,13 @@ constexpr MenuEntry kEntries[] = {
     {4, "score (1st lap [old])", 110, 440, false, RecordsEntry, 2},
     {2, "tutorial", 100, 460, false, PlayEntry, 1},
     {1, "exit", 100, 480, false, ExitEntry, 0},
+    // Below "exit", so every entry before it keeps its place.
+    {11, "options", 100, 500, false, OptionsEntry, 0},
 };
 }  // namespace
 
 GameTitle::GameTitle(Env* env, Log* log)
-    : Game(env, log), menu_(env, log), highScoreText_(env, log), recordText_(env, log) {
+    : Game(env, log), menu_(env, log), highScoreText_(env, log), recordText_(env, log), options_(env, log) {
     buildMenu();
     highScoreText_.SetPosition(toFixed(100), toFixed(200));
     recordText_.SetPosition(toFixed(100), toFixed(220));
@@ -70,6 +72,16 @@ Game* GameTitle::Run() {
         env->input.clearPresses();
     }
     env->Tick();
+    if (optionsOpen_) {
+        env->draw.DrawSprite(toFixed(240), toFixed(300), 768);
+        if (!options_.step()) {
+            optionsOpen_ = false;
+            menu_.ResetDecided();
+            // The play set's presses made on the page (the same keys) must not reach the menu.
+            env->input.clearPresses();
+        }
+        return nullptr;
+    }
     env->draw.DrawSprite(toFixed(240), toFixed(300), env->input.isDown(Button2) ? 769 : 768);
     env->draw.DrawSprite(toFixed(240), toFixed(100), 256);
     menu_.UpdateTree();
@@ -83,6 +95,11 @@ Game* GameTitle::Run() {
             case PlayEntry: return startPlay(e.gameMode);
             case RecordsEntry: return openRecords(e.gameMode);
             case ExitEntry: quit_ = true; return nullptr;
+            case OptionsEntry:
+                menu_.ResetDecided();
+                optionsOpen_ = true;
+                options_.open();
+                return nullptr;
         }
     }
     return nullptr;

@@ -3,9 +3,10 @@
 #include "app/Game.h"
 #include "character/CharacterMenu.h"
 #include "character/CharacterString.h"
+#include "records/OptionsPage.h"
 #include "records/Score.h"
 
-// The hub scene: the title picture and the menu of plays, records and exit.
+// The hub scene: the title picture and the menu of plays, records, options and exit.
 class GameTitle : public Game {
 public:
     GameTitle(Env* env, Log* log);
@@ -24,6 +25,8 @@ public:
     virtual void buildMenu();
 
     CharacterMenu& menu() { return menu_; }
+    bool optionsOpen() const { return optionsOpen_; }
+    const OptionsPage& options() const { return options_; }
     const CharacterString& highScoreText() const { return highScoreText_; }
     const CharacterString& recordText() const { return recordText_; }
 
@@ -36,4 +39,6 @@ private:
     CharacterString highScoreText_;
     CharacterString recordText_;
     std::int32_t shownHighScore_ = -1;
+    OptionsPage options_;
+    bool optionsOpen_ = false;
 };

@@ -50,15 +50,17 @@ TEST(FrameScaler, PictureFitsWholeCentredAndUndistorted) {
     EXPECT_EQ(fitPicture(800, 600, 0, 600), PictureRect{});
 }
 
-TEST(FrameScaler, NewWindowTakesTheLargestWholeMultipleThatFitsComfortably) {
+TEST(FrameScaler, NewWindowTakesTheLargestHalfStepThatFitsComfortably) {
     struct Case { int w, h, want; };
     const Case cases[] = {
-        {1024, 768, 1}, {1920, 1050, 1},  // 1200 rows would not fit
-        {2560, 1400, 2}, {3840, 2120, 3},
-        {800, 600, 1},   // exactly the picture: no room for a frame, still 1
-        {640, 480, 1},   // smaller than the picture: still 1
+        {1024, 768, 100}, {1920, 1050, 150},  // 900 rows fit, 1200 would not
+        {1920, 1080, 150}, {1366, 768, 100},
+        {2560, 1400, 200}, {2560, 1440, 200}, {3840, 2120, 300}, {3840, 2160, 300},
+        {1680, 1050, 150},  // 1200 columns fit as well
+        {800, 600, 100},    // exactly the picture: no room for a frame, still 100
+        {640, 480, 100},    // smaller than the picture: still 100
     };
-    for (const Case& c : cases) EXPECT_EQ(windowMultipleFor(800, 600, c.w, c.h), c.want) << c.w << "x" << c.h;
+    for (const Case& c : cases) EXPECT_EQ(windowPercentFor(800, 600, c.w, c.h), c.want) << c.w << "x" << c.h;
 }
 
 TEST(FrameScaler, EveryOutputPixelTakesWeightsThatAddUpAndStayInside) {

@@ -265,3 +265,51 @@ TEST(Play, TheModeGaugeFollowsTheTimer) {
     EXPECT_EQ(bar->srcRight, 300 - play.info().GetModeTimer());
     EXPECT_EQ(bar->halfWidth, (300 - play.info().GetModeTimer()) / 2);
 }
+
+namespace {
+// Pauses, spends a while on the pause menu (and, with options, on the options page: opened with
+// Tab, music turned down, closed with Button2), returns to playing, then weaves until the play
+// is left; the record of the play.
+Score playWithPause(bool options) {
+    PlayHarness play(4, false);
+    for (int f = 0; f < 200; ++f) play.step(weave(f));
+    play.step(kPause);
+    play.step();
+    // A frame of the pause menu with Tab down or not: the trace holds the same either way.
+    auto& keys = play.platform().inputDevices().keys;
+    const int tab = play.platform().inputDevices().keyCode("Tab");
+    keys[tab] = options;
+    play.step();
+    keys[tab] = false;
+    if (options) {
+        play.step();
+        EXPECT_TRUE(play.game().optionsOpen());
+        play.step(PlayHarness::bit(Left));
+        play.step();
+        play.step(PlayHarness::bit(Down));
+        play.step(kFire);  // on the page: nothing the play can see
+        play.step(PlayHarness::bit(Button2));
+        play.step();
+        EXPECT_FALSE(play.game().optionsOpen());
+        EXPECT_TRUE(play.game().paused());
+        EXPECT_EQ(play.env().settings.musicVolume, 90);
+    }
+    play.run(5);
+    play.step(kFire);  // "return to playing"
+    play.step();
+    for (int f = 0; f < 300; ++f) play.step(weave(f));
+    play.info().SetFlag(FlagLeavePlay, true);
+    EXPECT_TRUE(play.runUntilEnd(2));
+    return play.game().record();
+}
+}  // namespace
+
+TEST(Play, TheOptionsPageInThePauseMenuIsNoPartOfThePlay) {
+    TempWorkDir dir;
+    Score plain = playWithPause(false);
+    Score withOptions = playWithPause(true);
+    // The same trace, frame for frame, as if the page had never been open.
+    EXPECT_EQ(withOptions.trace(0), plain.trace(0));
+    EXPECT_EQ(withOptions.getHeader().frames, plain.getHeader().frames);
+    EXPECT_EQ(withOptions.getScore(), plain.getScore());
+}

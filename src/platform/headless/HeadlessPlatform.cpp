@@ -27,10 +27,20 @@ int HeadlessInputDevices::keyCode(const std::string& name) {
         if (same(kDefaults[k])) return k;
     if (name.size() == 1 && std::isalpha(static_cast<unsigned char>(name[0])))
         return 100 + (std::toupper(static_cast<unsigned char>(name[0])) - 'A');
-    static const char* const kMore[] = {"Return", "Left Ctrl", "Right Shift", "Keypad 8", "Keypad 2", "Keypad 4", "Keypad 6"};
+    static const char* const kMore[] = {"Return",   "Left Ctrl", "Right Shift", "Keypad 8", "Keypad 2",
+                                        "Keypad 4", "Keypad 6",  "Tab",         "Escape",   "F11"};
     for (int i = 0; i < static_cast<int>(sizeof kMore / sizeof kMore[0]); ++i)
         if (same(kMore[i])) return 200 + i;
     return -1;
+}
+
+std::string HeadlessInputDevices::keyName(int code) {
+    static const char* const kDefaults[KeyCount] = {"Right", "Down", "Left", "Up", "Z", "Space", "X", "Left Shift", "C"};
+    if (code >= 0 && code < KeyCount) return kDefaults[code];
+    if (code >= 100 && code < 126) return std::string(1, static_cast<char>('A' + code - 100));
+    for (const char* name : {"Return", "Left Ctrl", "Right Shift", "Keypad 8", "Keypad 2", "Keypad 4", "Keypad 6", "Tab", "Escape", "F11"})
+        if (keyCode(name) == code) return name;
+    return {};
 }
 
 void HeadlessInputDevices::readKeyboard(bool out[kKeyCodes]) {

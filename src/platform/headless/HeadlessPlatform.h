@@ -28,6 +28,7 @@ class HeadlessInputDevices : public InputDevices {
 public:
     bool createKeyboard() override { return keyboardAvailable; }
     int keyCode(const std::string& name) override;
+    std::string keyName(int code) override;
     void readKeyboard(bool out[kKeyCodes]) override;
     int joystickPorts() override { return joystickPortCount; }
     bool readJoystick(int id, JoyPosition& position) override;

@@ -39,6 +39,11 @@ int SdlInputDevices::keyCode(const std::string& name) {
     return static_cast<int>(code);
 }
 
+std::string SdlInputDevices::keyName(int code) {
+    if (code <= 0 || code >= kKeyCodes) return {};
+    return SDL_GetScancodeName(static_cast<SDL_Scancode>(code));
+}
+
 void SdlInputDevices::readKeyboard(bool keys[kKeyCodes]) {
     SDL_PumpEvents();
     int count = 0;
@@ -121,6 +126,7 @@ int SdlInputDevices::readPads(PadState* out, int max) {
         p.west = button(SDL_CONTROLLER_BUTTON_X);
         p.north = button(SDL_CONTROLLER_BUTTON_Y);
         p.start = button(SDL_CONTROLLER_BUTTON_START);
+        p.back = button(SDL_CONTROLLER_BUTTON_BACK);
         p.up = button(SDL_CONTROLLER_BUTTON_DPAD_UP);
         p.down = button(SDL_CONTROLLER_BUTTON_DPAD_DOWN);
         p.left = button(SDL_CONTROLLER_BUTTON_DPAD_LEFT);

@@ -26,8 +26,12 @@ public:
     // The point of the 800 x 600 picture under a point of the window (the mouse).
     SDL_Point toPicture(int x, int y) const;
     SDL_Window* window() const { return window_; }
+    void setWindowScale(int percent) override;
+    void setFullScreen(bool on) override;
+    bool fullScreen() const override { return fullScreen_; }
 
 private:
+    int windowPercent() const;
     void show();
     void toggleFullScreen();
     bool startVideo();  // SDL's video subsystem on a display that can be seen
@@ -40,6 +44,7 @@ private:
     std::vector<std::uint32_t> scaled_;  // for window surfaces that are not 32-bit XRGB
     FrameScaler scaler_;
     bool fullScreen_ = false;
+    int scalePercent_ = 0;  // the window's size in percent of the picture; 0: the largest that fits
     std::string openError_;
     std::string lastNote_;
 };
@@ -51,6 +56,7 @@ public:
     ~SdlInputDevices() override;
     bool createKeyboard() override { return true; }
     int keyCode(const std::string& name) override;
+    std::string keyName(int code) override;
     void readKeyboard(bool keys[kKeyCodes]) override;
     int joystickPorts() override;
     bool readJoystick(int id, JoyPosition& position) override;

@@ -3,13 +3,28 @@
 #include <cstring>
 
 namespace {
-// The whole multiple of 800 x 600 a window opens at on this desktop.
-int windowMultiple() {
+// The size in percent a window opens at on this desktop: the largest that fits.
+int fittingPercent() {
     SDL_Rect usable{};
-    if (SDL_GetDisplayUsableBounds(0, &usable) != 0 || usable.w <= 0 || usable.h <= 0) return 1;
-    return windowMultipleFor(Screen::kWidth, Screen::kHeight, usable.w, usable.h);
+    if (SDL_GetDisplayUsableBounds(0, &usable) != 0 || usable.w <= 0 || usable.h <= 0) return 100;
+    return windowPercentFor(Screen::kWidth, Screen::kHeight, usable.w, usable.h);
 }
 }  // namespace
+
+int SdlScreen::windowPercent() const { return scalePercent_ > 0 ? scalePercent_ : fittingPercent(); }
+
+void SdlScreen::setWindowScale(int percent) {
+    scalePercent_ = std::max(0, percent);
+    if (!window_ || fullScreen_) return;
+    const int p = windowPercent();
+    SDL_SetWindowSize(window_, kWidth * p / 100, kHeight * p / 100);
+    SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    show();
+}
+
+void SdlScreen::setFullScreen(bool on) {
+    if (window_ && on != fullScreen_) toggleFullScreen();
+}
 
 SdlScreen::~SdlScreen() {
     if (window_) SDL_DestroyWindow(window_);
@@ -78,16 +93,16 @@ bool SdlScreen::open(bool fullScreen) {
     // which costs no GPU driver (a software GL such as llvmpipe maps in more memory than the
     // whole game) and draws the same everywhere.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    const int n = windowMultiple();
+    const int p = windowPercent();
     Uint32 flags = SDL_WINDOW_RESIZABLE;
     if (fullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
     // In full screen the window is made at the desktop's size and place from the start, so that it
     // covers the screen even where no window manager resizes it.
-    SDL_Rect area{static_cast<int>(SDL_WINDOWPOS_CENTERED), static_cast<int>(SDL_WINDOWPOS_CENTERED), kWidth * n,
-                  kHeight * n};
+    SDL_Rect area{static_cast<int>(SDL_WINDOWPOS_CENTERED), static_cast<int>(SDL_WINDOWPOS_CENTERED), kWidth * p / 100,
+                  kHeight * p / 100};
     if (fullScreen && SDL_GetDisplayBounds(0, &area) != 0)
-        area = {static_cast<int>(SDL_WINDOWPOS_CENTERED), static_cast<int>(SDL_WINDOWPOS_CENTERED), kWidth * n,
-                kHeight * n};
+        area = {static_cast<int>(SDL_WINDOWPOS_CENTERED), static_cast<int>(SDL_WINDOWPOS_CENTERED), kWidth * p / 100,
+                kHeight * p / 100};
     window_ = SDL_CreateWindow("Nimbulon", area.x, area.y, area.w, area.h, flags);
     if (!window_) return fail("SDL_CreateWindow");
     // Smaller than this the picture is a smudge; the window manager stops the user there.
@@ -175,8 +190,8 @@ void SdlScreen::toggleFullScreen() {
     } else {
         SDL_SetWindowFullscreen(window_, 0);
         // Back to the window a player starts with, whatever size full screen left behind.
-        const int n = windowMultiple();
-        SDL_SetWindowSize(window_, kWidth * n, kHeight * n);
+        const int p = windowPercent();
+        SDL_SetWindowSize(window_, kWidth * p / 100, kHeight * p / 100);
         SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
     }
     show();
