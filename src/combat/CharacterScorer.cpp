@@ -32,16 +32,16 @@ const char* CharacterScorer::RankText(std::int32_t tally) {
         const char* text;
     };
     static constexpr Rank kRanks[] = {
-        {400, "Your score rank is ... rank E : paper pilot."},
-        {800, "Your score rank is ... rank D : peppter."},
-        {1200, "Your score rank is ... rank C : mustard."},
-        {1600, "Your score rank is ... rank B : minister."},
-        {2000, "Your score rank is ... rank A : master."},
+        {400, N_("Your score rank is ... rank E : paper pilot.")},
+        {800, N_("Your score rank is ... rank D : peppter.")},
+        {1200, N_("Your score rank is ... rank C : mustard.")},
+        {1600, N_("Your score rank is ... rank B : minister.")},
+        {2000, N_("Your score rank is ... rank A : master.")},
     };
     for (const Rank& rank : kRanks) {
         if (tally <= rank.upTo) return rank.text;
     }
-    return "Your score rank is ... rank S : shooter.";
+    return N_("Your score rank is ... rank S : shooter.");
 }
 
 void CharacterScorer::Act() {
@@ -50,7 +50,8 @@ void CharacterScorer::Act() {
     const std::int32_t step = current ? 8 : 4;
     tally += step;
     const std::int32_t count = gameInfo->GetItemCount();
-    if (tally <= count) rankLine.SetText(RankText(tally));
+    // As written in the original language; the English catalogue mends its spelling and spacing.
+    if (tally <= count) rankLine.SetText(tr(RankText(tally)));
     if (tally >= count + 480) gameOverLine.SetText(allClear ? kAllClear : kGameOver);
     if (tally > count + (current ? 3840 : 1200)) gameInfo->SetFlag(FlagLeavePlay, true);
     rankLine.UpdateTree();

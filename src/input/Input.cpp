@@ -1,6 +1,7 @@
 #include "input/Input.h"
 #include <algorithm>
 #include "app/Log.h"
+#include "app/Translation.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -123,7 +124,8 @@ void Input::bindKeys(const KeyEntries& entries) {
         for (int b = 0; b <= Button3; ++b)
             if (entry == kEntryNames[b]) button = b;
         if (button < 0) {
-            LOG_WRITE(log_, kSource, "キー設定の不明な項目を無視: " + trim(rawEntry));
+            // The lines a player needs to read are written in their language.
+            LOG_WRITE(log_, kSource, tr(N_("キー設定の不明な項目を無視: ")) + trim(rawEntry));
             continue;
         }
         std::vector<int> codes;
@@ -136,7 +138,7 @@ void Input::bindKeys(const KeyEntries& entries) {
             if (name.empty()) continue;
             const int code = devices_ ? devices_->keyCode(name) : -1;
             if (code < 0 || code >= InputDevices::kKeyCodes) {
-                LOG_WRITE(log_, kSource, "不明なキー名を無視: " + entry + "=" + name);
+                LOG_WRITE(log_, kSource, tr(N_("不明なキー名を無視: ")) + entry + "=" + name);
                 continue;
             }
             if (codes.empty()) firstName = shownKeyName(name);
@@ -144,7 +146,7 @@ void Input::bindKeys(const KeyEntries& entries) {
         }
         if (codes.empty()) {
             // A button nobody can press would make the game unplayable: keep what it had.
-            LOG_WRITE(log_, kSource, "使えるキーがないので既定のキーのまま: " + entry);
+            LOG_WRITE(log_, kSource, tr(N_("使えるキーがないので既定のキーのまま: ")) + entry);
             keys_[button] = defaultKeys(button);
             keyNames_[button] = defaultKeyName(button);
             continue;

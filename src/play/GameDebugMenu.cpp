@@ -1,6 +1,7 @@
 #include "play/GameDebugMenu.h"
 #include <cstdio>
 #include "app/Env.h"
+#include "app/Translation.h"
 
 namespace {
 constexpr const char* kReplayNotice = "REPLAY... press BUTTON3 to exit";
@@ -40,8 +41,8 @@ void GameDebugMenu::Open(std::int32_t gameMode) {
     if (gameMode == 3 || gameMode == 5) {
         addEntry(env, log, mainMenu_, "stage select", 100, 160, kStageSelect);
         for (int s = 1; s <= 5; ++s) {
-            char text[8];
-            std::snprintf(text, sizeof text, "stage%d", s);
+            char text[16];
+            std::snprintf(text, sizeof text, tr(N_("stage%d")), s);
             addEntry(env, log, stageMenu_, text, 150, 60 + 40 * s, s);
         }
     }

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include "app/Env.h"
 #include "app/Paths.h"
+#include "app/Translation.h"
 #include "character/GameFont.h"
 #include "graphics/ImageLoader.h"
 #include "music/BgmId.h"
@@ -14,6 +15,8 @@ constexpr int kTitleSurface = 1;
 constexpr int kBackgroundSurface = 3;
 
 enum EntryKind { PlayEntry, RecordsEntry, ExitEntry, OptionsEntry };
+constexpr const char* kOldExplained =
+    N_("[old]：最初に公開された版のステージ、敵、ボスで遊びます。記録は今の版とは別に残ります。");
 
 struct MenuEntry {
     std::int32_t id;
@@ -87,6 +90,10 @@ Game* GameTitle::Run() {
     menu_.UpdateTree();
     highScoreText_.UpdateTree();
     recordText_.UpdateTree();
+    // What "[old]" means, under the menu while the cursor is on such an entry.
+    const std::int32_t current = menu_.GetCurrent();
+    if (current >= 3 && current <= 6)
+        env->draw.DrawTextBox(toFixed(40), toFixed(522), toFixed(440), toFixed(578), tr(kOldExplained));
 
     const std::int32_t decided = menu_.GetDecided();
     for (const MenuEntry& e : kEntries) {
@@ -153,7 +160,7 @@ void GameTitle::takeFinishedPlay(Score record) {
     best.load(bestPlayFileOf(h.gameMode));  // no file: compared against 0
     if (best.getScore() < record.getScore()) {
         record.save(bestPlayFileOf(h.gameMode));
-        recordText_.SetText("new recored!");
+        recordText_.SetText(tr(N_("new recored!")));
         setHighScore(record.getScore());
     }
     // An unlock may have changed the entries.
@@ -163,7 +170,7 @@ void GameTitle::takeFinishedPlay(Score record) {
 void GameTitle::setHighScore(std::int32_t score) {
     if (shownHighScore_ > score) return;
     char text[48];
-    std::snprintf(text, sizeof text, "your high score : %04d", score);
+    std::snprintf(text, sizeof text, tr(N_("your high score : %04d")), score);
     highScoreText_.SetText(text);
     shownHighScore_ = score;
 }

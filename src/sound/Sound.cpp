@@ -2,6 +2,7 @@
 #include <memory>
 #include <utility>
 #include "app/Log.h"
+#include "app/Translation.h"
 #include "sound/Mixer.h"
 #include "sound/WaveFile.h"
 
@@ -24,7 +25,7 @@ Sound::Sound(Mixer* mixer, Log* log) : mixer_(mixer), log_(log) {
     LOG_WRITE(log_, kSource, "効果音環境の初期化");
     if (!mixer_) {
         // A machine without a sound device still plays, silently.
-        LOG_WRITE(log_, kSource, "効果音環境の初期化に失敗:オーディオデバイスがないので効果音なしで続行");
+        LOG_WRITE(log_, kSource, tr(N_("効果音環境の初期化に失敗:オーディオデバイスがないので効果音なしで続行")));
         return;
     }
     mixer_->addSource(&voices_);
@@ -46,7 +47,7 @@ void Sound::load(const std::string& path, int id) {
 
     WaveFile wave = readWaveFile(path);
     if (wave.status == WaveStatus::NotFound) {
-        LOG_WRITE(log_, kSource, "サウンドロードエラー:ファイルが見つからない");
+        LOG_WRITE(log_, kSource, tr(N_("サウンドロードエラー:ファイルが見つからない")));
         return;
     }
     if (wave.status != WaveStatus::Ok) {

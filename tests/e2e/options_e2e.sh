@@ -61,10 +61,11 @@ full=$(level_from "$(audio_size)")
 
 # The title's cursor on "options" (row 500, below the rows title_cursor reads): Up from the first
 # entry wraps there.
-on_options() {
+on_options() {  # title_cursor_row's reading, one row further down
   shot title_probe
-  greater "$(convert "$SHOTS/title_probe.png" -sample '800x600!' -crop 30x16+234+492 +repage \
-    -fx 'r>0.7 && g>0.5 && b<0.4' -format '%[fx:mean]' info: 2>/dev/null)" 0.01
+  [ "$(convert "$SHOTS/title_probe.png" -sample '800x600!' -crop 30x220+234+290 +repage -fx 'r>0.85 && g>0.8 && b<0.75' \
+    -scale '1x11!' txt:- 2>/dev/null |
+    awk 'NR > 1 { split($0, f, /[,:( ]+/); if (f[3] + 0 > 1.5) { print 300 + 20 * f[2]; exit } }')" = 500 ]
 }
 for _ in $(seq 10); do on_options && break; key Up; sleep 0.5; done
 expect "the title's cursor reaches options" on_options
