@@ -4,6 +4,7 @@
 // forms are newer than it is left alone.
 //
 //   nimbulon-precompress build/web/player/nimbulon-web.wasm build/web/player/nimbulon-web.js
+#include "app/ToolHelp.h"
 #include <sys/stat.h>
 #include <cstdio>
 #include <fstream>
@@ -30,6 +31,7 @@ bool write(const std::string& path, const std::string& bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (answeredHelp(argc, argv, "usage: nimbulon-precompress FILE...\nWrites FILE.gz and FILE.br beside each FILE, at gzip's and brotli's best.\n")) return 0;
     int status = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string path = argv[i];

@@ -9,6 +9,7 @@
 // mode, frames, score, lives, and the play it shares its opening with (or -). With --copies,
 // writes OUTDIR/copy-N.rep for each dressed copy of REPLAY (pathplays::dressedCopies), printing
 // one line per copy: its file and how it was dressed.
+#include "app/ToolHelp.h"
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -33,6 +34,7 @@ int writeCopies(const char* replay, const std::string& outdir) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (answeredHelp(argc, argv, "usage: nimbulon-record-path-plays OUTDIR [FIRST [LAST]]\n       nimbulon-record-path-plays --copies REPLAY OUTDIR\nRecords the honest plays (and dressed copies) the path comparison is tried on.\n")) return 0;
     if (argc == 4 && std::string(argv[1]) == "--copies") return writeCopies(argv[2], argv[3]);
     if (argc < 2 || argc > 4) {
         std::fprintf(stderr, "usage: nimbulon-record-path-plays OUTDIR [FIRST [LAST]]\n");

@@ -9,6 +9,7 @@
 // before, so that every one is a play of its own (one play has one owner). With PAUSED, also
 // OUTDIR/paused.rep: a play of mode 4 that sits in the pause menu for PAUSED frames before it
 // quits, honest and as slow to check as a play that long (for catching a check while it runs).
+#include "app/ToolHelp.h"
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -37,6 +38,7 @@ const Plan kPlans[] = {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (answeredHelp(argc, argv, "usage: nimbulon-record-plays OUTDIR [MANY [PAUSED]]\nRecords honest plays as replay files for the server's tests and benchmark.\n")) return 0;
     if (argc < 2 || argc > 4) {
         std::fprintf(stderr, "usage: nimbulon-record-plays OUTDIR [MANY [PAUSED]]\n");
         return 2;

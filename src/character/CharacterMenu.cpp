@@ -1,9 +1,11 @@
 #include "character/CharacterMenu.h"
 #include "app/Env.h"
+#include "character/CharacterString.h"
 
 namespace {
 constexpr int kCursorSprite = 128;
 constexpr int kHighlightSprite = 132;
+constexpr int kHighlightWidth = 64;  // the bar behind eight characters
 }  // namespace
 
 void CharacterMenu::AddItem(Character* item, std::int32_t id) {
@@ -55,4 +57,14 @@ void CharacterMenu::Act() {
     const Point p = items_[at].item->GetPosition();
     env->draw.DrawSprite(p.x - toFixed(16), p.y, kCursorSprite + ((frame_ >> 2) & 3));
     env->draw.DrawSprite(p.x + toFixed(24), p.y, kHighlightSprite);
+    // A longer label gets more of the bar, the last piece ending under its last character, so
+    // the highlight fits the whole label ("score (2nd lap [old])" as well as "exit").
+    const auto* label = dynamic_cast<const CharacterString*>(items_[at].item);
+    const int length = label != nullptr ? static_cast<int>(label->text().size()) : 0;
+    if (length > 8) {
+        const int lastCentre = 8 * length - 4 - kHighlightWidth / 2;  // right edge at the text's end
+        for (int centre = 24 + kHighlightWidth; centre < lastCentre; centre += kHighlightWidth)
+            env->draw.DrawSprite(p.x + toFixed(centre), p.y, kHighlightSprite);
+        env->draw.DrawSprite(p.x + toFixed(lastCentre), p.y, kHighlightSprite);
+    }
 }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <algorithm>
 #include "character/CharacterMenu.h"
 #include "character/CharacterString.h"
 #include "support/TestEnv.h"
@@ -83,4 +84,33 @@ TEST_F(MenuFixture, TextDrawsOneGlyphPerByteEightPixelsApart) {
     EXPECT_EQ(back.at(col, row), 0xFFFFFFu);
     EXPECT_EQ(back.at(col + 8, row), 0u);
     EXPECT_EQ(back.at(col + 16, row), 0xFFFFFFu);
+}
+
+TEST_F(MenuFixture, TheHighlightBarCoversTheWholeLabelAndNoMore) {
+    // The bar (sprite 132) is 64 x 16 of white; the labels draw nothing (no glyphs defined).
+    env->draw.CreateSurface(64, 16, 0);
+    Surface* bar = env->draw.GetSurface(0);
+    std::fill(bar->pixels.begin(), bar->pixels.end(), 0xFFFFFFu);
+    env->draw.DefineSprite(SpriteDef::cell(0, 0, 0, 64, 16), 132);
+    for (const char* label : {"exit", "play 1st lap", "score (2nd lap [old])", "return to playing"}) {
+        SCOPED_TRACE(label);
+        env->draw.Clear(Draw::kBackBuffer);
+        CharacterMenu one{env, &h.log};
+        auto* s = new CharacterString(env, &h.log);
+        s->SetText(label);
+        s->SetPosition(toFixed(100), toFixed(100));
+        one.AddItem(s, 1);
+        one.UpdateTree();
+        // The label's glyphs, 8 pixels apart and centred on their places, span x - 4 to x + 8n - 4
+        // on the playfield (160 further on the picture); the bar is under all of them.
+        const int n = static_cast<int>(std::string(label).size());
+        const int left = 160 + 100 - 4, right = 160 + 100 + 8 * n - 4;
+        Surface& back = env->draw.backBuffer();
+        for (int x = left; x < right; ++x) EXPECT_EQ(back.at(x, 100), 0xFFFFFFu) << "column " << x - left;
+        // A long label's bar ends with its text; a short one keeps the bar as it was (64 pixels
+        // from 8 left of the text).
+        const int end = n > 8 ? right : 160 + 100 + 24 + 32;
+        EXPECT_EQ(back.at(end, 100), 0u);
+        EXPECT_EQ(back.at(end - 1, 100), 0xFFFFFFu);
+    }
 }

@@ -1,6 +1,7 @@
 // What one play frame costs the drawing service: the full 480 x 600 background, 500 keyed
 // sprites of 16 to 64 pixels (20 of them flashed), and handing the strip to a headless screen.
 // Prints microseconds per frame, median and 95th percentile.
+#include "app/ToolHelp.h"
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -48,7 +49,8 @@ void paintSheet(Surface& s) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (answeredHelp(argc, argv, "usage: draw_bench\nPrints what one play frame costs the drawing service (microseconds, median and 95th percentile).\n")) return 0;
     HeadlessPlatform platform;
     Log log("");
     Draw draw(&platform.screen(), &platform.textRenderer(), &platform.dialogs(), &log, false);

@@ -6,6 +6,7 @@
 //    an audio thread running as in the game;
 // 3. resident memory while the six songs play;
 // 4. the playback thread's CPU while nothing is due.
+#include "app/ToolHelp.h"
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -247,6 +248,7 @@ void idleCpu(int seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (answeredHelp(argc, argv, "usage: music_bench [--full-soundfont] [song.mid]\nPrints the costs of the music: start, event lateness, memory.\n")) return 0;
     std::vector<std::string> args(argv + 1, argv + argc);
     const auto full = std::find(args.begin(), args.end(), "--full-soundfont");
     const std::string cut = std::string(NIMBULON_BINARY_DIR) + "/" + midiplayer::kGameSoundFontName;

@@ -4,6 +4,7 @@
 // before it at once, so every stretch starts from the same play.
 //
 //   build/play_bench [mode]      (mode 4 or 5, the current version's laps; default 5)
+#include "app/ToolHelp.h"
 #include <ctime>
 #include <algorithm>
 #include <cstdio>
@@ -134,6 +135,7 @@ int bossArrival(std::int32_t mode, int stage) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (answeredHelp(argc, argv, "usage: play_bench [mode]\nPrints headless frames per second of a play and of each boss fight (mode 4 or 5, default 5).\n")) return 0;
     const std::int32_t mode = argc > 1 ? std::atoi(argv[1]) : 5;
     // Whatever the play writes lands in a scratch folder.
     char tmpl[] = "/tmp/play-bench-XXXXXX";

@@ -11,6 +11,7 @@
 // Recording the whole plays takes minutes, so they are kept in DIR (default: replay_bench_plays
 // beside this program) and recorded again only when missing, when --record is given, or when a
 // kept one no longer reproduces (the play logic changed).
+#include "app/ToolHelp.h"
 #include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
@@ -165,6 +166,7 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (answeredHelp(argc, argv, "usage: replay_bench [--rounds N] [--plays DIR] [--record]\nPrints how fast whole plays re-simulate.\n")) return 0;
     int rounds = 3;
     bool forceRecord = false;
     fs::path dir = fs::weakly_canonical(fs::path("/proc/self/exe")).parent_path() / "replay_bench_plays";

@@ -1,6 +1,7 @@
 // What fitting the 800 x 600 picture into the window costs per frame, for the sizes players meet:
 // 1x (a copy), 2x (replication), full screen on 1920 x 1080 (sharp, between multiples) and two
 // shrunk windows. Prints microseconds per frame, median and 95th percentile.
+#include "app/ToolHelp.h"
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -8,7 +9,8 @@
 #include <vector>
 #include "graphics/FrameScaler.h"
 
-int main() {
+int main(int argc, char** argv) {
+    if (answeredHelp(argc, argv, "usage: scale_bench\nPrints what fitting the picture into the window costs per frame at common sizes.\n")) return 0;
     constexpr int kFrames = 200;
     std::vector<std::uint32_t> picture(800 * 600);
     std::uint32_t seed = 12345;

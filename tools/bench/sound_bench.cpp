@@ -19,6 +19,7 @@
 //
 // --at-block-start renders as the game did before (every queued message applied at the block's
 // start), for comparison; --busy runs parts 1 and 2 while the boss fight runs beside them.
+#include "app/ToolHelp.h"
 #include <sys/resource.h>
 #include <unistd.h>
 #include <algorithm>
@@ -367,6 +368,7 @@ void underruns(int seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (answeredHelp(argc, argv, "usage: sound_bench [--frames N] [--at-block-start] [--busy]\nPrints when sound is heard against when it is asked for.\n")) return 0;
     bool busy = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) gFrames = std::max(64, std::atoi(argv[++i]));

@@ -6,6 +6,7 @@
 // and a little more, and prints where a player of the file loops, in seconds: "loop START END"
 // (the end of the first pass and of the second: looping there keeps the notes that ring past
 // the song's end sounding into its start, as the game's synthesizer does).
+#include "app/ToolHelp.h"
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -36,6 +37,7 @@ int renderLoop(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (answeredHelp(argc, argv, "usage: midi_render song.mid out.wav [seconds=20] [soundfont]\n       midi_render --loop song.mid out.wav [soundfont]\nRenders a Standard MIDI File to WAV the way the game plays it, faster than real time.\n")) return 0;
     if (argc > 1 && std::string(argv[1]) == "--loop") return renderLoop(argc, argv);
     if (argc < 3) {
         std::fprintf(stderr, "usage: %s song.mid out.wav [seconds] [soundfont]\n", argv[0]);

@@ -16,6 +16,7 @@
 // object to the standard output; --events writes one JSON object per event of each play there
 // instead (with a "file" member when there are several files). Whatever carries JSON, the result
 // lines go to the standard error.
+#include "app/ToolHelp.h"
 #include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
@@ -243,6 +244,7 @@ std::vector<Outcome> verifyInChildren(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (answeredHelp(argc, argv, "usage: nimbulon-replay verify FILE... [--max-frames N] [--events] [--jobs N] [--json]\n       nimbulon-replay frames FILE --at N[,N...] --out PREFIX\nRe-simulates replay files headless and says whether each plays as its header claims; frames\nwrites the pictures of chosen frames.\n")) return 0;
     if (argc >= 2 && std::strcmp(argv[1], "frames") == 0) return framesCommand(argc, argv);
     if (argc < 3 || std::strcmp(argv[1], "verify") != 0) return usage();
     Options o;

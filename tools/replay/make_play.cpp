@@ -3,6 +3,7 @@
 // ranking server and for the end-to-end tests, which need plays that re-simulate exactly.
 //
 //   nimbulon-make-play OUT.rep [MODE] [VARIANT]      (mode default 4, variant default 0)
+#include "app/ToolHelp.h"
 #include <cstdio>
 #include <cstdlib>
 #include "input/InputButton.h"
@@ -24,6 +25,7 @@ std::uint8_t weave(int f, int variant) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (answeredHelp(argc, argv, "usage: nimbulon-make-play OUT.rep [MODE] [VARIANT]\nRecords an honest, complete play headless (the ship fires and weaves until the play ends) and\nwrites it as a replay file. MODE 2 to 5 (default 4), VARIANT 0 to 1000 (default 0).\n")) return 0;
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s OUT.rep [MODE] [VARIANT]\n", argv[0]);
         return 2;

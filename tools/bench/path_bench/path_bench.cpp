@@ -9,6 +9,7 @@
 //                                    and whole stores with and without a path; median and p99
 //
 // tools/bench/path_bench.sh runs both on SQLite and on a throwaway PostgreSQL cluster.
+#include "app/ToolHelp.h"
 #include <libpq-fe.h>
 #include <sqlite3.h>
 #include <algorithm>
@@ -264,6 +265,7 @@ int scale(const std::string& where, int plays) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (answeredHelp(argc, argv, "usage: path_bench likeness | path_bench scale SQLITE-FILE|POSTGRES-URL [PLAYS]\nFigures for the path comparison that tells a copy from an honest play.\n")) return 0;
     const std::string what = argc > 1 ? argv[1] : "";
     if (what == "likeness" && argc == 2) return likeness();
     if (what == "scale" && (argc == 3 || argc == 4)) return scale(argv[2], argc == 4 ? std::atoi(argv[3]) : 100000);
