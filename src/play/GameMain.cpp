@@ -167,6 +167,17 @@ void GameMain::StartStage(std::int32_t) {
 
 Game* GameMain::EndPlay() {
     Game* next = nullptr;
+    {
+        // How the play or replay ended, on one line: what nimbulon-replay verify says of the same
+        // input, for the checks that compare a play across builds.
+        CharacterPlayer* player = info_.GetPlayer();
+        char line[128];
+        std::snprintf(line, sizeof line, "%s終了 score %d stages %d lives %d frames %d",
+                      info_.IsReplay() ? "リプレイ" : "プレイ", static_cast<int>(info_.GetItemCount()),
+                      static_cast<int>(info_.GetStage()), player ? static_cast<int>(player->GetLives()) : 0,
+                      static_cast<int>(playFrames_));
+        LOG_WRITE(log, kSource, line);
+    }
     if (!info_.IsReplay()) {
         auto* title = new GameTitle(env, log);
         // A play that jumped stages through the pause menu is unofficial and not kept.

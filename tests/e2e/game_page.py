@@ -12,7 +12,7 @@ being open), never a fixed time. Writes OUT_DIR/bestplay.rep (the play as the pa
 OUT_DIR/*.png (what the page showed at each step), OUT_DIR/log.txt (the game's log) and prints
 one JSON object: "steps" (each step and whether it was reached), "console" (the page's messages).
 """
-import argparse, base64, json, os, sys, time
+import argparse, base64, json, os, sys, tarfile, time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from cdp_page import Browser
 
@@ -107,6 +107,8 @@ def main():
     ap.add_argument("url")
     ap.add_argument("out")
     ap.add_argument("--timeout", type=float, default=120)
+    ap.add_argument("--native-replay", help="a replay made natively: imported through the page's button as the "
+                    "best play of the first lap and watched from the records page at the end")
     ap.add_argument("--static", action="store_true",
                     help="the page as static files from another web server: only to the title, no ranking")
     a = ap.parse_args()
@@ -119,7 +121,7 @@ def main():
     try:
         target = b.send("Target.createTarget", {"url": "about:blank"})["targetId"]
         s = b.send("Target.attachToTarget", {"targetId": target, "flatten": True})["sessionId"]
-        for domain in ("Page", "Runtime", "Log"):
+        for domain in ("Page", "Runtime", "Log", "DOM"):
             b.send(domain + ".enable", session=s)
         b.send("Emulation.setDeviceMetricsOverride", {"width": 1000, "height": 700, "deviceScaleFactor": 1, "mobile": False},
                session=s)
@@ -206,6 +208,37 @@ def main():
         b.send("Page.reload", {}, session=s)
         p.until("the game started again", lambda: p.eval("window.nimbulon && nimbulon.frames > 0"))
         step("the best play is still there after a reload", best and p.file(BEST) == best)
+        if a.native_replay:
+            # A save folder made elsewhere, imported through the page's button: the page writes
+            # it into its storage and starts the game again on it.
+            archive = os.path.join(a.out, "saves.tar")
+            with tarfile.open(archive, "w", format=tarfile.USTAR_FORMAT) as t:
+                t.add(a.native_replay, arcname="bestplay_1lap_b.rep")
+            node = b.send("DOM.querySelector", {"nodeId": b.send("DOM.getDocument", {}, session=s)["root"]["nodeId"],
+                                                "selector": "#import"}, session=s)["nodeId"]
+            p.eval("window.beforeImport = true")
+            b.send("DOM.setFileInputFiles", {"files": [os.path.abspath(archive)], "nodeId": node}, session=s)
+            p.until("the page started again", lambda: p.eval("!window.beforeImport && window.nimbulon && nimbulon.frames > 0"))
+            with open(a.native_replay, "rb") as f:
+                step("the imported best play is in the page's storage", p.file(BEST) == f.read())
+            # The records page, its "best play" row (two down), watched to its end.
+            if LOG_TITLE_BEGUN not in p.log():
+                p.press("z")
+            p.wait_log(LOG_TITLE)
+            p.after_frames(30)
+            lists = p.count("ranking_1lap_b.dat")
+            p.press("Down")
+            p.press("z")
+            p.until("the records page", lambda: p.count("ranking_1lap_b.dat") > lists)
+            p.after_frames(20)
+            p.press("Down")
+            p.press("Down")
+            p.press("z")
+            p.wait_log("リプレイ終了", 1, 300)
+            end = [l for l in p.log().splitlines() if "リプレイ終了" in l][0]
+            with open(os.path.join(a.out, "replay_end.txt"), "w") as f:
+                f.write(end.split("リプレイ終了", 1)[1].strip() + "\n")
+            step("the native replay was watched to its end in the page")
         with open(os.path.join(a.out, "log.txt"), "w") as f:
             f.write(p.log())
     except Done:

@@ -54,8 +54,10 @@ for path in /game/x /game/../ranking.sqlite /game/main.cpp /game/music/ /game/mu
 done
 expect "a POST to the page is refused (405)" test "$(curl -s -o /dev/null -w '%{http_code}' -X POST "$URL/game/")" = 405
 
-# The player.
-timeout 600 python3 "$REPO/tests/e2e/game_page.py" "$URL/game/" "$T/page" >"$T/page.json" 2>"$T/page.err"
+# The player. A play made natively is imported into the page at the end and watched there.
+"$BUILD/tools/nimbulon-make-play" "$T/native.rep" 4 0 >/dev/null
+timeout 900 python3 "$REPO/tests/e2e/game_page.py" --native-replay "$T/native.rep" "$URL/game/" "$T/page" \
+  >"$T/page.json" 2>"$T/page.err"
 status=$?
 python3 -c '
 import json, sys
@@ -81,6 +83,16 @@ import json
 replayed = json.loads(native)["files"][0]["replayed"]["score"]
 print("   listed %s, re-simulated %s" % (score, replayed))
 sys.exit(0 if str(replayed) == score and replayed > 0 else 1)
+PY
+expect "the native play, watched in the page, ends as nimbulon-replay verify replays it" \
+  python3 - "$T/page/replay_end.txt" "$T/native.rep" "$REPLAY" <<'PY'
+import json, subprocess, sys
+words = open(sys.argv[1]).read().split()
+page = {words[i]: int(words[i + 1]) for i in range(0, len(words) - 1, 2)}
+native = json.loads(subprocess.run([sys.argv[3], "verify", sys.argv[2], "--json"], capture_output=True, text=True).stdout)
+r = native["files"][0]["replayed"]
+print("   page %s, native %s" % (page, {k: r[k] for k in ("score", "stages", "lives", "frames")}))
+sys.exit(0 if all(page[k] == r[k] for k in ("score", "stages", "lives", "frames")) and r["frames"] > 100 else 1)
 PY
 
 # The same files as static files from another web server (Python's, on loopback): the game plays
