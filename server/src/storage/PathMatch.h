@@ -11,6 +11,7 @@ namespace pathmatch {
 struct Candidate {
     std::int64_t play = 0, player = 0;
     std::string path;  // PlayPath::encode
+    std::string name;  // the player's
 };
 
 // The candidates a backend fetches for one upload: those sharing the most keys first.

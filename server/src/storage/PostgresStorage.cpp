@@ -191,8 +191,7 @@ public:
         const std::vector<pathmatch::Candidate> found = candidates(c.handle, mode, version, path);
         const pathmatch::Candidate* same = pathmatch::samePlay(found, path);
         if (!same) return std::nullopt;
-        Result r = query(c.handle, "SELECT name FROM players WHERE id = $1", Params().add(same->player));
-        return Owner{r.rows() > 0 ? r.text(0, 0) : std::string(), same->play};
+        return Owner{same->name, same->play};
     }
 
 private:
@@ -205,9 +204,10 @@ private:
         const std::vector<std::int64_t> keys = pathmatch::lookup(mode, version, path);
         if (keys.empty()) return out;
         Result r = query(db,
-                         "SELECT k.play_id, p.player_id, p.path FROM (SELECT play_id, count(*) AS n FROM play_path_keys "
-                         "WHERE path_key = ANY($1::bigint[]) GROUP BY play_id ORDER BY n DESC, play_id LIMIT $2) AS k "
-                         "JOIN play_paths AS p ON p.play_id = k.play_id WHERE p.mode = $3 AND p.version = $4 "
+                         "SELECT k.play_id, p.player_id, p.path, players.name FROM (SELECT play_id, count(*) AS n "
+                         "FROM play_path_keys WHERE path_key = ANY($1::bigint[]) GROUP BY play_id ORDER BY n DESC, "
+                         "play_id LIMIT $2) AS k JOIN play_paths AS p ON p.play_id = k.play_id "
+                         "JOIN players ON players.id = p.player_id WHERE p.mode = $3 AND p.version = $4 "
                          "ORDER BY k.n DESC, k.play_id",
                          Params().add(pathmatch::arrayLiteral(keys)).add(pathmatch::kMostCandidates).add(mode).add(version),
                          /*binaryResult*/ true);
@@ -218,7 +218,7 @@ private:
             for (unsigned char ch : b) v = v << 8 | ch;
             return static_cast<std::int64_t>(v);
         };
-        for (int i = 0; i < r.rows(); ++i) out.push_back({int8(i, 0), int8(i, 1), r.text(i, 2)});
+        for (int i = 0; i < r.rows(); ++i) out.push_back({int8(i, 0), int8(i, 1), r.text(i, 2), r.text(i, 3)});
         return out;
     }
 

@@ -185,9 +185,7 @@ public:
         const std::vector<pathmatch::Candidate> found = candidates(c.handle, mode, version, path);
         const pathmatch::Candidate* same = pathmatch::samePlay(found, path);
         if (!same) return std::nullopt;
-        Statement s(c.handle, "SELECT name FROM players WHERE id = ?");
-        s.bind(1, same->player);
-        return Owner{s.step() ? s.text(0) : std::string(), same->play};
+        return Owner{same->name, same->play};
     }
 
 private:
@@ -200,12 +198,13 @@ private:
         const std::vector<std::int64_t> keys = pathmatch::lookup(mode, version, path);
         if (keys.empty()) return out;
         Statement s(db,
-                    "SELECT k.play_id, p.player_id, p.path FROM (SELECT play_id, count(*) AS n FROM play_path_keys "
-                    "WHERE path_key IN (SELECT value FROM json_each(?)) GROUP BY play_id ORDER BY n DESC, play_id "
-                    "LIMIT ?) AS k JOIN play_paths AS p ON p.play_id = k.play_id WHERE p.mode = ? AND p.version = ? "
+                    "SELECT k.play_id, p.player_id, p.path, players.name FROM (SELECT play_id, count(*) AS n "
+                    "FROM play_path_keys WHERE path_key IN (SELECT value FROM json_each(?)) GROUP BY play_id "
+                    "ORDER BY n DESC, play_id LIMIT ?) AS k JOIN play_paths AS p ON p.play_id = k.play_id "
+                    "JOIN players ON players.id = p.player_id WHERE p.mode = ? AND p.version = ? "
                     "ORDER BY k.n DESC, k.play_id");
         s.bind(1, pathmatch::jsonList(keys)).bind(2, pathmatch::kMostCandidates).bind(3, mode).bind(4, version);
-        while (s.step()) out.push_back({s.integer(0), s.integer(1), s.text(2)});
+        while (s.step()) out.push_back({s.integer(0), s.integer(1), s.text(2), s.text(3)});
         return out;
     }
 
