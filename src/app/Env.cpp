@@ -34,6 +34,7 @@ Env::Env(Platform& platform, Log* log, const EnvOptions& options)
     timer.setNoSleep(options.noSleep);
     // The player's settings from the configuration file.
     input.bindKeys(options.keys);
+    input.setPadSwapped(options.settings.padSwapped);
     sound.setVolume(options.effectVolume);
     bgm.setVolume(options.musicVolume);
 }

@@ -29,6 +29,7 @@ Settings Settings::read(const std::string& path) {
     s.effectVolume = std::clamp(number("SE_VOLUME", 100), 0, 100);
     s.confirmOnline = number("CONFIRM_ONLINE", 1) != 0;
     s.showFrameRate = number("SHOW_FPS", 1) != 0;
+    s.padSwapped = number("PAD_SWAP", 0) != 0;
     for (const auto& [name, value] : readProfileSection(path, kSection))
         if (upper(name) == "LANGUAGE" && s.language.empty()) s.language = lower(value);
     s.keys = readProfileSection(path, "KEYS");
@@ -66,6 +67,8 @@ std::string Settings::text() const {
     t += "CONFIRM_ONLINE=" + flag(confirmOnline) + "\n";
     t += "; 1: show the frame-rate line during a play; 0: hide it\n";
     t += "SHOW_FPS=" + flag(showFrameRate) + "\n";
+    t += "; 0: a pad's south button (A / cross) fires and east (B / circle) is the bullet size; 1: the other way\n";
+    t += "PAD_SWAP=" + flag(padSwapped) + "\n";
     t += "\n[KEYS]\n";
     t += "; The keys of each button, comma-separated SDL key names (Z, Space, Left Shift, Return,\n";
     t += "; Keypad 8, Up...). A button left out keeps its default: arrows to move, Z or Space\n";

@@ -15,6 +15,7 @@ struct Settings {
     std::string language;          // LANGUAGE: "ja", "en", or empty for the locale's
     bool confirmOnline = true;     // CONFIRM_ONLINE
     bool showFrameRate = true;     // SHOW_FPS: the play's frame-rate line
+    bool padSwapped = false;       // PAD_SWAP: a pad's east button fires and south sizes
     // [KEYS]: button entry (UP, DOWN, LEFT, RIGHT, BUTTON1, BUTTON2, BUTTON3) and its key names.
     std::vector<std::pair<std::string, std::string>> keys;
 

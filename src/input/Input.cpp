@@ -292,8 +292,8 @@ void Input::readPads(bool down[kButtonCount]) {
         down[Right] = down[Right] || p.right || axisPosition(p.leftX) > hi;
         down[Up] = down[Up] || p.up || axisPosition(p.leftY) < lo;
         down[Down] = down[Down] || p.down || axisPosition(p.leftY) > hi;
-        down[Button1] = down[Button1] || p.south;
-        down[Button2] = down[Button2] || p.east;
+        down[Button1] = down[Button1] || (padSwapped_ ? p.east : p.south);
+        down[Button2] = down[Button2] || (padSwapped_ ? p.south : p.east);
         down[Button3] = down[Button3] || p.start || p.north;
     }
 }

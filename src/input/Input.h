@@ -41,6 +41,9 @@ public:
     bool traceHeld() const { return traceHeld_; }
     // The keys each button had before any binding.
     void resetKeys();
+    // A pad's south and east buttons exchanged: east fires (Button1), south sizes (Button2).
+    void setPadSwapped(bool swapped) { padSwapped_ = swapped; }
+    bool padSwapped() const { return padSwapped_; }
     // The key code of a key that went down since the last call, or -1: for binding keys. A call
     // when binding begins notes what is held already (its answer is dropped).
     int newlyPressedKey();
@@ -127,6 +130,7 @@ private:
     int padCount_ = 0;                    // pads connected at the last poll
     bool traceHeld_ = false;
     bool padBack_ = false;                // some pad's Back button at the last poll
+    bool padSwapped_ = false;
     std::vector<int> optionsKeys_;        // the live-only options key
     bool lastKeys_[512] = {};             // the keyboard at the last newlyPressedKey
 

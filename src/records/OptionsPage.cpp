@@ -31,7 +31,7 @@ constexpr EntryText kEntries[OptionsPage::kEntryCount] = {
     {"key: button2 (size)", N_("このボタンのキー。ボタン1を押してから、新しいキーを押してください。")},
     {"key: button3 (pause)", N_("このボタンのキー。ボタン1を押してから、新しいキーを押してください。")},
     {"reset keys", N_("すべてのキーを最初の設定に戻します。")},
-    {"pad buttons", N_("ゲームパッド：南（A）で撃つ、東（B）で弾の大きさ、Start で一時停止、Back でオプション。")},
+    {"pad buttons", N_("ゲームパッドの撃つボタンと弾の大きさのボタン（南のAか東のB）を左右で入れ替えます。Start で一時停止、Back でオプション。")},
     {"online question", N_("ランキングのためにインターネットに接続する前に確認するかどうか。")},
     {"frame-rate line", N_("プレイ中にフレームレートの行を表示するかどうか。")},
     {"return", N_("設定を保存して戻ります。ボタン2でも戻れます。")},
@@ -91,7 +91,7 @@ std::string OptionsPage::valueText(int entry) const {
             return text;
         case LanguageEntry: return languageName(s.language);
         case ResetKeys: return "";
-        case PadButtons: return "A fire  B size";
+        case PadButtons: return s.padSwapped ? "< B fire  A size >" : "< A fire  B size >";
         case OnlineQuestion: return s.confirmOnline ? "ask" : "do not ask";
         case FrameRateLine: return s.showFrameRate ? "shown" : "hidden";
         case Return: return "";
@@ -165,6 +165,10 @@ void OptionsPage::change(int direction) {
             env_->applyLanguage(s.language);
             break;
         }
+        case PadButtons:
+            s.padSwapped = !s.padSwapped;
+            env_->input.setPadSwapped(s.padSwapped);
+            break;
         case OnlineQuestion: s.confirmOnline = !s.confirmOnline; break;
         case FrameRateLine: s.showFrameRate = !s.showFrameRate; break;
         default: return;  // nothing to change by Left and Right

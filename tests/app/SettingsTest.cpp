@@ -24,6 +24,7 @@ TEST(Settings, WrittenFileReadsBackTheSameAndExplainsEveryEntry) {
     s.language = "en";
     s.confirmOnline = false;
     s.showFrameRate = false;
+    s.padSwapped = true;
     s.setKeys("BUTTON1", "A,Space");
     s.keys.emplace_back("JUMP", "J");  // unknown to this program: kept
     ASSERT_TRUE(s.write("nimbulon.ini"));
@@ -36,6 +37,7 @@ TEST(Settings, WrittenFileReadsBackTheSameAndExplainsEveryEntry) {
     EXPECT_EQ(back.language, "en");
     EXPECT_FALSE(back.confirmOnline);
     EXPECT_FALSE(back.showFrameRate);
+    EXPECT_TRUE(back.padSwapped);
     EXPECT_EQ(back.keysOf("BUTTON1"), "A,Space");
     EXPECT_EQ(back.keys.size(), 2u);
     // The game's other readers read the same file the same way.

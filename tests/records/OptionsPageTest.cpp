@@ -108,6 +108,25 @@ TEST_F(OptionsPageTest, AKeyIsBoundByPressingItAndAClashIsRefused) {
     EXPECT_TRUE(Settings::read("nimbulon.ini").keys.empty());
 }
 
+TEST_F(OptionsPageTest, PadButtonsSwapFireAndBulletSize) {
+    InputDevices::PadState east;
+    east.east = true;
+    auto heldWithEast = [&] {
+        platform.inputDevices().pads = {east};
+        env->input.update();
+        const bool fire = env->input.playHeld(Button1), size = env->input.playHeld(Button2);
+        platform.inputDevices().pads.clear();
+        env->input.update();
+        return std::make_pair(fire, size);
+    };
+    EXPECT_EQ(heldWithEast(), std::make_pair(false, true));
+    moveTo(OptionsPage::PadButtons);
+    pressKey(InputDevices::KeyRight);
+    EXPECT_EQ(page->valueText(OptionsPage::PadButtons), "< B fire  A size >");
+    EXPECT_EQ(heldWithEast(), std::make_pair(true, false));
+    EXPECT_TRUE(Settings::read("nimbulon.ini").padSwapped);
+}
+
 TEST_F(OptionsPageTest, ThePageReadsTheLiveButtonsOnly) {
     // While a replay drives the play set, the devices still move the page.
     InputTrace still;
