@@ -40,8 +40,26 @@ void Mixer::renderBlock(std::int16_t* out, int frames, const double* startMs) {
         if (volume < 1.0f)
             for (std::size_t i = 0; i < own_.size(); ++i) scratch_[i] += own_[i] * volume;
     }
+    limit(frames);
     for (std::size_t i = 0; i < scratch_.size(); ++i) {
         const float v = std::clamp(scratch_[i], -1.0f, 1.0f);
         out[i] = static_cast<std::int16_t>(std::lrint(v * 32767.0f));
     }
+}
+
+void Mixer::limit(int frames) {
+    float peak = 0.0f;
+    for (float v : scratch_) peak = std::max(peak, std::fabs(v));
+    // The most this block may be given: a gain that never exceeds it keeps every sample under the
+    // ceiling, whatever the recovery does within the block.
+    const float allowed = peak > kCeiling ? kCeiling / peak : 1.0f;
+    if (allowed >= 1.0f && gain_ >= 1.0f) return;  // the quiet case: untouched
+    static const float kRecovery = static_cast<float>(1.0 - std::exp(-1.0 / (kReleaseSeconds * kRate)));
+    float* s = scratch_.data();
+    for (int f = 0; f < frames; ++f, s += kChannels) {
+        gain_ = std::min(allowed, gain_ + (1.0f - gain_) * kRecovery);
+        for (int c = 0; c < kChannels; ++c) s[c] *= gain_;
+    }
+    // Within a hundredth of a decibel of the full level: back to untouched.
+    if (gain_ > 0.999f && allowed >= 1.0f) gain_ = 1.0f;
 }

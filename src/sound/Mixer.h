@@ -27,8 +27,10 @@ private:
     std::atomic<float> volume_{1.0f};
 };
 
-// The game's one mix: every source added together, clipped to 16 bits. The audio device pulls
-// from it on its own thread; tests and tools pull from it directly.
+// The game's one mix: every source added together, then through a limiter that keeps the sum
+// under full scale, so loud stretches (the busiest fights with their music) never clip. Below
+// the ceiling the mix passes untouched. The audio device pulls from it on its own thread; tests
+// and tools pull from it directly.
 class Mixer {
 public:
     static constexpr int kRate = 44100;
@@ -40,6 +42,10 @@ public:
     // the playback thread a millisecond or two after they were due, and must still be in the
     // queue when the block that holds their moment is rendered.
     static constexpr double kLiveMarginMs = 3.0;
+    // The limiter: no frame of the output goes above this (of full scale); past a loud peak the
+    // gain comes back with this time constant.
+    static constexpr float kCeiling = 0.95f;
+    static constexpr double kReleaseSeconds = 0.15;
 
     void addSource(MixerSource* source);     // not owned
     void removeSource(MixerSource* source);  // returns once the source is no longer being mixed
@@ -55,9 +61,13 @@ public:
 
 private:
     void renderBlock(std::int16_t* out, int frames, const double* startMs);
+    // Scales scratch_ so that no sample passes kCeiling: the gain drops at once to what the
+    // block's loudest sample needs and recovers smoothly, the same for both channels.
+    void limit(int frames);
 
     std::mutex mutex_;
     std::vector<MixerSource*> sources_;
     std::vector<float> scratch_;
     std::vector<float> own_;  // one source's part, when it is turned down
+    float gain_ = 1.0f;       // the limiter's gain, 1 when nothing loud came lately
 };

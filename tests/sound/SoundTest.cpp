@@ -352,3 +352,47 @@ TEST_F(SoundFixture, TheEffectVolumeScalesWhatTheMixerHears) {
         EXPECT_EQ(render(2), (std::vector<int>{0, 0})) << c.percent << ": the effect ran on while turned down";
     }
 }
+
+namespace {
+// A source of a steady square wave: +level, -level/2, alternating frame by frame on both channels.
+struct SquareSource : MixerSource {
+    float level;
+    explicit SquareSource(float l) : level(l) {}
+    void mixInto(float* out, int frames) override {
+        for (int f = 0; f < frames; ++f) {
+            const float v = f % 2 ? -level / 2 : level;
+            out[2 * f] += v;
+            out[2 * f + 1] += v;
+        }
+    }
+};
+}  // namespace
+
+// Sources that add up past full scale are brought under the ceiling as a whole (scaled, not cut
+// flat: the wave keeps its shape); once the loud one stops, the quiet one comes back to its own
+// level within a second, and a mix that never got loud is untouched.
+TEST_F(SoundFixture, TheLimiterKeepsALoudMixUnderFullScaleWithoutFlatteningIt) {
+    SquareSource quiet(0.5f), loud(0.9f);
+    mixer.addSource(&quiet);
+    EXPECT_EQ(render(4), (std::vector<int>{16384, -8192, 16384, -8192})) << "under the ceiling: untouched";
+    mixer.addSource(&loud);
+    int clipped = 0, highest = 0;
+    for (int block = 0; block < 40; ++block) {
+        const std::vector<int> out = render(512);
+        for (std::size_t i = 0; i + 1 < out.size(); i += 2) {
+            clipped += std::abs(out[i]) >= 32767 || std::abs(out[i + 1]) >= 32767;
+            highest = std::max(highest, out[i]);
+            // Scaled, not clipped: the negative half stays half of the positive one.
+            EXPECT_NEAR(out[i + 1], -out[i] / 2, 1) << "block " << block << " frame " << i;
+        }
+    }
+    EXPECT_EQ(clipped, 0);
+    EXPECT_LE(highest, static_cast<int>(Mixer::kCeiling * 32767) + 1);
+    EXPECT_GT(highest, static_cast<int>(Mixer::kCeiling * 32767) - 2) << "no more turned down than needed";
+    mixer.removeSource(&loud);
+    const std::vector<int> recovering = render(512);
+    EXPECT_LT(recovering[0], 16384) << "the gain comes back gradually";
+    render(Mixer::kRate);
+    EXPECT_EQ(render(4), (std::vector<int>{16384, -8192, 16384, -8192})) << "back to its own level";
+    mixer.removeSource(&quiet);
+}
