@@ -15,20 +15,19 @@
 #include "records/GameMode.h"
 #include "records/GameScore.h"
 #include "records/GameTitle.h"
+#include "records/StageProgress.h"
 #include "sound/SoundId.h"
 #include "stages/SpawnFactory.h"
 #include "stages/StageFactory.h"
 
 namespace {
 constexpr const char* kSource = "GameMain";
-constexpr const char* kReplayNotice = "REPLAY... press BUTTON3 to exit";
 // Button3 within this many frames of closing the pause menu does not reopen it.
 constexpr std::int32_t kPauseGuard = 60;
 constexpr std::int32_t kPauseNeverClosed = -600;
 // After a stage clear the guard is long past: the menu opens at once.
 constexpr std::int32_t kPauseAfterClear = -9999;
 constexpr std::int32_t kNormalFps = 60;
-constexpr std::int32_t kFastForwardFps = 240;
 
 constexpr std::int32_t kItemIcon = 0x105;
 constexpr std::int32_t kBackground = 0x300;
@@ -62,11 +61,12 @@ GameMain::GameMain(Env* env, Log* log)
       topRoot_(env, log),
       statusFps_(env, log),
       statusItems_(env, log),
-      replayText_(env, log),
+      viewer_(env, log),
       pauseMenu_(env, log),
       record_(log),
       options_(env, log),
-      startTime_(clockMs()) {
+      startTime_(clockMs()),
+      practiceText_(env, log) {
     info_.SetEnemyRoot(&enemyRoot_);
     info_.SetPlayer(&player_);
     info_.SetPlayerShotTree(&playerShotRoot_);
@@ -79,8 +79,9 @@ GameMain::GameMain(Env* env, Log* log)
     LOG_WRITE(log, kSource, "●GameMain コンストラクタ");
     statusFps_.SetPosition(toFixed(8), toFixed(72));
     statusItems_.SetPosition(toFixed(24), toFixed(52));
-    replayText_.SetPosition(toFixed(140), toFixed(16));
-    replayText_.SetText(kReplayNotice);
+    // Where a replay's caption goes: the bottom line, under the gauge.
+    practiceText_.SetPosition(toFixed(4), toFixed(592));
+    practiceText_.SetText("PRACTICE");
 }
 
 GameMain::~GameMain() {
@@ -145,6 +146,13 @@ Character* GameMain::CreateEnemy(std::int32_t kind) {
 
 void GameMain::SetReturnValue(std::int32_t value) { returnValue_ = value; }
 
+void GameMain::SetPractice(std::int32_t stage) {
+    practice_ = true;
+    info_.SetStage(stage);
+    // Unofficial as a pause-menu jump is: whatever clears it, the record is not kept.
+    info_.SetFlag(FlagStageSelected, true);
+}
+
 bool GameMain::PlayIsOver() {
     // The lap is done once its last stage is cleared. A stage this build does not have ends the
     // play where it stands (short of the lap, so nothing is unlocked) instead of leaving the ship
@@ -180,8 +188,9 @@ Game* GameMain::EndPlay() {
     }
     if (!info_.IsReplay()) {
         auto* title = new GameTitle(env, log);
-        // A play that jumped stages through the pause menu is unofficial and not kept.
-        if (!info_.GetFlag(FlagStageSelected)) {
+        // A play that jumped stages through the pause menu, or a practice, is unofficial and not
+        // kept.
+        if (!info_.GetFlag(FlagStageSelected) && !practice_) {
             // The trace that runs is closed under the stage it was started for: the tutorial
             // moves the stage number on by itself when it is passed, without a stage clear, and
             // its input must stay the first stage's for the replay to find it.
@@ -192,6 +201,9 @@ Game* GameMain::EndPlay() {
             header.frames = playFrames_;
             record_.setHeader(header);
             title->takeFinishedPlay(record_);
+            StageProgress progress(StageProgress::defaultPath(), log);
+            progress.Read();
+            if (progress.note(info_.GetGameMode(), header.stages)) progress.Write();
         }
         title->setCursor(returnValue_);
         next = title;
@@ -240,8 +252,30 @@ bool GameMain::RunOptions() {
     return true;
 }
 
+void GameMain::PaceReplay() {
+    // The watcher's pace; fast forward while Button2 is held on the real device.
+    const std::int32_t fps = viewer_.pace(env->input);
+    if (env->timer.targetFps() != fps) {
+        env->timer.setTargetFps(fps);
+        env->timer.Reset();
+    }
+}
+
+Game* GameMain::HeldReplayFrame() {
+    Input& input = env->input;
+    PaceReplay();
+    input.holdTrace(true);
+    env->Tick();
+    input.holdTrace(false);
+    if (input.isDownLive(Button3)) return EndPlay();
+    viewer_.endFrame();
+    return nullptr;
+}
+
 Game* GameMain::Run() {
     if (RunOptions()) return nullptr;
+    // A paused replay: nothing of the play moves, not even its frame counts.
+    if (started && info_.IsReplay() && viewer_.holds()) return HeldReplayFrame();
     ++frame;
     ++playFrames_;
     if (!started) {
@@ -252,12 +286,7 @@ Game* GameMain::Run() {
     Input& input = env->input;
     if (info_.IsReplay()) {
         if (input.isDownLive(Button3)) return EndPlay();
-        // Fast forward while Button2 is held on the real device.
-        const std::int32_t fps = input.isDownLive(Button2) ? kFastForwardFps : kNormalFps;
-        if (env->timer.targetFps() != fps) {
-            env->timer.setTargetFps(fps);
-            env->timer.Reset();
-        }
+        PaceReplay();
     }
 
     if (input.takePress(Button3) && frame - pauseClosedAt_ > kPauseGuard) {
@@ -298,8 +327,10 @@ Game* GameMain::Run() {
     topRoot_.UpdateTree();
 
     DrawStatus();
-    if (info_.IsReplay()) replayText_.UpdateTree();
     DrawModeGauge();
+    if (practice_) practiceText_.UpdateTree();
+    // Last, over everything: the replay's caption, and the watcher's presses.
+    if (info_.IsReplay()) viewer_.endFrame();
 
     schedule_.Run([this](std::int32_t kind) { return CreateEnemy(kind); }, &enemyRoot_);
     return nullptr;

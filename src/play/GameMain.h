@@ -9,6 +9,7 @@
 #include "combat/CharacterPlayer.h"
 #include "play/GameDebugMenu.h"
 #include "play/GameInfo.h"
+#include "play/ReplayViewer.h"
 #include "play/SpawnSchedule.h"
 #include "records/OptionsPage.h"
 #include "records/Score.h"
@@ -42,6 +43,11 @@ public:
     virtual Character* CreateEnemy(std::int32_t kind);
     // Handed back to the scene that follows the play (the title's cursor).
     virtual void SetReturnValue(std::int32_t value);
+    // A practice play from this stage of the mode: marked on the screen, never kept nor sent.
+    void SetPractice(std::int32_t stage);
+    bool practice() const { return practice_; }
+    // The player a replay is shown for (an online entry's), named on the screen.
+    void SetReplayName(std::string name) { viewer_.setName(std::move(name)); }
     // Builds the stage script of GameInfo::GetStage (the argument is not read) and begins it.
     virtual void StartStage(std::int32_t n);
     // The scene after the play: the title (with the record) or, for a replay, the records.
@@ -67,9 +73,13 @@ public:
     std::int32_t frameCount() const { return frame; }
     const CharacterString& statusFps() const { return statusFps_; }
     const CharacterString& statusItems() const { return statusItems_; }
+    ReplayViewer& replayViewer() { return viewer_; }
 
 private:
     void FirstFrame();
+    // A frame of a replay its watcher has paused: the devices are read, the trace stands still.
+    Game* HeldReplayFrame();
+    void PaceReplay();
     void ActOnPauseMenu();
     void ClearStage();
     void DrawStatus();
@@ -86,7 +96,7 @@ private:
     Character topRoot_;
     CharacterString statusFps_;
     CharacterString statusItems_;
-    CharacterString replayText_;
+    ReplayViewer viewer_;
     GameDebugMenu pauseMenu_;
     SpawnSchedule schedule_;
     std::unique_ptr<Stage> stage_;
@@ -102,4 +112,6 @@ private:
     std::int32_t returnValue_ = 0;
     // The stage whose input trace is being recorded.
     std::int32_t tracedStage_ = 1;
+    bool practice_ = false;
+    CharacterString practiceText_;
 };

@@ -296,6 +296,7 @@ Game* GameScore::watchRankingEntry(std::int32_t index) {
     env->timer.Reset();
     auto* play = new GameMain(env, log);
     play->PlayReplay(record);
+    play->SetReplayName(ranking_.value(static_cast<std::size_t>(index), "username"));
     play->SetGameMode(mode_);
     play->SetReturnValue(pageStart_ * 10000 + current);
     return play;
