@@ -103,12 +103,15 @@ void setCatalogue(Catalogue catalogue) { current() = std::move(catalogue); }
 
 const char* tr(const char* text) { return current().translate(text); }
 
-std::string withButton2(const std::string& text, const std::string& keyName) {
-    static constexpr std::string_view kPlaceholder = "{button2}";
-    const std::string button = keyName.empty() ? "button 2" : "button 2 (" + keyName + ")";
+std::string withButton2(const std::string& text, const std::string& keyName) { return withButton(text, 2, keyName); }
+
+std::string withButton(const std::string& text, int number, const std::string& keyName) {
+    const std::string placeholder = "{button" + std::to_string(number) + "}";
+    const std::string plain = "button " + std::to_string(number);
+    const std::string button = keyName.empty() ? plain : plain + " (" + keyName + ")";
     std::string out = text;
-    for (std::size_t at = out.find(kPlaceholder); at != std::string::npos; at = out.find(kPlaceholder, at + button.size()))
-        out.replace(at, kPlaceholder.size(), button);
+    for (std::size_t at = out.find(placeholder); at != std::string::npos; at = out.find(placeholder, at + button.size()))
+        out.replace(at, placeholder.size(), button);
     return out;
 }
 

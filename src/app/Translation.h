@@ -40,5 +40,8 @@ const char* tr(const char* text);
 // no placeholder.
 std::string withButton2(const std::string& text, const std::string& keyName);
 
+// The same for any button: "{buttonN}" becomes "button N (<key>)" ("button N" alone without one).
+std::string withButton(const std::string& text, int number, const std::string& keyName);
+
 // The catalogue file for a language under a locale folder ("" for the original texts).
 std::string catalogueFileOf(Language language, const std::string& localeDir);
