@@ -18,8 +18,9 @@ CharacterScorer::CharacterScorer(Env* env, Log* log, GameInfo* gameInfo)
     rankLine.SetPosition(toFixed(100), toFixed(200));
     gameOverLine.SetPosition(toFixed(100), toFixed(240));
     // Made once, in the frame the play is seen to be over: a lap is cleared when its last stage
-    // was, whatever lives are left.
-    allClear = gameInfo->GetStage() > lastStageOf(gameInfo->GetGameMode());
+    // was, whatever lives are left, by a play that went through it (not one that jumped stages
+    // or a practice).
+    allClear = gameInfo->GetStage() > lastStageOf(gameInfo->GetGameMode()) && !gameInfo->GetFlag(FlagStageSelected);
 }
 
 const char* CharacterScorer::CongratulationOf(std::int32_t gameMode) {

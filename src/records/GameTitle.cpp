@@ -8,13 +8,14 @@
 #include "music/BgmId.h"
 #include "play/GameMain.h"
 #include "records/GameMode.h"
+#include "records/GamePractice.h"
 #include "records/GameScore.h"
 
 namespace {
 constexpr int kTitleSurface = 1;
 constexpr int kBackgroundSurface = 3;
 
-enum EntryKind { PlayEntry, RecordsEntry, ExitEntry, OptionsEntry };
+enum EntryKind { PlayEntry, RecordsEntry, ExitEntry, OptionsEntry, PracticeEntry };
 constexpr const char* kOldExplained =
     N_("[old]：最初に公開された版のステージ、敵、ボスで遊びます。記録は今の版とは別に残ります。");
 
@@ -41,6 +42,7 @@ constexpr MenuEntry kEntries[] = {
     {1, "exit", 100, 480, false, ExitEntry, 0},
     // Below "exit", so every entry before it keeps its place.
     {11, "options", 100, 500, false, OptionsEntry, 0},
+    {GameTitle::kPracticeEntry, "practice", 100, 520, false, PracticeEntry, 0},
 };
 }  // namespace
 
@@ -101,6 +103,7 @@ Game* GameTitle::Run() {
         switch (e.kind) {
             case PlayEntry: return startPlay(e.gameMode);
             case RecordsEntry: return openRecords(e.gameMode);
+            case PracticeEntry: return new GamePractice(env, log);
             case ExitEntry: quit_ = true; return nullptr;
             case OptionsEntry:
                 menu_.ResetDecided();

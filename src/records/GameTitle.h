@@ -9,6 +9,9 @@
 // The hub scene: the title picture and the menu of plays, records, options and exit.
 class GameTitle : public Game {
 public:
+    // The menu id of "practice" (beside the ids 1..10 of the original entries and 11, "options").
+    static constexpr std::int32_t kPracticeEntry = 12;
+
     GameTitle(Env* env, Log* log);
 
     Game* Run() override;

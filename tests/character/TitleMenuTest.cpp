@@ -16,7 +16,8 @@ TEST(TitleMenu, FirstStartShowsSixEntriesAndOptionsOnPlayFirstLap) {
     HeadlessEnv h;
     GameTitle title(&h.env, &h.log);
     EXPECT_EQ(entryTexts(title), (std::vector<std::string>{"play 1st lap", "score (1st lap)", "play 1st lap [old]",
-                                                           "score (1st lap [old])", "tutorial", "exit", "options"}));
+                                                           "score (1st lap [old])", "tutorial", "exit", "options",
+                                                           "practice"}));
     EXPECT_EQ(title.menu().GetCurrent(), 7);
 }
 
@@ -54,7 +55,7 @@ TEST(TitleMenu, ClearedFirstLapUnlocksSecondLapEntries) {
     HeadlessEnv h;
     h.env.save.shortCourseCleared = true;
     GameTitle title(&h.env, &h.log);
-    EXPECT_EQ(title.menu().itemCount(), 11u);
+    EXPECT_EQ(title.menu().itemCount(), 12u);
     EXPECT_EQ(title.menu().GetCurrent(), 9);
     EXPECT_EQ(entryTexts(title).front(), "play 2nd lap");
 }

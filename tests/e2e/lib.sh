@@ -135,9 +135,9 @@ e2e_until() {
 
 # The window row of the title menu's entry beside which the picture PNG (the window at 800 x 600 or
 # a whole multiple) shows the yellow cursor arrow (300 for the first entry, 20 pixels an entry,
-# down to 480; hidden entries keep their rows); nothing when no entry has it.
+# down to 520; hidden entries keep their rows); nothing when no entry has it.
 title_cursor_row() {  # title_cursor_row PNG
-  convert "$1" -sample '800x600!' -crop 30x200+234+290 +repage -fx 'r>0.7 && g>0.5 && b<0.4' -scale '1x10!' txt:- 2>/dev/null |
+  convert "$1" -sample '800x600!' -crop 30x240+234+290 +repage -fx 'r>0.7 && g>0.5 && b<0.4' -scale '1x12!' txt:- 2>/dev/null |
     awk 'NR > 1 { split($0, f, /[,:( ]+/); if (f[3] + 0 > 1.5) { print 300 + 20 * f[2]; exit } }'
 }
 

@@ -56,8 +56,8 @@ TEST(LapEnding, ALapEndsWithTheScorerAfterItsLastStageAndCountsAsCleared) {
         EXPECT_EQ(play.env().save.shortCourseCleared, firstLap);
         EXPECT_EQ(play.env().save.fullCourseCleared, !firstLap);
         // A cleared first lap unlocks the second lap's four entries on the title (beside the six
-        // and "options").
-        EXPECT_EQ(title->menu().itemCount(), firstLap ? 11u : 7u);
+        // "options" and "practice").
+        EXPECT_EQ(title->menu().itemCount(), firstLap ? 12u : 8u);
         EXPECT_TRUE(contains(recordsPage(play, c.mode), "STAGE:ALL"));
     }
 }

@@ -101,8 +101,8 @@ TEST_F(ScenesTest, FinishedPlaysAreKeptAsLastAndBestPlayWithTheProgressFlags) {
         EXPECT_EQ(onFile.shortCourseCleared, c.shortCourse);
         EXPECT_EQ(onFile.fullCourseCleared, c.fullCourse);
         // Clearing the first lap unlocks the four second-lap entries at once.
-        // (and "options", below "exit", always)
-        EXPECT_EQ(title.menu().itemCount(), c.shortCourse ? 11u : 7u);
+        // (and "options" and "practice", below "exit", always)
+        EXPECT_EQ(title.menu().itemCount(), c.shortCourse ? 12u : 8u);
     }
 }
 
