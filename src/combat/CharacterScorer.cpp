@@ -1,5 +1,6 @@
 #include "combat/CharacterScorer.h"
 #include "app/Env.h"
+#include "app/Log.h"
 #include "app/Translation.h"
 #include "play/GameInfo.h"
 #include "records/GameMode.h"
@@ -53,7 +54,10 @@ void CharacterScorer::Act() {
     const std::int32_t count = gameInfo->GetItemCount();
     // As written in the original language; the English catalogue mends its spelling and spacing.
     if (tally <= count) rankLine.SetText(tr(RankText(tally)));
-    if (tally >= count + 480) gameOverLine.SetText(allClear ? kAllClear : kGameOver);
+    if (tally >= count + 480 && gameOverLine.text().empty()) {
+        gameOverLine.SetText(allClear ? kAllClear : kGameOver);
+        LOG_WRITE(log, "CharacterScorer", std::string("終了表示　") + gameOverLine.text());
+    }
     if (tally > count + (current ? 3840 : 1200)) gameInfo->SetFlag(FlagLeavePlay, true);
     rankLine.UpdateTree();
     gameOverLine.UpdateTree();

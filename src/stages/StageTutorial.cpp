@@ -1,5 +1,6 @@
 #include "stages/StageTutorial.h"
 #include "app/Env.h"
+#include "app/Log.h"
 #include "app/Translation.h"
 #include "bosses/CharacterEnemyMaster.h"
 #include "combat/Attach.h"
@@ -102,6 +103,7 @@ void StageTutorial::RunPage() {
     if (!done) return;
     ++page;
     pageClock = 0;
+    if (page == kPageLines) LOG_WRITE(log, "StageTutorial", "チュートリアル：最初のページを終了");
 }
 
 void StageTutorial::Step() {
@@ -143,6 +145,7 @@ void StageTutorial::Step() {
         }
         ++complete;
         Say(kComplete);
+        if (complete == 2) LOG_WRITE(log, "StageTutorial", "チュートリアル完了");
         if (pressed1_ && complete > kLineAtLeast) {
             gameInfo->SetFlag(FlagLeavePlay, true);
             gameInfo->SetStage(2);
