@@ -8,6 +8,7 @@
 #include "bosses/Boss2Parts.h"
 #include "combat/CharacterEnemy.h"
 #include "combat/CharacterPlayer.h"
+#include "combat/CharacterScorer.h"
 #include "input/InputButton.h"
 #include "play/GameInfo.h"
 #include "play/GameMain.h"
@@ -75,6 +76,13 @@ std::uint8_t autopilot(PlayHarness& play) {
     return buttons;
 }
 
+// The end-of-play display's closing line, once a scorer shows one ("" before).
+std::string closingLine(PlayHarness& play) {
+    for (Character* c : play.game().layer(7).GetChildren())
+        if (auto* scorer = dynamic_cast<CharacterScorer*>(c)) return scorer->gameOverLine.text();
+    return "";
+}
+
 struct Lap {
     std::int32_t mode;
     std::int32_t lastStage;
@@ -91,16 +99,19 @@ TEST_P(Campaign, EveryStageIsClearedAndTheScorerClosesTheLapAndItsReplayAgrees) 
     play.game().player().invulnerable = 1 << 30;
     std::int32_t stageAtScorer = 0;
     std::vector<int> clearedAt;
+    std::string closing;
     for (int f = 0; f < kMaxFrames && !play.ended(); ++f) {
         const std::int32_t stage = play.stage();
         play.step(autopilot(play));
         if (play.stage() != stage) clearedAt.push_back(play.framesRun());
         if (!stageAtScorer && play.info().GetFlag(FlagScorerCreated)) stageAtScorer = play.stage();
+        if (const std::string line = closingLine(play); !line.empty()) closing = line;
     }
     ASSERT_TRUE(play.ended()) << "stage " << play.stage() << " after " << play.framesRun() << " frames";
     ASSERT_EQ(clearedAt.size(), static_cast<std::size_t>(lap.lastStage)) << "every stage of the lap is cleared";
     EXPECT_EQ(stageAtScorer, lap.lastStage + 1) << "the scorer comes right after the lap's last stage";
     EXPECT_EQ(ScorersIn(play.game().layer(7)), 1u);
+    EXPECT_EQ(closing, "-ALL CLEAR-") << "a cleared lap ends in congratulation";
     EXPECT_GT(play.items(), 0);
     RecordProperty("stage_clears", ::testing::PrintToString(clearedAt));
     RecordProperty("frames", play.framesRun());
@@ -119,7 +130,13 @@ TEST_P(Campaign, EveryStageIsClearedAndTheScorerClosesTheLapAndItsReplayAgrees) 
     replay.game().PlayReplay(record);
     replay.step();
     replay.game().player().invulnerable = 1 << 30;
-    ASSERT_TRUE(replay.runUntilEnd(kMaxFrames));
+    std::string replayClosing;
+    for (int f = 0; f < kMaxFrames && !replay.ended(); ++f) {
+        replay.step();
+        if (const std::string line = closingLine(replay); !line.empty()) replayClosing = line;
+    }
+    ASSERT_TRUE(replay.ended());
+    EXPECT_EQ(replayClosing, "-ALL CLEAR-") << "and so does its replay";
     EXPECT_EQ(replay.items(), h.score);
     EXPECT_EQ(replay.stage(), h.stages);
     EXPECT_EQ(replay.lives(), h.lives);
