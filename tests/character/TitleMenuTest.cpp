@@ -33,7 +33,9 @@ TEST(TitleMenu, OptionsOpensThePageInPlaceAndButton2ComesBack) {
         EXPECT_EQ(title.Run(), nullptr);
     };
     frameWith(-1);  // loads
-    frameWith(InputDevices::KeyUp);  // wraps from "play 1st lap" to "options"
+    frameWith(InputDevices::KeyUp);  // wraps from "play 1st lap" to "practice", the last
+    EXPECT_EQ(title.menu().GetCurrent(), GameTitle::kPracticeEntry);
+    frameWith(InputDevices::KeyUp);  // and up to "options"
     EXPECT_EQ(title.menu().GetCurrent(), 11);
     frameWith(InputDevices::KeyZ);
     frameWith(-1);

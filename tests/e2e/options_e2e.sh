@@ -59,8 +59,8 @@ e2e_wait_log 'se_click\.wav' 30 >/dev/null
 e2e_until 30 grown_past $(($(audio_size) + SECOND))
 full=$(level_from "$(audio_size)")
 
-# The title's cursor on "options" (row 500, below the rows title_cursor reads): Up from the first
-# entry wraps there.
+# The title's cursor on "options" (row 500): Up from the first entry wraps to "practice" (520),
+# once more reaches it.
 on_options() {  # title_cursor_row's reading, one row further down
   shot title_probe
   [ "$(convert "$SHOTS/title_probe.png" -sample '800x600!' -crop 30x220+234+290 +repage -fx 'r>0.85 && g>0.8 && b<0.75' \

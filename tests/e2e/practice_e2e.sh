@@ -17,8 +17,8 @@ e2e_start_game
 expect "the window titled Nimbulon opens" test -n "$WIN"
 e2e_to_title
 
-# "practice" stands at row 480, under "tutorial".
-expect "the title's cursor reaches \"practice\"" e2e_cursor_to 480
+# "practice" stands at row 520, under "exit" and "options".
+expect "the title's cursor reaches \"practice\"" e2e_cursor_to 520
 key z
 no_play() { ! grep -q "$LOG_PLAY" "$WORK/data/log.txt"; }
 expect "\"practice\" opens a page, not a play" no_play
