@@ -16,6 +16,7 @@ struct CountingStorage : Storage {
     }
     std::optional<std::string> replay(std::int64_t) override { return std::nullopt; }
     std::optional<Play> play(std::int64_t) override { return std::nullopt; }
+    std::vector<Play> history(const std::string&) override { return {}; }
     std::vector<std::int64_t> playsWithoutChart() override { return {}; }
     void setChart(std::int64_t, const std::string&) override {}
     std::vector<std::int64_t> playsWithoutPath() override { return {}; }

@@ -76,10 +76,18 @@ TEST_F(Upgrade, AnOldDatabaseGetsVersionsOwnersAndLosesTheCopyOnce) {
         std::int64_t copied = 0;
         EXPECT_EQ(storage->store(again, &copied), Storage::Outcome::Copy);
         EXPECT_EQ(copied, 1);
+
+        // The table made again without its one-play-per-mode rule: a beaten play stays.
+        again.inputKey.clear();
+        ASSERT_EQ(storage->store(again), Storage::Outcome::Stored);
+        again.score = 18;
+        ASSERT_EQ(storage->store(again), Storage::Outcome::Stored);
+        EXPECT_EQ(storage->history("eve").size(), 2u);
+        EXPECT_EQ(listed(*storage, 106), (std::vector<std::string>{"bob:19", "eve:18", "alice:17"}));
     }
     EXPECT_EQ(one("SELECT version FROM schema_version"), std::to_string(schema::latestVersion()));
     EXPECT_EQ(one("SELECT count(*) FROM play_inputs"), "4");
-    EXPECT_EQ(one("SELECT count(*) FROM players WHERE banned = 0"), "4") << "names can be banned now";
+    EXPECT_EQ(one("SELECT count(*) FROM players WHERE banned = 0"), "5") << "names can be banned now";
     // Opening it again changes nothing.
     openStorage(path_).reset();
     EXPECT_EQ(one("SELECT count(*) FROM play_inputs"), "4");

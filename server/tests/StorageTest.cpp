@@ -9,6 +9,7 @@
 #include <thread>
 #include <tuple>
 #include "PgCluster.h"
+#include "storage/Moderation.h"
 #include "storage/Storage.h"
 #include "SyntheticPaths.h"
 #include "support/Prerequisite.h"
@@ -48,6 +49,8 @@ protected:
         for (const Storage::Entry& e : storage->ranking(version, limit)) out.push_back(e.name + ":" + std::to_string(e.score));
         return out;
     }
+
+    std::unique_ptr<Moderation> openModerationOf() { return openModeration(where_); }
 
     std::unique_ptr<Storage> storage;
     std::string where_, dir_;
@@ -105,8 +108,43 @@ TEST_P(StorageSuite, KeepsEachPlayersBestPerModeAndTiesKeepTheEarlierPlay) {
     ASSERT_EQ(names(106), std::vector<std::string>{"abc:11"});
     const std::int64_t better = storage->ranking(106).at(0).id;
     EXPECT_NE(better, first);
-    EXPECT_FALSE(storage->replay(first)) << "the replaced play is gone";
     EXPECT_EQ(names(107), std::vector<std::string>{"abc:5"});
+}
+
+TEST_P(StorageSuite, ABeatenPlayStaysStoredSupersededAndRemovingTheBestBringsItBack) {
+    ASSERT_EQ(storage->store(play("abc", 10)), Storage::Outcome::Stored);
+    const std::int64_t first = storage->ranking(106).at(0).id;
+    ASSERT_EQ(storage->store(play("abc", 20)), Storage::Outcome::Stored);
+    const std::int64_t second = storage->ranking(106).at(0).id;
+    ASSERT_EQ(storage->store(play("abc", 30)), Storage::Outcome::Stored);
+    const std::int64_t third = storage->ranking(106).at(0).id;
+    ASSERT_EQ(storage->store(play("abc", 7, 5)), Storage::Outcome::Stored);
+    EXPECT_EQ(names(106), std::vector<std::string>{"abc:30"}) << "the list shows the best only";
+    EXPECT_TRUE(storage->replay(first)) << "a beaten play keeps its replay";
+    ASSERT_TRUE(storage->play(first));
+    EXPECT_EQ(storage->play(first)->supersededBy, second);
+    EXPECT_EQ(storage->play(second)->supersededBy, third);
+    EXPECT_EQ(storage->play(third)->supersededBy, 0);
+    std::vector<std::string> history;
+    for (const Storage::Play& p : storage->history("abc"))
+        history.push_back(std::to_string(p.mode) + ":" + std::to_string(p.score) + ">" + std::to_string(p.supersededBy));
+    EXPECT_EQ(history, (std::vector<std::string>{"4:10>" + std::to_string(second), "4:20>" + std::to_string(third),
+                                                 "4:30>0", "5:7>0"}));
+    EXPECT_TRUE(storage->history("nobody").empty());
+
+    // The operator removes the middle play, then the best: the chain closes over the first, and
+    // the play left is the best again.
+    std::unique_ptr<Moderation> moderation = openModerationOf();
+    moderation->removePlay(second, "test");
+    EXPECT_EQ(storage->play(first)->supersededBy, third);
+    moderation->removePlay(third, "test");
+    EXPECT_EQ(storage->play(first)->supersededBy, 0);
+    EXPECT_EQ(names(106), std::vector<std::string>{"abc:10"});
+    EXPECT_FALSE(storage->replay(third));
+    // And the player's next better play supersedes it as before.
+    ASSERT_EQ(storage->store(play("abc", 15)), Storage::Outcome::Stored);
+    EXPECT_EQ(names(106), std::vector<std::string>{"abc:15"});
+    EXPECT_NE(storage->play(first)->supersededBy, 0);
 }
 
 TEST_P(StorageSuite, ListsBestFirstWithEqualScoresInStoringOrderAndCutsAfterTheBestN) {

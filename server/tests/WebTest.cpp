@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <regex>
 #include "storage/ChartBackfill.h"
 #include "storage/Moderation.h"
@@ -202,9 +203,9 @@ TEST_F(Site, TheFrontPageShowsEachModesTopEntriesEscapedAndIsKeptUntilAListChang
     EXPECT_NE(html.find(">a&lt;b&gt;</a>"), std::string::npos);
     EXPECT_NE(html.find("href=\"/player/a%3Cb%3E\""), std::string::npos);
     // Equal scores share rank 1; the first lap's stage 5 is past its last stage.
-    EXPECT_EQ(count(html, "<td class=\"rank\">1</td>"), 3u);
-    EXPECT_EQ(count(html, "<td class=\"num\">ALL</td>"), 2u);
-    EXPECT_EQ(count(html, "<td class=\"num\">3</td>"), 1u);
+    EXPECT_EQ(count(html, "\">1</a></td><td class=\"name\">"), 3u);
+    EXPECT_EQ(count(html, "<td class=\"num stage\">ALL</td>"), 2u);
+    EXPECT_EQ(count(html, "<td class=\"num stage\">3</td>"), 1u);
     EXPECT_EQ(count(html, "<section class=\"mode\""), 4u);
 
     EXPECT_EQ(get("/").body, front.body) << "made once while the lists stand";
@@ -218,12 +219,13 @@ TEST_F(Site, AModesWholeListComesInPagesAndWrongAddressesAreRefused) {
     for (int i = 0; i < 60; ++i) store("p" + std::to_string(i), 100 - i);
     const WebReply first = get("/mode/4");
     ASSERT_EQ(first.status, 200u);
-    EXPECT_EQ(count(*first.body, "<tr data-id="), 50u);
+    EXPECT_EQ(count(*first.body, " data-id="), 50u);
     EXPECT_NE(first.body->find("href=\"/mode/4?page=2\""), std::string::npos);
     const WebReply second = get("/mode/4", {{"page", "2"}});
     ASSERT_EQ(second.status, 200u);
-    EXPECT_EQ(count(*second.body, "<tr data-id="), 10u);
-    EXPECT_NE(second.body->find("<td class=\"rank\">51</td>"), std::string::npos);
+    EXPECT_EQ(count(*second.body, " data-id="), 10u);
+    EXPECT_NE(second.body->find("<tr id=\"row-51\" data-id="), std::string::npos);
+    EXPECT_NE(second.body->find("<a href=\"#row-51\">51</a>"), std::string::npos);
     EXPECT_EQ(get("/mode/5").status, 200u) << "an empty list is a page too";
     for (const auto& [path, page] : std::vector<std::pair<std::string, std::string>>{
              {"/mode/1", ""}, {"/mode/6", ""}, {"/mode/4x", ""}, {"/mode/", ""}, {"/mode/04/", ""},
@@ -251,7 +253,7 @@ TEST_F(Site, APlayAndAPlayerArePagesOnlyWhileTheListShowsThem) {
               std::string::npos);
     const WebReply player = get("/player/eve");
     ASSERT_EQ(player.status, 200u);
-    EXPECT_EQ(count(*player.body, "<tr data-id="), 2u) << "one entry per mode";
+    EXPECT_EQ(count(player.body->substr(0, player.body->find("<h2>History")), " data-id="), 2u) << "one entry per mode";
     // A banned name's plays leave the lists, and their pages go with them.
     openModeration(dir_ + "/ranking.sqlite")->setBanned("eve", true, "test");
     lists_->invalidate(106);
@@ -261,6 +263,46 @@ TEST_F(Site, APlayAndAPlayerArePagesOnlyWhileTheListShowsThem) {
     EXPECT_EQ(get("/player/eve").status, 404u);
     for (const char* path : {"/play/99", "/play/x", "/play/-1", "/play/1/2", "/play/99999999999999999999", "/player/nobody"})
         EXPECT_EQ(get(path).status, 404u) << path;
+}
+
+TEST_F(Site, ABeatenPlaysAddressesStayMarkedSupersededAndThePlayerPageShowsTheHistory) {
+    store("kim", 10, 4, "first try");
+    const std::int64_t first = storage_->ranking(106).at(0).id;
+    store("kim", 25, 4, "better");
+    const std::int64_t best = storage_->ranking(106).at(0).id;
+    store("kim", 9, 5, "lap two");
+    const WebReply old = get("/play/" + std::to_string(first));
+    ASSERT_EQ(old.status, 200u);
+    EXPECT_NE(old.body->find("superseded by <a href=\"/play/" + std::to_string(best) + "\">#" + std::to_string(best) + "</a>"),
+              std::string::npos);
+    EXPECT_NE(old.body->find("href=\"/replay?id=" + std::to_string(first) + "\""), std::string::npos);
+    EXPECT_EQ(old.body->find("<dt>Rank</dt>"), std::string::npos) << "no rank for a play no list shows";
+    const WebReply oldJson = get("/api/play/" + std::to_string(first));
+    ASSERT_EQ(oldJson.status, 200u);
+    EXPECT_NE(oldJson.body->find("\"superseded_by\":" + std::to_string(best) + ",\"rank\":null,"), std::string::npos);
+    const WebReply now = get("/api/play/" + std::to_string(best));
+    EXPECT_NE(now.body->find("\"superseded_by\":null,\"rank\":1,"), std::string::npos);
+    EXPECT_EQ(get("/play/" + std::to_string(best)).body->find("superseded"), std::string::npos);
+
+    const WebReply player = get("/player/kim");
+    ASSERT_EQ(player.status, 200u);
+    const std::string& html = *player.body;
+    const std::size_t history = html.find("<h2>History</h2>");
+    ASSERT_NE(history, std::string::npos);
+    EXPECT_EQ(count(html.substr(0, history), " data-id="), 2u) << "the best of each mode";
+    EXPECT_EQ(count(html.substr(history), " data-id="), 3u) << "every play kept";
+    EXPECT_LT(html.find("data-id=\"" + std::to_string(best) + "\"", history),
+              html.find("data-id=\"" + std::to_string(first) + "\"", history)) << "newest first";
+    EXPECT_EQ(count(html.substr(history), ">best</td>"), 2u);
+
+    // The mode's list still shows each player's best only.
+    EXPECT_EQ(count(*get("/mode/4").body, " data-id="), 1u);
+    // A banned name's history goes with its best.
+    openModeration(dir_ + "/ranking.sqlite")->setBanned("kim", true, "test");
+    lists_->invalidate(106);
+    lists_->invalidate(107);
+    EXPECT_EQ(get("/play/" + std::to_string(first)).status, 404u);
+    EXPECT_EQ(get("/player/kim").status, 404u);
 }
 
 TEST_F(Site, TheJsonInterfaceGivesTheListsFieldsAndErrorsAsJson) {
@@ -280,6 +322,135 @@ TEST_F(Site, TheJsonInterfaceGivesTheListsFieldsAndErrorsAsJson) {
         EXPECT_EQ(r.type, std::string("application/json; charset=utf-8"));
         EXPECT_EQ(r.body->rfind("{\"status\":" + std::to_string(status) + ",\"error\":\"", 0), 0u) << *r.body;
     }
+}
+
+TEST_F(Site, EachAddressHasOneFormAndEveryOtherIsA404PageOfItsKind) {
+    store("una", 30);
+    const std::string id = std::to_string(storage_->ranking(106).at(0).id);
+    struct Case {
+        std::string path;
+        unsigned status;
+        const char* type;
+    };
+    const Case cases[] = {
+        {"/play/" + id, 200, "text/html; charset=utf-8"},
+        {"/play/0" + id, 404, "text/html; charset=utf-8"},  // one address per play
+        {"/play/+" + id, 404, "text/html; charset=utf-8"},
+        {"/play/" + id + "%00", 404, "text/html; charset=utf-8"},  // as the server's unescaping leaves it
+        {"/api/play/0" + id, 404, "application/json; charset=utf-8"},
+        {"/nope", 404, "text/html; charset=utf-8"},
+        {"/watch/abc", 404, "text/html; charset=utf-8"},
+        {"/api/nope", 404, "application/json; charset=utf-8"},
+        {"/api", 200, "text/html; charset=utf-8"},
+        {"/about", 200, "text/html; charset=utf-8"},
+        {"/robots.txt", 200, "text/plain; charset=utf-8"},
+        {"/favicon.ico", 200, "image/svg+xml"},
+    };
+    for (const Case& c : cases) {
+        const WebReply r = get(c.path);
+        EXPECT_EQ(r.status, c.status) << c.path;
+        EXPECT_EQ(r.type, std::string(c.type)) << c.path;
+        ASSERT_TRUE(r.body) << c.path;
+        if (c.status == 404 && std::string(c.type).rfind("text/html", 0) == 0)
+            EXPECT_NE(r.body->find("<h1>No such"), std::string::npos) << c.path << " is a page, not an empty answer";
+    }
+    // /watch/ID of a play the site does not show is the 404 page before anything is loaded.
+    EXPECT_FALSE(site_->missingPlay("/watch/" + id));
+    for (const std::string& path : {std::string("/watch/999999"), "/watch/0" + id}) {
+        const std::optional<WebReply> missing = site_->missingPlay(path);
+        ASSERT_TRUE(missing) << path;
+        EXPECT_EQ(missing->status, 404u);
+        EXPECT_EQ(missing->body->find("<script"), std::string::npos);
+    }
+    EXPECT_FALSE(site_->missingPlay("/watch/player.js")) << "the player's files are not plays";
+    EXPECT_NE(get("/robots.txt").body->find("Disallow: /replay"), std::string::npos);
+}
+
+TEST_F(Site, EachPageSaysWhatItIsAndLinksItsOwnJson) {
+    store("vic", 30, 4, "\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d");  // a right-to-left comment
+    const std::string id = std::to_string(storage_->ranking(106).at(0).id);
+    const std::pair<std::string, std::string> pages[] = {
+        {"/", "/api/ranking?mode=4"},
+        {"/mode/5", "/api/ranking?mode=5&amp;page=1&amp;per_page=50"},
+        {"/play/" + id, "/api/play/" + id},
+        {"/player/vic", "/api/player/vic"},
+        {"/about", "/api"},
+    };
+    for (const auto& [path, json] : pages) {
+        const std::string& html = *get(path).body;
+        EXPECT_NE(html.find("<a class=\"json\" href=\"" + json + "\">"), std::string::npos) << path;
+        EXPECT_NE(html.find("<meta name=\"description\" content=\""), std::string::npos) << path;
+        EXPECT_NE(html.find("<meta property=\"og:title\""), std::string::npos) << path;
+        EXPECT_NE(html.find("<form class=\"search\" method=\"get\" action=\"/search\""), std::string::npos) << path;
+    }
+    EXPECT_NE(get("/play/" + id).body->find("<p class=\"comment\" dir=\"auto\">"), std::string::npos);
+    EXPECT_NE(get("/").body->find("<td class=\"comment\" dir=\"auto\">"), std::string::npos);
+    EXPECT_NE(WebSite::kSecurityPolicy, nullptr);
+    EXPECT_NE(std::string(WebSite::kSecurityPolicy).find("form-action 'self'"), std::string::npos) << "the search form may be sent";
+}
+
+TEST_F(Site, SearchRankJumpsAndTheApisPagesFindWhatTheListHolds) {
+    for (int i = 0; i < 120; ++i) store("p" + std::to_string(i), 1000 - i);
+    store("Alice", 5);
+    store("malice", 4);
+    // Search: any case, the exact name first; a name nobody has is a page that says so.
+    const WebReply found = get("/search", {{"name", "alice"}});
+    ASSERT_EQ(found.status, 200u);
+    EXPECT_LT(found.body->find(">Alice</a>"), found.body->find(">malice</a>"));
+    EXPECT_NE(get("/search", {{"name", "zzz"}}).body->find("No ranked player"), std::string::npos);
+    EXPECT_EQ(get("/search").status, 400u);
+    EXPECT_EQ(get("/search", {{"name", "123456789"}}).status, 400u);
+    const WebReply api = get("/api/search", {{"name", "P1"}});
+    EXPECT_TRUE(api.cors);
+    EXPECT_NE(api.body->find("{\"username\":\"p1\","), std::string::npos);
+    EXPECT_NE(api.body->find("\"more\":false"), std::string::npos) << "p1, p10..p19, p100..p119: 31 names";
+
+    // A rank goes to its page and row.
+    for (const auto& [rank, location] : std::vector<std::pair<std::string, std::string>>{
+             {"1", "/mode/4?page=1#row-1"}, {"51", "/mode/4?page=2#row-51"}, {"122", "/mode/4?page=3#row-122"}}) {
+        const WebReply r = get("/mode/4", {{"rank", rank}});
+        EXPECT_EQ(r.status, 302u) << rank;
+        EXPECT_EQ(r.location, location) << rank;
+    }
+    for (const char* rank : {"0", "123", "x", "01"}) EXPECT_EQ(get("/mode/4", {{"rank", rank}}).status, 404u) << rank;
+    // The numbered pages: the first, the last and those around the one shown.
+    const std::string& second = *get("/mode/4", {{"page", "2"}}).body;
+    EXPECT_NE(second.find("aria-current=\"page\" href=\"/mode/4?page=2\">2</a>"), std::string::npos);
+    EXPECT_NE(second.find("href=\"/mode/4?page=3\">3</a>"), std::string::npos);
+
+    // The API's pages, by mode as the pages number them; the version's whole list as before.
+    struct Case {
+        std::map<std::string, std::string> query;
+        unsigned status;
+        std::string holds;
+    };
+    const Case cases[] = {
+        {{{"mode", "4"}}, 200, "\"total\":122,\"page\":1,\"per_page\":50,\"pages\":3,"},
+        {{{"mode", "4"}, {"page", "3"}, {"per_page", "60"}}, 200, "\"page\":3,\"per_page\":60,\"pages\":3,\"entries\":[\n{\"rank\":121,"},
+        {{{"version", "106"}, {"page", "2"}}, 200, "\"page\":2,\"per_page\":50,"},
+        {{{"mode", "4"}, {"page", "4"}}, 404, "no such page"},
+        {{{"mode", "4"}, {"per_page", "0"}}, 400, "per_page"},
+        {{{"mode", "4"}, {"per_page", "1001"}}, 400, "per_page"},
+        {{{"mode", "6"}}, 400, "mode must be"},
+        {{{"mode", "04"}}, 400, "mode must be"},
+        {{}, 400, "name the list"},
+    };
+    for (const Case& c : cases) {
+        const WebReply r = get("/api/ranking", c.query);
+        EXPECT_EQ(r.status, c.status) << c.holds;
+        EXPECT_TRUE(r.cors);
+        EXPECT_NE(r.body->find(c.holds), std::string::npos) << *r.body;
+    }
+    const std::string& page = *get("/api/ranking", {{"mode", "4"}, {"page", "3"}, {"per_page", "60"}}).body;
+    EXPECT_EQ(count(page, "\"username\":"), 2u);
+    EXPECT_EQ(get("/api/ranking", {{"version", "106"}}).body->find("\"page\""), std::string::npos);
+
+    const WebReply player = get("/api/player/Alice");
+    ASSERT_EQ(player.status, 200u);
+    EXPECT_TRUE(player.cors);
+    EXPECT_NE(player.body->find("\"best\":[\n{\"mode\":4,\"version\":106,\"rank\":121,"), std::string::npos) << *player.body;
+    EXPECT_EQ(count(*player.body, "\"superseded_by\":null"), 1u);
+    EXPECT_EQ(get("/api/player/nobody").status, 404u);
 }
 
 TEST(WebEtag, MatchesTheTagInAListOrAStar) {

@@ -16,6 +16,7 @@ SHOTS=${SHOTS:-$T/shots}
 mkdir -p "$SHOTS"
 cleanup() {
   [ -n "${SERVER_PID:-}" ] && kill "$SERVER_PID" 2>/dev/null && wait "$SERVER_PID" 2>/dev/null
+  [ -n "${ORIGIN_PID:-}" ] && kill "$ORIGIN_PID" 2>/dev/null && wait "$ORIGIN_PID" 2>/dev/null
   rm -rf "$T"
   e2e_finish
 }
@@ -67,6 +68,17 @@ expect "the front page answers 304 to its own ETag" \
 upload newbie 'one more' "$T/plays/mode4_quit300.rep" >/dev/null
 expect "a new play changes the front page's ETag" \
   test "$(curl -s -o /dev/null -w '%{http_code}' -H "If-None-Match: $ETAG" "$URL/")" = 200
+
+# History: newbie's better play supersedes the first, whose addresses all stay valid.
+OLD=$(id_of 106 newbie)
+expect "newbie's better play is ranked" test "$(upload newbie 'better' "$T/plays/mode4_quit600.rep")" = 0
+NEW=$(id_of 106 newbie)
+expect "the list shows newbie once, with the better play ($OLD superseded by $NEW)" \
+  sh -c "test '$NEW' != '$OLD' && test \"\$(curl -s '$URL/ranking?version=106' | grep -cx newbie)\" = 1"
+curl -s -o "$T/old.rep" "$URL/replay?id=$OLD"
+expect "the superseded play's replay is still served, byte for byte" cmp -s "$T/old.rep" "$T/plays/mode4_quit300.rep"
+expect "its page and its watch page still answer" \
+  sh -c "test \"\$(curl -s -o /dev/null -w '%{http_code}' '$URL/play/$OLD')\" = 200 && test \"\$(curl -s -o /dev/null -w '%{http_code}' '$URL/watch/$OLD')\" != 404"
 curl -s -D "$T/h2" -o "$T/download.rep" "$URL/replay?id=$TWO"
 expect "the replay downloads under a file name of its own, byte for byte" \
   sh -c "tr -d '\r' <'$T/h2' | grep -qx 'Content-Disposition: attachment; filename=\"nimbulon-$TWO.rep\"' && cmp -s '$T/download.rep' '$T/plays/mode4_quit1500.rep'"
@@ -128,6 +140,31 @@ sys.exit(1 if problems else 0)
 PY
 }
 
+shows_superseded() {  # shows_superseded WIDTH: the old play's page, its mark and the link to the better play
+  page_sound superseded "$1" && python3 - "$R/superseded-$1.json" "$NEW" <<'PY'
+import json, sys
+e = json.load(open(sys.argv[1]))["evals"]
+print("   %r -> %s" % (e[4], e[5]))
+sys.exit(0 if "superseded by #" + sys.argv[2] in e[4] and e[5] == "/play/" + sys.argv[2] else 1)
+PY
+}
+shows_history() {  # shows_history WIDTH: newbie's history, newest first
+  page_sound history "$1" && python3 - "$R/history-$1.json" "$NEW" <<'PY'
+import json, sys
+rows = json.loads(json.load(open(sys.argv[1]))["evals"][4])
+print("   %r" % rows)
+sys.exit(0 if len(rows) == 2 and rows[0].endswith("best") and rows[1].endswith("superseded by #" + sys.argv[2]) else 1)
+PY
+}
+finds_two() {  # finds_two WIDTH: the search's one result, and the form to search again
+  page_sound search "$1" && python3 - "$R/search-$1.json" <<'PY'
+import json, sys
+e = json.load(open(sys.argv[1]))["evals"]
+print("   %s" % e[4])
+sys.exit(0 if json.loads(e[4]) == [["<i>two", "/player/%3Ci%3Etwo"]] and e[5] else 1)
+PY
+}
+
 ROWS='JSON.stringify([...document.querySelectorAll("section.mode")].map(s => [s.id, [...s.querySelectorAll("tbody tr[data-id]")].map(tr => [...tr.cells].map(td => td.textContent))]))'
 # Every page and every check in each browser: Debian's Chromium and Firefox ESR by default.
 browser_checks() {
@@ -144,7 +181,37 @@ for width in 375 1280; do
   expect "$B: /player/<i>two at $width: readable, nothing injected" page_sound player $width
   page "/play/$LOST" $width lost 'document.querySelector("p.comment").textContent'
   expect "$B: /play/$LOST at $width: readable, nothing injected" page_sound lost $width
+  page "/play/$OLD" $width superseded 'document.querySelector("p.superseded").textContent' \
+    'document.querySelector("p.superseded a").getAttribute("href")'
+  expect "$B: /play/$OLD at $width: readable, marked superseded by #$NEW" shows_superseded $width
+  page "/player/newbie" $width history 'JSON.stringify([...document.querySelectorAll("table.history tbody tr")].map(tr => tr.textContent))'
+  expect "$B: /player/newbie at $width: both plays in the history, the old one superseded" shows_history $width
+  # Finding and sharing: the search (the form's own address), the about and API pages, a 404 page.
+  page "/search?name=I%3Et" $width search 'JSON.stringify([...document.querySelectorAll("ul.players a")].map(a => [a.textContent, a.getAttribute("href")]))' \
+    'document.querySelector("form.search input[name=name]") !== null'
+  expect "$B: /search?name=I>t at $width: finds <i>two, the search form on the page" finds_two $width
+  for p in about api; do
+    page "/$p" $width "$p" 'document.querySelector("h1").textContent'
+    expect "$B: /$p at $width: readable" page_sound "$p" $width
+  done
+  page /nope $width nope 'document.querySelector("h1").textContent'
+  expect "$B: /nope at $width: the 404 page, readable" python3 -c '
+import json, sys
+r = json.load(open(sys.argv[1]))
+print("   %s %r" % (r["status"], r["evals"][4]))
+sys.exit(0 if r["status"] == 404 and r["evals"][4] == "No such page." and r["evals"][0] <= int(sys.argv[2]) else 1)' "$R/nope-$width.json" $width
 done
+
+# A page of another origin reading the list (CORS, with the preflight its If-None-Match asks for).
+timeout 120 /usr/bin/python3 "$REPO/tests/e2e/browser_page.py" --browser "$B" "$ORIGIN/" --width 1280 \
+  --wait-for 'document.body.dataset.names !== undefined' --eval 'document.body.dataset.names' >"$R/origin.json" 2>"$R/origin.err"
+expect "$B: a page of another origin reads the list's first three names" python3 - "$R/origin.json" "$URL" <<'PY'
+import json, sys, urllib.request
+names = json.load(open(sys.argv[1]))["evals"][0]
+whole = [e["username"] for e in json.load(urllib.request.urlopen(sys.argv[2] + "/api/ranking?version=106"))["entries"]]
+print("   %s" % names)
+sys.exit(0 if json.loads(names) == whole[:3] else 1)
+PY
 
 expect "$B: /mode/4 lists all 12 entries of the mode (the lap among them), where / shows its top 10" \
   python3 -c 'import json,sys; sys.exit(json.load(open(sys.argv[1]))["evals"][4] != 12)' "$R/mode4-375.json"
@@ -219,8 +286,51 @@ PY
 expect "a play through every stage of a lap is ranked" \
   test "$(upload lapper 'a whole lap' "$REPO/server/tests/data/first-lap.rep")" = 0
 LAP=$(id_of 106 lapper)
+# The other origin: a page of its own on another loopback port, fetching the list as a script would.
+mkdir -p "$T/origin"
+cat >"$T/origin/index.html" <<HTML
+<!DOCTYPE html><html><body><script>
+fetch("$URL/api/ranking?mode=4&per_page=3", {headers: {"If-None-Match": "\"x\""}})
+  .then(r => r.json()).then(j => { document.body.dataset.names = JSON.stringify(j.entries.map(e => e.username)); })
+  .catch(e => { document.body.dataset.names = "error: " + e; });
+</script></body></html>
+HTML
+ORIGIN_PORT=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+python3 -m http.server "$ORIGIN_PORT" --bind 127.0.0.1 --directory "$T/origin" >/dev/null 2>&1 &
+ORIGIN_PID=$!
+ORIGIN="http://127.0.0.1:$ORIGIN_PORT"
+for _ in $(seq 50); do curl -s -o /dev/null "$ORIGIN/" && break; sleep 0.1; done
 for B in $BROWSERS; do
   R=$T/$B
   mkdir -p "$R" "$SHOTS/$B"
   browser_checks
 done
+kill "$ORIGIN_PID" 2>/dev/null; wait "$ORIGIN_PID" 2>/dev/null
+
+# Sharing and the API, as other tools see them: every page's description and its JSON link, the
+# robots' file and the icon, one address per play, the API's pages.
+expect "every page describes itself and links its own JSON" python3 - "$URL" "$TWO" <<'PY'
+import re, sys, urllib.request
+url, two = sys.argv[1], sys.argv[2]
+pages = {"/": "/api/ranking?mode=4", "/mode/5": "/api/ranking?mode=5&page=1&per_page=50",
+         "/play/" + two: "/api/play/" + two, "/player/%3Ci%3Etwo": "/api/player/%3Ci%3Etwo"}
+for path, json_link in pages.items():
+    html = urllib.request.urlopen(url + path).read().decode()
+    link = re.search(r'<a class="json" href="([^"]*)"', html).group(1).replace("&amp;", "&")
+    described = re.search(r'<meta name="description" content="([^"]+)"', html) and re.search(r'<meta property="og:title" content="[^"]+"', html)
+    print("   %s: %s" % (path, link))
+    if link != json_link or not described or urllib.request.urlopen(url + link).status != 200: sys.exit(1)
+PY
+expect "robots.txt and a favicon are served" \
+  sh -c "curl -s '$URL/robots.txt' | grep -qx 'User-agent: \*' && curl -s -o /dev/null -w '%{content_type}' '$URL/favicon.ico' | grep -qx 'image/svg+xml'"
+for path in /play/0$TWO "/play/$TWO%00" /play/+$TWO; do
+  expect "$path is not a second address of play $TWO (404)" test "$(curl -s --path-as-is -o /dev/null -w '%{http_code}' "$URL$path")" = 404
+done
+expect "the API pages mode 4's list: 2 entries a page, the second page starts at the third" python3 - "$URL" <<'PY'
+import json, sys, urllib.request
+one = json.load(urllib.request.urlopen(sys.argv[1] + "/api/ranking?mode=4&per_page=2"))
+two = json.load(urllib.request.urlopen(sys.argv[1] + "/api/ranking?mode=4&page=2&per_page=2"))
+whole = json.load(urllib.request.urlopen(sys.argv[1] + "/api/ranking?version=106"))["entries"]
+print("   %d entries in %d pages" % (one["total"], one["pages"]))
+sys.exit(0 if one["entries"] + two["entries"] == whole[:4] and one["pages"] == (len(whole) + 1) // 2 else 1)
+PY

@@ -184,10 +184,14 @@ for file in nimbulon-web.wasm nimbulon-web.js; do
   done
 done
 for path in /watch/ /watch/x /watch/../ranking.sqlite /watch/%2e%2e/%2e%2e/etc/passwd /watch/watch.html \
-            /watch/-1 /watch/1234567890123456789 "/watch/$id/nimbulon-web.wasm" /watch/99999; do
+            /watch/-1 /watch/1234567890123456789 "/watch/$id/nimbulon-web.wasm" /watch/99999 "/watch/0$id"; do
   code=$(curl -s --path-as-is -o /dev/null -w '%{http_code}' "$URL$path")
   expect "$path is not served ($code)" test "$code" = 404
 done
+curl -s -o "$T/missing.html" -D "$T/h.missing" "$URL/watch/99999"
+expect "a play that is not there is the site's 404 page, which loads nothing" \
+  sh -c "tr -d '\r' <'$T/h.missing' | grep -q '^HTTP/1.1 404' && grep -q '<h1>No such play.</h1>' '$T/missing.html' \
+         && ! grep -q '<script' '$T/missing.html'"
 expect "a POST to the page is refused (405)" test "$(curl -s -o /dev/null -w '%{http_code}' -X POST "$URL/watch/$id")" = 405
 expect "... and one with a body is refused unread (413)" \
   test "$(curl -s -o /dev/null -w '%{http_code}' -d x "$URL/watch/$id")" = 413

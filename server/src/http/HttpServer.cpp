@@ -146,6 +146,24 @@ void onConnection(void* cls, MHD_Connection* c, void**, enum MHD_ConnectionNotif
     static_cast<HttpServer*>(cls)->connectionEvent(c, code == MHD_CONNECTION_NOTIFY_STARTED);
 }
 
+// The library's unescaping of paths and query values, but for %00: a NUL would end the text
+// early, so that /play/1%00 would answer as /play/1; it stays as the three characters, which no
+// address of the site holds.
+std::size_t unescape(void*, MHD_Connection*, char* s) {
+    auto hex = [](char c) { return c >= '0' && c <= '9' ? c - '0' : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10 : -1; };
+    char* out = s;
+    for (const char* in = s; *in;) {
+        if (in[0] == '%' && in[1] && in[2] && hex(in[1]) >= 0 && hex(in[2]) >= 0 && (in[1] != '0' || in[2] != '0')) {
+            *out++ = static_cast<char>(hex(in[1]) << 4 | hex(in[2]));
+            in += 3;
+        } else {
+            *out++ = *in++;
+        }
+    }
+    *out = '\0';
+    return static_cast<std::size_t>(out - s);
+}
+
 void onLibraryError(void*, const char* format, va_list ap) {
     char line[512];
     std::vsnprintf(line, sizeof line, format, ap);
@@ -158,7 +176,7 @@ void onLibraryError(void*, const char* format, va_list ap) {
 }  // namespace
 
 struct HttpServer::Request {
-    enum class Route { Ranking, Replay, Upload, Watch, Game, Web, Health, NotFound, BadMethod };
+    enum class Route { Ranking, Replay, Upload, Watch, Game, Web, Preflight, Health, NotFound, BadMethod };
     Route route = Route::NotFound;
     Clock::time_point start = Clock::now();
     std::string method, path, target, client;
@@ -234,7 +252,8 @@ bool HttpServer::start(std::string& error) {
         MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned>(options_.threads), MHD_OPTION_CONNECTION_LIMIT,
         libraryLimit, MHD_OPTION_CONNECTION_TIMEOUT, options_.idleTimeout, MHD_OPTION_NOTIFY_COMPLETED,
         &onCompleted, this, MHD_OPTION_NOTIFY_CONNECTION, &onConnection, this, MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u,
-        MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory, MHD_OPTION_END);
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory, MHD_OPTION_UNESCAPE_CALLBACK, &unescape, nullptr,
+        MHD_OPTION_END);
     if (!daemon_) {
         error = "cannot listen on " + options_.host + ":" + port + " (in use, or not an address of this machine)";
         return false;
@@ -399,6 +418,7 @@ int HttpServer::handle(MHD_Connection* c, const char* url, const char* method, c
         else if (path.rfind("/watch/", 0) == 0) r->route = get ? Request::Route::Watch : Request::Route::BadMethod;
         else if (path == "/game" || path.rfind("/game/", 0) == 0) r->route = get ? Request::Route::Game : Request::Route::BadMethod;
         else if (path == "/healthz") r->route = get ? Request::Route::Health : Request::Route::BadMethod;
+        else if (path.rfind("/api/", 0) == 0 && r->method == MHD_HTTP_METHOD_OPTIONS) r->route = Request::Route::Preflight;
         else if (WebSite::serves(path)) r->route = get ? Request::Route::Web : Request::Route::BadMethod;
         else r->route = Request::Route::NotFound;
         // The metrics' path label: one per route, whatever the play or file a watch page names.
@@ -458,15 +478,19 @@ int HttpServer::handle(MHD_Connection* c, const char* url, const char* method, c
         case Request::Route::Watch:
         case Request::Route::Game: {
             const std::string path = r->target.substr(0, r->target.find('?'));
+            // A play that is not there, or a file that is not the player's: the site's 404 page,
+            // and nothing for the page to load after it.
+            if (r->route == Request::Route::Watch)
+                if (const std::optional<WebReply> missing = web_.missingPlay(path)) return sendWeb(c, *r, *missing);
             WatchReply w;
             try {
-                w = r->route == Request::Route::Game
-                        ? gameReply(path)
-                        : watchReply(path, [this](std::int64_t id) { return storage_.play(id).has_value(); });
+                w = r->route == Request::Route::Game ? gameReply(path)
+                                                     : watchReply(path, [](std::int64_t) { return true; });  // missingPlay found it
             } catch (const std::exception& e) {
                 r->note = std::string("storage: ") + e.what();
                 w.status = MHD_HTTP_SERVICE_UNAVAILABLE;
             }
+            if (r->route == Request::Route::Watch && w.status == MHD_HTTP_NOT_FOUND) return web(c, *r, path);
             const Encoding encoding =
                 w.body ? chooseEncoding(MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_ACCEPT_ENCODING), *w.body)
                        : Encoding::Identity;
@@ -485,6 +509,13 @@ int HttpServer::handle(MHD_Connection* c, const char* url, const char* method, c
             }
             return respond(c, *r, w.status, response, body ? body->size() : 0);
         }
+        case Request::Route::Preflight: {
+            // A script of another origin asking before a GET with a header of its own (If-None-Match).
+            MHD_Response* response = bufferResponse("", nullptr);
+            if (response)
+                for (const auto* h = WebSite::kCorsHeaders; (*h)[0]; ++h) MHD_add_response_header(response, (*h)[0], (*h)[1]);
+            return respond(c, *r, MHD_HTTP_NO_CONTENT, response, 0);
+        }
         case Request::Route::Web: return web(c, *r, url ? url : "");
         case Request::Route::Health: {
             const bool up = databaseAnswers(storage_);
@@ -498,7 +529,9 @@ int HttpServer::handle(MHD_Connection* c, const char* url, const char* method, c
                                         r->path == "/upload" ? "POST" : "GET, HEAD");
             return respond(c, *r, MHD_HTTP_METHOD_NOT_ALLOWED, response, 0);
         }
-        default: return respondText(c, *r, MHD_HTTP_NOT_FOUND, "", nullptr);
+        default:
+            // Not a path at all (an asterisk, an absolute address): nothing to show.
+            return respondText(c, *r, MHD_HTTP_NOT_FOUND, "", nullptr);
     }
 }
 
@@ -539,7 +572,10 @@ int HttpServer::replay(MHD_Connection* c, Request& r) {
 }
 
 int HttpServer::web(MHD_Connection* c, Request& r, const std::string& path) {
-    const WebReply w = web_.get(path, [c](const char* key) { return MHD_lookup_connection_value(c, MHD_GET_ARGUMENT_KIND, key); });
+    return sendWeb(c, r, web_.get(path, [c](const char* key) { return MHD_lookup_connection_value(c, MHD_GET_ARGUMENT_KIND, key); }));
+}
+
+int HttpServer::sendWeb(MHD_Connection* c, Request& r, const WebReply& w) {
     // The form the client accepts, as made with the page: nothing is compressed here.
     const EncodedBody forms{w.body, w.gzip, w.brotli};
     const Encoding encoding =
@@ -560,6 +596,9 @@ int HttpServer::web(MHD_Connection* c, Request& r, const std::string& path) {
     if (!unchanged) MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, w.type);
     if (!unchanged && encodingName(encoding)) MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_ENCODING, encodingName(encoding));
     if (w.gzip || w.brotli) MHD_add_response_header(response, MHD_HTTP_HEADER_VARY, "Accept-Encoding");
+    if (!w.location.empty()) MHD_add_response_header(response, MHD_HTTP_HEADER_LOCATION, w.location.c_str());
+    if (w.cors)
+        for (const auto* h = WebSite::kCorsHeaders; (*h)[0]; ++h) MHD_add_response_header(response, (*h)[0], (*h)[1]);
     MHD_add_response_header(response, MHD_HTTP_HEADER_ETAG, etag.c_str());
     MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, w.cacheControl);
     MHD_add_response_header(response, "Content-Security-Policy", WebSite::kSecurityPolicy);

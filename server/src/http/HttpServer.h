@@ -63,6 +63,7 @@ private:
     int ranking(MHD_Connection* c, Request& r);
     int replay(MHD_Connection* c, Request& r);
     int web(MHD_Connection* c, Request& r, const std::string& path);
+    int sendWeb(MHD_Connection* c, Request& r, const WebReply& reply);
     int upload(MHD_Connection* c, Request& r, const char* data, std::size_t* size);
     void finishUpload(MHD_Connection* c, Request& r);
     void sweep();

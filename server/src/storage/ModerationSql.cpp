@@ -70,7 +70,15 @@ public:
                 "WHERE plays.id = $1",
                 {std::to_string(id)});
             if (found.empty()) throw ModerationRefused("there is no play " + std::to_string(id));
+            // The play a superseded one points to goes: that one now points past it, or, when the
+            // removed play was the player's best, is the best again.
+            const std::string next = db_->query("SELECT coalesce(superseded_by, 0) FROM plays WHERE id = $1",
+                                                {std::to_string(id)}).at(0).at(0);
             db_->query("DELETE FROM plays WHERE id = $1", {std::to_string(id)});
+            if (next == "0")
+                db_->query("UPDATE plays SET superseded_by = NULL WHERE superseded_by = $1", {std::to_string(id)});
+            else
+                db_->query("UPDATE plays SET superseded_by = $1 WHERE superseded_by = $2", {next, std::to_string(id)});
             return Row{"remove-play", std::to_string(id),
                        "player " + found[0][0] + ", mode " + found[0][1] + ", score " + found[0][2]};
         });

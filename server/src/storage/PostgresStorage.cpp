@@ -95,7 +95,7 @@ public:
         Result r = query(c.handle,
                          "SELECT plays.id, players.name, score, stage, uploaded_at, comment FROM plays "
                          "JOIN players ON players.id = plays.player_id WHERE version = $1 AND players.banned = 0 "
-                         "ORDER BY score DESC, plays.id LIMIT $2",
+                         "AND superseded_by IS NULL ORDER BY score DESC, plays.id LIMIT $2",
                          Params().add(version).add(limit));
         std::vector<Entry> out;
         for (int i = 0; i < r.rows(); ++i)
@@ -128,23 +128,23 @@ public:
         Connection c(pool_);
         Result r = query(c.handle,
                          "SELECT players.name, mode, version, score, stage, lives, frames, comment, uploaded_at, "
-                         "coalesce(chart, '') FROM plays JOIN players ON players.id = plays.player_id "
-                         "WHERE plays.id = $1 AND players.banned = 0",
+                         "coalesce(chart, ''), coalesce(superseded_by, 0), banned, plays.id FROM plays "
+                         "JOIN players ON players.id = plays.player_id WHERE plays.id = $1 AND players.banned = 0",
                          Params().add(id));
         if (r.rows() == 0) return std::nullopt;
-        Play p;
-        p.id = id;
-        p.name = r.text(0, 0);
-        p.mode = static_cast<std::int32_t>(r.integer(0, 1));
-        p.version = static_cast<std::int32_t>(r.integer(0, 2));
-        p.score = static_cast<std::int32_t>(r.integer(0, 3));
-        p.stage = static_cast<std::int32_t>(r.integer(0, 4));
-        p.lives = static_cast<std::int32_t>(r.integer(0, 5));
-        p.frames = static_cast<std::int32_t>(r.integer(0, 6));
-        p.comment = r.text(0, 7);
-        p.uploadedAt = r.integer(0, 8);
-        p.chart = r.text(0, 9);
-        return p;
+        return playOf(r, 0);
+    }
+
+    std::vector<Play> history(const std::string& name) override {
+        Connection c(pool_);
+        Result r = query(c.handle,
+                         "SELECT players.name, mode, version, score, stage, lives, frames, comment, uploaded_at, '', "
+                         "coalesce(superseded_by, 0), banned, plays.id FROM plays "
+                         "JOIN players ON players.id = plays.player_id WHERE players.name = $1 ORDER BY plays.id",
+                         Params().add(name));
+        std::vector<Play> out;
+        for (int i = 0; i < r.rows(); ++i) out.push_back(playOf(r, i));
+        return out;
     }
 
     std::vector<std::int64_t> playsWithoutChart() override {
@@ -236,6 +236,26 @@ private:
               Params().add(pathmatch::arrayLiteral(keys)).add(play));
     }
 
+    // Row i of name, mode, version, score, stage, lives, frames, comment, uploaded_at, chart,
+    // superseded_by, banned, id.
+    static Play playOf(const Result& r, int i) {
+        Play p;
+        p.name = r.text(i, 0);
+        p.mode = static_cast<std::int32_t>(r.integer(i, 1));
+        p.version = static_cast<std::int32_t>(r.integer(i, 2));
+        p.score = static_cast<std::int32_t>(r.integer(i, 3));
+        p.stage = static_cast<std::int32_t>(r.integer(i, 4));
+        p.lives = static_cast<std::int32_t>(r.integer(i, 5));
+        p.frames = static_cast<std::int32_t>(r.integer(i, 6));
+        p.comment = r.text(i, 7);
+        p.uploadedAt = r.integer(i, 8);
+        p.chart = r.text(i, 9);
+        p.supersededBy = r.integer(i, 10);
+        p.banned = r.integer(i, 11) != 0;
+        p.id = r.integer(i, 12);
+        return p;
+    }
+
     PGconn* open() {
         PGconn* db = pgdb::connect(url_);
         PQclear(exec(db, "SET client_min_messages = warning"));
@@ -284,12 +304,15 @@ private:
                 return Outcome::Copy;
             }
         }
+        std::int64_t earlier = 0;
         {
-            Result r = query(db, "SELECT id, score FROM plays WHERE player_id = $1 AND mode = $2",
+            Result r = query(db, "SELECT id, score FROM plays WHERE player_id = $1 AND mode = $2 AND superseded_by IS NULL",
                              Params().add(playerId).add(play.mode));
             if (r.rows() > 0) {
                 if (r.integer(0, 1) >= play.score) return Outcome::KeptEarlier;
-                query(db, "DELETE FROM plays WHERE id = $1", Params().add(r.integer(0, 0)));
+                // Kept, as every play once ranked: its addresses stay valid.
+                earlier = r.integer(0, 0);
+                query(db, "UPDATE plays SET superseded_by = -1 WHERE id = $1", Params().add(earlier));
             }
         }
         Result inserted = query(db,
@@ -307,6 +330,8 @@ private:
                   .add(play.uploadedAt)
                   .add(play.replay, /*binary*/ true)
                   .add(play.chart));
+        if (earlier != 0)
+            query(db, "UPDATE plays SET superseded_by = $1 WHERE id = $2", Params().add(inserted.integer(0, 0)).add(earlier));
         if (!play.inputKey.empty()) {
             // Another name's upload of the same input may have committed since the look-up above.
             Result r = query(db,

@@ -1,6 +1,7 @@
 #include "storage/SchemaMigrations.h"
 #include <ctime>
 #include <map>
+#include <regex>
 #include <sstream>
 #include "core/PlayInput.h"
 #include "core/TextRules.h"
@@ -91,12 +92,40 @@ void playPaths(SqlSession& db, Dialect dialect) {
     db.query("CREATE INDEX play_path_keys_by_key ON play_path_keys (path_key, play_id)");
 }
 
+// 6: a player's history stays. A better play no longer replaces the one before, which is kept and
+// points to the play that superseded it; each player's best of a mode is the play of that mode
+// that nothing superseded (one at most, which the partial index holds to). SQLite cannot drop a
+// table's constraint, so there the table is made again from its own definition without it.
+void playHistory(SqlSession& db, Dialect dialect) {
+    if (dialect == Dialect::Postgres) {
+        db.query("ALTER TABLE plays DROP CONSTRAINT IF EXISTS plays_player_id_mode_key");
+        db.query("ALTER TABLE plays ADD COLUMN superseded_by BIGINT");
+    } else {
+        const std::string definition = db.query("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = 'plays'").at(0).at(0);
+        static const std::regex unique(R"(,\s*UNIQUE\s*\(\s*player_id\s*,\s*mode\s*\))", std::regex::icase);
+        std::string without = std::regex_replace(definition, unique, "");
+        if (without != definition) {
+            const std::size_t name = without.find("plays");
+            without.replace(name, 5, "plays_history");
+            db.query(without.c_str());
+            db.query("INSERT INTO plays_history SELECT * FROM plays");
+            db.query("DROP TABLE plays");
+            db.query("ALTER TABLE plays_history RENAME TO plays");
+            db.query("CREATE INDEX IF NOT EXISTS plays_by_version ON plays (version, score DESC, id)");
+        }
+        db.query("ALTER TABLE plays ADD COLUMN superseded_by INTEGER");
+    }
+    db.query("CREATE UNIQUE INDEX plays_best ON plays (player_id, mode) WHERE superseded_by IS NULL");
+    db.query("CREATE INDEX plays_by_player ON plays (player_id, id)");
+}
+
 const std::vector<Migration> kMigrations = {
     {1, "players can be banned", &bannedColumn},
     {2, "one owner for each play's input", &playOwners},
     {3, "a chart for each play", &playCharts},
     {4, "players known by their names' NFKC case fold", &nameKeys},
     {5, "a path for each play, found by its keys", &playPaths},
+    {6, "superseded plays kept", &playHistory},
 };
 }  // namespace
 

@@ -88,7 +88,7 @@ public:
         Statement s(c.handle,
                     "SELECT plays.id, players.name, score, stage, uploaded_at, comment FROM plays "
                     "JOIN players ON players.id = plays.player_id WHERE version = ? AND players.banned = 0 "
-                    "ORDER BY score DESC, plays.id LIMIT ?");
+                    "AND superseded_by IS NULL ORDER BY score DESC, plays.id LIMIT ?");
         s.bind(1, version);
         s.bind(2, limit);
         std::vector<Entry> out;
@@ -122,23 +122,23 @@ public:
         Connection c(pool_);
         Statement s(c.handle,
                     "SELECT players.name, mode, version, score, stage, lives, frames, comment, uploaded_at, "
-                    "coalesce(chart, '') FROM plays JOIN players ON players.id = plays.player_id "
-                    "WHERE plays.id = ? AND players.banned = 0");
+                    "coalesce(chart, ''), coalesce(superseded_by, 0), banned, plays.id FROM plays "
+                    "JOIN players ON players.id = plays.player_id WHERE plays.id = ? AND players.banned = 0");
         s.bind(1, id);
         if (!s.step()) return std::nullopt;
-        Play p;
-        p.id = id;
-        p.name = s.text(0);
-        p.mode = static_cast<std::int32_t>(s.integer(1));
-        p.version = static_cast<std::int32_t>(s.integer(2));
-        p.score = static_cast<std::int32_t>(s.integer(3));
-        p.stage = static_cast<std::int32_t>(s.integer(4));
-        p.lives = static_cast<std::int32_t>(s.integer(5));
-        p.frames = static_cast<std::int32_t>(s.integer(6));
-        p.comment = s.text(7);
-        p.uploadedAt = s.integer(8);
-        p.chart = s.text(9);
-        return p;
+        return playOf(s);
+    }
+
+    std::vector<Play> history(const std::string& name) override {
+        Connection c(pool_);
+        Statement s(c.handle,
+                    "SELECT players.name, mode, version, score, stage, lives, frames, comment, uploaded_at, '', "
+                    "coalesce(superseded_by, 0), banned, plays.id FROM plays "
+                    "JOIN players ON players.id = plays.player_id WHERE players.name = ? ORDER BY plays.id");
+        s.bind(1, name);
+        std::vector<Play> out;
+        while (s.step()) out.push_back(playOf(s));
+        return out;
     }
 
     std::vector<std::int64_t> playsWithoutChart() override {
@@ -222,6 +222,26 @@ private:
         }
     }
 
+    // A row of name, mode, version, score, stage, lives, frames, comment, uploaded_at, chart,
+    // superseded_by, banned, id.
+    static Play playOf(Statement& s) {
+        Play p;
+        p.name = s.text(0);
+        p.mode = static_cast<std::int32_t>(s.integer(1));
+        p.version = static_cast<std::int32_t>(s.integer(2));
+        p.score = static_cast<std::int32_t>(s.integer(3));
+        p.stage = static_cast<std::int32_t>(s.integer(4));
+        p.lives = static_cast<std::int32_t>(s.integer(5));
+        p.frames = static_cast<std::int32_t>(s.integer(6));
+        p.comment = s.text(7);
+        p.uploadedAt = s.integer(8);
+        p.chart = s.text(9);
+        p.supersededBy = s.integer(10);
+        p.banned = s.integer(11) != 0;
+        p.id = s.integer(12);
+        return p;
+    }
+
     sqlite3* open() {
         sqlite3* db = nullptr;
         if (sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
@@ -283,13 +303,16 @@ private:
                 return Outcome::Copy;
             }
         }
+        std::int64_t earlier = 0;
         {
-            Statement s(db, "SELECT id, score FROM plays WHERE player_id = ? AND mode = ?");
+            Statement s(db, "SELECT id, score FROM plays WHERE player_id = ? AND mode = ? AND superseded_by IS NULL");
             s.bind(1, playerId).bind(2, play.mode);
             if (s.step()) {
                 if (s.integer(1) >= play.score) return Outcome::KeptEarlier;
-                Statement d(db, "DELETE FROM plays WHERE id = ?");
-                d.bind(1, s.integer(0));
+                earlier = s.integer(0);
+                // Kept, as every play once ranked: its addresses stay valid.
+                Statement d(db, "UPDATE plays SET superseded_by = -1 WHERE id = ?");
+                d.bind(1, earlier);
                 d.step();
             }
         }
@@ -301,6 +324,11 @@ private:
         s.bind(11, play.chart);
         s.step();
         const std::int64_t playId = sqlite3_last_insert_rowid(db);
+        if (earlier != 0) {
+            Statement u(db, "UPDATE plays SET superseded_by = ? WHERE id = ?");
+            u.bind(1, playId).bind(2, earlier);
+            u.step();
+        }
         if (!play.inputKey.empty()) {
             Statement o(db, "INSERT INTO play_inputs (input_key, player_id, play_id) VALUES (?, ?, ?)");
             o.bind(1, play.inputKey).bind(2, playerId).bind(3, playId);

@@ -23,6 +23,9 @@ public:
         std::string chart;            // PlayChart::toText of the re-simulation (empty: none)
         std::string path;             // PlayPath::encode of the re-simulation (empty: none)
         std::int64_t id = 0;          // set by play(); ignored by store()
+        // Set by play() and history(); ignored by store():
+        std::int64_t supersededBy = 0;  // the player's better play of the mode that replaced it (0: none)
+        bool banned = false;            // the player's name is banned (the play is in no list)
     };
     struct Entry {
         std::int64_t id = 0;  // the play's number, which fetches its replay
@@ -32,7 +35,7 @@ public:
         std::string comment;
     };
     enum class Outcome {
-        Stored,       // the play is the player's new best for its mode
+        Stored,       // the play is the player's new best for its mode (the earlier one is kept, superseded)
         KeptEarlier,  // the player's earlier play of the mode scores as much or more and stands
         Conflict,     // the name's password hash is not the one given (registered meanwhile)
         Copy,         // the play's input, or its path, is already stored under another name
@@ -43,10 +46,11 @@ public:
     virtual std::optional<std::string> passwordHashOf(const std::string& name) = 0;
     // In one transaction: registers the name with play.passwordHash when it is new (Conflict when
     // it exists with another hash), then keeps the play when it beats the player's best of its
-    // mode (ties keep the earlier play). A play whose input key another player owns, or whose path
-    // is the same play (PathLikeness) as one stored of its mode and version, is a Copy (copied,
-    // when given, is set to the play that first brought it); the owner sending it again is
-    // KeptEarlier. Each stored play makes its player the owner of its input and its path for good.
+    // mode (ties keep the earlier play; a beaten play stays stored, superseded by the new one). A
+    // play whose input key another player owns, or whose path is the same play (PathLikeness) as
+    // one stored of its mode and version, is a Copy (copied, when given, is set to the play that
+    // first brought it); the owner sending it again is KeptEarlier. Each stored play makes its
+    // player the owner of its input and its path for good.
     virtual Outcome store(const Play& play, std::int64_t* copied = nullptr) = 0;
     // The best play of every player for a replay version, best score first, equal scores in the
     // order they were stored; the first `limit` of them.
@@ -62,6 +66,9 @@ public:
     // banned name's plays are served nowhere: both answer none for them, as for a play never stored.
     virtual std::optional<std::string> replay(std::int64_t id) = 0;
     virtual std::optional<Play> play(std::int64_t id) = 0;
+    // Every play a name has stored, its best and those superseded, oldest first; without their
+    // charts.
+    virtual std::vector<Play> history(const std::string& name) = 0;
     // The plays stored before the server drew charts, which have none yet, and the chart one of
     // them gets (empty when its re-simulation gave none); a play that has one keeps it.
     virtual std::vector<std::int64_t> playsWithoutChart() = 0;

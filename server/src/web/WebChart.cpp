@@ -4,8 +4,10 @@
 #include <vector>
 
 namespace {
-constexpr int kWidth = 720, kHeight = 300;
-constexpr int kLeft = 52, kRight = 708, kTop = 28, kBottom = 262;
+// Room on the left for a five-digit item count at the phone's larger type, and below the time
+// axis for its title and the legend.
+constexpr int kWidth = 720, kHeight = 360;
+constexpr int kLeft = 100, kRight = 708, kTop = 28, kBottom = 262;
 
 std::string num(double v) {
     char s[32];
@@ -85,6 +87,19 @@ std::string chartSvg(const PlayChart& chart, std::int32_t lastStage) {
     for (std::int64_t f = 0; f <= frames; f += step)
         s += "<text class=\"tick\" x=\"" + num(x(static_cast<std::int32_t>(f))) + "\" y=\"" + num(kBottom + 18) +
              "\" text-anchor=\"middle\">" + playTime(static_cast<std::int32_t>(f)) + "</text>";
+    // The axes' titles, and a legend read without hovering anything.
+    s += "<text class=\"axis-title\" transform=\"rotate(-90)\" x=\"" + num(-(kTop + kBottom) / 2.0) +
+         "\" y=\"24\" text-anchor=\"middle\">Items</text>";
+    s += "<text class=\"axis-title\" x=\"" + num((kLeft + kRight) / 2.0) + "\" y=\"" + num(kBottom + 46) +
+         "\" text-anchor=\"middle\">Time (minutes:seconds)</text>";
+    const double legend = kBottom + 82;
+    s += "<g class=\"legend\"><line class=\"items\" x1=\"" + num(kLeft) + "\" x2=\"" + num(kLeft + 30) + "\" y1=\"" +
+         num(legend - 6) + "\" y2=\"" + num(legend - 6) + "\"/><text class=\"legend-text\" x=\"" + num(kLeft + 38) + "\" y=\"" +
+         num(legend) + "\">Items</text><circle class=\"legend-life\" cx=\"" + num(kLeft + 200) + "\" cy=\"" + num(legend - 6) +
+         "\" r=\"6\"/><text class=\"legend-text\" x=\"" + num(kLeft + 214) + "\" y=\"" + num(legend) +
+         "\">Life lost</text><line class=\"legend-boundary\" x1=\"" + num(kLeft + 380) + "\" x2=\"" + num(kLeft + 380) +
+         "\" y1=\"" + num(legend - 18) + "\" y2=\"" + num(legend + 4) + "\"/><text class=\"legend-text\" x=\"" + num(kLeft + 390) +
+         "\" y=\"" + num(legend) + "\">Stage end</text></g>";
     // The item count.
     s += "<polyline class=\"items\" points=\"";
     for (std::size_t i = 0; i < line.size(); ++i) s += (i ? " " : "") + num(x(line[i].frame)) + "," + num(y(line[i].items));
