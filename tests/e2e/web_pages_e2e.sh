@@ -59,7 +59,7 @@ LOST=$(id_of 106 "'lost")
 curl -s -D "$T/h" -o /dev/null "$URL/"
 tr -d '\r' <"$T/h" >"$T/headers"
 # The whole policy: a source added to any directive (a "script-src *") is a failure.
-POLICY="default-src 'none'; style-src 'self'; img-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'"
+POLICY="default-src 'none'; style-src 'self'; img-src 'self'; base-uri 'none'; form-action 'self'; frame-ancestors 'none'"
 expect "the front page carries a policy without scripts" grep -qx "Content-Security-Policy: $POLICY" "$T/headers"
 expect "nosniff and no referrer" sh -c "grep -qx 'X-Content-Type-Options: nosniff' '$T/headers' && grep -qx 'Referrer-Policy: no-referrer' '$T/headers'"
 ETAG=$(sed -n 's/^ETag: //p' "$T/headers")
