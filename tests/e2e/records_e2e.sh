@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Records in a real window under Xvfb: a play of a few seconds left through the pause menu comes
 # back to the title with "new recored!" and the high score and leaves its last and best play; the
-# records of the first lap show them; the best play is watched, fast-forwarded with X, left with
-# C, and the records page is back.
+# records of the first lap show them; the best play is watched (its caption on the bottom line),
+# paused with Z (the picture stands still, the caption says so) and resumed, fast-forwarded with
+# X, left with C, and the records page is back.
 # Usage: records_e2e.sh [BUILD_DIR]
 set -u
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
@@ -71,7 +72,22 @@ expect "the replay started from the best-play file" best_play_read
 # and the replay notice.
 expect "the replay shows the play, not the records" \
   greater "$(compare -metric AE "$SHOTS/records.png" "$SHOTS/replay.png" null: 2>&1 | cut -d' ' -f1)" 5000
-expect "the replay notice shows at the top" greater "$(region_spread "$SHOTS/replay.png" 300x20+280+6)" 0.05
+expect "the replay caption shows on the bottom line, under the gauge" \
+  greater "$(region_spread "$SHOTS/replay.png" 480x16+160+584)" 0.05
+press z          # pause the replay
+sleep 1.0
+shot paused1
+sleep 1.0
+shot paused2
+field_moved=$(compare -metric AE -fuzz 5% -crop 480x540+160+0 "$SHOTS/paused1.png" "$SHOTS/paused2.png" null: 2>&1 | cut -d' ' -f1)
+expect "a paused replay stands still ($field_moved pixels moved)" test "${field_moved%.*}" -lt 50
+caption_changed=$(compare -metric AE -fuzz 5% -crop 480x16+160+584 "$SHOTS/replay.png" "$SHOTS/paused1.png" null: 2>&1 | cut -d' ' -f1)
+expect "its caption says it is paused ($caption_changed pixels changed)" greater "$caption_changed" 30
+press z          # and on again
+sleep 1.0
+shot resumed
+field_moved=$(compare -metric AE -fuzz 5% -crop 480x540+160+0 "$SHOTS/paused2.png" "$SHOTS/resumed.png" null: 2>&1 | cut -d' ' -f1)
+expect "Z again resumes it ($field_moved pixels moved)" greater "$field_moved" 50
 xdotool keydown x
 sleep 1.5
 shot fast
