@@ -131,9 +131,66 @@ class EffectsOut {
   }
 }
 
-// Watching: 60 steps a second times the speed, drawn once per display frame.
-function watch(sim, context, image) {
+// What the ranking says of the play (its JSON): who, the mode, the comment and the ranked result.
+async function fetchEntry(id) {
+  try {
+    const reply = await fetch('/api/play/' + id);
+    return reply.ok ? await reply.json() : null;
+  } catch (e) {
+    return null;
+  }
+}
+
+const MODE_TITLES = { 2: '1st lap [old]', 3: '2nd lap [old]', 4: '1st lap', 5: '2nd lap' };
+
+function showEntry(entry) {
+  if (!entry) return;
+  const who = $('who');
+  who.textContent = '';
+  const name = document.createElement('strong');
+  name.textContent = entry.username;
+  name.dir = 'auto';
+  who.append(name, ', ' + (MODE_TITLES[entry.mode] || 'mode ' + entry.mode) + ', ranked score ' + entry.score +
+    (entry.rank ? ' (rank ' + entry.rank + ')' : entry.superseded_by ? ' (superseded by #' + entry.superseded_by + ')' : ''));
+  if (entry.comment) {
+    const comment = document.createElement('q');
+    comment.textContent = entry.comment;
+    comment.dir = 'auto';
+    who.append(' ', comment);
+  }
+}
+
+// The seek bar's marks: where each stage ends, as the ranking's chart says.
+function showMarks(entry, frames) {
+  const marks = $('marks');
+  marks.textContent = '';
+  if (!entry || !entry.chart || !frames) return;
+  entry.chart.stages.slice(0, -1).forEach((s) => {
+    const mark = document.createElement('span');
+    mark.style.left = (100 * s.end_frame / frames) + '%';
+    mark.textContent = String(s.stage + 1);
+    mark.title = 'stage ' + (s.stage + 1);
+    marks.append(mark);
+  });
+}
+
+// The page's own result beside the ranked one, marked when they agree.
+function sayEnd(r, entry) {
+  if (!entry) return sayResult(r);
+  const agree = r.score === entry.score && r.stage === entry.stage;
+  say('Final result here: score ' + r.score + ', stage ' + r.stage + ', lives ' + r.lives + '. Ranked: score ' +
+    entry.score + ', stage ' + entry.stage + (agree ? '. \u2713 They agree.' : '. \u2717 They differ.'), !agree);
+  if (agree) $('message').className = 'agree';
+}
+
+// Watching: 60 steps a second times the speed, drawn once per display frame. Seeking plays the
+// replay again from its start at full speed, without sound, to the frame asked for.
+function watch(sim, bytes, context, image, entry) {
   let speed = 1, paused = false, ended = false, steps = 0, owed = 0, last = null;
+  const frames = entry ? entry.frames : 0;
+  const position = $('position');
+  position.max = String(frames);
+  showMarks(entry, frames);
   const effects = new EffectsOut();
   const soundButton = $('sound');
   soundButton.addEventListener('click', () => {
@@ -142,18 +199,64 @@ function watch(sim, context, image) {
     soundButton.setAttribute('aria-pressed', String(on));
   });
   const pauseButton = $('pause');
-  pauseButton.addEventListener('click', () => {
+  const draw = () => {
+    sim.picture(image);
+    context.putImageData(image, 0, 0);
+    const r = sim.result();
+    showFigures(r, steps);
+    position.value = String(steps);
+    if (ended) {
+      sayEnd(r, entry);
+      pauseButton.disabled = true;
+    }
+  };
+  const togglePause = () => {
     if (ended) return;
     paused = !paused;
     pauseButton.textContent = paused ? 'Play' : 'Pause';
     last = null;
+  };
+  const setSpeed = (value) => {
+    speed = value;
+    for (const b of document.querySelectorAll('button.speed')) b.setAttribute('aria-pressed', String(Number(b.dataset.speed) === value));
+  };
+  const seek = (frame) => {
+    const target = Math.max(0, Math.min(frame, frames || frame));
+    if (target < steps || ended) {
+      sim.load(bytes, false);
+      steps = 0;
+      ended = false;
+      pauseButton.disabled = false;
+    }
+    for (; steps < target && !ended; ++steps) ended = sim.step(1);
+    sim.drainSound(0, null);
+    owed = 0;
+    last = null;
+    if (!ended) say(paused ? 'Paused.' : 'Playing.');
+    draw();
+  };
+  pauseButton.addEventListener('click', togglePause);
+  for (const button of document.querySelectorAll('button.speed'))
+    button.addEventListener('click', () => setSpeed(Number(button.dataset.speed)));
+  $('restart').addEventListener('click', () => { seek(0); if (!paused) requestAnimationFrame(tick); });
+  $('full').addEventListener('click', () => {
+    const view = $('view');
+    if (document.fullscreenElement) document.exitFullscreen();
+    else if (view.requestFullscreen) view.requestFullscreen();
   });
-  for (const button of document.querySelectorAll('button.speed')) {
-    button.addEventListener('click', () => {
-      speed = Number(button.dataset.speed);
-      for (const b of document.querySelectorAll('button.speed')) b.setAttribute('aria-pressed', String(b === button));
-    });
-  }
+  position.addEventListener('input', () => { const was = ended; seek(Number(position.value)); if (was && !ended) requestAnimationFrame(tick); });
+  document.addEventListener('keydown', (e) => {
+    if (e.target && e.target.tagName === 'INPUT' && e.key !== ' ') return;
+    const was = ended;
+    if (e.key === ' ') togglePause();
+    else if (['1', '2', '4', '8'].includes(e.key)) setSpeed(Number(e.key));
+    else if (e.key === 'ArrowLeft') seek(steps - 600);
+    else if (e.key === 'ArrowRight') seek(steps + 600);
+    else if (e.key === 'r' || e.key === 'R') seek(0);
+    else return;
+    e.preventDefault();
+    if (was && !ended) requestAnimationFrame(tick);
+  });
   say('Playing.');
   const tick = (now) => {
     if (!paused && !ended) {
@@ -166,14 +269,7 @@ function watch(sim, context, image) {
         for (; ran < n && !ended; ++ran, ++steps) ended = sim.step(1);
         // Sped up, the effects would only clatter: they are heard at normal speed.
         sim.drainSound(ran, effects.on && speed === 1 ? (s, k) => effects.play(s, k) : null);
-        sim.picture(image);
-        context.putImageData(image, 0, 0);
-        const r = sim.result();
-        showFigures(r, steps);
-        if (ended) {
-          sayResult(r);
-          pauseButton.disabled = true;
-        }
+        draw();
       }
     }
     if (!ended) requestAnimationFrame(tick);
@@ -222,13 +318,14 @@ async function main() {
     const id = match[1];
     $('entry').textContent = '#' + id;
     $('back').href = '/play/' + id;
-    const [module, bytes] = await Promise.all([startModule(), fetchReplay(id)]);
+    const [module, bytes, entry] = await Promise.all([startModule(), fetchReplay(id), testing ? null : fetchEntry(id)]);
+    showEntry(entry);
     const sim = new Simulation(module);
     const rc = sim.load(bytes, testing);
     if (rc !== 0) throw new Error(LOAD_ERRORS[rc] || 'The replay could not be read.');
     const context = $('screen').getContext('2d', { alpha: false });
     const image = context.createImageData(WIDTH, HEIGHT);
-    if (!testing) return watch(sim, context, image);
+    if (!testing) return watch(sim, bytes, context, image, entry);
     const wanted = new Set((params.get('at') || '').split(',').filter((s) => /^[0-9]+$/.test(s)).map(Number));
     say('Playing at full speed for the test.');
     const out = await testRun(sim, context, image, wanted);

@@ -155,6 +155,37 @@ PY
   done
 done
 
+# The viewer as a player uses it, at a phone's and a desktop's width: the canvas within the screen,
+# who played and the ranked score from the ranking's JSON, the seek bar's stage marks, Space
+# pausing, the arrows going ten seconds on and back, the seek bar to the end giving the page's
+# result beside the ranked one (marked as agreeing), R going back to the start.
+KEYS='(() => { const key = (k) => document.dispatchEvent(new KeyboardEvent("keydown", {key: k})); key(" "); key("ArrowRight"); key("ArrowRight"); const on = Number(document.getElementById("frame").textContent); key("ArrowLeft"); return [on, Number(document.getElementById("frame").textContent)]; })()'
+END='(() => { const p = document.getElementById("position"); p.value = p.max; p.dispatchEvent(new Event("input")); return [document.getElementById("message").textContent, document.getElementById("message").className]; })()'
+for b in $BROWSERS; do
+  for width in 375 1280; do
+    timeout 300 /usr/bin/python3 "$REPO/tests/e2e/browser_page.py" --browser "$b" "$URL/watch/$id" --width "$width" \
+      --wait-for 'document.getElementById("who").textContent.length > 0 && Number(document.getElementById("frame").textContent) > 30' \
+      --eval 'document.documentElement.scrollWidth' --eval 'document.getElementById("screen").getBoundingClientRect().width' \
+      --eval 'document.getElementById("who").textContent' --eval 'document.querySelectorAll("#marks span").length' \
+      --eval "$KEYS" --eval "$END" \
+      --eval '(() => { document.dispatchEvent(new KeyboardEvent("keydown", {key: "r"})); return Number(document.getElementById("frame").textContent); })()' \
+      --screenshot "$T/viewer-$b-$width.png" >"$T/viewer-$b-$width.json" 2>"$T/viewer-$b-$width.err"
+    expect "$b at $width: the viewer fits, says whose play it is, seeks by keys and bar, and agrees with the ranking" \
+      python3 - "$T/viewer-$b-$width.json" "$width" "$URL/api/play/$id" <<'PY'
+import json, sys, urllib.request
+r = json.load(open(sys.argv[1]))
+width = int(sys.argv[2])
+entry = json.load(urllib.request.urlopen(sys.argv[3]))
+page, canvas, who, marks, (on, back), (message, kind), restarted = r["evals"]
+print("   %dpx page, canvas %dpx, %r, %d marks, keys %d -> %d, %r, restart %d" % (page, canvas, who, marks, on, back, message, restarted))
+ok = (page <= width and canvas <= min(width, 480) and entry["username"] in who and str(entry["score"]) in who
+      and marks == len(entry["chart"]["stages"]) - 1 and on >= 1200 and back == on - 600
+      and kind == "agree" and ("score %d" % entry["score"]) in message and restarted == 0 and not r["console"])
+sys.exit(0 if ok else 1)
+PY
+  done
+done
+
 # The served files: types, cache lifetimes, the policy; nothing else under /watch/. The page is
 # served for a stored play only (the last one watched above).
 # The page's whole policy: a source added to any directive (a "script-src *") is a failure.
