@@ -3,6 +3,7 @@
 #include <cstdio>
 #include "app/Log.h"
 #include "app/Paths.h"
+#include "app/Translation.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -35,6 +36,10 @@ Env::Env(Platform& platform, Log* log, const EnvOptions& options)
     // The player's settings from the configuration file.
     input.bindKeys(options.keys);
     input.setPadSwapped(options.settings.padSwapped);
+    // What the player wrote that the game cannot use, in the player's language.
+    if (log_ != nullptr)
+        for (const std::string& entry : settings.problems)
+            LOG_WRITE(log_, "Env", tr(N_("設定ファイルのこの項目はそのままでは使えません（不明な名前は無視、数でない値は0）: ")) + entry);
     sound.setVolume(options.effectVolume);
     bgm.setVolume(options.musicVolume);
 }

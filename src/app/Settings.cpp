@@ -1,6 +1,7 @@
 #include "app/Settings.h"
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <vector>
 #include "app/AtomicFile.h"
 #include "app/Config.h"
@@ -30,8 +31,20 @@ Settings Settings::read(const std::string& path) {
     s.confirmOnline = number("CONFIRM_ONLINE", 1) != 0;
     s.showFrameRate = number("SHOW_FPS", 1) != 0;
     s.padSwapped = number("PAD_SWAP", 0) != 0;
-    for (const auto& [name, value] : readProfileSection(path, kSection))
-        if (upper(name) == "LANGUAGE" && s.language.empty()) s.language = lower(value);
+    static const char* const kNumbers[] = {"FULL_SCREEN", "WINDOW_SCALE", "MUSIC_VOLUME", "SE_VOLUME",
+                                           "CONFIRM_ONLINE", "SHOW_FPS", "PAD_SWAP"};
+    for (const auto& [name, value] : readProfileSection(path, kSection)) {
+        const std::string key = upper(name);
+        if (key == "LANGUAGE") {
+            if (s.language.empty()) s.language = lower(value);
+            if (!value.empty() && lower(value) != "ja" && lower(value) != "en") s.problems.push_back(name + "=" + value);
+            continue;
+        }
+        const bool known = std::find(std::begin(kNumbers), std::end(kNumbers), key) != std::end(kNumbers);
+        const std::size_t digit = !value.empty() && (value[0] == '-' || value[0] == '+') ? 1 : 0;
+        const bool numeric = digit < value.size() && std::isdigit(static_cast<unsigned char>(value[digit]));
+        if (!known || !numeric) s.problems.push_back(name + "=" + value);
+    }
     s.keys = readProfileSection(path, "KEYS");
     return s;
 }

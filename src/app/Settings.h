@@ -16,6 +16,9 @@ struct Settings {
     bool confirmOnline = true;     // CONFIRM_ONLINE
     bool showFrameRate = true;     // SHOW_FPS: the play's frame-rate line
     bool padSwapped = false;       // PAD_SWAP: a pad's east button fires and south sizes
+    // [CONFIG] entries this program cannot use, as "NAME=value": an unknown name, a number that is
+    // not one, a language other than ja or en. Read, never written; the log tells the player.
+    std::vector<std::string> problems;
     // [KEYS]: button entry (UP, DOWN, LEFT, RIGHT, BUTTON1, BUTTON2, BUTTON3) and its key names.
     std::vector<std::pair<std::string, std::string>> keys;
 

@@ -3,6 +3,7 @@
 #include <sstream>
 #include "app/Config.h"
 #include "app/Settings.h"
+#include "support/RecordingLog.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -78,5 +79,26 @@ TEST(Settings, AMissingFileGivesTheDefaultsAndOddValuesAreBroughtIntoRange) {
     s.setKeys("BUTTON2", "Q");
     s.setKeys("button2", "");
     EXPECT_EQ(s.text().find("BUTTON2="), std::string::npos);
+}
+TEST(Settings, EntriesTheGameCannotUseAreToldToThePlayer) {
+    TempWorkDir dir;
+    std::ofstream("mixed.ini") << "[CONFIG]\nMUSIC_VOLUME=loud\nSE_VOLUME=40 ; quieter\nJUMPY=1\nLANGUAGE=fr\n"
+                                  "FULL_SCREEN=-1\n[KEYS]\nBUTTON1=A\n";
+    const Settings s = Settings::read("mixed.ini");
+    EXPECT_EQ(s.problems, (std::vector<std::string>{"MUSIC_VOLUME=loud", "JUMPY=1", "LANGUAGE=fr"}));
+    EXPECT_EQ(s.musicVolume, 0);  // read as the profile functions read it
+    EXPECT_EQ(s.effectVolume, 40);
+
+    // The hub writes one line for each, after it has started.
+    HeadlessPlatform platform;
+    RecordingLog log;
+    StillClock clock;
+    EnvOptions options{false, &clock, true, false};
+    options.settings = s;
+    Env env(platform, &log, options);
+    int told = 0;
+    for (const std::string& line : log.lines)
+        if (line.find("設定ファイルのこの項目はそのままでは使えません（不明な名前は無視、数でない値は0）: ") != std::string::npos) ++told;
+    EXPECT_EQ(told, 3);
 }
 }  // namespace
