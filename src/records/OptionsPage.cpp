@@ -209,7 +209,10 @@ bool OptionsPage::step() {
             binding_ = false;
             notice_.clear();
         }
-        input.clearLivePresses();  // the key being bound moves nothing
+        // The key being bound moves nothing, now or at the next poll: the page may see it go down
+        // before the poll does, and a refused X must not then close the page as Button2.
+        if (binding_) input.clearLivePresses();
+        else input.settleLive();
     } else {
         const int was = current_;
         if (input.takePressLive(Down)) current_ = (current_ + 1) % kEntryCount;
