@@ -95,7 +95,7 @@ Game* GameTitle::Run() {
     // What "[old]" means, under the menu while the cursor is on such an entry.
     const std::int32_t current = menu_.GetCurrent();
     if (current >= 3 && current <= 6)
-        env->draw.DrawTextBox(toFixed(40), toFixed(522), toFixed(440), toFixed(578), tr(kOldExplained));
+        env->draw.DrawTextBox(toFixed(40), toFixed(536), toFixed(440), toFixed(592), tr(kOldExplained));
 
     const std::int32_t decided = menu_.GetDecided();
     for (const MenuEntry& e : kEntries) {
