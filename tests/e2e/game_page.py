@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
-"""Plays the game in its page as a player would, in Debian's headless Chromium over the DevTools
-protocol (cdp_page.Browser): through the credit and the title into a first-lap play, holding the
+"""Plays the game in its page as a player would, in a headless browser (Debian's Chromium or
+Firefox ESR, driven by browser_page.py): through the credit and the title into a first-lap play, holding the
 fire button until the ship is lost, to the records page, into the entry dialog (name, password,
 comment typed as text), sends the best play, and sees the list read again with the entry in it;
 then reloads the page and checks that the best play is still in the browser's storage.
 
-  game_page.py URL OUT_DIR [--timeout S]
+  game_page.py URL OUT_DIR [--browser chromium|firefox] [--timeout S]
 
 Every step waits for a condition (a line of the game's log, the page's picture count, the form
 being open), never a fixed time. Writes OUT_DIR/bestplay.rep (the play as the page saved it),
@@ -14,10 +14,9 @@ one JSON object: "steps" (each step and whether it was reached), "console" (the 
 """
 import argparse, base64, json, os, sys, tarfile, time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from cdp_page import Browser
+import browser_page
 
-KEYS = {"z": ("KeyZ", "z", 90), "c": ("KeyC", "c", 67), "Down": ("ArrowDown", "ArrowDown", 40),
-        "Up": ("ArrowUp", "ArrowUp", 38), "Return": ("Enter", "Enter", 13), "Tab": ("Tab", "Tab", 9)}
+KEYS = {"z": "z", "c": "c", "Down": "ArrowDown", "Up": "ArrowUp", "Return": "Enter", "Tab": "Tab"}
 LOG_CREDIT = "ID= = 6f"
 LOG_TITLE_BEGUN = "ID= = 6b"
 LOG_TITLE = "ID= = 70"
@@ -34,13 +33,11 @@ class Done(Exception):
 
 
 class Page:
-    def __init__(self, browser, session, out, timeout):
-        self.b, self.s, self.out, self.timeout = browser, session, out, timeout
+    def __init__(self, page, out, timeout):
+        self.page, self.out, self.timeout = page, out, timeout
 
     def eval(self, expression):
-        r = self.b.send("Runtime.evaluate", {"expression": expression, "returnByValue": True, "awaitPromise": True},
-                        session=self.s)
-        return r.get("result", {}).get("value")
+        return self.page.evaluate(expression)
 
     def until(self, what, test, timeout=None):
         deadline = time.monotonic() + (timeout or self.timeout)
@@ -68,9 +65,7 @@ class Page:
         self.until("%d more pictures" % n, lambda: self.frames() >= start + n)
 
     def key(self, name, down):
-        code, key, vk = KEYS[name]
-        self.b.send("Input.dispatchKeyEvent", {"type": "rawKeyDown" if down else "keyUp", "code": code, "key": key,
-                                               "windowsVirtualKeyCode": vk, "nativeVirtualKeyCode": vk}, session=self.s)
+        self.page.key(KEYS[name], down)
 
     def press(self, name):
         # Held for a few of the game's frames, so that its poll sees it down, then let go.
@@ -80,13 +75,11 @@ class Page:
         self.after_frames(2)
 
     def type(self, text):
-        self.b.send("Input.insertText", {"text": text}, session=self.s)
+        self.page.type_text(text)
         self.after_frames(2)
 
     def shot(self, name):
-        shot = self.b.send("Page.captureScreenshot", {"format": "png"}, session=self.s)
-        with open(os.path.join(self.out, name + ".png"), "wb") as f:
-            f.write(base64.b64decode(shot["data"]))
+        self.page.screenshot(os.path.join(self.out, name + ".png"))
 
     def file(self, path):
         data = self.eval("(() => { try { const b = nimbulon.readSave(%s); let s = ''; for (const c of b) s += String.fromCharCode(c);"
@@ -106,6 +99,7 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("url")
     ap.add_argument("out")
+    ap.add_argument("--browser", choices=sorted(browser_page.BROWSERS), default="chromium")
     ap.add_argument("--timeout", type=float, default=120)
     ap.add_argument("--native-replay", help="a replay made natively: imported through the page's button as the "
                     "best play of the first lap and watched from the records page at the end")
@@ -113,20 +107,14 @@ def main():
                     help="the page as static files from another web server: only to the title, no ranking")
     a = ap.parse_args()
     os.makedirs(a.out, exist_ok=True)
-    b = Browser(a.timeout + 30)
+    b = browser_page.open_page(a.browser, 1000, a.timeout + 30)
     steps = []
     def step(name, ok=True):
         steps.append({"step": name, "ok": bool(ok)})
         print("   " + ("ok: " if ok else "FAIL: ") + name, file=sys.stderr)
     try:
-        target = b.send("Target.createTarget", {"url": "about:blank"})["targetId"]
-        s = b.send("Target.attachToTarget", {"targetId": target, "flatten": True})["sessionId"]
-        for domain in ("Page", "Runtime", "Log", "DOM"):
-            b.send(domain + ".enable", session=s)
-        b.send("Emulation.setDeviceMetricsOverride", {"width": 1000, "height": 700, "deviceScaleFactor": 1, "mobile": False},
-               session=s)
-        p = Page(b, s, a.out, a.timeout)
-        b.send("Page.navigate", {"url": a.url + "?lang=en"}, session=s)
+        p = Page(b, a.out, a.timeout)
+        b.navigate(a.url + "?lang=en")
         p.wait_log(LOG_CREDIT)
         p.shot("credit")
         step("the credit shows")
@@ -205,7 +193,7 @@ def main():
         step("the best play was saved in the page", best)
         # Saved in the browser's storage: still there after a reload.
         p.until("the save folder written back", lambda: p.eval("nimbulon.saveFlushes() > 0 && !nimbulon.saving()"))
-        b.send("Page.reload", {}, session=s)
+        b.reload()
         p.until("the game started again", lambda: p.eval("window.nimbulon && nimbulon.frames > 0"))
         step("the best play is still there after a reload", best and p.file(BEST) == best)
         if a.native_replay:
@@ -214,10 +202,8 @@ def main():
             archive = os.path.join(a.out, "saves.tar")
             with tarfile.open(archive, "w", format=tarfile.USTAR_FORMAT) as t:
                 t.add(a.native_replay, arcname="bestplay_1lap_b.rep")
-            node = b.send("DOM.querySelector", {"nodeId": b.send("DOM.getDocument", {}, session=s)["root"]["nodeId"],
-                                                "selector": "#import"}, session=s)["nodeId"]
             p.eval("window.beforeImport = true")
-            b.send("DOM.setFileInputFiles", {"files": [os.path.abspath(archive)], "nodeId": node}, session=s)
+            b.set_files("#import", [os.path.abspath(archive)])
             p.until("the page started again", lambda: p.eval("!window.beforeImport && window.nimbulon && nimbulon.frames > 0"))
             with open(a.native_replay, "rb") as f:
                 step("the imported best play is in the page's storage", p.file(BEST) == f.read())
@@ -247,20 +233,12 @@ def main():
         step("%s: %s" % (type(e).__name__, e), False)
         try:
             with open(os.path.join(a.out, "log.txt"), "w") as f:
-                f.write(Page(b, s, a.out, 5).log())
-            Page(b, s, a.out, 5).shot("failure")
+                f.write(Page(b, a.out, 5).log())
+            Page(b, a.out, 5).shot("failure")
         except Exception:
             pass
     finally:
-        console = []
-        for e in b.events:
-            m, p_ = e.get("method"), e.get("params", {})
-            if m == "Runtime.consoleAPICalled":
-                console.append(" ".join(str(x.get("value", x.get("description", ""))) for x in p_.get("args", [])))
-            elif m == "Runtime.exceptionThrown":
-                console.append("exception: " + json.dumps(p_.get("exceptionDetails", {}))[:400])
-            elif m == "Log.entryAdded":
-                console.append("log: " + p_.get("entry", {}).get("text", ""))
+        console = [("exception: " if c["kind"] == "exception" else "") + c["text"] for c in b.report()[0]]
         songs = [c[len("nimbulon music: "):] for c in console if c.startswith("nimbulon music: ")]
         if steps and all(x["ok"] for x in steps) and not a.static:
             # The title's first song may be cut short by the key that starts the play; the stage's

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The whole game in its page, played as a player would: our server on loopback serves /game/,
-# headless Chromium (tests/e2e/game_page.py, over the DevTools protocol) goes through the credit
+# headless Chromium and Firefox ESR (tests/e2e/game_page.py) each go through the credit
 # and the title into a first-lap play, loses the ship, opens the records, types a name, password
 # and comment into the entry dialog and sends the play; the server ranks it after re-simulating it
 # natively, the list the page reads again shows it, the play the page saved is the same play for
@@ -24,8 +24,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-if [ ! -f "$GAME_DIR/nimbulon-game.wasm" ] || [ ! -f "$GAME_DIR/music/songs.json" ] || ! command -v chromium >/dev/null; then
-  expect "the game's page is built (NIMBULON_WEB, emscripten, vorbis-tools) and chromium is installed" false
+BROWSERS=${BROWSERS:-chromium firefox}
+if [ ! -f "$GAME_DIR/nimbulon-game.wasm" ] || [ ! -f "$GAME_DIR/music/songs.json" ] || ! command -v chromium >/dev/null \
+   || ! command -v firefox-esr >/dev/null; then
+  expect "the game's page is built (NIMBULON_WEB, emscripten, vorbis-tools); chromium and firefox-esr are installed" false
   exit 1
 fi
 
@@ -54,27 +56,35 @@ for path in /game/x /game/../ranking.sqlite /game/main.cpp /game/music/ /game/mu
 done
 expect "a POST to the page is refused (405)" test "$(curl -s -o /dev/null -w '%{http_code}' -X POST "$URL/game/")" = 405
 
-# The player. A play made natively is imported into the page at the end and watched there.
+# The player, in each browser (Debian's Chromium and Firefox ESR by default), each against a
+# server of its own so that neither finds the other's play ranked. A play made natively is imported
+# into the page at the end and watched there.
 "$BUILD/tools/nimbulon-make-play" "$T/native.rep" 4 0 >/dev/null
-timeout 900 python3 "$REPO/tests/e2e/game_page.py" --native-replay "$T/native.rep" "$URL/game/" "$T/page" \
-  >"$T/page.json" 2>"$T/page.err"
+kill "$SERVER_PID" 2>/dev/null && wait "$SERVER_PID" 2>/dev/null
+SERVER_PID=""
+play_in() {  # play_in BROWSER
+local b=$1 P=$T/page-$1
+start_nimbulon_server "$SERVER" "$T/ranking-$b.sqlite" "$T/server-$b.log"
+expect "$b: a server of its own starts" test -n "$URL"
+timeout 900 /usr/bin/python3 "$REPO/tests/e2e/game_page.py" --browser "$b" --native-replay "$T/native.rep" "$URL/game/" "$P" \
+  >"$P.json" 2>"$P.err"
 status=$?
 python3 -c '
 import json, sys
 r = json.load(open(sys.argv[1]))
 for s in r["steps"]: print("   %s %s" % ("ok  " if s["ok"] else "FAIL", s["step"]))
-' "$T/page.json"
-expect "the page was played through, from the credit to the list and a reload" test "$status" = 0
-expect "the page raised no error" python3 -c '
+' "$P.json"
+expect "$b: the page was played through, from the credit to the list and a reload" test "$status" = 0
+expect "$b: the page raised no error" python3 -c '
 import json, sys
 bad = [c for c in json.load(open(sys.argv[1]))["console"] if c.startswith("exception")]
-print("\n".join("   " + c for c in bad)); sys.exit(1 if bad else 0)' "$T/page.json"
-expect "the play the page recorded is the same play natively (MATCH)" \
-  sh -c "'$REPLAY' verify '$T/page/bestplay.rep' | grep -q '^MATCH'"
-curl -s "$URL/ranking?version=106" >"$T/list.txt"
-expect "the server ranked the page's play under the typed name" grep -qx 'webace' "$T/list.txt"
-expect "with the typed comment" grep -qx 'ブラウザから good luck' "$T/list.txt"
-expect "at the score the native re-simulation gives" python3 - "$T/list.txt" "$T/page/bestplay.rep" "$REPLAY" <<'PY'
+print("\n".join("   " + c for c in bad)); sys.exit(1 if bad else 0)' "$P.json"
+expect "$b: the play the page recorded is the same play natively (MATCH)" \
+  sh -c "'$REPLAY' verify '$P/bestplay.rep' | grep -q '^MATCH'"
+curl -s "$URL/ranking?version=106" >"$P-list.txt"
+expect "$b: the server ranked the page's play under the typed name" grep -qx 'webace' "$P-list.txt"
+expect "$b: with the typed comment" grep -qx 'ブラウザから good luck' "$P-list.txt"
+expect "$b: at the score the native re-simulation gives" python3 - "$P-list.txt" "$P/bestplay.rep" "$REPLAY" <<'PY'
 import subprocess, sys
 lines = open(sys.argv[1]).read().split("\n")
 score = lines[lines.index("score") + 1]
@@ -84,8 +94,8 @@ replayed = json.loads(native)["files"][0]["replayed"]["score"]
 print("   listed %s, re-simulated %s" % (score, replayed))
 sys.exit(0 if str(replayed) == score and replayed > 0 else 1)
 PY
-expect "the native play, watched in the page, ends as nimbulon-replay verify replays it" \
-  python3 - "$T/page/replay_end.txt" "$T/native.rep" "$REPLAY" <<'PY'
+expect "$b: the native play, watched in the page, ends as nimbulon-replay verify replays it" \
+  python3 - "$P/replay_end.txt" "$T/native.rep" "$REPLAY" <<'PY'
 import json, subprocess, sys
 words = open(sys.argv[1]).read().split()
 page = {words[i]: int(words[i + 1]) for i in range(0, len(words) - 1, 2)}
@@ -94,6 +104,12 @@ r = native["files"][0]["replayed"]
 print("   page %s, native %s" % (page, {k: r[k] for k in ("score", "stages", "lives", "frames")}))
 sys.exit(0 if all(page[k] == r[k] for k in ("score", "stages", "lives", "frames")) and r["frames"] > 100 else 1)
 PY
+kill "$SERVER_PID" 2>/dev/null && wait "$SERVER_PID" 2>/dev/null
+SERVER_PID=""
+}
+for b in $BROWSERS; do
+  play_in "$b"
+done
 
 # The same files as static files from another web server (Python's, on loopback): the game plays
 # to its title, and knows it has no ranking server to send to.
@@ -105,6 +121,8 @@ for _ in $(seq 100); do
   [ -n "$STATIC_PORT" ] && break
   sleep 0.1
 done
-timeout 300 python3 "$REPO/tests/e2e/game_page.py" --static "http://127.0.0.1:$STATIC_PORT/index.html" "$T/static" \
-  >"$T/static.json" 2>"$T/static.err"
-expect "as static files, the page plays to the title without a ranking server" test $? = 0
+for b in $BROWSERS; do
+  timeout 300 /usr/bin/python3 "$REPO/tests/e2e/game_page.py" --browser "$b" --static \
+    "http://127.0.0.1:$STATIC_PORT/index.html" "$T/static-$b" >"$T/static-$b.json" 2>"$T/static-$b.err"
+  expect "$b: as static files, the page plays to the title without a ranking server" test $? = 0
+done
