@@ -99,8 +99,7 @@ key x            # Button2 leaves the page
 expect "the page closes" wait_count 'オプションを閉じる' 1
 
 # The rebound key in a play: Z no longer chooses, A does (the title, then the pause menu).
-key Down         # "practice", the last entry,
-key Down         # then round to "play 1st lap"
+e2e_cursor_to 340   # back on "play 1st lap"
 key z
 sleep 1.0
 expect "Z chooses nothing any more" test "$(count "$LOG_PLAY")" = 0
