@@ -112,7 +112,8 @@ for b in $BROWSERS; do
 done
 
 # The same files as static files from another web server (Python's, on loopback): the game plays
-# to its title, and knows it has no ranking server to send to.
+# to its title, knows it has no ranking server to send to, and a pad (the standard layout, set by
+# the test through the Gamepad API) starts a play there.
 python3 -u -m http.server --bind 127.0.0.1 --directory "$GAME_DIR" 0 >"$T/static.log" 2>&1 &
 STATIC_PID=$!
 STATIC_PORT=""
@@ -124,5 +125,5 @@ done
 for b in $BROWSERS; do
   timeout 300 /usr/bin/python3 "$REPO/tests/e2e/game_page.py" --browser "$b" --static \
     "http://127.0.0.1:$STATIC_PORT/index.html" "$T/static-$b" >"$T/static-$b.json" 2>"$T/static-$b.err"
-  expect "$b: as static files, the page plays to the title without a ranking server" test $? = 0
+  expect "$b: as static files, the page plays to the title without a ranking server; a pad starts a play" test $? = 0
 done
