@@ -422,11 +422,14 @@ int HttpServer::handle(MHD_Connection* c, const char* url, const char* method, c
         else if (WebSite::serves(path)) r->route = get ? Request::Route::Web : Request::Route::BadMethod;
         else r->route = Request::Route::NotFound;
         // The metrics' path label: one per route, whatever the play or file a watch page names.
+        // The game's own routes are their own labels; every other path is labelled by the site,
+        // which folds what it does not know into a few, so no client can make labels without end.
+        const bool gameRoute = path == "/ranking" || path == "/replay" || path == "/upload" || path == "/healthz";
         r->path = r->route == Request::Route::NotFound ? "other"
                   : path.rfind("/watch/", 0) == 0      ? "/watch/"
                   : r->route == Request::Route::Game   ? "/game/"
-                  : WebSite::serves(path)              ? WebSite::label(path)
-                                                       : path;
+                  : gameRoute                          ? path
+                                                       : WebSite::label(path);
         // Who asks: the peer, or behind a trusted proxy the client it names.
         std::string forwarded;
         if (const std::optional<IpAddress> peer = peerOf(c)) {
