@@ -162,7 +162,7 @@ run leftovers checks no_leftovers
 # skip would otherwise let its suite run while the developer thinks it is left out (or the reverse).
 known=",$(IFS=,; echo "${suites[*]}"),$(scripts/prerequisites.sh --names | paste -sd,),"
 unknown=()
-for name in ${NIMBULON_SKIP//,/ }; do
+for name in ${SKIP//,/ }; do
   [[ $known == *",$name,"* ]] || unknown+=("$name")
 done
 if [ ${#unknown[@]} -gt 0 ]; then
